@@ -1,0 +1,142 @@
+// The full-text index: one of three index pairs (whole text, notes, main text), the variant
+// table and the page store.
+//
+//   header file "<base>[_desc|_content]-idx.h" (little-endian)
+//   +0          int32[100000]   first block of each slot's postings, -1 = no postings
+//   +400000     200000 bytes    unused by the search (zeros)
+//   +600000     400000 bytes    unused by the search (zeros)
+//   +1000000    uint32[100000]  page index of the last page entry of each slot
+//   +1400000    uint32[N]       next-block table: block b continues in block next[b]
+//
+//   postings file "<...>-idx.m": blocks of 4096 bytes. A slot's postings are one byte stream that
+//   starts at byte 0 of its first block and runs on through next[] whenever a read passes a
+//   block's end. The stream is a series of page entries:
+//       number   page delta (the first entry's delta is its page index)
+//       uint16   byte count of the position data (low byte first), at least 1
+//       numbers  position deltas (the first is the position itself)
+//   A number is 1 to 3 bytes, high part first: 0xxxxxxx | 10xxxxxx b | 11xxxxxx b b.
+//   The entry whose page is the slot's last page ends the stream.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "pagestore/filelist.h"
+#include "platform/file.h"
+
+namespace kolva {
+
+constexpr int kSlotCount = 100000;
+constexpr int kVariantSlotBase = 88065;
+constexpr int kMaxVariantGroups = kSlotCount - kVariantSlotBase;  // 11,935
+constexpr uint32_t kBlockSize = 4096;
+constexpr uint64_t kHeaderTablesSize = 1400000;  // the four tables before the next-block table
+constexpr uint32_t kMaxPostingNumber = 4194303;  // largest 3-byte number
+
+// The one message the index shows: its files could not be opened.
+extern const char16_t kOpenFailedMessage[];
+
+// The slot of a code point, or -1 when the character is not indexed.
+int32_t CharToSlot(uint32_t codePoint);
+
+// The members of one line of the variant table, in the order of the line.
+using VariantGroup = std::vector<uint32_t>;
+
+// Parses the bytes of a variant table; at most kMaxVariantGroups groups are kept (later groups
+// could have no slot, so they are ignored by search and highlighting alike).
+std::vector<VariantGroup> ParseVariantTable(std::string_view bytes);
+
+// Index mode given to Open: which of the three index pairs.
+enum IndexMode { kModeWholeText = 0, kModeNotes = 1, kModeMainText = 2 };
+// Combination of one word's hits with the result lists.
+enum CombineMode { kReplace = 0, kMerge = 1, kIntersect = 2 };
+
+// The header and postings file names of a mode, e.g. "Index_desc-idx.h".
+std::string IndexFileStem(const std::string& baseName, int mode);
+
+class CIndex {
+public:
+    using MessageSink = std::function<void(std::u16string_view)>;
+
+    // The sink receives user-visible messages; without one they go to standard error.
+    explicit CIndex(MessageSink sink = {});
+    virtual ~CIndex();
+    CIndex(const CIndex&) = delete;
+    CIndex& operator=(const CIndex&) = delete;
+
+    void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
+
+    // Opens the index pair of mode, the variant table and the page store of folder. Expects a
+    // closed index. On failure shows kOpenFailedMessage, leaves the index closed, returns false.
+    bool Open(const std::filesystem::path& folder, const std::string& baseName, int mode);
+    void Close();
+    bool IsOpen() const { return m_pPostings != nullptr; }
+
+    int GetHeaderCount() const { return m_fileList.GetHeaderCount(); }
+    bool GetPageLength(int index, uint32_t& length) const {
+        return m_fileList.GetPageLength(index, length);
+    }
+    bool ReadPage(int index, std::string& page) const { return m_fileList.ReadPage(index, page); }
+    bool FindPage(int firstIndex, int pageNumber, int& index) const {
+        return m_fileList.FindPage(firstIndex, pageNumber, index);
+    }
+    const CFileList& GetFileList() const { return m_fileList; }
+
+    // Composes page index, the keywords widened by variant forms when bVariant is set.
+    int ComposePage(int index, std::string& html, const std::u16string& keywords, int target,
+                    uint8_t bVariant) const;
+
+    // Keyword search. Both rewrite every U+0020 of keywords to U+3000 and return the sum of the
+    // word searches' results, or 0 (results kept) when the string is rejected.
+    int SearchAnd(std::u16string& keywords, uint8_t bVariant);
+    int SearchOr(std::u16string& keywords, uint8_t bVariant);
+    // Number of words, or 0 when the string holds a unit no keyword may hold.
+    static int CountKeywords(std::u16string_view keywords);
+
+    const std::vector<uint32_t>* GetResultPages() const { return &m_resultPages; }
+    const std::vector<uint32_t>* GetResultCounts() const { return &m_resultCounts; }
+    int GetResultCount() const { return m_nResultCount; }
+
+    // Replaces the variant groups by folder/yitizi.txt (none when it cannot be read).
+    void LoadVariantTable(const std::filesystem::path& folder);
+    // slot = kVariantSlotBase + g for the first group g holding codePoint.
+    bool FindVariantSlot(uint32_t codePoint, int32_t& slot) const;
+    // A copy of the first group with a member whose low 16 bits are unit, else {unit}.
+    VariantGroup GetVariantForms(char16_t unit) const;
+    // Every written form of keywords, one choice per unit, depth first.
+    void ExpandVariants(std::u16string_view keywords, std::vector<std::u16string>& forms) const;
+    const std::vector<VariantGroup>& GetVariantGroups() const { return m_variantGroups; }
+
+    // Postings of one slot, for tools and tests: first block (-1 = none) and last page.
+    int32_t FirstBlock(int32_t slot) const;
+    uint32_t LastPage(int32_t slot) const;
+
+private:
+    int SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVariant);
+    int SearchWords(std::u16string& keywords, uint8_t bVariant, CombineMode first,
+                    CombineMode later);
+    void Combine(const std::vector<uint32_t>& pages, const std::vector<uint32_t>& counts,
+                 CombineMode mode);
+    void ClearResults();
+    void ShowMessage(std::u16string_view text) const;
+
+    CFileList m_fileList;                       // the page store
+    ReadOnlyMapping m_postings;                 // the whole postings file, mapped read-only
+    std::vector<uint32_t> m_pNextBlock;         // next-block table
+    std::vector<int32_t> m_pFirstBlock;         // first block per slot
+    std::vector<uint32_t> m_pLastPage;          // last page per slot
+    const uint8_t* m_pPostings = nullptr;       // view of the postings file; null when closed
+    uint32_t m_nNextBlockCount = 0;             // N
+    uint32_t m_nBlockCount = 0;                 // blocks that start inside the postings file
+    std::vector<uint32_t> m_resultPages;        // pages the last search found
+    std::vector<uint32_t> m_resultCounts;       // hits per page, parallel to m_resultPages
+    int m_nResultCount = 0;                     // entries of m_resultPages after the last search
+    std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
+    MessageSink m_messageSink;                  // where the open failure is shown
+};
+
+}  // namespace kolva

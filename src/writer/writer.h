@@ -1,0 +1,116 @@
+// Writers of every data file of a collection. The reader never writes; kolva-build, the tests,
+// the benchmarks and the fuzzers' seed corpora make collections with these.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "index/index.h"
+
+namespace kolva {
+
+// Raised when a collection cannot be written: an I/O error or data the formats cannot hold.
+class WriterError : public std::runtime_error {
+public:
+    explicit WriterError(const std::string& what) : std::runtime_error(what) {}
+};
+
+// Writes "<base>-fl.h" and "<base>-fl.cnt". Blobs are appended to the content file as they come;
+// the page list is written by Finish.
+class PageStoreWriter {
+public:
+    PageStoreWriter(const std::filesystem::path& folder, const std::string& baseName = "Index",
+                    int32_t nameSize = 100);
+    ~PageStoreWriter();
+
+    // Appends a page: its record name (e.g. "kolva\\0012.htm") and its UTF-8 HTML.
+    void AddPage(std::string_view name, std::string_view html);
+    // Lower level, for unusual layouts: append scrambled bytes and get their end offset; add a
+    // record with any end offset and length.
+    uint32_t AppendBlob(std::string_view html);
+    void AddRecord(std::string_view name, uint32_t endOffset, uint32_t blobLength);
+
+    // The header's first word; the number of records unless set.
+    void SetHeaderCount(int32_t count) { m_headerCount = count; m_headerCountSet = true; }
+    uint32_t PageCount() const { return m_recordCount; }
+    void Finish();
+
+private:
+    std::filesystem::path m_listPath;
+    std::ofstream m_content;
+    std::string m_records;
+    int32_t m_nameSize;
+    uint32_t m_recordCount = 0;
+    uint64_t m_contentSize = 0;
+    int32_t m_headerCount = 0;
+    bool m_headerCountSet = false;
+    bool m_finished = false;
+};
+
+// How the postings blocks of the slots are placed in the file.
+enum class BlockOrder {
+    kSequential,   // each slot's blocks together, slots in slot order
+    kInterleaved,  // one block of each slot in turn, so every chain jumps around the file
+    kReversed,     // sequential, then the whole block order reversed
+};
+
+// Collects positions and writes one index pair "<stem>-idx.h" and "<stem>-idx.m".
+class IndexWriter {
+public:
+    explicit IndexWriter(const std::vector<VariantGroup>& groups = {});
+
+    // One position of a slot. Per slot, pages must come in ascending order and positions in
+    // strictly ascending order within a page.
+    void AddPosition(int32_t slot, uint32_t page, uint32_t position);
+    // The indexed text of one page in reading order: every character with a slot takes the next
+    // position (from 0) under its own slot and, when in a variant group, under the first group's
+    // slot; characters without a slot take none. Pages must come in ascending order.
+    void AddText(uint32_t page, std::u32string_view text);
+
+    // Encoded postings stream of a slot (for tests that need to know where bytes fall).
+    std::string SlotStream(int32_t slot) const;
+    uint32_t PositionCount() const { return m_positionCount; }
+
+    void Write(const std::filesystem::path& folder, const std::string& stem,
+               BlockOrder order = BlockOrder::kSequential) const;
+
+private:
+    struct SlotPostings {
+        std::string stream;      // finished page entries
+        std::string pending;     // position data of the open page
+        uint32_t page = 0;       // page of the open entry
+        uint32_t lastPage = 0;   // page of the last finished entry
+        uint32_t lastPosition = 0;
+        bool hasEntry = false;   // an entry was finished
+        bool open = false;       // an entry is being filled
+    };
+    static void FinishEntry(SlotPostings& s);
+    int32_t GroupSlot(uint32_t codePoint) const;
+
+    std::vector<SlotPostings> m_slots;
+    std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none (0..0x10FFFF)
+    uint32_t m_positionCount = 0;
+};
+
+// Appends a posting number (1 to 3 bytes); raises WriterError above kMaxPostingNumber.
+void AppendPostingNumber(std::string& out, uint32_t value);
+
+// One record of the catalogue "kolva.dir".
+struct CatalogueEntry {
+    std::u16string name;       // at most 99 units
+    int32_t level = 1;         // 1 category, 2 book, 3 volume
+    int32_t docID = 0;         // 1-based page index of the first page
+    int32_t docNo = 0;         // number of pages
+    uint16_t curFileName = 0;  // page number of the first page
+};
+void WriteCatalogue(const std::filesystem::path& path, const std::vector<CatalogueEntry>& entries);
+
+// Writes "yitizi.txt": one line a group, members in upper-case hexadecimal, LF line ends.
+void WriteVariantTable(const std::filesystem::path& path, const std::vector<VariantGroup>& groups);
+
+}  // namespace kolva
