@@ -1,1 +1,447 @@
-// placeholder, replaced below
+// Keyword search over the mapped postings.
+//
+// A word is a phrase in which "?" (or "？") takes one position and "*" a gap of 0 to 300
+// positions. Each character of the word becomes a term that walks its slot's postings stream.
+// Terms leapfrog page by page (skipping whole page entries by their byte count) until all stand
+// on one page; only then are positions decoded. A term's position is shifted by its distance to
+// the end of the word ("aligned"), so that all terms of one occurrence share one aligned value.
+//
+// Every read is checked against the mapping: a block outside the file or the next-block table, a
+// chain that visits more blocks than the file has, a zero byte count, a zero page delta after the
+// first entry, a page past the slot's last page, or a number running past its entry all mark the
+// stream corrupt, and the word ends with the hits found so far.
+#include <algorithm>
+#include <array>
+
+#include "index/index.h"
+
+namespace kolva {
+
+namespace {
+
+constexpr size_t kMaxWordUnits = 300;  // normal form, its final "*" and the NUL
+constexpr size_t kMaxTerms = 300;
+constexpr size_t kMaxSegments = 300;
+constexpr uint32_t kMaxGap = 300;
+
+bool IsWildcardOne(char16_t u) { return u == u'?' || u == u'\uFF1F'; }
+
+// The code point at text[i] and how many units it takes (a surrogate pair is one character).
+size_t DecodeAt(std::u16string_view text, size_t i, uint32_t& codePoint) {
+    char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+        codePoint = 0x10000 + (uint32_t(u) - 0xD800) * 0x400 + (uint32_t(text[i + 1]) - 0xDC00);
+        return 2;
+    }
+    codePoint = u;
+    return 1;
+}
+
+// The keyword string as the search sees it: up to its first NUL.
+std::u16string_view UpToNul(std::u16string_view text) {
+    return text.substr(0, text.find(u'\0'));
+}
+
+struct Term {
+    int32_t slot;
+    uint32_t keyPos;      // characters and "?" before it in the word
+    uint32_t block;       // current block of the stream
+    uint32_t offset;      // next byte in the block
+    uint32_t limit;       // bytes of the block inside the file (4096 but for a partial last block)
+    uint32_t blocksSeen;  // blocks entered, to catch chains that loop
+    uint32_t page;        // page index of the current entry
+    uint32_t lastPage;    // the slot's last page
+    uint32_t remaining;   // position bytes of the current entry not yet read
+    uint32_t aligned;     // current position + (L - 1 - keyPos)
+};
+
+struct Segment {
+    uint32_t termCount;
+    uint32_t end;  // terms up to and including this segment
+};
+
+// Reads terms' streams in place from the mapped postings file.
+class StreamReader {
+public:
+    StreamReader(const uint8_t* postings, uint64_t size, const uint32_t* next, uint32_t nextCount,
+                 uint32_t blockCount)
+        : m_postings(postings),
+          m_size(size),
+          m_next(next),
+          m_nextCount(nextCount),
+          m_blockCount(blockCount) {}
+
+    bool Start(Term& t, uint32_t firstBlock) const {
+        t.blocksSeen = 0;
+        t.page = 0;
+        t.remaining = 0;
+        return Enter(t, firstBlock) && ReadEntry(t, true);
+    }
+
+    // Reads the page delta and byte count of the next page entry.
+    bool ReadEntry(Term& t, bool first) const {
+        uint32_t delta, n, lo, hi;
+        if (!ReadNumber(t, delta, n) || (!first && delta == 0)) return false;
+        if (delta > UINT32_MAX - t.page) return false;
+        t.page += delta;
+        if (t.page > t.lastPage || !ReadByte(t, lo) || !ReadByte(t, hi)) return false;
+        t.remaining = lo | hi << 8;
+        return t.remaining != 0;
+    }
+
+    // Reads one position delta of the current entry.
+    bool ReadPosition(Term& t, uint32_t& value) const {
+        uint32_t n;
+        if (t.remaining == 0 || !ReadNumber(t, value, n) || n > t.remaining) return false;
+        t.remaining -= n;
+        return true;
+    }
+
+    // Skips the unread position data of the current entry.
+    bool SkipEntry(Term& t) const {
+        uint32_t target = t.offset + t.remaining;
+        t.remaining = 0;
+        while (target > kBlockSize) {
+            if (!Follow(t)) return false;
+            target -= kBlockSize;
+        }
+        if (target > t.limit) return false;
+        t.offset = target;
+        return true;
+    }
+
+private:
+    bool Enter(Term& t, uint32_t block) const {
+        if (block >= m_blockCount || ++t.blocksSeen > m_blockCount) return false;
+        t.block = block;
+        t.offset = 0;
+        uint64_t start = uint64_t(block) * kBlockSize;
+        t.limit = uint32_t(std::min<uint64_t>(kBlockSize, m_size - start));
+        return true;
+    }
+    // Moves to the block that continues the current one.
+    bool Follow(Term& t) const {
+        return t.limit == kBlockSize && t.block < m_nextCount && Enter(t, m_next[t.block]);
+    }
+    bool ReadByte(Term& t, uint32_t& b) const {
+        if (t.offset == t.limit && !Follow(t)) return false;
+        b = m_postings[uint64_t(t.block) * kBlockSize + t.offset++];
+        return true;
+    }
+    bool ReadNumber(Term& t, uint32_t& value, uint32_t& bytes) const {
+        uint32_t b0, b1, b2;
+        if (!ReadByte(t, b0)) return false;
+        if (b0 < 0x80) {
+            value = b0;
+            bytes = 1;
+            return true;
+        }
+        if (!ReadByte(t, b1)) return false;
+        if (b0 < 0xC0) {
+            value = (b0 & 0x3F) << 8 | b1;
+            bytes = 2;
+            return true;
+        }
+        if (!ReadByte(t, b2)) return false;
+        value = (b0 & 0x3F) << 16 | b1 << 8 | b2;
+        bytes = 3;
+        return true;
+    }
+
+    const uint8_t* m_postings;
+    uint64_t m_size;
+    const uint32_t* m_next;
+    uint32_t m_nextCount;
+    uint32_t m_blockCount;
+};
+
+// The state of one word search: its terms, segments and the walk over pages and positions.
+class WordMatcher {
+public:
+    WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
+                const Segment* segments, uint32_t segmentCount, uint32_t length)
+        : m_reader(reader),
+          m_terms(terms),
+          m_termCount(termCount),
+          m_segments(segments),
+          m_segmentCount(segmentCount),
+          m_length(length) {}
+
+    // Walks the pages; appends every page with hits and its count.
+    void Run(const int32_t* firstBlock, std::vector<uint32_t>& pages,
+             std::vector<uint32_t>& counts) {
+        for (uint32_t i = 0; i < m_termCount; ++i)
+            if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
+        for (;;) {
+            uint32_t target = m_terms[0].page;
+            bool allEqual = true;
+            for (uint32_t i = 1; i < m_termCount; ++i) {
+                if (m_terms[i].page != m_terms[0].page) allEqual = false;
+                target = std::max(target, m_terms[i].page);
+            }
+            if (allEqual) {
+                if (!MatchPage(target, pages, counts) || target == UINT32_MAX) return;
+                ++target;
+            }
+            for (uint32_t i = 0; i < m_termCount; ++i) {
+                Term& t = m_terms[i];
+                while (t.page < target) {
+                    if (t.page == t.lastPage || !m_reader.SkipEntry(t) ||
+                        !m_reader.ReadEntry(t, false))
+                        return;
+                }
+            }
+        }
+    }
+
+private:
+    uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
+    uint32_t MaxAligned(uint32_t from, uint32_t to) const {
+        uint32_t best = m_terms[from].aligned;
+        for (uint32_t i = from + 1; i < to; ++i) best = std::max(best, m_terms[i].aligned);
+        return best;
+    }
+
+    // Counts the occurrences on page. False when a stream turned out corrupt.
+    bool MatchPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
+        uint32_t hits = 0;
+        for (uint32_t i = 0; i < m_termCount; ++i) {
+            uint32_t pos;
+            if (!m_reader.ReadPosition(m_terms[i], pos)) return false;
+            m_terms[i].aligned = (m_length - 1 - m_terms[i].keyPos) + pos;
+        }
+        for (;;) {
+            bool ok = true;
+            uint32_t failed = 0;
+            uint32_t first = 0;
+            while (m_segments[first].termCount == 0) ++first;
+            uint32_t limit = MaxAligned(SegmentStart(first), m_segments[first].end);
+
+            bool adjacencyFailed = false;
+            for (uint32_t s = first; s < m_segmentCount && !adjacencyFailed; ++s) {
+                for (uint32_t i = SegmentStart(s); i + 1 < m_segments[s].end; ++i) {
+                    if (m_terms[i].aligned != m_terms[i + 1].aligned) {
+                        ok = false;
+                        failed = s;
+                        adjacencyFailed = true;
+                        break;
+                    }
+                }
+            }
+            if (ok) {
+                // Order and gap between each segment with terms and the next one.
+                for (uint32_t s = first; s < m_segmentCount; ++s) {
+                    if (m_segments[s].termCount == 0 || m_segments[s].end >= m_termCount) continue;
+                    m_gap = false;
+                    uint32_t x = m_terms[m_segments[s].end - 1].aligned;
+                    uint32_t y = m_terms[m_segments[s].end].aligned;
+                    if (y < x) {
+                        ok = false;
+                        failed = s;
+                        limit = MaxAligned(0, m_segments[s].end);
+                        break;
+                    }
+                    if (y - x > kMaxGap) {
+                        m_gap = true;
+                        ok = false;
+                        failed = s;
+                        limit = MaxAligned(0, m_termCount);
+                        break;
+                    }
+                }
+            }
+            if (adjacencyFailed) limit = MaxAligned(0, m_segments[failed].end);
+            if (ok) {
+                if (hits == 0) {
+                    pages.push_back(page);
+                    counts.push_back(1);
+                } else {
+                    ++counts.back();
+                }
+                ++hits;
+                ++limit;
+            }
+            uint32_t start = m_gap ? 0 : SegmentStart(failed);
+            for (uint32_t i = start; i < m_termCount; ++i) {
+                Term& t = m_terms[i];
+                if (t.aligned >= limit) continue;
+                if (t.remaining == 0) return true;  // this page is done
+                uint32_t pos;
+                if (!m_reader.ReadPosition(t, pos)) return false;
+                t.aligned += pos;
+            }
+        }
+    }
+
+    const StreamReader& m_reader;
+    Term* m_terms;
+    uint32_t m_termCount;
+    const Segment* m_segments;
+    uint32_t m_segmentCount;
+    uint32_t m_length;
+    bool m_gap = false;  // kept from page to page within the word
+};
+
+}  // namespace
+
+int CIndex::CountKeywords(std::u16string_view keywords) {
+    int words = 0;
+    bool inWord = false;
+    for (char16_t u : UpToNul(keywords)) {
+        if (u == u' ' || u == u'\u3000') {
+            inWord = false;
+        } else if (u >= 0x100 || u == u'*' || u == u'?') {
+            if (!inWord) ++words;
+            inWord = true;
+        } else {
+            return 0;
+        }
+    }
+    return words;
+}
+
+void CIndex::ClearResults() {
+    m_resultPages.clear();
+    m_resultCounts.clear();
+    m_nResultCount = 0;
+}
+
+int CIndex::SearchAnd(std::u16string& keywords, uint8_t bVariant) {
+    return SearchWords(keywords, bVariant, kReplace, kIntersect);
+}
+
+int CIndex::SearchOr(std::u16string& keywords, uint8_t bVariant) {
+    return SearchWords(keywords, bVariant, kMerge, kMerge);
+}
+
+int CIndex::SearchWords(std::u16string& keywords, uint8_t bVariant, CombineMode first,
+                        CombineMode later) {
+    if (CountKeywords(keywords) == 0) return 0;
+    ClearResults();
+    const size_t end = UpToNul(keywords).size();
+    int total = 0;
+    bool firstWord = true;
+    size_t start = 0;
+    for (size_t i = 0; i <= end; ++i) {
+        if (i < end && keywords[i] != u' ') continue;
+        if (i < end) keywords[i] = u'\u3000';
+        if (i > start) {
+            total += SearchWord(std::u16string_view(keywords).substr(start, i - start),
+                                firstWord ? first : later, bVariant);
+            firstWord = false;
+        }
+        start = i + 1;
+    }
+    return total;
+}
+
+int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVariant) {
+    // Normal form: no leading "*", runs of "*" made one, one "*" at the end.
+    std::u16string normal;
+    size_t i = 0;
+    while (i < word.size() && word[i] == u'*') ++i;
+    for (; i < word.size(); ++i)
+        if (word[i] != u'*' || normal.back() != u'*') normal += word[i];
+    if (!normal.empty() && normal.back() != u'*') normal += u'*';
+
+    // Characters the index does not know are dropped, as if they were not in the word.
+    std::u16string kept;
+    for (size_t j = 0; j < normal.size();) {
+        uint32_t c;
+        size_t n = DecodeAt(normal, j, c);
+        if (c == u'*' || c == u'?' || CharToSlot(c) >= 0) kept.append(normal, j, n);
+        j += n;
+    }
+
+    std::array<Term, kMaxTerms> terms;
+    std::array<Segment, kMaxSegments> segments;
+    uint32_t m = 0, k = 0, c = 0, p = 0;
+    // A word longer than the search has room for yields no terms, as does a closed index.
+    bool usable = IsOpen() && normal.size() + 1 <= kMaxWordUnits;
+    for (size_t j = 0; usable && j < kept.size();) {
+        uint32_t cp;
+        size_t n = DecodeAt(kept, j, cp);
+        j += n;
+        if (cp == u'*') {
+            if (k == kMaxSegments) {
+                usable = false;
+                break;
+            }
+            segments[k++] = {c, m};
+            c = 0;
+        } else if (IsWildcardOne(char16_t(cp))) {
+            ++p;
+        } else {
+            int32_t slot = CharToSlot(cp);
+            if (bVariant) FindVariantSlot(cp, slot);
+            if (m_pFirstBlock[size_t(slot)] == -1 || m == kMaxTerms) {
+                usable = false;
+                break;
+            }
+            terms[m] = Term{slot, p, 0, 0, 0, 0, 0, m_pLastPage[size_t(slot)], 0, 0};
+            ++m;
+            ++c;
+            ++p;
+        }
+    }
+    if (!usable || m == 0) {
+        if (mode != kMerge) ClearResults();
+        return 0;
+    }
+
+    std::vector<uint32_t> pages, counts;
+    StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(), m_nNextBlockCount,
+                        m_nBlockCount);
+    WordMatcher(reader, terms.data(), m, segments.data(), k, p)
+        .Run(m_pFirstBlock.data(), pages, counts);
+    Combine(pages, counts, mode);
+    return m_nResultCount;
+}
+
+void CIndex::Combine(const std::vector<uint32_t>& pages, const std::vector<uint32_t>& counts,
+                     CombineMode mode) {
+    if (mode == kReplace) {
+        m_resultPages = pages;
+        m_resultCounts = counts;
+        m_nResultCount = int(pages.size());
+        return;
+    }
+    // Where each page stands among the first m_nResultCount results (the first entry if twice).
+    std::vector<std::pair<uint32_t, uint32_t>> byPage(static_cast<size_t>(m_nResultCount));
+    for (uint32_t j = 0; j < uint32_t(m_nResultCount); ++j) byPage[j] = {m_resultPages[j], j};
+    std::sort(byPage.begin(), byPage.end());
+    auto find = [&](uint32_t page, uint32_t& j) {
+        auto it = std::lower_bound(byPage.begin(), byPage.end(), std::pair{page, 0u});
+        if (it == byPage.end() || it->first != page) return false;
+        j = it->second;
+        return true;
+    };
+
+    if (mode == kMerge) {
+        for (size_t i = 0; i < pages.size(); ++i) {
+            uint32_t j;
+            if (find(pages[i], j)) {
+                m_resultCounts[j] += counts[i];
+            } else {
+                m_resultPages.push_back(pages[i]);
+                m_resultCounts.push_back(counts[i]);
+            }
+        }
+        m_nResultCount = int(m_resultPages.size());
+        return;
+    }
+    std::vector<uint32_t> newPages, newCounts;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        uint32_t j;
+        if (find(pages[i], j)) {
+            newPages.push_back(pages[i]);
+            newCounts.push_back(counts[i] + m_resultCounts[j]);
+        }
+    }
+    m_resultPages.swap(newPages);
+    m_resultCounts.swap(newCounts);
+    m_nResultCount = int(m_resultPages.size());
+}
+
+}  // namespace kolva

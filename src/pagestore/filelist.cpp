@@ -1,5 +1,6 @@
 #include "pagestore/filelist.h"
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -141,12 +142,14 @@ bool CFileList::FindPage(int firstIndex, int pageNumber, int& index) const {
         return false;
     }
     const uint64_t stride = uint64_t(m_nNameSize) + 8;
-    std::vector<char> name(static_cast<size_t>(m_nNameSize));
+    // A name field longer than the file can never be read whole; don't allocate for it.
+    std::vector<char> name(static_cast<size_t>(std::min<uint64_t>(uint64_t(m_nNameSize), length)));
     for (uint64_t pos = kPageListHeaderSize + uint64_t(firstIndex) * stride; pos < length;
          pos += stride) {
         if (index == INT_MAX) return false;
         ++index;
-        if (!m_listFile.ReadAt(pos, name.data(), name.size())) return false;
+        if (name.size() < uint64_t(m_nNameSize) || !m_listFile.ReadAt(pos, name.data(), name.size()))
+            return false;
         std::string_view view(name.data(), name.size());
         view = view.substr(0, view.find('\0'));
         int number;

@@ -1,0 +1,84 @@
+// Shared helpers of the core tests: a temporary folder and small collections made by the writer.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "index/index.h"
+#include "writer/writer.h"
+
+namespace kolva::test {
+
+// A fresh folder under the temporary location, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kolva-test-XXXXXX");
+        if (!mkdtemp(pattern.data())) std::abort();
+        m_path = pattern;
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+inline std::string ReadBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The record name of page number n: "vol\0001.htm".
+inline std::string PageName(int n) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "vol\\%04d.htm", n);
+    return buf;
+}
+
+// A collection whose page i (numbered i + 1) has the given indexed text; the same positions go
+// into all three index pairs. Page bodies are a minimal page holding nothing.
+inline void WriteCollection(const std::filesystem::path& folder,
+                            const std::vector<std::u32string>& pages,
+                            const std::vector<VariantGroup>& groups = {},
+                            BlockOrder order = BlockOrder::kSequential) {
+    PageStoreWriter store(folder);
+    for (size_t i = 0; i < pages.size(); ++i) store.AddPage(PageName(int(i) + 1), "<html></html>");
+    store.Finish();
+    IndexWriter index(groups);
+    for (size_t i = 0; i < pages.size(); ++i) index.AddText(uint32_t(i), pages[i]);
+    for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode), order);
+    if (!groups.empty()) WriteVariantTable(folder / "yitizi.txt", groups);
+}
+
+// An index that records its messages instead of showing them.
+struct QuietIndex {
+    std::vector<std::u16string> messages;
+    CIndex index{[this](std::u16string_view m) { messages.emplace_back(m); }};
+};
+
+// The result lists of the last search as (page, count) pairs.
+inline std::vector<std::pair<uint32_t, uint32_t>> Results(const CIndex& index) {
+    std::vector<std::pair<uint32_t, uint32_t>> out;
+    for (int i = 0; i < index.GetResultCount(); ++i)
+        out.emplace_back((*index.GetResultPages())[size_t(i)],
+                         (*index.GetResultCounts())[size_t(i)]);
+    return out;
+}
+
+}  // namespace kolva::test
