@@ -1,0 +1,194 @@
+#include "catalogue/catalogue.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+
+#include "index/codeconverter.h"
+#include "platform/file.h"
+
+namespace kolva {
+
+std::u16string CatalogueRecord::Title() const {
+    size_t n = 0;
+    while (n < 100 && name[n] != u'\0') ++n;
+    return std::u16string(name, n);
+}
+
+ContentsNodeTag::ContentsNodeTag(const CatalogueRecord& record, int slot_)
+    : name(record.Title()),
+      level(record.level),
+      docID(record.docID),
+      docNo(record.docNo),
+      curFileName(record.curFileName),
+      slot(slot_) {}
+
+ContentsNodeTag::~ContentsNodeTag() {
+    for (ContentsNodeTag* child : children) delete child;
+}
+
+bool ContentsNodeTag::ContainsPage(uint32_t pageIndex) const {
+    const uint32_t page = pageIndex + 1;
+    return uint32_t(docID) <= page && page <= uint32_t(docID) + uint32_t(docNo) - 1;
+}
+
+ContentsNodeTag* FindParentNode(ContentsNodeTag* node, const CatalogueRecord& record) {
+    if (!node) return nullptr;
+    if (int64_t(node->level) == int64_t(record.level) - 1) return node;
+    ContentsNodeTag* found = nullptr;
+    for (ContentsNodeTag* child : node->children)
+        if (ContentsNodeTag* f = FindParentNode(child, record)) found = f;
+    return found;
+}
+
+ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record) {
+    if (!node) return nullptr;
+    if (node->level == record.level && node->docID == record.docID &&
+        node->docNo == record.docNo && node->curFileName == record.curFileName)
+        return node;
+    for (ContentsNodeTag* child : node->children)
+        if (ContentsNodeTag* f = FindNode(child, record)) return f;
+    return nullptr;
+}
+
+CCatalogue::CCatalogue()
+    : m_NodeItem(kCatalogueSlots),
+      m_pRootNode(std::make_unique<ContentsNodeTag>()),
+      m_nodeOfSlot(kCatalogueSlots, nullptr) {
+    m_pRootNode->name = u"root";
+}
+
+ContentsNodeTag* CCatalogue::Node(int slot) const {
+    return slot >= 0 && slot < kCatalogueSlots ? m_nodeOfSlot[size_t(slot)] : nullptr;
+}
+
+namespace {
+
+CatalogueRecord DecodeRecord(const uint8_t* p) {
+    CatalogueRecord r{};
+    for (size_t i = 0; i < 100; ++i) r.name[i] = char16_t(LoadLE16(p + 2 * i));
+    r.level = int32_t(LoadLE32(p + 200));
+    r.docID = int32_t(LoadLE32(p + 204));
+    r.docNo = int32_t(LoadLE32(p + 208));
+    r.curFileName = LoadLE16(p + 212);
+    r.padding = LoadLE16(p + 214);
+    return r;
+}
+
+void WriteTraceLine(std::ofstream& trace, const CatalogueRecord& r) {
+    if (!trace) return;
+    std::string line = r.level == 2 ? "\t" : r.level == 3 ? "\t\t" : "";
+    line += "name=";
+    AppendUtf8(r.Title(), line, kConvertLenient);
+    line += "\tdocID=" + std::to_string(r.docID) + "\tdocNo=" + std::to_string(r.docNo) +
+            "\tcurFileName=" + std::to_string(r.curFileName) + "\n";
+    trace << line;
+}
+
+}  // namespace
+
+bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::path& tracePath) {
+    // The trace is a diagnostic aid: when it cannot be created the load goes on without it.
+    std::ofstream trace;
+    if (!tracePath.empty()) trace.open(tracePath, std::ios::binary | std::ios::trunc);
+
+    ReadOnlyFile in;
+    if (!in.Open(file)) return false;
+    ContentsNodeTag* previousVolume = nullptr;
+    uint8_t bytes[kCatalogueRecordSize];
+    try {
+        // A trailing partial record is not a record.
+        while (m_nNodeCount < kCatalogueSlots && in.Read(bytes, sizeof bytes) == sizeof bytes) {
+            const int slot = m_nNodeCount++;
+            CatalogueRecord& record = m_NodeItem[size_t(slot)];
+            record = DecodeRecord(bytes);
+            WriteTraceLine(trace, record);
+            if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
+            ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
+            if (!parent) continue;  // no earlier entry of the level above: no place in the tree
+            auto* node = new ContentsNodeTag(record, slot);
+            node->parent = parent;
+            parent->children.push_back(node);
+            m_nodeOfSlot[size_t(slot)] = node;
+            if (record.level == 3) {
+                if (previousVolume && previousVolume->parent == parent) {
+                    previousVolume->nextSibling = node;
+                    node->prevSibling = previousVolume;
+                }
+                previousVolume = node;
+            }
+        }
+    } catch (const FileError&) {
+        // A read error ends the catalogue where it happened.
+    }
+    return true;
+}
+
+std::u16string GetCategoryName(const ContentsNodeTag* range) {
+    if (!range) return {};
+    if (range->level == 1) return range->name;
+    if (range->level == 2) return range->parent ? range->parent->name : std::u16string();
+    const ContentsNodeTag* grand = range->parent ? range->parent->parent : nullptr;
+    return grand ? grand->name : std::u16string();
+}
+
+std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range) {
+    if (!range) return {};
+    switch (range->level) {
+        case 1:
+            for (const ContentsNodeTag* child : range->children)
+                if (child->ContainsPage(pageIndex)) return child->name;
+            return {};
+        case 2:
+            return range->name;
+        case 3:
+            return range->parent ? range->parent->name : std::u16string();
+        default:
+            return {};
+    }
+}
+
+const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag* range) {
+    if (!range) return nullptr;
+    if (range->level == 1) {
+        for (const ContentsNodeTag* child : range->children)
+            for (const ContentsNodeTag* grand : child->children)
+                if (grand->ContainsPage(pageIndex)) return grand;
+        return nullptr;
+    }
+    if (range->level == 2) {
+        for (const ContentsNodeTag* child : range->children)
+            if (child->ContainsPage(pageIndex)) return child;
+        return nullptr;
+    }
+    return range;
+}
+
+uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
+                         const std::vector<uint32_t>& hitCounts,
+                         std::vector<SearchNodeTag>& rows) {
+    rows.clear();
+    uint32_t total = 0;
+    if (!range) return 0;
+    for (size_t i = 0; i < hitPages.size(); ++i) {
+        const uint32_t p = hitPages[i];
+        if (!range->ContainsPage(p)) continue;
+        SearchNodeTag row;
+        row.category = GetCategoryName(range);
+        row.title = GetBookName(p, range);
+        if (const ContentsNodeTag* v = FindVolumeNode(p, range)) {
+            row.volume = v->name;
+            row.pageNumber = p + 1 - uint32_t(v->docID) + v->curFileName;
+        }
+        row.pageIndex = p;
+        row.hits = i < hitCounts.size() ? hitCounts[i] : 0;
+        total += row.hits;
+        rows.push_back(std::move(row));
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](const SearchNodeTag& a, const SearchNodeTag& b) {
+        return a.pageNumber < b.pageNumber;
+    });
+    return total;
+}
+
+}  // namespace kolva

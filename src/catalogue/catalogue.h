@@ -1,0 +1,116 @@
+// The catalogue "kolva.dir": a headerless run of 216-byte records in pre-order (each entry
+// followed by all entries below it), little-endian:
+//
+//   +0    char16[100]  title, UTF-16LE, NUL-terminated
+//   +200  int32        level: 1 category, 2 book, 3 volume (1..19 valid)
+//   +204  int32        docID: 1-based page index of the entry's first page
+//   +208  int32        docNo: number of pages the entry spans
+//   +212  uint16       curFileName: page number of the first page
+//   +214  uint16       padding
+//
+// The records live in a fixed table of 10,000 slots (slot 0 unused, record i in slot i); the
+// slot number names an entry everywhere (tree items, search range, reading position). The same
+// records also form a tree of ContentsNodeTag used to name result rows.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kolva {
+
+constexpr int kCatalogueSlots = 10000;
+constexpr size_t kCatalogueRecordSize = 216;
+constexpr int kMaxCatalogueLevel = 19;
+
+// One record of "kolva.dir", byte for byte.
+struct CatalogueRecord {
+    char16_t name[100];
+    int32_t level;
+    int32_t docID;
+    int32_t docNo;
+    uint16_t curFileName;
+    uint16_t padding;
+
+    std::u16string Title() const;  // the name up to its NUL (all 100 units when it has none)
+};
+static_assert(sizeof(CatalogueRecord) == kCatalogueRecordSize);
+
+// One node of the contents tree. A node owns its children.
+struct ContentsNodeTag {
+    std::u16string name;
+    int32_t level = 0;
+    int32_t docID = 0;
+    int32_t docNo = 0;
+    uint16_t curFileName = 0;
+    int slot = 0;                               // its catalogue slot (0 for the root)
+    ContentsNodeTag* parent = nullptr;          // the root for level 1
+    ContentsNodeTag* prevSibling = nullptr;     // level 3: previous volume of the same parent
+    ContentsNodeTag* nextSibling = nullptr;     // level 3: next volume of the same parent
+    std::vector<ContentsNodeTag*> children;     // in file order, owned
+
+    ContentsNodeTag() = default;
+    ContentsNodeTag(const CatalogueRecord& record, int slot);
+    ~ContentsNodeTag();
+    ContentsNodeTag(const ContentsNodeTag&) = delete;
+    ContentsNodeTag& operator=(const ContentsNodeTag&) = delete;
+
+    // The 0-based page index p lies in the node: docID <= p + 1 <= docID + docNo - 1 (unsigned).
+    bool ContainsPage(uint32_t pageIndex) const;
+};
+
+// The new record's parent, searched depth first from node: a node of level record.level - 1
+// (whose children are not searched); the last one found wins.
+ContentsNodeTag* FindParentNode(ContentsNodeTag* node, const CatalogueRecord& record);
+// The first node, pre-order from node, whose level, docID, docNo and curFileName equal the
+// record's.
+ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record);
+
+// The fixed slot table and the contents tree.
+class CCatalogue {
+public:
+    CCatalogue();
+
+    // Reads the catalogue file. The trace file (if its path is not empty and it can be created)
+    // gets one line per record. False when the catalogue cannot be opened: the table stays empty.
+    // Records beyond slot 9,999 and a trailing partial record are ignored. A record whose level
+    // is outside 1..19, or that has no parent node, keeps its slot but gets no tree node.
+    bool Load(const std::filesystem::path& file, const std::filesystem::path& tracePath);
+
+    int NodeCount() const { return m_nNodeCount; }  // first free slot: records + 1
+    const CatalogueRecord& Record(int slot) const { return m_NodeItem[size_t(slot)]; }
+    bool IsValidSlot(int slot) const { return slot >= 1 && slot < m_nNodeCount; }
+    // The tree node of a slot; null when the record has none.
+    ContentsNodeTag* Node(int slot) const;
+    ContentsNodeTag* Root() const { return m_pRootNode.get(); }
+
+private:
+    std::vector<CatalogueRecord> m_NodeItem;    // 10,000 slots, slot 0 unused
+    int m_nNodeCount = 1;                       // first free slot
+    std::unique_ptr<ContentsNodeTag> m_pRootNode;
+    std::vector<ContentsNodeTag*> m_nodeOfSlot;  // slot -> node or null
+};
+
+// One result row.
+struct SearchNodeTag {
+    std::u16string category;  // "類別"
+    std::u16string title;     // "書名"
+    std::u16string volume;    // "巻": empty when no volume holds the page
+    uint32_t pageIndex = 0;   // 0-based page index
+    uint32_t pageNumber = 0;  // "頁": page number in its volume, 0 when no volume holds it
+    uint32_t hits = 0;
+};
+
+std::u16string GetCategoryName(const ContentsNodeTag* range);
+std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range);
+const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag* range);
+
+// The rows of the hit pages that lie in range, named from the tree and sorted by page number
+// (stable: equal page numbers keep the index's order). Returns the hits of the kept rows.
+uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
+                         const std::vector<uint32_t>& hitCounts,
+                         std::vector<SearchNodeTag>& rows);
+
+}  // namespace kolva

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include "catalogue/catalogue.h"
+#include "test_support.h"
+
+namespace kolva {
+namespace {
+
+using test::TempDir;
+
+CatalogueEntry Entry(std::u16string name, int32_t level, int32_t docID, int32_t docNo,
+                     uint16_t cur) {
+    return CatalogueEntry{std::move(name), level, docID, docNo, cur};
+}
+
+// 唐詩 > 李白 > 巻一 (pages 0-9, numbered 1-10), 巻二 (10-19, numbered 1-10);
+//        杜甫 > 巻一 (20-24, numbered 5-9); and 宋詞 > 蘇軾 (no volumes, page 25).
+std::vector<CatalogueEntry> Sample() {
+    return {Entry(u"唐詩", 1, 1, 25, 1), Entry(u"李白", 2, 1, 20, 1),  Entry(u"巻一", 3, 1, 10, 1),
+            Entry(u"巻二", 3, 11, 10, 1), Entry(u"杜甫", 2, 21, 5, 5), Entry(u"巻一", 3, 21, 5, 5),
+            Entry(u"宋詞", 1, 26, 1, 1),  Entry(u"蘇軾", 2, 26, 1, 1)};
+}
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    bool Load(const std::vector<CatalogueEntry>& entries) {
+        WriteCatalogue(dir / "kolva.dir", entries);
+        return catalogue.Load(dir / "kolva.dir", dir / "kolva.txt");
+    }
+    TempDir dir;
+    CCatalogue catalogue;
+};
+
+TEST_F(CatalogueTest, BuildsTheTreeWithVolumeLinksAndTrace) {
+    ASSERT_TRUE(Load(Sample()));
+    EXPECT_EQ(catalogue.NodeCount(), 9);
+    ContentsNodeTag* root = catalogue.Root();
+    EXPECT_EQ(root->name, u"root");
+    ASSERT_EQ(root->children.size(), 2u);
+    ContentsNodeTag* tang = root->children[0];
+    ASSERT_EQ(tang->children.size(), 2u);
+    EXPECT_EQ(tang->children[0]->children.size(), 2u);
+    EXPECT_EQ(catalogue.Node(3)->nextSibling, catalogue.Node(4));
+    EXPECT_EQ(catalogue.Node(4)->prevSibling, catalogue.Node(3));
+    EXPECT_EQ(catalogue.Node(6)->prevSibling, nullptr);  // another book's volume
+    EXPECT_EQ(catalogue.Node(4)->nextSibling, nullptr);
+    EXPECT_EQ(catalogue.Node(6)->parent, catalogue.Node(5));
+    EXPECT_EQ(catalogue.Record(2).Title(), u"李白");
+
+    const std::string head =
+        "name=唐詩\tdocID=1\tdocNo=25\tcurFileName=1\n"
+        "\tname=李白\tdocID=1\tdocNo=20\tcurFileName=1\n"
+        "\t\tname=巻一\tdocID=1\tdocNo=10\tcurFileName=1\n";
+    EXPECT_EQ(test::ReadBytes(dir / "kolva.txt").substr(0, head.size()), head);
+
+    CatalogueRecord probe = catalogue.Record(6);
+    EXPECT_EQ(FindNode(root, probe), catalogue.Node(6));
+    probe.docNo = 99;
+    EXPECT_EQ(FindNode(root, probe), nullptr);
+}
+
+TEST_F(CatalogueTest, EmptyAndMissingCatalogues) {
+    EXPECT_FALSE(catalogue.Load(dir / "kolva.dir", dir / "kolva.txt"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "kolva.txt"));
+    EXPECT_EQ(catalogue.NodeCount(), 1);
+    ASSERT_TRUE(Load({}));
+    EXPECT_EQ(catalogue.NodeCount(), 1);
+    EXPECT_TRUE(catalogue.Root()->children.empty());
+    EXPECT_EQ(test::ReadBytes(dir / "kolva.txt"), "");
+    // A trace that cannot be created does not stop the load.
+    CCatalogue other;
+    EXPECT_TRUE(other.Load(dir / "kolva.dir", dir / "no-such-folder" / "kolva.txt"));
+}
+
+TEST_F(CatalogueTest, OddRecordsKeepTheirSlotButGetNoNode) {
+    ASSERT_TRUE(Load({Entry(u"a", 1, 1, 1, 1), Entry(u"orphan", 3, 1, 1, 1),
+                      Entry(u"zero", 0, 1, 1, 1), Entry(u"deep", 20, 1, 1, 1),
+                      Entry(u"b", 2, 1, 1, 1), Entry(u"c", 3, 1, 1, 1)}));
+    EXPECT_EQ(catalogue.NodeCount(), 7);
+    for (int slot : {2, 3, 4}) EXPECT_EQ(catalogue.Node(slot), nullptr) << slot;
+    EXPECT_EQ(catalogue.Record(2).Title(), u"orphan");
+    EXPECT_EQ(catalogue.Node(6)->parent, catalogue.Node(5));
+    EXPECT_EQ(catalogue.Node(6)->prevSibling, nullptr);
+}
+
+TEST_F(CatalogueTest, TableLimitsAndDamagedRecords) {
+    std::vector<CatalogueEntry> many(10005, Entry(u"x", 1, 1, 1, 1));
+    WriteCatalogue(dir / "kolva.dir", many);
+    // A partial record at the end, and a name with no NUL in its 100 units.
+    std::string bytes = test::ReadBytes(dir / "kolva.dir");
+    test::WriteBytes(dir / "kolva.dir", bytes.substr(0, 216 * 3) + std::string(100, 'A'));
+    CCatalogue small;
+    ASSERT_TRUE(small.Load(dir / "kolva.dir", {}));
+    EXPECT_EQ(small.NodeCount(), 4);
+
+    for (size_t i = 0; i < 100; ++i) bytes[2 * i] = 'B', bytes[2 * i + 1] = 0;
+    test::WriteBytes(dir / "kolva.dir", bytes);
+    ASSERT_TRUE(catalogue.Load(dir / "kolva.dir", {}));
+    EXPECT_EQ(catalogue.NodeCount(), kCatalogueSlots);  // slots 1..9,999
+    EXPECT_EQ(catalogue.Record(1).Title(), std::u16string(100, u'B'));
+}
+
+TEST_F(CatalogueTest, ResultRowsAreNamedByTheRangeAndSortedByPageNumber) {
+    ASSERT_TRUE(Load(Sample()));
+    // Pages in index order: 24 (杜甫 p.9), 12 (李白 巻二 p.3), 2 (李白 巻一 p.3), 30 (outside 唐詩).
+    const std::vector<uint32_t> pages = {24, 12, 2, 30};
+    const std::vector<uint32_t> counts = {4, 3, 2, 100};
+    std::vector<SearchNodeTag> rows;
+
+    EXPECT_EQ(BuildResultList(catalogue.Node(1), pages, counts, rows), 9u);
+    ASSERT_EQ(rows.size(), 3u);
+    // Equal page numbers (3 and 3) keep the index's order.
+    EXPECT_EQ(rows[0].pageIndex, 12u);
+    EXPECT_EQ(rows[1].pageIndex, 2u);
+    EXPECT_EQ(rows[2].pageIndex, 24u);
+    EXPECT_EQ(rows[0].category, u"唐詩");
+    EXPECT_EQ(rows[0].title, u"李白");
+    EXPECT_EQ(rows[0].volume, u"巻二");
+    EXPECT_EQ(rows[0].pageNumber, 3u);
+    EXPECT_EQ(rows[2].title, u"杜甫");
+    EXPECT_EQ(rows[2].pageNumber, 9u);
+
+    EXPECT_EQ(BuildResultList(catalogue.Node(2), pages, counts, rows), 5u);  // a book
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].title, u"李白");
+    EXPECT_EQ(rows[0].category, u"唐詩");
+
+    EXPECT_EQ(BuildResultList(catalogue.Node(6), pages, counts, rows), 4u);  // a volume
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].volume, u"巻一");
+    EXPECT_EQ(rows[0].title, u"杜甫");
+    EXPECT_EQ(rows[0].category, u"唐詩");
+
+    // A level-1 range whose page lies under no volume: empty volume, page number 0, first.
+    EXPECT_EQ(BuildResultList(catalogue.Node(7), {25, 25}, {1, 2}, rows), 3u);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].title, u"蘇軾");
+    EXPECT_EQ(rows[0].volume, u"");
+    EXPECT_EQ(rows[0].pageNumber, 0u);
+
+    EXPECT_EQ(BuildResultList(nullptr, pages, counts, rows), 0u);
+    EXPECT_TRUE(rows.empty());
+}
+
+}  // namespace
+}  // namespace kolva
