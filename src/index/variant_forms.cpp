@@ -1,0 +1,80 @@
+// Variant widening of the keywords of a page being composed: every keyword unit may be written
+// in any form of its variant group, and the page store marks each form as a keyword of its own.
+#include <cstdint>
+
+#include "index/index.h"
+
+namespace kolva {
+
+namespace {
+
+// At most this many forms are produced for one keyword string.
+constexpr size_t kMaxVariantForms = 1024;
+
+}  // namespace
+
+VariantGroup CIndex::GetVariantForms(char16_t unit) const {
+    // Only the low 16 bits of a member are compared (and later written): a keyword's surrogate
+    // pair is widened as two separate units.
+    for (const VariantGroup& group : m_variantGroups) {
+        for (uint32_t member : group) {
+            if (char16_t(member & 0xFFFF) == unit) return group;
+        }
+    }
+    return VariantGroup{unit};
+}
+
+void CIndex::ExpandVariants(std::u16string_view keywords,
+                            std::vector<std::u16string>& forms) const {
+    // The keyword string ends at its first NUL, as the composer's callers have always passed it.
+    keywords = keywords.substr(0, keywords.find(u'\0'));
+
+    // One choice list per unit. The number of forms is the product of the lists' sizes, so it is
+    // bounded: a unit keeps its whole group while the running product P stays within
+    // kMaxVariantForms; the first unit whose group would push P over the bound, and every unit
+    // after it, keeps only itself. The keyword as typed thus always stays one of the forms, and
+    // below the bound nothing changes.
+    std::vector<VariantGroup> choices;
+    choices.reserve(keywords.size());
+    size_t product = 1;
+    bool bounded = false;
+    for (char16_t unit : keywords) {
+        VariantGroup group = GetVariantForms(unit);
+        if (!bounded && product * group.size() <= kMaxVariantForms) {
+            product *= group.size();
+            choices.push_back(std::move(group));
+        } else {
+            bounded = true;
+            choices.push_back(VariantGroup{unit});
+        }
+    }
+
+    // Depth first: the first unit's choice changes slowest, each list walked in group order.
+    forms.clear();
+    forms.reserve(product);
+    std::vector<size_t> pick(choices.size(), 0);
+    std::u16string form(keywords.size(), u'\0');
+    while (true) {
+        // A member whose low 16 bits are 0 gives the unit U+0000, which stays inside the form.
+        for (size_t i = 0; i < choices.size(); ++i) form[i] = char16_t(choices[i][pick[i]] & 0xFFFF);
+        forms.push_back(form);
+        size_t i = choices.size();
+        while (i > 0 && ++pick[i - 1] == choices[i - 1].size()) pick[--i] = 0;
+        if (i == 0) break;
+    }
+}
+
+int CIndex::ComposePage(int index, std::string& html, const std::u16string& keywords, int target,
+                        uint8_t bVariant) const {
+    if (!bVariant) return m_fileList.ComposePage(index, html, keywords, target);
+    std::vector<std::u16string> forms;
+    ExpandVariants(keywords, forms);
+    std::u16string joined;
+    for (size_t i = 0; i < forms.size(); ++i) {
+        if (i > 0) joined += u' ';
+        joined += forms[i];
+    }
+    return m_fileList.ComposePage(index, html, joined, target);
+}
+
+}  // namespace kolva
