@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "index/codeconverter.h"
+
 namespace kolva {
 
 const char16_t kOpenFailedMessage[] = u"データを開けませんでした。";
@@ -32,18 +34,7 @@ void CIndex::ShowMessage(std::u16string_view text) const {
         return;
     }
     std::string utf8;
-    for (char16_t u : text) {  // the index's messages are all in the BMP
-        if (u < 0x80) {
-            utf8 += char(u);
-        } else if (u < 0x800) {
-            utf8 += char(0xC0 | u >> 6);
-            utf8 += char(0x80 | (u & 0x3F));
-        } else {
-            utf8 += char(0xE0 | u >> 12);
-            utf8 += char(0x80 | (u >> 6 & 0x3F));
-            utf8 += char(0x80 | (u & 0x3F));
-        }
-    }
+    AppendUtf8(text, utf8, kConvertLenient);
     std::cerr << utf8 << '\n';
 }
 

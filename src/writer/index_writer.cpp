@@ -30,7 +30,13 @@ void AppendPostingNumber(std::string& out, uint32_t value) {
     }
 }
 
-IndexWriter::IndexWriter(const std::vector<VariantGroup>& groups) : m_slots(kSlotCount) {
+IndexWriter::IndexWriter(const std::vector<VariantGroup>& groups,
+                         const std::filesystem::path& postingsPath)
+    : m_slots(kSlotCount), m_postingsPath(postingsPath) {
+    if (!postingsPath.empty()) {
+        m_postingsFile.open(postingsPath, std::ios::binary | std::ios::trunc);
+        if (!m_postingsFile) throw WriterError("cannot create " + postingsPath.string());
+    }
     if (groups.empty()) return;
     m_groupSlotByChar.assign(0x110000, -1);
     // Walk the groups backwards so that the first group holding a character wins.
@@ -48,18 +54,44 @@ void IndexWriter::FinishEntry(SlotPostings& s) {
     if (!s.open) return;
     if (s.pending.size() > 0xFFFF)
         throw WriterError("one page holds too many positions of one character for the index");
-    AppendPostingNumber(s.stream, s.hasEntry ? s.page - s.lastPage : s.page);
-    s.stream += char(s.pending.size() & 0xFF);
-    s.stream += char(s.pending.size() >> 8);
-    s.stream += s.pending;
+    const size_t before = s.tail.size();
+    AppendPostingNumber(s.tail, s.hasEntry ? s.page - s.lastPage : s.page);
+    s.tail += char(s.pending.size() & 0xFF);
+    s.tail += char(s.pending.size() >> 8);
+    s.tail += s.pending;
+    s.length += s.tail.size() - before;
     s.pending.clear();
     s.lastPage = s.page;
     s.hasEntry = true;
     s.open = false;
 }
 
+void IndexWriter::EmitBlock(SlotPostings& s, const char* bytes) {
+    if (m_next.size() >= kNoBlock - 1) throw WriterError("the index would have too many blocks");
+    const uint32_t block = uint32_t(m_next.size());
+    m_next.push_back(kNoBlock);
+    if (m_postingsFile.is_open()) {
+        m_postingsFile.write(bytes, kBlockSize);
+        if (!m_postingsFile) throw WriterError("cannot write " + m_postingsPath.string());
+    } else {
+        m_memory.append(bytes, kBlockSize);
+    }
+    if (s.lastBlock == kNoBlock)
+        s.firstBlock = block;
+    else
+        m_next[s.lastBlock] = block;
+    s.lastBlock = block;
+}
+
+void IndexWriter::FlushFullBlocks(SlotPostings& s) {
+    size_t done = 0;
+    for (; s.tail.size() - done >= kBlockSize; done += kBlockSize) EmitBlock(s, s.tail.data() + done);
+    s.tail.erase(0, done);
+}
+
 void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
     if (slot < 0 || slot >= kSlotCount) throw WriterError("slot out of range");
+    if (m_written) throw WriterError("the index was already written");
     SlotPostings& s = m_slots[size_t(slot)];
     if (s.open && page == s.page) {
         if (position <= s.lastPosition) throw WriterError("positions must ascend within a page");
@@ -68,6 +100,7 @@ void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
         if ((s.open && page < s.page) || (s.hasEntry && page <= s.lastPage))
             throw WriterError("pages must ascend per character");
         FinishEntry(s);
+        FlushFullBlocks(s);
         s.open = true;
         s.page = page;
         AppendPostingNumber(s.pending, position);
@@ -89,73 +122,94 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
 }
 
 std::string IndexWriter::SlotStream(int32_t slot) const {
+    if (!m_postingsPath.empty()) throw WriterError("the stream of a streaming writer is on disk");
     SlotPostings s = m_slots.at(size_t(slot));
+    std::string stream;
+    for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b])
+        stream.append(m_memory, size_t(b) * kBlockSize, kBlockSize);
     FinishEntry(s);
-    return s.stream;
+    return (stream + s.tail).substr(0, size_t(s.length));
+}
+
+void IndexWriter::Finish() {
+    // The unfinished block of every slot becomes its last block, padded with zeros.
+    for (SlotPostings& s : m_slots) {
+        FinishEntry(s);
+        FlushFullBlocks(s);
+        if (!s.tail.empty()) {
+            s.tail.resize(kBlockSize, '\0');
+            EmitBlock(s, s.tail.data());
+            std::string().swap(s.tail);
+        }
+    }
+    // An empty file cannot be mapped, so an index without postings still has one block.
+    if (m_next.empty()) {
+        SlotPostings none;
+        EmitBlock(none, std::string(kBlockSize, '\0').data());
+    }
 }
 
 void IndexWriter::Write(const std::filesystem::path& folder, const std::string& stem,
-                        BlockOrder order) const {
-    // Finished streams and the number of blocks each needs.
-    std::vector<std::string> streams(kSlotCount);
-    std::vector<uint32_t> blocksOf(kSlotCount, 0);
-    uint64_t totalBlocks = 0;
-    for (int32_t slot = 0; slot < kSlotCount; ++slot) {
-        if (!m_slots[size_t(slot)].open && !m_slots[size_t(slot)].hasEntry) continue;
-        streams[size_t(slot)] = SlotStream(slot);
-        blocksOf[size_t(slot)] =
-            uint32_t((streams[size_t(slot)].size() + kBlockSize - 1) / kBlockSize);
-        totalBlocks += blocksOf[size_t(slot)];
-    }
-    if (totalBlocks >= kNoBlock) throw WriterError("the index would have too many blocks");
+                        BlockOrder order) {
+    const std::filesystem::path postingsPath = folder / (stem + "-idx.m");
+    const bool streaming = !m_postingsPath.empty();
+    if (streaming && (m_written || order != BlockOrder::kAsFilled || postingsPath != m_postingsPath))
+        throw WriterError("a streaming index writer writes its own file once, in fill order");
+    if (!m_written) Finish();
+    m_written = true;
 
-    // Place the blocks: chain[slot] lists the block numbers of the slot in stream order.
-    std::vector<std::vector<uint32_t>> chain(kSlotCount);
-    uint32_t next = 0;
-    if (order == BlockOrder::kInterleaved) {
-        for (uint32_t round = 0; next < totalBlocks; ++round)
-            for (int32_t slot = 0; slot < kSlotCount; ++slot)
-                if (round < blocksOf[size_t(slot)]) chain[size_t(slot)].push_back(next++);
-    } else {
-        for (int32_t slot = 0; slot < kSlotCount; ++slot)
-            for (uint32_t i = 0; i < blocksOf[size_t(slot)]; ++i)
-                chain[size_t(slot)].push_back(next++);
-        if (order == BlockOrder::kReversed)
-            for (auto& c : chain)
-                for (uint32_t& b : c) b = uint32_t(totalBlocks) - 1 - b;
-    }
-
-    // An empty file cannot be mapped, so an index without postings still has one block.
-    const uint64_t fileBlocks = std::max<uint64_t>(totalBlocks, 1);
-    std::string postings(size_t(fileBlocks * kBlockSize), '\0');
-    std::vector<uint32_t> nextBlock(size_t(fileBlocks), kNoBlock);
-    std::string header;
-    header.reserve(size_t(kHeaderTablesSize + fileBlocks * 4));
-    for (int32_t slot = 0; slot < kSlotCount; ++slot) {
-        const auto& c = chain[size_t(slot)];
-        AppendLE32(header, c.empty() ? kNoBlock : c.front());
-        const std::string& s = streams[size_t(slot)];
-        for (size_t i = 0; i < c.size(); ++i) {
-            size_t from = i * kBlockSize;
-            size_t n = std::min<size_t>(kBlockSize, s.size() - from);
-            std::copy_n(s.data() + from, n, postings.data() + size_t(c[i]) * kBlockSize);
-            if (i + 1 < c.size()) nextBlock[c[i]] = c[i + 1];
+    // Renumber the blocks for the layouts tests ask for.
+    const uint32_t blocks = uint32_t(m_next.size());
+    std::vector<uint32_t> newNumber(blocks);
+    for (uint32_t b = 0; b < blocks; ++b) newNumber[b] = b;
+    if (order != BlockOrder::kAsFilled) {
+        std::vector<std::vector<uint32_t>> chains;
+        for (const SlotPostings& s : m_slots) {
+            if (s.firstBlock == kNoBlock) continue;
+            chains.emplace_back();
+            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chains.back().push_back(b);
+        }
+        uint32_t next = 0;
+        if (order == BlockOrder::kInterleaved) {
+            for (size_t round = 0; next < blocks && !chains.empty(); ++round)
+                for (const auto& c : chains)
+                    if (round < c.size()) newNumber[c[round]] = next++;
+        } else {
+            for (const auto& c : chains)
+                for (uint32_t b : c) newNumber[b] = next++;
+            if (order == BlockOrder::kReversed)
+                for (uint32_t& n : newNumber) n = blocks - 1 - n;
         }
     }
-    header.append(600000, '\0');
-    for (int32_t slot = 0; slot < kSlotCount; ++slot) {
-        const SlotPostings& s = m_slots[size_t(slot)];
-        AppendLE32(header, s.open ? s.page : s.hasEntry ? s.lastPage : 0);
-    }
-    for (uint32_t b : nextBlock) AppendLE32(header, b);
 
-    for (const auto& [suffix, bytes] : {std::pair{"-idx.h", &header}, {"-idx.m", &postings}}) {
-        std::filesystem::path path = folder / (stem + suffix);
+    std::string header;
+    header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);
+    for (const SlotPostings& s : m_slots)
+        AppendLE32(header, s.firstBlock == kNoBlock ? kNoBlock : newNumber[s.firstBlock]);
+    header.append(600000, '\0');
+    for (const SlotPostings& s : m_slots) AppendLE32(header, s.hasEntry ? s.lastPage : 0);
+    std::vector<uint32_t> next(blocks, kNoBlock);
+    for (uint32_t b = 0; b < blocks; ++b)
+        if (m_next[b] != kNoBlock) next[newNumber[b]] = newNumber[m_next[b]];
+    for (uint32_t b : next) AppendLE32(header, b);
+
+    auto writeFile = [](const std::filesystem::path& path, const std::string& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(bytes->data(), std::streamsize(bytes->size()));
+        out.write(bytes.data(), std::streamsize(bytes.size()));
         out.close();
         if (!out) throw WriterError("cannot write " + path.string());
+    };
+    writeFile(folder / (stem + "-idx.h"), header);
+    if (streaming) {
+        m_postingsFile.close();
+        if (!m_postingsFile) throw WriterError("cannot write " + m_postingsPath.string());
+        return;
     }
+    std::string postings(size_t(blocks) * kBlockSize, '\0');
+    for (uint32_t b = 0; b < blocks; ++b)
+        std::copy_n(m_memory.data() + size_t(b) * kBlockSize, kBlockSize,
+                    postings.data() + size_t(newNumber[b]) * kBlockSize);
+    writeFile(postingsPath, postings);
 }
 
 }  // namespace kolva

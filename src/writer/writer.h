@@ -52,17 +52,24 @@ private:
     bool m_finished = false;
 };
 
-// How the postings blocks of the slots are placed in the file.
+// How the postings blocks are numbered.
 enum class BlockOrder {
+    kAsFilled,     // in the order blocks fill up while pages are added (streams interleave)
     kSequential,   // each slot's blocks together, slots in slot order
     kInterleaved,  // one block of each slot in turn, so every chain jumps around the file
     kReversed,     // sequential, then the whole block order reversed
 };
 
 // Collects positions and writes one index pair "<stem>-idx.h" and "<stem>-idx.m".
+//
+// Each slot's stream is cut into 4096-byte blocks as soon as a block fills, so memory holds only
+// every slot's unfinished block. Given a postings path, full blocks go straight to that file and
+// Write must name the same file (order kAsFilled); otherwise they are kept in memory and Write
+// can lay them out in any order.
 class IndexWriter {
 public:
-    explicit IndexWriter(const std::vector<VariantGroup>& groups = {});
+    explicit IndexWriter(const std::vector<VariantGroup>& groups = {},
+                         const std::filesystem::path& postingsPath = {});
 
     // One position of a slot. Per slot, pages must come in ascending order and positions in
     // strictly ascending order within a page.
@@ -72,29 +79,42 @@ public:
     // slot; characters without a slot take none. Pages must come in ascending order.
     void AddText(uint32_t page, std::u32string_view text);
 
-    // Encoded postings stream of a slot (for tests that need to know where bytes fall).
+    // Encoded postings stream of a slot (in-memory writers only; for tests).
     std::string SlotStream(int32_t slot) const;
-    uint32_t PositionCount() const { return m_positionCount; }
+    uint64_t PositionCount() const { return m_positionCount; }
 
+    // Writes the header and the rest of the postings. No positions may be added afterwards; an
+    // in-memory writer may write its index again (under another stem or in another order).
     void Write(const std::filesystem::path& folder, const std::string& stem,
-               BlockOrder order = BlockOrder::kSequential) const;
+               BlockOrder order = BlockOrder::kAsFilled);
 
 private:
     struct SlotPostings {
-        std::string stream;      // finished page entries
-        std::string pending;     // position data of the open page
+        std::string tail;        // stream bytes not yet in a block
+        std::string pending;     // position data of the open page entry
         uint32_t page = 0;       // page of the open entry
         uint32_t lastPage = 0;   // page of the last finished entry
         uint32_t lastPosition = 0;
+        uint64_t length = 0;     // bytes of finished entries
+        uint32_t firstBlock = 0xFFFFFFFF;
+        uint32_t lastBlock = 0xFFFFFFFF;
         bool hasEntry = false;   // an entry was finished
         bool open = false;       // an entry is being filled
     };
     static void FinishEntry(SlotPostings& s);
+    void Finish();
+    void FlushFullBlocks(SlotPostings& s);
+    void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
 
     std::vector<SlotPostings> m_slots;
-    std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none (0..0x10FFFF)
-    uint32_t m_positionCount = 0;
+    std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none
+    std::vector<uint32_t> m_next;            // next-block table
+    std::string m_memory;                    // blocks of an in-memory writer
+    std::filesystem::path m_postingsPath;    // blocks of a streaming writer
+    std::ofstream m_postingsFile;
+    uint64_t m_positionCount = 0;
+    bool m_written = false;
 };
 
 // Appends a posting number (1 to 3 bytes); raises WriterError above kMaxPostingNumber.
