@@ -46,9 +46,10 @@ int32_t CharToSlot(uint32_t codePoint);
 // The members of one line of the variant table, in the order of the line.
 using VariantGroup = std::vector<uint32_t>;
 
-// Parses the bytes of a variant table; at most kMaxVariantGroups groups are kept (later groups
-// could have no slot, so they are ignored by search and highlighting alike).
-std::vector<VariantGroup> ParseVariantTable(std::string_view bytes);
+// Parses the bytes of a variant table; at most `limit` groups are kept. The index keeps
+// kMaxVariantGroups: later groups could have no slot, so search and highlighting both ignore them.
+std::vector<VariantGroup> ParseVariantTable(std::string_view bytes,
+                                            size_t limit = size_t(kMaxVariantGroups));
 
 // Index mode given to Open: which of the three index pairs.
 enum IndexMode { kModeWholeText = 0, kModeNotes = 1, kModeMainText = 2 };

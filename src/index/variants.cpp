@@ -53,10 +53,10 @@ void ForEachPiece(std::string_view text, char sep, F&& f) {
 
 }  // namespace
 
-std::vector<VariantGroup> ParseVariantTable(std::string_view bytes) {
+std::vector<VariantGroup> ParseVariantTable(std::string_view bytes, size_t limit) {
     std::vector<VariantGroup> groups;
     ForEachPiece(bytes, '\n', [&](std::string_view line) {
-        if (groups.size() >= size_t(kMaxVariantGroups)) return;
+        if (groups.size() >= limit) return;
         VariantGroup group;
         ForEachPiece(line, ',', [&](std::string_view field) {
             group.push_back(ParseHexField(field));

@@ -1,0 +1,124 @@
+// kolva-build SOURCE OUTDIR: makes a collection from a collection source folder.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "builder/builder.h"
+#include "writer/writer.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: kolva-build SOURCE OUTDIR\n"
+    "       kolva-build --help | --version\n"
+    "\n"
+    "Builds a collection from the source folder SOURCE (catalogue.txt, the volume folders with\n"
+    "their pages, an optional yitizi.txt; see docs/collection-format.md) and writes its ten data\n"
+    "files into OUTDIR, which is created when missing. Files of an earlier collection in OUTDIR\n"
+    "are replaced only when the build succeeds.\n"
+    "\n"
+    "Exit status: 0 built, 1 the source has a fault or the files cannot be written, 2 usage.\n";
+
+using Clock = std::chrono::steady_clock;
+
+// A one-line progress bar on a terminal: pages, speed and time left.
+class ProgressBar {
+public:
+    explicit ProgressBar(bool enabled) : m_enabled(enabled), m_start(Clock::now()) {}
+
+    void Update(const kolva::BuildProgress& p) {
+        if (!m_enabled) return;
+        const auto now = Clock::now();
+        if (p.pagesDone != p.pageCount && now - m_last < std::chrono::milliseconds(100)) return;
+        m_last = now;
+        const double seconds = std::chrono::duration<double>(now - m_start).count();
+        const double rate = seconds > 0 ? double(p.bytesDone) / seconds : 0;
+        const double left = rate > 0 ? double(p.bytesTotal - p.bytesDone) / rate : 0;
+        const int width = 30;
+        const int filled = p.pageCount ? int(width * p.pagesDone / p.pageCount) : width;
+        std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu pages  %.1f MB/s  %d:%02d left ", filled,
+                     "##############################", width - filled, "", p.pagesDone,
+                     p.pageCount, rate / 1e6, int(left) / 60, int(left) % 60);
+        std::fflush(stderr);
+    }
+    void Finish(const kolva::BuildResult& result) {
+        if (!m_enabled) return;
+        const double seconds = std::chrono::duration<double>(Clock::now() - m_start).count();
+        std::fprintf(stderr, "\nBuilt %zu pages, %llu positions in %.1f s\n", result.pages,
+                     static_cast<unsigned long long>(result.positions), seconds);
+    }
+
+private:
+    bool m_enabled;
+    Clock::time_point m_start;
+    Clock::time_point m_last{};
+};
+
+// Moves the built files into outDir: the whole folder when outDir is new, else file by file.
+void Publish(const std::filesystem::path& built, const std::filesystem::path& outDir) {
+    if (!std::filesystem::exists(outDir)) {
+        std::filesystem::rename(built, outDir);
+        return;
+    }
+    for (const std::string& name : kolva::CollectionFileNames())
+        std::filesystem::rename(built / name, outDir / name);
+    std::filesystem::remove(built);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "kolva-build 0.1\n";
+        return 0;
+    }
+    if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-') {
+        std::cerr << kUsage;
+        return 2;
+    }
+    const std::filesystem::path source = argv[1];
+    std::filesystem::path outDir = std::filesystem::absolute(argv[2]).lexically_normal();
+    if (!outDir.has_filename()) outDir = outDir.parent_path();
+
+    std::filesystem::path work;
+    try {
+        if (std::filesystem::exists(outDir) && !std::filesystem::is_directory(outDir)) {
+            std::cerr << "kolva-build: " << outDir.string() << " is not a folder\n";
+            return 1;
+        }
+        const kolva::CollectionSource collection = kolva::ReadCollectionSource(source);
+        // Build beside OUTDIR, so that a failed build leaves nothing half-written behind.
+        std::filesystem::create_directories(outDir.parent_path());
+        std::string pattern = (outDir.parent_path() / ".kolva-build-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) {
+            std::cerr << "kolva-build: cannot create a work folder beside " << outDir.string()
+                      << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        work = pattern;
+        // mkdtemp makes a private folder; the collection is for every reader of the machine.
+        const mode_t mask = umask(0);
+        umask(mask);
+        std::filesystem::permissions(work, std::filesystem::perms(0777 & ~mask));
+        ProgressBar bar(isatty(STDERR_FILENO));
+        const kolva::BuildResult result = kolva::BuildCollection(
+            collection, work, [&](const kolva::BuildProgress& p) { bar.Update(p); });
+        Publish(work, outDir);
+        bar.Finish(result);
+        return 0;
+    } catch (const std::exception& e) {
+        if (isatty(STDERR_FILENO)) std::cerr << "\n";
+        std::cerr << "kolva-build: " << e.what() << "\n";
+        std::error_code ec;
+        if (!work.empty()) std::filesystem::remove_all(work, ec);
+        return 1;
+    }
+}

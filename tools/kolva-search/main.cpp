@@ -1,0 +1,322 @@
+// kolva-search: searches a collection and composes its pages from the command line, with the
+// same core as the reader.
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
+#include "builder/source.h"
+#include "catalogue/catalogue.h"
+#include "index/codeconverter.h"
+#include "index/index.h"
+
+namespace {
+
+using namespace kolva;
+
+constexpr const char* kUsage =
+    "Usage: kolva-search [--data DIR] [--or] [--target full|main|notes] [--variant on|off]\n"
+    "                    [--range SLOT] [--json] [--] KEYWORDS\n"
+    "       kolva-search --raw [--data DIR] [--or] [--target ...] [--variant ...] [--] KEYWORDS\n"
+    "       kolva-search --compose PAGEINDEX [--data DIR] [--target ...] [--variant ...] [--] KEYWORDS\n"
+    "       kolva-search --queries FILE [--data DIR] [--or] [--target ...] [--variant ...]\n"
+    "                    [--range SLOT]\n"
+    "       kolva-search --help | --version\n"
+    "\n"
+    "Searches the collection in DIR (default: the folder of this program) for KEYWORDS, one\n"
+    "argument in UTF-8: words separated by spaces, \"?\" for one character, \"*\" for a gap of up to\n"
+    "300 characters. Words are combined by AND (default) or OR (--or). --target picks whole text\n"
+    "(default), main text or notes; --variant on (default) also matches variant forms; --range\n"
+    "limits the rows to the catalogue entry in SLOT (default 1).\n"
+    "\n"
+    "Output: one line per result row, \"category<TAB>title<TAB>volume<TAB>page<TAB>hits<TAB>index\",\n"
+    "then the totals line; --json prints the rows and totals as one JSON object.\n"
+    "  --raw        the index's result lists, \"pageIndex<TAB>count\" per entry, no range filter\n"
+    "  --compose N  the page with record index N composed with KEYWORDS marked, on standard\n"
+    "               output; \"anchors: N\" on standard error\n"
+    "  --queries F  every line of F is one KEYWORDS; one line \"rows<TAB>hits\" per query\n"
+    "\n"
+    "Exit status: 0 done (also without hits), 1 the collection cannot be opened, 2 usage error.\n";
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+enum class Mode { kRows, kRaw, kCompose, kQueries };
+
+struct Options {
+    Mode mode = Mode::kRows;
+    std::filesystem::path data;
+    bool orMode = false;
+    int indexMode = kModeWholeText;
+    int targetCode = 0;
+    bool variant = true;
+    int range = 1;
+    bool json = false;
+    int pageIndex = 0;
+    std::string queries;
+    std::string keywords;
+};
+
+int ParseNumber(const std::string& text, const char* what) {
+    size_t used = 0;
+    long value = -1;
+    try {
+        value = std::stol(text, &used);
+    } catch (const std::exception&) {
+    }
+    if (used != text.size() || value < 0 || value > INT32_MAX)
+        throw UsageError(std::string(what) + " takes a number, not \"" + text + "\"");
+    return int(value);
+}
+
+Options ParseOptions(int argc, char** argv) {
+    Options o;
+    bool keywordsSeen = false, modeSeen = false;
+    auto setMode = [&](Mode m) {
+        if (modeSeen) throw UsageError("--raw, --compose and --queries exclude each other");
+        modeSeen = true;
+        o.mode = m;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) throw UsageError(arg + " needs a value");
+            return argv[++i];
+        };
+        if (arg == "--" && i + 1 < argc && !keywordsSeen) {
+            o.keywords = argv[++i];
+            keywordsSeen = true;
+        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
+            if (arg == "--data") {
+                o.data = value();
+            } else if (arg == "--or") {
+                o.orMode = true;
+            } else if (arg == "--target") {
+                const std::string t = value();
+                if (t == "full") o.indexMode = kModeWholeText, o.targetCode = 0;
+                else if (t == "main") o.indexMode = kModeMainText, o.targetCode = 1;
+                else if (t == "notes") o.indexMode = kModeNotes, o.targetCode = 2;
+                else throw UsageError("--target is full, main or notes");
+            } else if (arg == "--variant") {
+                const std::string v = value();
+                if (v != "on" && v != "off") throw UsageError("--variant is on or off");
+                o.variant = v == "on";
+            } else if (arg == "--range") {
+                o.range = ParseNumber(value(), "--range");
+            } else if (arg == "--json") {
+                o.json = true;
+            } else if (arg == "--raw") {
+                setMode(Mode::kRaw);
+            } else if (arg == "--compose") {
+                setMode(Mode::kCompose);
+                o.pageIndex = ParseNumber(value(), "--compose");
+            } else if (arg == "--queries") {
+                setMode(Mode::kQueries);
+                o.queries = value();
+            } else {
+                throw UsageError("unknown option " + arg);
+            }
+        } else {
+            if (keywordsSeen) throw UsageError("KEYWORDS is one argument: quote it");
+            o.keywords = arg;
+            keywordsSeen = true;
+        }
+    }
+    if (o.mode == Mode::kQueries && keywordsSeen)
+        throw UsageError("--queries reads its keywords from the file");
+    if (o.mode != Mode::kQueries && !keywordsSeen) throw UsageError("KEYWORDS is missing");
+    if (o.json && o.mode != Mode::kRows) throw UsageError("--json goes with the default output");
+    if (o.mode == Mode::kRaw || o.mode == Mode::kCompose) {
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], "--range") == 0 || (o.mode == Mode::kCompose && std::strcmp(argv[i], "--or") == 0))
+                throw UsageError(std::string(argv[i]) + " does not go with this mode");
+    }
+    return o;
+}
+
+// UTF-8 to UTF-16; the three-byte form of a surrogate stands for that one unpaired unit.
+std::u16string KeywordsFromUtf8(const std::string& bytes, const std::string& where) {
+    std::u32string codePoints;
+    size_t bad;
+    if (!DecodeUtf8(bytes, codePoints, bad, true))
+        throw UsageError(where + " is not valid UTF-8 (byte " + std::to_string(bad) + ")");
+    std::u16string out;
+    for (char32_t c : codePoints) {
+        if (c >= 0x10000) {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
+std::string Utf8(std::u16string_view text) {
+    std::string out;
+    AppendUtf8(text, out, kConvertLenient);
+    return out;
+}
+
+std::string JsonString(std::u16string_view text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t u = text[i];
+        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        char buf[8];
+        if (u == u'"' || u == u'\\') {
+            out += '\\';
+            out += char(u);
+        } else if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF && !pair)) {
+            std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(u));
+            out += buf;
+        } else {
+            out += Utf8(text.substr(i, pair ? 2 : 1));
+            if (pair) ++i;
+        }
+    }
+    return out + "\"";
+}
+
+std::filesystem::path ExecutableFolder() {
+    std::error_code ec;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::current_path() : exe.parent_path();
+}
+
+std::u16string ForSearch(std::u16string keywords) {
+    for (char16_t& u : keywords)
+        if (u == u'\u3000') u = u' ';
+    return keywords;
+}
+
+// Runs one search and names its rows, as the search pane does.
+uint32_t SearchRows(CIndex& index, const CCatalogue& catalogue, const Options& o,
+                    const std::u16string& typed, std::vector<SearchNodeTag>& rows) {
+    rows.clear();
+    std::u16string keywords = ForSearch(typed);
+    if (CIndex::CountKeywords(keywords) == 0) return 0;  // a rejected string finds nothing
+    if (o.orMode)
+        index.SearchOr(keywords, o.variant);
+    else
+        index.SearchAnd(keywords, o.variant);
+    const ContentsNodeTag* range = FindNode(catalogue.Root(), catalogue.Record(o.range));
+    return BuildResultList(range, *index.GetResultPages(), *index.GetResultCounts(), rows);
+}
+
+std::string Totals(size_t rows, uint32_t hits) {
+    return "全部で " + std::to_string(rows) + " 頁で、" + std::to_string(hits) + " 箇所でした。";
+}
+
+int Run(const Options& o) {
+    const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
+    std::u16string failure;
+    CIndex index([&](std::u16string_view m) { failure = m; });
+    if (!index.Open(data, "Index", o.indexMode)) {
+        std::cerr << "kolva-search: " << Utf8(failure) << " (" << data.string() << ")\n";
+        return 1;
+    }
+
+    if (o.mode == Mode::kRaw) {
+        std::u16string keywords = ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS"));
+        if (o.orMode)
+            index.SearchOr(keywords, o.variant);
+        else
+            index.SearchAnd(keywords, o.variant);
+        const auto& pages = *index.GetResultPages();
+        const auto& counts = *index.GetResultCounts();
+        for (int i = 0; i < index.GetResultCount(); ++i)
+            std::cout << pages[size_t(i)] << '\t' << counts[size_t(i)] << '\n';
+        return 0;
+    }
+    if (o.mode == Mode::kCompose) {
+        std::string html;
+        const int anchors = index.ComposePage(o.pageIndex, html, KeywordsFromUtf8(o.keywords, "KEYWORDS"),
+                                              o.targetCode, o.variant);
+        std::cout.write(html.data(), std::streamsize(html.size()));
+        std::cout.flush();
+        std::cerr << "anchors: " << anchors << '\n';
+        return 0;
+    }
+
+    CCatalogue catalogue;
+    if (!catalogue.Load(data / "kolva.dir", {})) {
+        std::cerr << "kolva-search: you delete data file! (" << (data / "kolva.dir").string() << ")\n";
+        return 1;
+    }
+    if (o.range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    if (!catalogue.IsValidSlot(o.range))
+        throw UsageError("--range " + std::to_string(o.range) + ": the catalogue has slots 1 to " +
+                         std::to_string(catalogue.NodeCount() - 1));
+
+    std::vector<SearchNodeTag> rows;
+    if (o.mode == Mode::kQueries) {
+        std::ifstream in(o.queries, std::ios::binary);
+        if (!in) throw UsageError("cannot read " + o.queries);
+        std::string line;
+        std::vector<std::u16string> queries;
+        for (size_t n = 1; std::getline(in, line); ++n) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            queries.push_back(KeywordsFromUtf8(line, o.queries + ":" + std::to_string(n)));
+        }
+        for (const std::u16string& q : queries) {
+            const uint32_t hits = SearchRows(index, catalogue, o, q, rows);
+            std::cout << rows.size() << '\t' << hits << '\n';
+        }
+        return 0;
+    }
+
+    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
+    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
+        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
+    if (o.json) {
+        std::string out = "{\"rows\":[";
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const SearchNodeTag& r = rows[i];
+            out += (i ? "," : "") + std::string("{\"category\":") + JsonString(r.category) +
+                   ",\"title\":" + JsonString(r.title) + ",\"volume\":" + JsonString(r.volume) +
+                   ",\"pageNumber\":" + std::to_string(r.pageNumber) +
+                   ",\"hits\":" + std::to_string(r.hits) +
+                   ",\"pageIndex\":" + std::to_string(r.pageIndex) + "}";
+        }
+        // The totals line holds nothing JSON would escape.
+        out += "],\"pages\":" + std::to_string(rows.size()) + ",\"hits\":" + std::to_string(hits) +
+               ",\"totals\":\"" + Totals(rows.size(), hits) + "\"}";
+        std::cout << out << '\n';
+        return 0;
+    }
+    std::string out;
+    for (const SearchNodeTag& r : rows)
+        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
+               std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
+               std::to_string(r.pageIndex) + '\n';
+    std::cout << out << Totals(rows.size(), hits) << '\n';
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "kolva-search 0.1\n";
+        return 0;
+    }
+    try {
+        return Run(ParseOptions(argc, argv));
+    } catch (const UsageError& e) {
+        std::cerr << "kolva-search: " << e.what() << "\n\n" << kUsage;
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "kolva-search: " << e.what() << "\n";
+        return 1;
+    }
+}
