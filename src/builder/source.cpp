@@ -280,6 +280,7 @@ std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitl
                            uint16_t pageNumber, const std::filesystem::path& file) {
     DecodeOrThrow(text, file);
     text = StripBom(text);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     const std::string number = std::to_string(pageNumber);
     std::string title;
     AppendEscaped(title, ToUtf8(volumeTitle));

@@ -52,8 +52,6 @@ int32_t IndexWriter::GroupSlot(uint32_t codePoint) const {
 
 void IndexWriter::FinishEntry(SlotPostings& s) {
     if (!s.open) return;
-    if (s.pending.size() > 0xFFFF)
-        throw WriterError("one page holds too many positions of one character for the index");
     const size_t before = s.tail.size();
     AppendPostingNumber(s.tail, s.hasEntry ? s.page - s.lastPage : s.page);
     s.tail += char(s.pending.size() & 0xFF);
@@ -105,6 +103,9 @@ void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
         s.page = page;
         AppendPostingNumber(s.pending, position);
     }
+    // The byte count of an entry has 16 bits.
+    if (s.pending.size() > 0xFFFF)
+        throw WriterError("one page holds too many positions of one character for the index");
     s.lastPosition = position;
     ++m_positionCount;
 }
