@@ -1,0 +1,172 @@
+// The command-line contract of kolva-build and kolva-search: outputs, exit codes, usage errors.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include "test_support.h"
+
+namespace kolva {
+namespace {
+
+using test::TempDir;
+using test::WriteBytes;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Quote(const std::string& arg) {
+    std::string q = "'";
+    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs a program of the build with arguments; standard input is empty.
+Outcome RunProgram(const std::string& program, const std::vector<std::string>& args) {
+    static TempDir scratch;
+    std::string command = Quote(std::string(KOLVA_BIN_DIR) + "/" + program);
+    for (const std::string& a : args) command += " " + Quote(a);
+    const auto errFile = scratch / "stderr";
+    command += " </dev/null 2>" + Quote(errFile.string());
+    Outcome o;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) o.out.append(buf, n);
+    const int raw = pclose(pipe);
+    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.err = test::ReadBytes(errFile);
+    return o;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        source = new TempDir;
+        data = new TempDir;
+        WriteBytes(*source / "catalogue.txt", "1\t唐詩\n2\t李白\n3\t巻一\tli/v1\n3\t巻二\tli/v2\n");
+        std::filesystem::create_directories(*source / "li/v1");
+        std::filesystem::create_directories(*source / "li/v2");
+        WriteBytes(*source / "li/v1/1.txt", "床前明月光\n{李白}\n");
+        WriteBytes(*source / "li/v1/2.txt", "明月出天山\n");
+        WriteBytes(*source / "li/v2/1.txt", "月下獨酌{注：明月}\n");
+        WriteBytes(*source / "yitizi.txt", "5E8A,7240\n");  // 床 and 牀
+        const Outcome built = RunProgram("kolva-build", {source->path().string(), data->path().string()});
+        ASSERT_EQ(built.status, 0) << built.err;
+        EXPECT_EQ(built.out + built.err, "");  // quiet when not on a terminal
+    }
+    static void TearDownTestSuite() {
+        delete source;
+        delete data;
+    }
+    static Outcome Search(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--data", data->path().string()});
+        return RunProgram("kolva-search", args);
+    }
+    static TempDir* source;
+    static TempDir* data;
+};
+TempDir* CliTest::source = nullptr;
+TempDir* CliTest::data = nullptr;
+
+TEST_F(CliTest, RowsJsonRawAndQueries) {
+    Outcome o = Search({"明月"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out,
+              "唐詩\t李白\t巻一\t1\t1\t0\n"
+              "唐詩\t李白\t巻二\t1\t1\t2\n"
+              "唐詩\t李白\t巻一\t2\t1\t1\n"
+              "全部で 3 頁で、3 箇所でした。\n");
+    EXPECT_EQ(Search({"--target", "main", "明月"}).out,
+              "唐詩\t李白\t巻一\t1\t1\t0\n唐詩\t李白\t巻一\t2\t1\t1\n全部で 2 頁で、2 箇所でした。\n");
+    EXPECT_EQ(Search({"--target", "notes", "--range", "4", "--", "明月"}).out,
+              "唐詩\t李白\t巻二\t1\t1\t2\n全部で 1 頁で、1 箇所でした。\n");
+    EXPECT_EQ(Search({"--json", "--range", "3", "床"}).out,
+              "{\"rows\":[{\"category\":\"唐詩\",\"title\":\"李白\",\"volume\":\"巻一\","
+              "\"pageNumber\":1,\"hits\":1,\"pageIndex\":0}],\"pages\":1,\"hits\":1,"
+              "\"totals\":\"全部で 1 頁で、1 箇所でした。\"}\n");
+    // Variants: on by default.
+    EXPECT_EQ(Search({"--raw", "牀"}).out, "0\t1\n");
+    EXPECT_EQ(Search({"--raw", "--variant", "off", "牀"}).out, "");
+    // Raw lists keep the OR order and take no range; U+3000 separates words as a space does.
+    EXPECT_EQ(Search({"--raw", "--or", "獨酌\u3000明月"}).out, "2\t2\n0\t1\n1\t1\n");
+    EXPECT_EQ(Search({"--raw", "ABC"}).out, "");  // a rejected string finds nothing
+
+    TempDir q;
+    WriteBytes(q / "queries.txt", "明月\r\n月\n\nABC\n明 月\n");
+    o = Search({"--queries", (q / "queries.txt").string(), "--range", "3"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "2\t2\n2\t2\n0\t0\n0\t0\n2\t4\n");
+}
+
+TEST_F(CliTest, ComposeWritesThePageAndTheAnchorCount) {
+    Outcome o = Search({"--compose", "0", "--target", "full", "明月 李白"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "anchors: 2\n");
+    CIndex index;
+    ASSERT_TRUE(index.Open(data->path(), "Index", 0));
+    std::string html;
+    EXPECT_EQ(index.ComposePage(0, html, u"明月 李白", 0, 1), 2);
+    EXPECT_EQ(o.out, html);
+    // An encoded surrogate stands for that one unit; it reaches composition unchanged.
+    o = Search({"--compose", "0", "\xED\xA0\x80"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.err, "anchors: 0\n");
+}
+
+TEST_F(CliTest, ExitCodesAndUsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"--bogus", "明"}, 2, "unknown option --bogus"},
+        {{"--target", "all", "明"}, 2, "--target is full, main or notes"},
+        {{"--variant", "yes", "明"}, 2, "--variant is on or off"},
+        {{"--range", "x", "明"}, 2, "--range takes a number"},
+        {{"--range", "0", "明"}, 2, "検索範囲をまた指定していません。"},
+        {{"--range", "9", "明"}, 2, "the catalogue has slots 1 to 4"},
+        {{"明", "月"}, 2, "KEYWORDS is one argument"},
+        {{}, 2, "KEYWORDS is missing"},
+        {{"\xff"}, 2, "not valid UTF-8"},
+        {{"\u3000"}, 2, "何かキーワードを入力して検索をして下さい。"},
+        {{"--raw", "--compose", "1", "明"}, 2, "exclude each other"},
+        {{"--queries", "/no/such/file"}, 2, "cannot read"},
+    };
+    for (const Case& c : cases) {
+        Outcome o = Search(c.args);
+        EXPECT_EQ(o.status, c.status) << c.err;
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("Usage:"), std::string::npos) << c.err;
+    }
+    Outcome o = RunProgram("kolva-search", {"--data", "/no/such/folder", "明"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("データを開けませんでした。"), std::string::npos);
+    EXPECT_EQ(RunProgram("kolva-search", {"--help"}).status, 0);
+    EXPECT_EQ(RunProgram("kolva-search", {"--version"}).status, 0);
+}
+
+TEST_F(CliTest, FailedBuildsLeaveNoCollectionBehind) {
+    TempDir work;
+    std::filesystem::create_directories(work / "bad");
+    WriteBytes(work / "bad" / "catalogue.txt", "1\tA\n3\tB\tv\n");
+    Outcome o = RunProgram("kolva-build", {(work / "bad").string(), (work / "out").string()});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_NE(o.err.find("catalogue.txt:2:"), std::string::npos) << o.err;
+    EXPECT_FALSE(std::filesystem::exists(work / "out"));
+    // An existing collection stays as it was.
+    std::filesystem::create_directories(work / "out");
+    WriteBytes(work / "out" / "kolva.dir", "old");
+    EXPECT_EQ(RunProgram("kolva-build", {(work / "bad").string(), (work / "out").string()}).status, 1);
+    EXPECT_EQ(test::ReadBytes(work / "out" / "kolva.dir"), "old");
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(work.path())) ++entries;
+    EXPECT_EQ(entries, 2u);  // no work folder left behind
+    // A good build replaces it.
+    EXPECT_EQ(RunProgram("kolva-build", {source->path().string(), (work / "out").string()}).status, 0);
+    EXPECT_EQ(test::ReadBytes(work / "out" / "kolva.dir"), test::ReadBytes(*data / "kolva.dir"));
+    EXPECT_EQ(RunProgram("kolva-build", {"only-one"}).status, 2);
+}
+
+}  // namespace
+}  // namespace kolva
