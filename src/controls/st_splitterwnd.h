@@ -1,0 +1,51 @@
+// The splitter of the main window: the left pane and the reading view side by side. It can hide
+// the left column and bring it back at its old width, and it writes the pane sizes to the
+// profile when it goes ("SplitterWnd" / "Panes_<level>" = "hiddenCol size0 hiddenRow size1").
+// The value is never read back: every start lays the panes out afresh.
+#pragma once
+
+#include <QPointer>
+#include <QSplitter>
+
+namespace kolva {
+
+class ST_SplitterWnd : public QSplitter {
+    Q_OBJECT
+public:
+    explicit ST_SplitterWnd(int level = 0, QWidget* parent = nullptr);
+    ~ST_SplitterWnd() override;
+
+    // Adds pane 0 (260 pixels wide) and pane 1 (the rest); side by side.
+    void Create(QWidget* pane0, QWidget* pane1);
+
+    // The full-width switch: hides column n when nothing is hidden, shows it when it is hidden.
+    void ToggleSide(int n);
+    void HideColumn(int n);
+    void ShowColumn();
+    // Copies the current pane sizes while nothing is hidden.
+    void RememberSizes();
+    void SaveSizes();
+
+    int HiddenColumn() const { return m_nHiddenCol; }
+    QWidget* Pane(int column) const;
+
+    static constexpr int kInitialLeftWidth = 260;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool m_bVertical = true;  // one row, two columns
+    int m_nHiddenCol = -1;
+    int m_nHiddenRow = -1;
+    int m_nSize0 = 100;
+    int m_nSize1 = 100;
+    int m_nMin0 = 10;
+    int m_nMin1 = 10;
+    QString m_strSection = QStringLiteral("SplitterWnd");
+    int m_nLevel;
+    QPointer<QWidget> m_panes[2];  // null once a pane is destroyed
+    bool m_laidOut = false;  // the first layout has given pane 0 its 260 pixels
+};
+
+}  // namespace kolva

@@ -1,0 +1,72 @@
+#include "shell/book.h"
+
+#include <QDir>
+#include <QFile>
+
+#include "pane/leftform.h"
+#include "shell/appinfo.h"
+#include "shell/messagebox.h"
+#include "shell/splash.h"
+#include "view/bookview.h"
+
+namespace kolva {
+
+CommandLineInfo ParseCommandLine(const QStringList& arguments) {
+    CommandLineInfo info;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        const QString flag = arg.mid(1);
+        const bool isFlag = arg.startsWith(QLatin1Char('-')) ||
+                            (arg.startsWith(QLatin1Char('/')) && !arg.mid(1).contains(QLatin1Char('/')) &&
+                             !QFile::exists(arg));
+        if (isFlag) {
+            if (flag.compare(QLatin1String("Embedding"), Qt::CaseInsensitive) == 0 ||
+                flag.compare(QLatin1String("Automation"), Qt::CaseInsensitive) == 0)
+                info.showSplash = false;
+            continue;  // other standard flags ask for nothing this program does
+        }
+        if (info.fileName.isEmpty()) info.fileName = arg;
+    }
+    return info;
+}
+
+CBookApp::CBookApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(kAppTitle);
+    setOrganizationName(kProfileOrganisation);
+}
+
+CBookApp::~CBookApp() { m_frame.reset(); }
+
+bool CBookApp::InitInstance(const std::filesystem::path& dataFolder) {
+    const CommandLineInfo commandLine = ParseCommandLine(arguments());
+    CSplashWnd::EnableSplashScreen(commandLine.showSplash);
+    if (!commandLine.fileName.isEmpty()) {
+        // The document is empty whatever the file holds, but the file must be readable.
+        QFile file(commandLine.fileName);
+        if (!file.open(QIODevice::ReadOnly)) {
+            ShowMessageBox(nullptr, QStringLiteral("%1 を開けませんでした。").arg(commandLine.fileName));
+            return false;
+        }
+    }
+    m_doc.OnNewDocument();
+    if (!m_scratch.Create(QDir::tempPath().toStdString()))
+        qWarning("cannot create the folder for the pages shown");
+
+    AppPaths paths;
+    paths.exeFolder = applicationDirPath().toStdString();
+    paths.dataFolder = dataFolder.empty() ? paths.exeFolder : dataFolder;
+    paths.scratchFolder = m_scratch.Path();
+    m_frame = std::make_unique<CMainFrame>(paths);
+    m_frame->m_pLeftForm->OnInitialUpdate();
+    m_frame->m_pBookView->OnInitialUpdate();
+    m_frame->showMaximized();
+    m_frame->repaint();
+    return true;
+}
+
+bool CBookApp::notify(QObject* receiver, QEvent* event) {
+    if (CSplashWnd::PreTranslateAppMessage(event)) return true;
+    return QApplication::notify(receiver, event);
+}
+
+}  // namespace kolva

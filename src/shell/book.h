@@ -1,0 +1,41 @@
+// The application: start-up in its fixed order, the one document and the main window.
+#pragma once
+
+#include <QApplication>
+#include <memory>
+
+#include "platform/scratch.h"
+#include "shell/bookdoc.h"
+#include "shell/mainfrm.h"
+
+namespace kolva {
+
+// What the command line asks for: no options of the program's own; "-Embedding",
+// "/Embedding", "-Automation" and "/Automation" start embedded (no splash); one file name means
+// "open" (it must exist and be readable; its content is ignored).
+struct CommandLineInfo {
+    bool showSplash = true;
+    QString fileName;
+};
+CommandLineInfo ParseCommandLine(const QStringList& arguments);
+
+class CBookApp : public QApplication {
+    Q_OBJECT
+public:
+    CBookApp(int& argc, char** argv);
+    ~CBookApp() override;
+
+    // Runs start-up; false when the program must end at once. dataFolder overrides the folder of
+    // the program as the place of the collection.
+    bool InitInstance(const std::filesystem::path& dataFolder = {});
+    CMainFrame* MainFrame() const { return m_frame.get(); }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    ScratchFolder m_scratch;
+    CBookDoc m_doc;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+}  // namespace kolva

@@ -1,0 +1,149 @@
+#include "view/bookview.h"
+
+#include <QApplication>
+#include <QChildEvent>
+#include <QClipboard>
+#include <QCursor>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QTimer>
+
+#include "shell/messagebox.h"
+
+namespace kolva {
+
+QString CutToByteLimit(const QString& text, int limit) {
+    int bytes = 0;
+    qsizetype cut = 0;
+    while (cut < text.size()) {
+        const bool pair = text[cut].isHighSurrogate() && cut + 1 < text.size() &&
+                          text[cut + 1].isLowSurrogate();
+        const int width = text[cut].unicode() < 0x80 ? 1 : 2;
+        if (bytes + width > limit) break;
+        bytes += width;
+        cut += pair ? 2 : 1;
+    }
+    return cut == text.size() ? text : text.left(cut);
+}
+
+CBookView::CBookView(QWidget* parent) : QWebEngineView(parent), m_popup(new QMenu(this)) {
+    setContextMenuPolicy(Qt::NoContextMenu);
+    m_popup->setObjectName(QStringLiteral("RightClick"));
+    QAction* copy = m_popup->addAction(QStringLiteral("コピー(300字以内に制限しています。)"));
+    copy->setData(int(ID_COPY_LIMITED));
+    connect(copy, &QAction::triggered, this, &CBookView::OnCopyLimited);
+    QAction* all = m_popup->addAction(QStringLiteral("すべて選択。"));
+    all->setData(int(ID_SELECT_ALL));
+    connect(all, &QAction::triggered, this, &CBookView::OnSelectAll);
+}
+
+void CBookView::OnInitialUpdate() { setUrl(QUrl(QStringLiteral("about:blank"))); }
+
+void CBookView::Navigate2(const QString& path, const QString& anchor) {
+    QUrl url = QUrl::fromLocalFile(path);
+    if (!anchor.isEmpty()) url.setFragment(anchor);
+    setUrl(url);
+}
+
+QString CBookView::GetLocationURL() const {
+    const QUrl location = url();
+    if (location.isEmpty()) return QStringLiteral("about:blank");
+    if (!location.isLocalFile()) return location.toString();
+    return location.toLocalFile() +
+           (location.hasFragment() ? QLatin1Char('#') + location.fragment() : QString());
+}
+
+bool CBookView::event(QEvent* event) {
+    // The engine renders into a child widget, which receives the mouse and the keys: watch it.
+    if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished) {
+        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child && child->isWidgetType())
+            child->installEventFilter(this);
+    }
+    return QWebEngineView::event(event);
+}
+
+bool CBookView::eventFilter(QObject* watched, QEvent* event) {
+    if (FilterMessage(event)) return true;
+    return QWebEngineView::eventFilter(watched, event);
+}
+
+bool CBookView::FilterMessage(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) return false;
+            // The browser never sees the right button; away from the blank page it opens our menu.
+            if (!IsBlank()) m_popup->popup(QCursor::pos());
+            return true;
+        case QEvent::MouseButtonRelease:
+            return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
+        case QEvent::ContextMenu:
+            return true;
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Control) return false;
+            ShowMessageBox(this, QStringLiteral("マウスの右ボタンでコピーして下さい。"));
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CBookView::OnCopyLimited() {
+    // With nothing selected the browser copies nothing, and another program's clipboard content
+    // is left alone.
+    if (!hasSelection()) {
+        emit copyFinished();
+        return;
+    }
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    disconnect(m_pendingCopy);
+    // The engine fills the clipboard a moment after the copy command.
+    m_pendingCopy = connect(clipboard, &QClipboard::dataChanged, this, [this] {
+        disconnect(m_pendingCopy);
+        LimitClipboardText();
+        emit copyFinished();
+    });
+    QTimer::singleShot(5000, this, [this, connection = m_pendingCopy] {
+        if (disconnect(connection)) emit copyFinished();
+    });
+    triggerPageAction(QWebEnginePage::Copy);
+}
+
+void CBookView::LimitClipboardText() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString text = clipboard->text();
+    if (text.isEmpty()) return;
+    const QString cut = CutToByteLimit(text, kCopyLimitBytes);
+    // Only a text over the limit is replaced, and then by the cut text alone.
+    if (cut.size() != text.size()) clipboard->setText(cut);
+}
+
+void CBookView::OnSelectAll() { triggerPageAction(QWebEnginePage::SelectAll); }
+
+void CBookView::OnPrint() { print(&m_printer); }
+
+void CBookView::OnPrintSetup() {
+    // The page settings stay as they are; nothing asks the user.
+}
+
+void CBookView::OnPrintWithPrompt() {
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() == QDialog::Accepted) print(&m_printer);
+}
+
+void CBookView::OnPrintPreview() {
+    QPrintPreviewDialog preview(&m_printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) {
+        // The engine prints asynchronously; the preview needs the pages now.
+        QEventLoop loop;
+        connect(this, &QWebEngineView::printFinished, &loop, &QEventLoop::quit);
+        print(printer);
+        loop.exec();
+    });
+    preview.exec();
+}
+
+}  // namespace kolva

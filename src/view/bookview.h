@@ -1,0 +1,60 @@
+// The reading view: shows one page at a time in the browser engine. It adds a guard on copying:
+// copying goes through a right-click menu and keeps at most 600 bytes (300 double-byte
+// characters); pressing Ctrl in the view only shows how to copy.
+#pragma once
+
+#include <QMenu>
+#include <QPrinter>
+#include <QWebEngineView>
+
+namespace kolva {
+
+// The copy limit in bytes, counted as a double-byte code page counts them.
+constexpr int kCopyLimitBytes = 600;
+// Cuts text to at most limit bytes (1 for U+0000..U+007F, 2 for every other character) without
+// splitting a character; text within the limit comes back unchanged.
+QString CutToByteLimit(const QString& text, int limit);
+
+class CBookView : public QWebEngineView {
+    Q_OBJECT
+public:
+    // Popup menu commands.
+    enum { ID_COPY_LIMITED = 32771, ID_SELECT_ALL = 32772 };
+
+    explicit CBookView(QWidget* parent = nullptr);
+
+    void OnInitialUpdate();
+    // Shows a local file, scrolled to the anchor when one is given.
+    void Navigate2(const QString& path, const QString& anchor = QString());
+    // The location as it was passed: a local path with "#anchor", or "about:blank".
+    QString GetLocationURL() const;
+    bool IsBlank() const { return GetLocationURL() == QStringLiteral("about:blank"); }
+
+    void OnCopyLimited();
+    void OnSelectAll();
+    void OnPrint();             // to the current printer, no dialog
+    void OnPrintSetup();        // keeps the printer's page settings, no dialog
+    void OnPrintWithPrompt();   // the print dialog first
+    void OnPrintPreview();
+
+    QMenu* PopupMenu() const { return m_popup; }
+    QPrinter* Printer() { return &m_printer; }
+
+signals:
+    // The limited copy has put its text on the clipboard (or found nothing to cut).
+    void copyFinished();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool FilterMessage(QEvent* event);
+    void LimitClipboardText();
+
+    QMenu* m_popup;
+    QPrinter m_printer;
+    QMetaObject::Connection m_pendingCopy;
+};
+
+}  // namespace kolva
