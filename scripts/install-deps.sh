@@ -6,6 +6,9 @@ packages=(
   g++ cmake ninja-build pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 fortunes-zh opencc
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libqt6webenginecore6-bin libgl-dev
+  fonts-noto-cjk fonts-hanazono xvfb xauth
 )
 
 missing=()
