@@ -1,8 +1,43 @@
 #include "pane/leftform.h"
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QTabBar>
+#include <QTreeWidget>
+
+#include "controls/tooltipbutton.h"
+#include "platform/scratch.h"
+#include "shell/appinfo.h"
+#include "shell/icons.h"
 #include "shell/messagebox.h"
+#include "view/bookview.h"
 
 namespace kolva {
+
+namespace {
+
+template <typename T>
+T* Make(QWidget* parent, int id, const QString& text = QString()) {
+    T* widget = new T(parent);
+    widget->setObjectName(QString::number(id));
+    if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel>)
+        widget->setText(text);
+    else if constexpr (std::is_same_v<T, QGroupBox>)
+        widget->setTitle(text);
+    return widget;
+}
+
+QString FromU16(const std::u16string& text) { return QString::fromStdU16String(text); }
+
+}  // namespace
 
 CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
                      const std::filesystem::path& scratchFolder, QWidget* parent)
@@ -15,6 +50,8 @@ CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
       m_strTempResult1(scratchFolder / "windows1.html"),
       m_strTempResult2(scratchFolder / "windows2.html") {
     setObjectName(QStringLiteral("CLeftForm"));
+    LoadAppResources();
+    CreateControls();
     m_index.Open(m_dataFolder, "Index", kModeWholeText);
 }
 
@@ -25,6 +62,207 @@ CLeftForm::~CLeftForm() {
     m_index.Close();
 }
 
-void CLeftForm::OnInitialUpdate() {}
+void CLeftForm::CreateControls() {
+    // Group boxes and the tab control first, so that the controls they frame lie above them.
+    m_tab = Make<QTabBar>(this, 1010);
+    m_tab->setDrawBase(true);
+    m_methodGroup = Make<QGroupBox>(this, 1022, QStringLiteral("検索方法："));
+    m_rangeGroup = Make<QGroupBox>(this, 1033, QStringLiteral("検索範囲："));
+    m_targetGroup = Make<QGroupBox>(this, 1045, QStringLiteral("検索対象："));
+
+    m_hiddenEdit = Make<QPlainTextEdit>(this, 1001);
+    m_hiddenEdit->hide();
+    m_prompt = Make<QLabel>(this, 1004);
+    m_resultList = Make<QTreeWidget>(this, 1007);
+    m_resultList->setRootIsDecorated(false);
+    m_resultList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_resultList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tree = Make<QTreeWidget>(this, 1009);
+    m_tree->setHeaderHidden(true);
+    m_tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_tree->header()->setStretchLastSection(false);
+    m_tree->setIconSize(QSize(20, 20));
+    m_searchButton = Make<QPushButton>(this, 1011);
+    m_andRadio = Make<QRadioButton>(this, 1019, QStringLiteral("and"));
+    m_orRadio = Make<QRadioButton>(this, 1020, QStringLiteral("or"));
+    auto* andOr = new QButtonGroup(this);
+    andOr->addButton(m_andRadio, 0);
+    andOr->addButton(m_orRadio, 1);
+    m_totals = Make<QLabel>(this, 1030, QStringLiteral("検索集計："));
+    m_rangeLabel = Make<QLabel>(this, 1035);
+    m_rangeLabel->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    m_inputCtrl = Make<QWidget>(this, 1041);
+    m_fullTextRadio = Make<QRadioButton>(this, 1042, QStringLiteral("全文"));
+    m_mainTextRadio = Make<QRadioButton>(this, 1043, QStringLiteral("正文"));
+    m_notesRadio = Make<QRadioButton>(this, 1044, QStringLiteral("注釈"));
+    auto* target = new QButtonGroup(this);
+    target->addButton(m_fullTextRadio, 0);
+    target->addButton(m_mainTextRadio, 1);
+    target->addButton(m_notesRadio, 2);
+    m_prevButton = Make<CToolTipResourceButton>(this, 1055, QStringLiteral("<"));
+    m_nextButton = Make<CToolTipResourceButton>(this, 1057, QStringLiteral(">"));
+    m_pageBox = Make<QLineEdit>(this, 1058);
+    m_pageBox->setAlignment(Qt::AlignCenter);
+    m_pageBox->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
+    m_pageCount = Make<QLabel>(this, 1059);
+    m_variantBox = Make<QCheckBox>(this, 1061, QStringLiteral("簡繁・中日等の異体字の関連"));
+    m_line = Make<QFrame>(this, 1062);
+    m_line->setFrameShape(QFrame::HLine);
+    m_line->setFrameShadow(QFrame::Sunken);
+
+    // Start values: "and", "全文" and the variant box on.
+    m_andRadio->setChecked(m_nAndOr == 0);
+    m_orRadio->setChecked(m_nAndOr == 1);
+    m_fullTextRadio->setChecked(true);
+    m_variantBox->setChecked(m_bVariant);
+
+    connect(m_tab, &QTabBar::currentChanged, this, [this] { LayoutPane(); });
+    connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnTreeSelChanged);
+}
+
+QWidget* CLeftForm::Control(int id) const { return findChild<QWidget*>(QString::number(id)); }
+
+void CLeftForm::OnInitialUpdate() {
+    m_tab->insertTab(0, QStringLiteral("検索"));
+    m_tab->insertTab(0, QStringLiteral("目録"));
+    m_totals->setText(QStringLiteral("検索集計："));
+    m_rangeLabel->setText(m_strRange);
+    m_resultList->setColumnCount(4);
+    m_resultList->setHeaderLabels(
+        {QStringLiteral("類別"), QStringLiteral("書名"), QStringLiteral("巻"), QStringLiteral("頁")});
+    const int widths[] = {45, 80, 60, 60};
+    for (int c = 0; c < 4; ++c) m_resultList->setColumnWidth(c, widths[c]);
+    m_tab->setCurrentIndex(0);
+    LoadCatalogue();
+    m_prevButton->LoadBitmaps(QStringLiteral(":/pictures/previous-page.png"));
+    m_nextButton->LoadBitmaps(QStringLiteral(":/pictures/next-page.png"));
+    const QString previous = QStringLiteral("Previous Page"), next = QStringLiteral("Next Page");
+    m_prevButton->SetToolTipText(&previous, true);
+    m_nextButton->SetToolTipText(&next, true);
+    LayoutPane();
+}
+
+void CLeftForm::LoadCatalogue() {
+    // The trace lands in the working folder, as a diagnostic aid.
+    if (!m_catalogue.Load(m_dataFolder / "kolva.dir", "kolva.txt")) {
+        ShowMessageBox(this, QStringLiteral("you delete data file!"));
+        return;
+    }
+    QIcon icon(QStringLiteral(":/pictures/closed-book.png"));
+    icon.addFile(QStringLiteral(":/pictures/open-book.png"), QSize(), QIcon::Selected);
+    std::vector<QTreeWidgetItem*> items(size_t(m_catalogue.NodeCount()), nullptr);
+    for (int slot = 1; slot < m_catalogue.NodeCount(); ++slot) {
+        const ContentsNodeTag* node = m_catalogue.Node(slot);
+        if (!node) continue;  // a record with no place in the tree
+        QTreeWidgetItem* parent = node->parent && node->parent->slot ? items[size_t(node->parent->slot)] : nullptr;
+        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
+        item->setText(0, FromU16(node->name));
+        item->setIcon(0, icon);
+        item->setData(0, Qt::UserRole, slot);
+        items[size_t(slot)] = item;
+    }
+}
+
+void CLeftForm::OnTreeSelChanged() {
+    const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
+    if (selected.isEmpty()) return;
+    QTreeWidgetItem* item = selected.first();
+    const int slot = item->data(0, Qt::UserRole).toInt();
+    m_nRangeNode = uint16_t(slot);
+    m_strRange = item->text(0);
+    for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
+        m_strRange = up->text(0) + QLatin1Char('\\') + m_strRange;
+    m_rangeLabel->setText(m_strRange);
+    if (item->childCount() == 0) {
+        m_nCurNode = slot;
+        m_nCurPage = m_catalogue.Record(slot).curFileName;
+        ShowNodePage(slot, 1, 1);
+        emit currentPageChanged(m_nCurNode, m_nCurPage);
+    }
+}
+
+bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
+    if (!m_catalogue.IsValidSlot(ID)) return false;
+    const CatalogueRecord& entry = m_catalogue.Record(ID);
+    if (bFromStart == 1) nPage = entry.curFileName;
+    qDebug("documentID=%d,m_NodeItem[ID]=%d", entry.docID, int(entry.curFileName));
+    int index = 0;
+    std::string page;
+    // A page that is not there leaves the view as it is.
+    if (!m_index.FindPage(entry.docID - 1, nPage, index) || !m_index.ReadPage(index, page))
+        return false;
+    if (!WriteFileNoFollow(m_strTempPage, page)) return false;
+    if (m_pBookView) m_pBookView->Navigate2(QString::fromStdString(m_strTempPage.string()));
+    return true;
+}
+
+void CLeftForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutPane();
+}
+
+void CLeftForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    LayoutPane();
+}
+
+// The form never scrolls: every control is placed for the pane's size.
+void CLeftForm::LayoutPane() {
+    const int W = width(), H = height();
+    m_tab->setGeometry(0, 0, W - 1, H - 1);
+    QWidget* searchControls[] = {m_andRadio,   m_orRadio,     m_fullTextRadio, m_mainTextRadio,
+                                 m_notesRadio, m_targetGroup, m_rangeLabel,    m_totals,
+                                 m_rangeGroup, m_inputCtrl,   m_methodGroup,   m_searchButton,
+                                 m_resultList, m_prompt,      m_line,          m_variantBox};
+    const bool search = m_tab->currentIndex() == 1;
+    m_hiddenEdit->hide();
+    for (QWidget* w : searchControls) w->setVisible(search);
+    m_tree->setVisible(!search);
+    if (search) {
+        m_prompt->setGeometry(5, 28, W - 10, 15);
+        m_prompt->setText(QStringLiteral("キーワードを入力して下さい。"));
+        m_inputCtrl->setGeometry(5, 45, W - 60, 25);
+        m_searchButton->setGeometry(W - 50, 45, 45, 25);
+        m_searchButton->setText(QStringLiteral("検索"));
+        m_line->setGeometry(4, 75, W - 8, 1);
+        m_variantBox->setGeometry(5, 80, W - 15, 15);
+        m_methodGroup->setGeometry(5, 100, W - 10, 40);
+        m_andRadio->setGeometry(10, 115, 50, 20);
+        m_orRadio->setGeometry(W - 70, 115, 50, 20);
+        m_targetGroup->setGeometry(5, 145, W - 10, 40);
+        m_fullTextRadio->setGeometry(10, 160, 60, 20);
+        m_mainTextRadio->setGeometry(97, 160, 60, 20);
+        m_notesRadio->setGeometry(189, 160, 60, 20);
+        m_rangeGroup->setGeometry(5, 190, W - 10, 40);
+        m_rangeLabel->setGeometry(10, 205, W - 30, 20);
+        m_totals->setGeometry(5, 235, W - 15, 15);
+        int R = 0;
+        const bool pageRow = m_nListPageCount > 0;
+        for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
+                           static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
+            w->setVisible(pageRow);
+        if (pageRow) {
+            const int bw = m_prevButton->width(), bh = m_prevButton->height();
+            R = bh + 2;
+            const int y = H - R - 3;
+            m_prevButton->move(5, y);
+            if (m_nListPage == 1) m_prevButton->setEnabled(false);
+            m_nextButton->move(W - bw - 5, y);
+            if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
+            const int x0 = (W - 139) / 2 + 37;
+            m_pageBox->setGeometry(x0, y + 6, 35, 20);
+            m_pageCount->setGeometry(x0 + 37, y + 8, 30, 24);
+        }
+        m_resultList->setGeometry(5, 250, W - 10, H - 254 - R);
+    } else {
+        for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
+                           static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
+            w->hide();
+        m_tree->setGeometry(5, 26, W - 10, H - 30);
+    }
+    if (QWidget* frame = window(); frame && frame != this) frame->setWindowTitle(kMainCaption);
+}
 
 }  // namespace kolva

@@ -1,13 +1,31 @@
-// The left pane: contents tree, search panel and result list. It owns the index of the
-// collection and keeps the reading position; the algorithms live in the core.
+// The left pane: the contents tree ("目録" tab), the search panel and result list ("検索" tab).
+// It owns the index of the collection and keeps the reading position; the formats and
+// algorithms live in the core, the pane keeps state and drives the controls.
 #pragma once
 
 #include <QWidget>
 #include <filesystem>
 
+#include "catalogue/catalogue.h"
 #include "index/index.h"
 
+class QButtonGroup;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
 namespace kolva {
+
+class CBookView;
+class CToolTipResourceButton;
 
 class CLeftForm : public QWidget {
     Q_OBJECT
@@ -18,14 +36,80 @@ public:
     ~CLeftForm() override;
 
     void OnInitialUpdate();
+    // The view that shows the pages; set by the main window.
+    void SetBookView(CBookView* view) { m_pBookView = view; }
+
+    // Shows one page of catalogue entry ID: its first page when bFromStart is 1, else page
+    // number nPage. The page is written as stored to "windows.html" and the view shown it.
+    // False (nothing written, the view keeps its page) when the entry has no such page.
+    bool ShowNodePage(int ID, int bFromStart, int nPage);
+    // Places the controls for the pane's size and the current tab.
+    void LayoutPane();
+
+    const CCatalogue& Catalogue() const { return m_catalogue; }
+    QTreeWidget* Tree() const { return m_tree; }
+    QTabBar* Tab() const { return m_tab; }
+    QWidget* Control(int id) const;  // a control by its id
 
     CIndex m_index;                          // the collection's index and page store
     std::filesystem::path m_dataFolder;      // folder of the data files
     std::filesystem::path m_strTempPage;     // "windows.html"
     std::filesystem::path m_strTempResult1;  // "windows1.html"
     std::filesystem::path m_strTempResult2;  // "windows2.html"
-    int m_nCurNode = 0;                      // slot of the volume being read, 0 = none
-    int m_nCurPage = 0;                      // page number being read
+
+    int m_nAndOr = 0;           // 0 and, 1 or
+    int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈
+    bool m_bVariant = true;     // relate variant characters
+    int m_nTargetCode = 0;      // composition target: 0 whole text, 1 main text, 2 notes
+    uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = none
+    QString m_strRange = QStringLiteral("ｾｭ");
+    QString m_strKeyWords;
+    int m_nCurNode = 0;         // slot of the volume being read, 0 = none
+    int m_nCurPage = 0;         // page number being read
+    int m_nHitCount = 0;        // hit anchors on the result page shown
+    int m_nCurHit = 0;          // current hit anchor
+    int m_nListPageCount = 0;   // list pages of the result list
+    int m_nListPage = 0;        // current list page, 1-based; 0 without rows
+
+signals:
+    // The page being read changed (entry, page number): the toolbar follows it.
+    void currentPageChanged(int node, int page);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void LoadCatalogue();
+    void OnTreeSelChanged();
+
+    CCatalogue m_catalogue;
+    CBookView* m_pBookView = nullptr;
+
+    QTabBar* m_tab;                       // 1010
+    QPlainTextEdit* m_hiddenEdit;         // 1001
+    QLabel* m_prompt;                     // 1004
+    QTreeWidget* m_resultList;            // 1007
+    QTreeWidget* m_tree;                  // 1009
+    QPushButton* m_searchButton;          // 1011
+    QGroupBox* m_methodGroup;             // 1022
+    QRadioButton* m_andRadio;             // 1019
+    QRadioButton* m_orRadio;              // 1020
+    QLabel* m_totals;                     // 1030
+    QGroupBox* m_rangeGroup;              // 1033
+    QLabel* m_rangeLabel;                 // 1035
+    QWidget* m_inputCtrl;                 // 1041: the keyword control
+    QRadioButton* m_fullTextRadio;        // 1042
+    QRadioButton* m_mainTextRadio;        // 1043
+    QRadioButton* m_notesRadio;           // 1044
+    QGroupBox* m_targetGroup;             // 1045
+    CToolTipResourceButton* m_prevButton; // 1055
+    CToolTipResourceButton* m_nextButton; // 1057
+    QLineEdit* m_pageBox;                 // 1058
+    QLabel* m_pageCount;                  // 1059
+    QCheckBox* m_variantBox;              // 1061
+    QFrame* m_line;                       // 1062
 };
 
 }  // namespace kolva

@@ -3,7 +3,15 @@
 #include <QPainter>
 #include <QPixmap>
 
+// The resources live in a static library, so they must be registered by hand.
+static void RegisterResources() { Q_INIT_RESOURCE(kolva); }
+
 namespace kolva {
+
+void LoadAppResources() {
+    static const bool registered = (RegisterResources(), true);
+    (void)registered;
+}
 
 namespace {
 

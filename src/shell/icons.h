@@ -5,6 +5,10 @@
 
 namespace kolva {
 
+// Makes the program's compiled-in resources (pictures, the keyword page) available; the windows
+// call it before they use them.
+void LoadAppResources();
+
 // The window icon (48, 32 and 16 pixels).
 QIcon AppIcon();
 // The small icon of the main window.

@@ -46,6 +46,7 @@ void CMainFrame::OnCreateClient() {
     m_wndSplitter->setObjectName(QStringLiteral("splitter"));  // id 59648
     m_pLeftForm = new CLeftForm(m_paths.dataFolder, m_paths.scratchFolder);
     m_pBookView = new CBookView;
+    m_pLeftForm->SetBookView(m_pBookView);
     m_wndSplitter->Create(m_pLeftForm, m_pBookView);
     setCentralWidget(m_wndSplitter);
     // The end of a drag of the bar between the panes repaints the left pane.
