@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,6 +15,8 @@
 #include <QTreeWidget>
 
 #include "controls/tooltipbutton.h"
+#include "pane/htmlctrl.h"
+#include "pane/sortlistctrl.h"
 #include "platform/scratch.h"
 #include "shell/appinfo.h"
 #include "shell/icons.h"
@@ -73,10 +76,7 @@ void CLeftForm::CreateControls() {
     m_hiddenEdit = Make<QPlainTextEdit>(this, 1001);
     m_hiddenEdit->hide();
     m_prompt = Make<QLabel>(this, 1004);
-    m_resultList = Make<QTreeWidget>(this, 1007);
-    m_resultList->setRootIsDecorated(false);
-    m_resultList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_resultList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_resultList = Make<CSortListCtrl>(this, 1007);
     m_tree = Make<QTreeWidget>(this, 1009);
     m_tree->setHeaderHidden(true);
     m_tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -120,11 +120,46 @@ void CLeftForm::CreateControls() {
 
     connect(m_tab, &QTabBar::currentChanged, this, [this] { LayoutPane(); });
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnTreeSelChanged);
+    connect(m_searchButton, &QPushButton::clicked, this, &CLeftForm::OnSearch);
+    connect(m_fullTextRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetFullText);
+    connect(m_mainTextRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetMainText);
+    connect(m_notesRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetNotes);
+    connect(m_prevButton, &QPushButton::clicked, this, &CLeftForm::OnPreviousListPage);
+    connect(m_nextButton, &QPushButton::clicked, this, &CLeftForm::OnNextListPage);
+    connect(m_resultList, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnResultItemChanged);
+    // Enter anywhere in the pane searches (or turns the list page); the page box also jumps
+    // when it loses the focus. Only the pane's own controls are watched (and the keyword box's
+    // input widget), so a key that travels up to a parent is handled once.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) WatchKeys(child);
+}
+
+void CLeftForm::WatchKeys(QWidget* widget) { widget->installEventFilter(this); }
+
+bool CLeftForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (m_nListPageCount > 1)
+                GoToTypedPage();
+            else
+                OnSearch();
+        }
+    } else if (event->type() == QEvent::FocusOut && watched == m_pageBox) {
+        GoToTypedPage();
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QWidget* CLeftForm::Control(int id) const { return findChild<QWidget*>(QString::number(id)); }
 
+CHtmlCtrl* CLeftForm::InputCtrl() const { return qobject_cast<CHtmlCtrl*>(m_inputCtrl); }
+
 void CLeftForm::OnInitialUpdate() {
+    if (CHtmlCtrl* input = CHtmlCtrl::CreateFromStatic(1041, this)) {
+        m_inputCtrl = input;
+        connect(input, &CHtmlCtrl::inputWidgetAdded, this, &CLeftForm::WatchKeys);
+        input->LoadFromResource(QStringLiteral("input.htm"));
+    }
     m_tab->insertTab(0, QStringLiteral("検索"));
     m_tab->insertTab(0, QStringLiteral("目録"));
     m_totals->setText(QStringLiteral("検索集計："));
@@ -263,6 +298,156 @@ void CLeftForm::LayoutPane() {
         m_tree->setGeometry(5, 26, W - 10, H - 30);
     }
     if (QWidget* frame = window(); frame && frame != this) frame->setWindowTitle(kMainCaption);
+}
+
+}  // namespace kolva
+
+namespace kolva {
+
+void CLeftForm::SetTarget(int target) {
+    // The radios number the targets otherwise than the index and the composer do.
+    static const int kIndexMode[] = {kModeWholeText, kModeMainText, kModeNotes};
+    m_index.Close();
+    m_index.Open(m_dataFolder, "Index", kIndexMode[target]);
+    m_nTargetCode = target;
+}
+
+void CLeftForm::OnSearch() {
+    qDebug("Start search");
+    m_nCurHit = 0;
+    m_nAndOr = m_orRadio->isChecked() ? 1 : 0;
+    m_nTarget = m_notesRadio->isChecked() ? 2 : m_mainTextRadio->isChecked() ? 1 : 0;
+    m_bVariant = m_variantBox->isChecked();
+    m_strKeyWords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
+    qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
+    if (CHtmlCtrl* input = InputCtrl()) {
+        const CHtmlCtrl::Inputs inputs = input->ReadInputs();
+        for (const std::optional<QString>& value : inputs.values) {
+            if (!value) return;  // an empty box: nothing to search, nothing to say
+            m_strKeyWords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));
+        }
+    }
+    qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
+    if (m_nRangeNode == 0) {
+        ShowMessageBox(this, QStringLiteral("検索範囲をまた指定していません。"));
+        return;
+    }
+    if (m_strKeyWords.isEmpty()) {
+        ShowMessageBox(this, QStringLiteral("何かキーワードを入力して検索をして下さい。"));
+        return;
+    }
+    // The index writes U+3000 over every space of the text it is given, and the pane keeps
+    // that text for the highlighting.
+    std::u16string keywords = m_strKeyWords.toStdU16String();
+    if (m_nAndOr == 0)
+        m_index.SearchAnd(keywords, m_bVariant);
+    else
+        m_index.SearchOr(keywords, m_bVariant);
+    m_strKeyWords = QString::fromStdU16String(keywords);
+
+    m_resultList->clear();
+    // Without a catalogue entry in the range slot there is no range and so no row.
+    const ContentsNodeTag* range = m_catalogue.IsValidSlot(m_nRangeNode)
+                                       ? FindNode(m_catalogue.Root(), m_catalogue.Record(m_nRangeNode))
+                                       : nullptr;
+    m_HitPages = *m_index.GetResultPages();
+    m_HitCounts = *m_index.GetResultCounts();
+    const uint32_t total = BuildResultList(range, m_HitPages, m_HitCounts, m_SearchResults);
+    m_HitPages.clear();
+    m_HitCounts.clear();
+    const int rows = int(m_SearchResults.size());
+    m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
+    m_totals->setText(QStringLiteral("全部で %1 頁で、%2 箇所でした。").arg(rows).arg(total));
+    if (m_nListPageCount > 0) {
+        m_nListPage = 1;
+        ShowResultPage();
+    } else {
+        m_nListPage = 0;
+    }
+    LayoutPane();  // shows or hides the page row
+
+    m_andRadio->setChecked(m_nAndOr == 0);
+    m_orRadio->setChecked(m_nAndOr == 1);
+    (m_nTarget == 2 ? m_notesRadio : m_nTarget == 1 ? m_mainTextRadio : m_fullTextRadio)->setChecked(true);
+    m_variantBox->setChecked(m_bVariant);
+    m_hiddenEdit->clear();
+}
+
+void CLeftForm::ShowResultPage() {
+    if (m_nListPage < 1 || m_nListPage > m_nListPageCount) return;
+    m_resultList->clear();
+    UpdatePageBox();
+    QList<QTreeWidgetItem*> items;
+    for (int i = 0; i < kRowsPerListPage; ++i) {
+        const size_t k = size_t(m_nListPage - 1) * kRowsPerListPage + size_t(i);
+        if (k >= m_SearchResults.size()) break;
+        const SearchNodeTag& row = m_SearchResults[k];
+        auto* item = new QTreeWidgetItem({FromU16(row.category), FromU16(row.title),
+                                          FromU16(row.volume), QString::number(row.pageNumber)});
+        item->setData(0, Qt::UserRole, row.pageIndex);
+        items.append(item);
+    }
+    m_resultList->addTopLevelItems(items);
+}
+
+void CLeftForm::UpdatePageBox() {
+    m_prevButton->setEnabled(true);
+    m_nextButton->setEnabled(true);
+    m_pageBox->setEnabled(true);
+    m_pageBox->setText(QString::number(m_nListPage));
+    m_pageBox->setReadOnly(false);
+    m_pageBox->selectAll();
+    m_pageCount->setText(QStringLiteral("/%1").arg(m_nListPageCount));
+    if (m_nListPageCount == 1) {
+        m_prevButton->setEnabled(false);
+        m_nextButton->setEnabled(false);
+        m_pageBox->setReadOnly(true);
+    }
+    if (m_nListPage == 1) m_prevButton->setEnabled(false);
+    if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
+}
+
+void CLeftForm::GoToTypedPage() {
+    bool ok = false;
+    int n = m_pageBox->text().toInt(&ok);
+    if (!ok) n = 0;  // text that is not a number reads as 0
+    if (n < 1 || n > m_nListPageCount) {
+        m_pageBox->setText(QString::number(m_nListPage));
+        m_pageBox->selectAll();
+    } else if (n != m_nListPage) {
+        m_nListPage = n;
+        ShowResultPage();
+    }
+}
+
+void CLeftForm::OnPreviousListPage() {
+    if (m_nListPage > 1) {
+        --m_nListPage;
+        ShowResultPage();
+    }
+}
+
+void CLeftForm::OnNextListPage() {
+    if (m_nListPage < m_nListPageCount) {
+        ++m_nListPage;
+        ShowResultPage();
+    }
+}
+
+void CLeftForm::OnResultItemChanged() {
+    const std::filesystem::path& target = m_bUseResult1 ? m_strTempResult1 : m_strTempResult2;
+    const QList<QTreeWidgetItem*> selected = m_resultList->selectedItems();
+    if (selected.isEmpty()) return;
+    const int page = selected.first()->data(0, Qt::UserRole).toInt();
+    std::string html;
+    const int anchors =
+        m_index.ComposePage(page, html, m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant);
+    if (!WriteFileNoFollow(target, html)) return;
+    m_nHitCount = anchors;
+    m_nCurHit = 0;
+    if (m_pBookView) m_pBookView->Navigate2(QString::fromStdString(target.string()), QStringLiteral("0000"));
+    m_bUseResult1 = !m_bUseResult1;
+    m_strCurPageFile = target;
 }
 
 }  // namespace kolva

@@ -25,6 +25,8 @@ class QTreeWidgetItem;
 namespace kolva {
 
 class CBookView;
+class CHtmlCtrl;
+class CSortListCtrl;
 class CToolTipResourceButton;
 
 class CLeftForm : public QWidget {
@@ -46,7 +48,22 @@ public:
     // Places the controls for the pane's size and the current tab.
     void LayoutPane();
 
+    // Runs a search with the keyword box, the options and the range (the 検索 button, Enter).
+    void OnSearch();
+    // The target radios: reopen the index on whole text, main text or notes.
+    void OnTargetFullText() { SetTarget(0); }
+    void OnTargetMainText() { SetTarget(1); }
+    void OnTargetNotes() { SetTarget(2); }
+    // The result list: list page m_nListPage, the page row, paging.
+    void ShowResultPage();
+    void UpdatePageBox();
+    void GoToTypedPage();
+    void OnPreviousListPage();
+    void OnNextListPage();
+
     const CCatalogue& Catalogue() const { return m_catalogue; }
+    CHtmlCtrl* InputCtrl() const;
+    CSortListCtrl* ResultList() const { return m_resultList; }
     QTreeWidget* Tree() const { return m_tree; }
     QTabBar* Tab() const { return m_tab; }
     QWidget* Control(int id) const;  // a control by its id
@@ -70,6 +87,13 @@ public:
     int m_nCurHit = 0;          // current hit anchor
     int m_nListPageCount = 0;   // list pages of the result list
     int m_nListPage = 0;        // current list page, 1-based; 0 without rows
+    std::vector<uint32_t> m_HitPages;          // the index's hit pages, until the rows are built
+    std::vector<uint32_t> m_HitCounts;         // hits per page, parallel to m_HitPages
+    std::vector<SearchNodeTag> m_SearchResults;  // every row of the last search, sorted
+    std::filesystem::path m_strCurPageFile;    // the file holding the result page shown
+    bool m_bUseResult1 = true;                 // the next result page goes to windows1.html
+
+    static constexpr int kRowsPerListPage = 100;
 
 signals:
     // The page being read changed (entry, page number): the toolbar follows it.
@@ -78,11 +102,15 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
     void LoadCatalogue();
     void OnTreeSelChanged();
+    void OnResultItemChanged();
+    void SetTarget(int target);
+    void WatchKeys(QWidget* widget);
 
     CCatalogue m_catalogue;
     CBookView* m_pBookView = nullptr;
@@ -90,7 +118,7 @@ private:
     QTabBar* m_tab;                       // 1010
     QPlainTextEdit* m_hiddenEdit;         // 1001
     QLabel* m_prompt;                     // 1004
-    QTreeWidget* m_resultList;            // 1007
+    CSortListCtrl* m_resultList;          // 1007
     QTreeWidget* m_tree;                  // 1009
     QPushButton* m_searchButton;          // 1011
     QGroupBox* m_methodGroup;             // 1022

@@ -1,0 +1,42 @@
+// The keyword box: a small page with one text input, shown by the browser engine as a control
+// of the pane, so that every script and input method the engine knows works in it.
+#pragma once
+
+#include <QWebEngineView>
+#include <optional>
+
+namespace kolva {
+
+class CHtmlCtrl : public QWebEngineView {
+    Q_OBJECT
+public:
+    using QWebEngineView::QWebEngineView;
+
+    // Replaces the placeholder child `id` of parent by a keyword box in the same place.
+    static CHtmlCtrl* CreateFromStatic(int id, QWidget* parent);
+    // Shows a page compiled into the program ("input.htm").
+    void LoadFromResource(const QString& name);
+    bool IsLoaded() const { return m_loaded; }
+
+    // The text inputs of the page, in document order: each one's value, null for an empty box.
+    // Empty when the page is not there; waits for the engine's answer.
+    struct Inputs {
+        bool documentAvailable = false;
+        QList<std::optional<QString>> values;
+    };
+    Inputs ReadInputs();
+    // Sets the first text input's value (for tests and tools).
+    void SetValue(const QString& value);
+
+signals:
+    // A widget the engine made to take the mouse and the keys.
+    void inputWidgetAdded(QWidget* widget);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    bool m_loaded = false;
+};
+
+}  // namespace kolva

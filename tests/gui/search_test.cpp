@@ -1,0 +1,203 @@
+// Searching from the pane: keyword box, options, totals, result list and paging, result pages.
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+#include "gui/gui_support.h"
+#include "pane/htmlctrl.h"
+#include "pane/leftform.h"
+#include "pane/sortlistctrl.h"
+#include "platform/scratch.h"
+#include "view/bookview.h"
+
+using namespace kolva;
+
+namespace {
+
+// 類 > 書 > 巻 spans pages 0-249 (one 一 each, numbered 1-250); pages 250-259 lie in the
+// category under no volume and hold 一一二. Every page has its text in the body cell.
+void WriteSearchCollection(const std::filesystem::path& folder) {
+    PageStoreWriter store(folder);
+    IndexWriter index;
+    for (uint32_t p = 0; p < 260; ++p) {
+        const int number = int(p) + 1;
+        const std::u32string text = p < 250 ? U"一" : U"一一二";
+        const std::string body = p < 250 ? "一" : "一一二";
+        const bool first = number % 2 == 0;
+        store.AddPage(test::PageName(number),
+                      "<html><title>t</title><TD>" + std::string(first ? body : "x") + "</TD><TD>" +
+                          (first ? "x" : body) + "</TD></html>");
+        index.AddText(p, text);
+    }
+    store.Finish();
+    for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode));
+    WriteCatalogue(folder / "kolva.dir",
+                   {{u"類", 1, 1, 260, 1}, {u"書", 2, 1, 250, 1}, {u"巻", 3, 1, 250, 1}});
+}
+
+}  // namespace
+
+class SearchTest : public QObject {
+    Q_OBJECT
+
+    test::TempDir m_home, m_data;
+    ScratchFolder m_scratch;
+    std::unique_ptr<CBookView> m_view;
+    std::unique_ptr<CLeftForm> m_form;
+
+    CLeftForm* Form() { return m_form.get(); }
+    QString Totals() { return qobject_cast<QLabel*>(Form()->Control(1030))->text(); }
+    QLineEdit* PageBox() { return qobject_cast<QLineEdit*>(Form()->Control(1058)); }
+    void Search(const QString& keywords) {
+        Form()->InputCtrl()->SetValue(keywords);
+        Form()->OnSearch();
+    }
+    QStringList Row(int i) {
+        QTreeWidgetItem* item = Form()->ResultList()->topLevelItem(i);
+        return {item->text(0), item->text(1), item->text(2), item->text(3)};
+    }
+    void PressEnter(QWidget* target) { QTest::keyClick(target, Qt::Key_Return); }
+
+private slots:
+    void initTestCase() {
+        test::IsolateFromTheUser(m_home);
+        QDir::setCurrent(QString::fromStdString(m_home.path().string()));
+        WriteSearchCollection(m_data.path());
+        QVERIFY(m_scratch.Create(m_home.path()));
+        m_view = std::make_unique<CBookView>();
+        m_form = std::make_unique<CLeftForm>(m_data.path(), m_scratch.Path());
+        m_form->SetBookView(m_view.get());
+        m_form->OnInitialUpdate();
+        m_view->OnInitialUpdate();
+        m_form->resize(300, 700);
+        m_form->show();
+        m_form->Tab()->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(Form()->InputCtrl()->IsLoaded(), 20000);
+    }
+    void init() { test::Messages().clear(); }
+
+    void searchFillsTotalsRowsAndPageRow() {
+        Search(QStringLiteral("一"));
+        QCOMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
+        QCOMPARE(Form()->m_nListPageCount, 3);
+        QCOMPARE(Form()->m_nListPage, 1);
+        QCOMPARE(Form()->ResultList()->topLevelItemCount(), 100);
+        // Pages under no volume: no volume name, page 0, sorted first.
+        QCOMPARE(Row(0), (QStringList{"類", "", "", "0"}));
+        QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "1"}));
+        QCOMPARE(PageBox()->text(), QStringLiteral("1"));
+        QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
+        QVERIFY(!Form()->Control(1055)->isEnabled());
+        QVERIFY(Form()->Control(1057)->isEnabled());
+        QVERIFY(Form()->Control(1055)->isVisible());
+
+        Form()->OnNextListPage();
+        Form()->OnNextListPage();
+        QCOMPARE(Form()->m_nListPage, 3);
+        QCOMPARE(Form()->ResultList()->topLevelItemCount(), 60);
+        QVERIFY(!Form()->Control(1057)->isEnabled());
+        // A bad page number puts the current page back; Enter jumps to a good one.
+        for (const char* bad : {"0", "4", ""}) {
+            PageBox()->setText(bad);
+            Form()->GoToTypedPage();
+            QCOMPARE(PageBox()->text(), QStringLiteral("3"));
+        }
+        PageBox()->setText("2");
+        PressEnter(PageBox());
+        QCOMPARE(Form()->m_nListPage, 2);
+        QCOMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));  // no new search
+    }
+
+    void rangeIdeographicSpaceAndOr() {
+        Form()->m_nRangeNode = 3;  // the volume
+        Search(QStringLiteral("一"));
+        QCOMPARE(Totals(), QStringLiteral("全部で 250 頁で、250 箇所でした。"));
+        Form()->m_nRangeNode = 1;
+        Search(QStringLiteral("一\u3000二"));
+        QCOMPARE(Totals(), QStringLiteral("全部で 10 頁で、30 箇所でした。"));
+        QCOMPARE(Form()->m_strKeyWords, QStringLiteral("一\u3000二"));
+        qobject_cast<QRadioButton*>(Form()->Control(1020))->setChecked(true);
+        Search(QStringLiteral("二 三"));
+        QCOMPARE(Totals(), QStringLiteral("全部で 10 頁で、10 箇所でした。"));
+        qobject_cast<QRadioButton*>(Form()->Control(1019))->setChecked(true);
+        QCOMPARE(Form()->m_nListPageCount, 1);
+        QVERIFY(!Form()->Control(1057)->isEnabled());
+        QVERIFY(PageBox()->isReadOnly());
+        // With one list page, Enter searches again.
+        Form()->InputCtrl()->SetValue(QStringLiteral("一"));
+        PressEnter(Form()->Control(1011));
+        QCOMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
+    }
+
+    void messagesAndAnEmptyBox() {
+        Search(QStringLiteral("二"));
+        const QString before = Totals();
+        Form()->m_nRangeNode = 0;
+        Search(QStringLiteral("一"));
+        QCOMPARE(test::Messages(), QStringList{QStringLiteral("検索範囲をまた指定していません。")});
+        Form()->m_nRangeNode = 1;
+        test::Messages().clear();
+        Search(QString());  // an empty box answers null: nothing happens, nothing is said
+        QVERIFY(test::Messages().isEmpty());
+        QCOMPARE(Totals(), before);
+
+    }
+
+    void choosingRowsShowsComposedPagesInTurn() {
+        Search(QStringLiteral("一"));
+        QSignalSpy loaded(m_view.get(), &QWebEngineView::loadFinished);
+        Form()->ResultList()->topLevelItem(0)->setSelected(true);
+        const auto first = Form()->m_strCurPageFile;
+        QCOMPARE(first.filename().string(), std::string("windows1.html"));
+        QCOMPARE(Form()->m_nHitCount, 2);
+        QCOMPARE(Form()->m_nCurHit, 0);
+        QVERIFY(test::ReadBytes(first).find("<a name=\"0001\"></a>") != std::string::npos);
+        QCOMPARE(m_view->GetLocationURL(), QString::fromStdString(first.string()) + "#0000");
+        Form()->ResultList()->clearSelection();
+        Form()->ResultList()->topLevelItem(20)->setSelected(true);
+        QCOMPARE(Form()->m_strCurPageFile.filename().string(), std::string("windows2.html"));
+        QCOMPARE(Form()->m_nHitCount, 1);
+        QVERIFY(loaded.wait(20000) || loaded.count() > 0);
+    }
+
+    void headingOfPagesSortsTheVisibleRows() {
+        Search(QStringLiteral("一"));
+        CSortListCtrl* list = Form()->ResultList();
+        // Reverse the rows, then let the "頁" heading sort them back.
+        QList<QTreeWidgetItem*> rows;
+        while (list->topLevelItemCount()) rows.prepend(list->takeTopLevelItem(0));
+        list->addTopLevelItems(rows);
+        emit list->header()->sectionClicked(0);
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("90"));
+        emit list->header()->sectionClicked(3);
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("0"));
+        QCOMPARE(list->topLevelItem(99)->text(3), QStringLiteral("90"));
+    }
+
+    void targetRadiosReopenTheIndex() {
+        auto click = [&](int id) { qobject_cast<QRadioButton*>(Form()->Control(id))->click(); };
+        click(1044);
+        QCOMPARE(Form()->m_nTargetCode, 2);
+        QVERIFY(Form()->m_index.IsOpen());
+        std::filesystem::rename(m_data / "Index_content-idx.m", m_data / "moved");
+        click(1043);
+        QCOMPARE(test::Messages(), QStringList{QStringLiteral("データを開けませんでした。")});
+        QVERIFY(!Form()->m_index.IsOpen());
+        std::filesystem::rename(m_data / "moved", m_data / "Index_content-idx.m");
+        click(1042);
+        QCOMPARE(Form()->m_nTargetCode, 0);
+        QVERIFY(Form()->m_index.IsOpen());
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    SearchTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "search_test.moc"
