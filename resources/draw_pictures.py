@@ -124,12 +124,105 @@ def page_button_strip(pointing_left):
     return strip
 
 
+MAGENTA = (255, 0, 255, 255)  # transparent in the toolbar strips: the background shows there
+
+
+def toolbar_background():
+    """600 x 47: a paper-coloured band with a soft vertical shade and a gold rule."""
+    c = Canvas(600, 47)
+    for y in range(47):
+        shade = 236 - abs(23 - y) // 2
+        c.rect(0, y, 600, y + 1, (shade, shade - 6, shade - 26, 255))
+    for x in range(0, 600, 40):                      # faint paper fibres
+        c.rect(x + 7, 10 + (x // 40) % 20, x + 9, 11 + (x // 40) % 20, (214, 206, 180, 255))
+    c.rect(0, 45, 600, 47, (190, 150, 70, 255))
+    return c
+
+
+def glyph(index, ink, paper):
+    """The picture of toolbar button `index` on magenta, 40 x 40."""
+    g = Canvas(40, 40, MAGENTA)
+    if index == 0:    # すべて選択: a page with every line marked
+        g.rect(9, 6, 31, 34, paper); g.frame(9, 6, 31, 34, ink)
+        for y in range(10, 31, 4):
+            g.rect(12, y, 28, y + 2, ink)
+    elif index == 1:  # コピー: two pages
+        g.rect(7, 5, 24, 27, paper); g.frame(7, 5, 24, 27, ink)
+        g.rect(16, 13, 33, 35, paper); g.frame(16, 13, 33, 35, ink)
+        for y in (18, 22, 26, 30):
+            g.rect(19, y, 30, y + 1, ink)
+    elif index == 2:  # 印刷: a printer
+        g.rect(12, 6, 28, 15, paper); g.frame(12, 6, 28, 15, ink)
+        g.rect(6, 15, 34, 28, ink)
+        g.rect(12, 24, 28, 35, paper); g.frame(12, 24, 28, 35, ink)
+        g.rect(29, 18, 32, 20, (90, 200, 90, 255))
+    elif index in (3, 6):  # 上の巻へ / 次の巻へ: double arrows
+        left = index == 3
+        for dx in (0, 10):
+            if left:
+                g.polygon([(22 - dx, 9), (22 - dx, 31), (10 - dx + 2, 20)], ink)
+            else:
+                g.polygon([(18 + dx, 9), (18 + dx, 31), (30 + dx - 2, 20)], ink)
+    elif index in (4, 5):  # 上の頁 / 次の頁: single arrows
+        if index == 4:
+            g.polygon([(26, 8), (26, 32), (12, 20)], ink)
+        else:
+            g.polygon([(14, 8), (14, 32), (28, 20)], ink)
+    elif index in (7, 8):  # 上の検索結果 / 次の検索結果: a lens and an arrow
+        for y in range(6, 23):
+            for x in range(5, 22):
+                d = (x - 13) ** 2 + (y - 14) ** 2
+                if 30 <= d <= 56:
+                    g.put(x, y, ink)
+        g.polygon([(18, 20), (21, 17), (28, 24), (25, 27)], ink)
+        if index == 7:
+            g.polygon([(36, 26), (36, 36), (28, 31)], (200, 40, 30, 255))
+        else:
+            g.polygon([(28, 26), (28, 36), (36, 31)], (200, 40, 30, 255))
+    elif index == 9:  # 情報: an "i" in a circle
+        for y in range(40):
+            for x in range(40):
+                d = (x - 20) ** 2 + (y - 20) ** 2
+                if d <= 196:
+                    g.put(x, y, ink if d >= 150 else paper)
+        g.rect(18, 11, 22, 15, ink)
+        g.rect(18, 17, 22, 30, ink)
+    return g
+
+
+def toolbar_strip(state):
+    """400 x 40: the ten toolbar pictures for one state (normal, disabled or hot)."""
+    ink, paper = {
+        "normal": ((60, 70, 110, 255), (255, 255, 250, 255)),
+        "disabled": ((170, 170, 170, 255), (235, 235, 235, 255)),
+        "hot": ((170, 40, 30, 255), (255, 250, 220, 255)),
+    }[state]
+    strip = Canvas(400, 40, MAGENTA)
+    for i in range(10):
+        strip.paste(glyph(i, ink, paper), 40 * i, 0)
+    return strip
+
+
+def slider_cursor():
+    """32 x 32: the cursor while the page slider moves, a hand-held double arrow."""
+    c = Canvas(32, 32)
+    c.polygon([(2, 16), (10, 8), (10, 13), (22, 13), (22, 8), (30, 16), (22, 24), (22, 19),
+               (10, 19), (10, 24)], (0, 0, 0, 255))
+    c.polygon([(5, 16), (9, 12), (9, 14.5), (23, 14.5), (23, 12), (27, 16), (23, 20),
+               (23, 17.5), (9, 17.5), (9, 20)], (255, 255, 255, 255))
+    return c
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     closed_book().save("closed-book.png")
     open_book().save("open-book.png")
     page_button_strip(True).save("previous-page.png")
     page_button_strip(False).save("next-page.png")
+    toolbar_background().save("toolbar-background.png")
+    for state in ("normal", "disabled", "hot"):
+        toolbar_strip(state).save("toolbar-" + state + ".png")
+    slider_cursor().save("slider-cursor.png")
 
 
 if __name__ == "__main__":

@@ -1,5 +1,6 @@
 // Variant widening of the keywords of a page being composed: every keyword unit may be written
 // in any form of its variant group, and the page store marks each form as a keyword of its own.
+#include <algorithm>
 #include <cstdint>
 
 #include "index/index.h"
@@ -8,8 +9,11 @@ namespace kolva {
 
 namespace {
 
-// At most this many forms are produced for one keyword string.
+// At most this many forms are produced for one keyword string, and at most this many units in
+// all forms together: every keyword up to 512 units may have 1,024 forms, while one pasted
+// keyword of 100,000 units keeps only a few (each form is composed as a pass of its own).
 constexpr size_t kMaxVariantForms = 1024;
+constexpr size_t kMaxVariantUnits = kMaxVariantForms * 512;
 
 }  // namespace
 
@@ -30,17 +34,19 @@ void CIndex::ExpandVariants(std::u16string_view keywords,
     keywords = keywords.substr(0, keywords.find(u'\0'));
 
     // One choice list per unit. The number of forms is the product of the lists' sizes, so it is
-    // bounded: a unit keeps its whole group while the running product P stays within
-    // kMaxVariantForms; the first unit whose group would push P over the bound, and every unit
-    // after it, keeps only itself. The keyword as typed thus always stays one of the forms, and
-    // below the bound nothing changes.
+    // bounded: a unit keeps its whole group while the running product P stays within the bound;
+    // the first unit whose group would push P over the bound, and every unit after it, keeps
+    // only itself. The keyword as typed thus always stays one of the forms, and below the bound
+    // nothing changes.
+    const size_t maxForms = std::clamp<size_t>(
+        kMaxVariantUnits / std::max<size_t>(keywords.size(), 1), 1, kMaxVariantForms);
     std::vector<VariantGroup> choices;
     choices.reserve(keywords.size());
     size_t product = 1;
     bool bounded = false;
     for (char16_t unit : keywords) {
         VariantGroup group = GetVariantForms(unit);
-        if (!bounded && product * group.size() <= kMaxVariantForms) {
+        if (!bounded && product * group.size() <= maxForms) {
             product *= group.size();
             choices.push_back(std::move(group));
         } else {

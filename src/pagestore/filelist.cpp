@@ -132,7 +132,8 @@ bool CFileList::GetPageName(int index, std::string& name) const {
 
 bool CFileList::FindPage(int firstIndex, int pageNumber, int& index) const {
     if (!m_bOpen) return false;
-    index = firstIndex - 1;
+    // "The record before firstIndex"; INT_MIN has none, and stays as it is.
+    index = firstIndex == INT_MIN ? INT_MIN : firstIndex - 1;
     // A negative start names no record; the scan never reads the header as a record.
     if (firstIndex < 0 || m_nNameSize < 0) return false;
     uint64_t length;
@@ -144,7 +145,9 @@ bool CFileList::FindPage(int firstIndex, int pageNumber, int& index) const {
     const uint64_t stride = uint64_t(m_nNameSize) + 8;
     // A name field longer than the file can never be read whole; don't allocate for it.
     std::vector<char> name(static_cast<size_t>(std::min<uint64_t>(uint64_t(m_nNameSize), length)));
-    for (uint64_t pos = kPageListHeaderSize + uint64_t(firstIndex) * stride; pos < length;
+    // Only whole records are scanned: a record cut inside its fields is refused by every other
+    // read, so its name must not be found either.
+    for (uint64_t pos = kPageListHeaderSize + uint64_t(firstIndex) * stride; pos + stride <= length;
          pos += stride) {
         if (index == INT_MAX) return false;
         ++index;

@@ -88,9 +88,15 @@ private:
 void HighlightItem(std::string_view text, std::string_view keyword, std::string& out,
                    int& anchorCounter) {
     const std::vector<Seg> segs = CompileKeyword(keyword);
+    // A full match spans at least its literals and the bytes its "?" stand for. Where the text is
+    // shorter no attempt can succeed, and attempts that fail copy the text as it is; a pasted
+    // keyword of thousands of pieces would otherwise walk all of them once per attempt.
+    size_t span = 0;
+    for (const Seg& seg : segs)
+        span += seg.text.size() + (seg.kind == kSegAfterQuestion ? kQuestionWidth * size_t(seg.gap) : 0);
     // A keyword of wildcards only has nothing to look for. Treating the empty list as a match
     // would never advance.
-    if (segs.empty()) {
+    if (segs.empty() || span > text.size()) {
         out.append(text);
         return;
     }

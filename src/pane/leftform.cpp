@@ -187,7 +187,8 @@ void CLeftForm::LoadCatalogue() {
     }
     QIcon icon(QStringLiteral(":/pictures/closed-book.png"));
     icon.addFile(QStringLiteral(":/pictures/open-book.png"), QSize(), QIcon::Selected);
-    std::vector<QTreeWidgetItem*> items(size_t(m_catalogue.NodeCount()), nullptr);
+    std::vector<QTreeWidgetItem*>& items = m_treeItems;
+    items.assign(size_t(m_catalogue.NodeCount()), nullptr);
     for (int slot = 1; slot < m_catalogue.NodeCount(); ++slot) {
         const ContentsNodeTag* node = m_catalogue.Node(slot);
         if (!node) continue;  // a record with no place in the tree
@@ -198,6 +199,10 @@ void CLeftForm::LoadCatalogue() {
         item->setData(0, Qt::UserRole, slot);
         items[size_t(slot)] = item;
     }
+}
+
+QTreeWidgetItem* CLeftForm::ItemOfSlot(int slot) const {
+    return slot >= 0 && size_t(slot) < m_treeItems.size() ? m_treeItems[size_t(slot)] : nullptr;
 }
 
 void CLeftForm::OnTreeSelChanged() {

@@ -62,6 +62,8 @@ public:
     void OnNextListPage();
 
     const CCatalogue& Catalogue() const { return m_catalogue; }
+    // The tree item of a catalogue slot, or null.
+    QTreeWidgetItem* ItemOfSlot(int slot) const;
     CHtmlCtrl* InputCtrl() const;
     CSortListCtrl* ResultList() const { return m_resultList; }
     QTreeWidget* Tree() const { return m_tree; }
@@ -113,6 +115,7 @@ private:
     void WatchKeys(QWidget* widget);
 
     CCatalogue m_catalogue;
+    std::vector<QTreeWidgetItem*> m_treeItems;  // tree item of each slot
     CBookView* m_pBookView = nullptr;
 
     QTabBar* m_tab;                       // 1010

@@ -82,9 +82,19 @@ bool CBookView::FilterMessage(QEvent* event) {
             return static_cast<QMouseEvent*>(event)->button() == Qt::RightButton;
         case QEvent::ContextMenu:
             return true;
-        case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(event)->key() != Qt::Key_Control) return false;
-            ShowMessageBox(this, QStringLiteral("マウスの右ボタンでコピーして下さい。"));
+        case QEvent::KeyPress: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Control) {
+                ShowMessageBox(this, QStringLiteral("マウスの右ボタンでコピーして下さい。"));
+                return true;
+            }
+            // Ctrl shortcuts are not typed into the view: the Ctrl press has been answered.
+            return key->modifiers().testFlag(Qt::ControlModifier);
+        }
+        case QEvent::ShortcutOverride:
+            // Claiming Ctrl combinations here keeps the window's Ctrl shortcuts out of the view.
+            if (!static_cast<QKeyEvent*>(event)->modifiers().testFlag(Qt::ControlModifier)) return false;
+            event->accept();
             return true;
         default:
             return false;
@@ -109,6 +119,7 @@ void CBookView::OnCopyLimited() {
     QTimer::singleShot(5000, this, [this, connection = m_pendingCopy] {
         if (disconnect(connection)) emit copyFinished();
     });
+    setFocus();  // the engine copies from the page that has the keyboard focus
     triggerPageAction(QWebEnginePage::Copy);
 }
 
@@ -121,7 +132,11 @@ void CBookView::LimitClipboardText() {
     if (cut.size() != text.size()) clipboard->setText(cut);
 }
 
-void CBookView::OnSelectAll() { triggerPageAction(QWebEnginePage::SelectAll); }
+void CBookView::OnSelectAll() {
+    // The engine selects only in the page that has the keyboard focus.
+    setFocus();
+    triggerPageAction(QWebEnginePage::SelectAll);
+}
 
 void CBookView::OnPrint() { print(&m_printer); }
 

@@ -22,9 +22,10 @@ inline void IsolateFromTheUser(const TempDir& home) {
     SetMessageBoxHook([](const QString& text) { Messages().append(text); });
 }
 
-// Three pages of the collection: 一二三 / 明月 / a long page of 明月 with anchors far down.
+// Three pages 一二三 / 明月 / 明月明月 in one volume (pages 1-3).
 inline void WriteSmallCollection(const std::filesystem::path& folder) {
     WriteCollection(folder, {U"一二三", U"明月", U"明月明月"});
+    WriteCatalogue(folder / "kolva.dir", {{u"類", 1, 1, 3, 1}, {u"書", 2, 1, 3, 1}, {u"巻", 3, 1, 3, 1}});
 }
 
 }  // namespace kolva::test

@@ -6,6 +6,7 @@
 #include <QToolBar>
 #include <QWebEngineLoadingInfo>
 
+#include "controls/scrolltoolbar.h"
 #include "gui/gui_support.h"
 #include "pane/leftform.h"
 #include "platform/scratch.h"
@@ -73,7 +74,8 @@ private slots:
     void missingCollectionShowsTheMessageOnce() {
         test::TempDir empty;
         auto frame = MakeFrame(empty.path());
-        QCOMPARE(test::Messages(), QStringList{QStringLiteral("データを開けませんでした。")});
+        QCOMPARE(test::Messages(), (QStringList{QStringLiteral("データを開けませんでした。"),
+                                                QStringLiteral("you delete data file!")}));
         QVERIFY(!frame->m_pLeftForm->m_index.IsOpen());
     }
 
@@ -159,6 +161,7 @@ private slots:
         };
         for (const Case& c : cases) {
             Show(view, WritePage("copy.html", "<p id=t>" + c.text + "</p>"));
+            frame->m_pLeftForm->setFocus();  // the command comes from elsewhere
             view->OnSelectAll();
             QTRY_VERIFY_WITH_TIMEOUT(view->hasSelection(), 10000);
             QSignalSpy done(view, &CBookView::copyFinished);

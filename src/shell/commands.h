@@ -1,0 +1,32 @@
+// The command ids shared by the menus, the toolbar and the keys.
+#pragma once
+
+namespace kolva {
+
+enum CommandId {
+    ID_FILE_PRINT_SETUP = 32776,
+    ID_FILE_PRINT = 32777,
+    ID_APP_EXIT = 57665,
+    ID_EDIT_COPY = 57634,
+    ID_EDIT_SELECT_ALL = 32778,
+    ID_VIEW_TOOLBAR = 59392,
+    ID_VIEW_STATUS_BAR = 59393,
+    ID_VIEW_SHOW_ALL = 32774,
+    ID_PREV_PAGE = 32780,
+    ID_NEXT_PAGE = 32781,
+    ID_PREV_VOLUME = 32791,
+    ID_NEXT_VOLUME = 32790,
+    ID_PREV_HIT = 32805,
+    ID_NEXT_HIT = 32806,
+    ID_APP_ABOUT = 57664,
+    ID_HELP_FILE = 32798,
+    // Keys of the accelerator table only.
+    ID_FILE_PRINT_STANDARD = 57607,
+    ID_NEXT_PANE = 57680,
+    ID_PREV_PANE = 57681,
+};
+
+// Where the help command looks for the help page: the program's default install folder.
+inline constexpr const char* kHelpFilePath = "/opt/kolva/help.html";
+
+}  // namespace kolva
