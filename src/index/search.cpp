@@ -98,6 +98,11 @@ public:
         return true;
     }
 
+    // The bytes of the term's current block; valid up to t.limit.
+    const uint8_t* BlockBytes(const Term& t) const {
+        return m_postings + uint64_t(t.block) * kBlockSize;
+    }
+
     // Skips the unread position data of the current entry.
     bool SkipEntry(Term& t) const {
         uint32_t target = t.offset + t.remaining;
@@ -166,7 +171,12 @@ public:
           m_termCount(termCount),
           m_segments(segments),
           m_segmentCount(segmentCount),
-          m_length(length) {}
+          m_length(length) {
+        uint32_t withTerms = 0;
+        for (uint32_t s = 0; s < segmentCount; ++s) withTerms += segments[s].termCount != 0;
+        m_singleSegment = withTerms == 1;
+        if (m_singleSegment) m_values.resize(termCount);
+    }
 
     // Walks the pages; appends every page with hits and its count.
     void Run(const int32_t* firstBlock, std::vector<uint32_t>& pages,
@@ -181,7 +191,9 @@ public:
                 target = std::max(target, m_terms[i].page);
             }
             if (allEqual) {
-                if (!MatchPage(target, pages, counts) || target == UINT32_MAX) return;
+                const bool counted = m_singleSegment && CountCleanPage(target, pages, counts);
+                if ((!counted && !MatchPage(target, pages, counts)) || target == UINT32_MAX)
+                    return;
                 ++target;
             }
             for (uint32_t i = 0; i < m_termCount; ++i) {
@@ -201,6 +213,89 @@ private:
         uint32_t best = m_terms[from].aligned;
         for (uint32_t i = from + 1; i < to; ++i) best = std::max(best, m_terms[i].aligned);
         return best;
+    }
+
+    // The aligned values of a term's current entry, read without moving the term: false unless
+    // every number lies inside the entry, the positions strictly increase and no aligned value
+    // comes near UINT32_MAX (so that "limit + 1" below cannot wrap).
+    bool DecodeEntry(const Term& t, std::vector<uint32_t>& out) const {
+        out.resize(t.remaining);
+        size_t k = 0;
+        uint64_t aligned = m_length - 1 - t.keyPos;
+        auto add = [&](uint32_t delta) {
+            if (k != 0 && delta == 0) return false;
+            aligned += delta;
+            if (aligned >= UINT32_MAX) return false;
+            out[k++] = uint32_t(aligned);
+            return true;
+        };
+        if (uint64_t(t.offset) + t.remaining <= t.limit) {
+            // The usual case: the whole entry lies in one block.
+            const uint8_t* p = m_reader.BlockBytes(t) + t.offset;
+            const uint8_t* const end = p + t.remaining;
+            while (p < end) {
+                const uint32_t b0 = p[0];
+                uint32_t value;
+                if (b0 < 0x80) {
+                    value = b0;
+                    p += 1;
+                } else if (b0 < 0xC0) {
+                    if (end - p < 2) return false;
+                    value = (b0 & 0x3F) << 8 | p[1];
+                    p += 2;
+                } else {
+                    if (end - p < 3) return false;
+                    value = (b0 & 0x3F) << 16 | uint32_t(p[1]) << 8 | p[2];
+                    p += 3;
+                }
+                if (!add(value)) return false;
+            }
+        } else {
+            Term copy = t;
+            uint32_t value;
+            while (copy.remaining != 0)
+                if (!m_reader.ReadPosition(copy, value) || !add(value)) return false;
+        }
+        out.resize(k);
+        return true;
+    }
+
+    // A word without "*" between its terms, on a page where every term's entry reads cleanly:
+    // MatchPage would then count exactly the aligned values that all terms share (each round
+    // moves every term below the largest value, a round where all are equal is a hit) and never
+    // fail, so count those directly. The terms stay at the start of their entries; Run skips
+    // them as it skips partly read ones. False, with nothing changed, when MatchPage must walk.
+    bool CountCleanPage(uint32_t page, std::vector<uint32_t>& pages,
+                        std::vector<uint32_t>& counts) {
+        std::array<uint32_t, kMaxTerms> order;
+        for (uint32_t i = 0; i < m_termCount; ++i) {
+            if (!DecodeEntry(m_terms[i], m_values[i])) return false;
+            // Fewest values first, so that the candidates shrink early.
+            uint32_t j = i;
+            for (; j > 0 && m_values[order[j - 1]].size() > m_values[i].size(); --j)
+                order[j] = order[j - 1];
+            order[j] = i;
+        }
+        size_t hits = m_values[order[0]].size();
+        if (m_termCount > 1) {
+            std::vector<uint32_t>& candidates = m_values[order[0]];
+            for (uint32_t k = 1; k < m_termCount && !candidates.empty(); ++k) {
+                const std::vector<uint32_t>& other = m_values[order[k]];
+                size_t kept = 0, j = 0;
+                for (uint32_t value : candidates) {
+                    while (j < other.size() && other[j] < value) ++j;
+                    if (j == other.size()) break;
+                    if (other[j] == value) candidates[kept++] = value;
+                }
+                candidates.resize(kept);
+            }
+            hits = candidates.size();
+        }
+        if (hits != 0) {
+            pages.push_back(page);
+            counts.push_back(uint32_t(hits));
+        }
+        return true;
     }
 
     // Counts the occurrences on page. False when a stream turned out corrupt.
@@ -281,6 +376,8 @@ private:
     uint32_t m_segmentCount;
     uint32_t m_length;
     bool m_gap = false;  // kept from page to page within the word
+    bool m_singleSegment = false;             // all terms in one segment
+    std::vector<std::vector<uint32_t>> m_values;  // per term: aligned values on the page
 };
 
 }  // namespace

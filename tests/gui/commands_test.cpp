@@ -1,0 +1,250 @@
+// Commands of the main window: page, volume and hit stepping with their enable rules, the full
+// width switch, dead keys, the slider, the toolbar pictures, the splash and the About box.
+#include <QAction>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTreeWidget>
+
+#include "controls/scrolltoolbar.h"
+#include "gui/gui_support.h"
+#include "pane/leftform.h"
+#include "platform/scratch.h"
+#include "shell/aboutdlg.h"
+#include "shell/commands.h"
+#include "shell/mainfrm.h"
+#include "shell/splash.h"
+#include "view/bookview.h"
+
+using namespace kolva;
+
+namespace {
+
+// Slots: 1 類 (level 1) > 2 書 > 3 巻A (pages 1-3), 4 巻B (pages 5-24); 5 空書 (a book without
+// volumes); 6 類二 > 7 書七 (none) , 8 書八 > 9 巻C (pages 1-2). Page index = store order.
+void WriteVolumesCollection(const std::filesystem::path& folder) {
+    PageStoreWriter store(folder);
+    IndexWriter index;
+    uint32_t p = 0;
+    auto volume = [&](const char* name, int first, int count) {
+        for (int n = first; n < first + count; ++n, ++p) {
+            store.AddPage(std::string(name) + "\\" + std::to_string(n) + ".htm",
+                          "<html><title>t</title><TD>" + std::string(name) + std::to_string(n) +
+                              "</TD><TD>" + std::string(name) + std::to_string(n) + "</TD></html>");
+            index.AddText(p, U"頁");
+        }
+    };
+    volume("A", 1, 3);
+    volume("B", 5, 20);
+    volume("C", 1, 2);
+    store.Finish();
+    for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode));
+    WriteCatalogue(folder / "kolva.dir", {{u"類", 1, 1, 23, 1},
+                                          {u"書", 2, 1, 23, 1},
+                                          {u"巻A", 3, 1, 3, 1},
+                                          {u"巻B", 3, 4, 20, 5},
+                                          {u"空書", 2, 24, 0, 0},
+                                          {u"類二", 1, 24, 2, 1},
+                                          {u"書七", 2, 24, 0, 0},
+                                          {u"書八", 2, 24, 2, 1},
+                                          {u"巻C", 3, 24, 2, 1}});
+}
+
+}  // namespace
+
+class CommandsTest : public QObject {
+    Q_OBJECT
+
+    test::TempDir m_home, m_data;
+    ScratchFolder m_scratch;
+    std::unique_ptr<CMainFrame> m_frame;
+
+    CLeftForm* Form() { return m_frame->m_pLeftForm; }
+    bool Enabled(int id) {
+        m_frame->UpdateCommandUI();
+        return m_frame->Action(id)->isEnabled();
+    }
+    QString Label() { return m_frame->ToolBar()->PageLabel()->text(); }
+    void Select(int slot) { Form()->Tree()->setCurrentItem(Form()->ItemOfSlot(slot)); }
+    int SelectedSlot() { return Form()->Tree()->currentItem()->data(0, Qt::UserRole).toInt(); }
+
+private slots:
+    void initTestCase() {
+        test::IsolateFromTheUser(m_home);
+        QDir::setCurrent(QString::fromStdString(m_home.path().string()));
+        WriteVolumesCollection(m_data.path());
+        QVERIFY(m_scratch.Create(m_home.path()));
+    }
+    void init() {
+        test::Messages().clear();
+        m_frame = std::make_unique<CMainFrame>(AppPaths{m_data.path(), m_data.path(), m_scratch.Path()});
+        Form()->OnInitialUpdate();
+        m_frame->m_pBookView->OnInitialUpdate();
+        m_frame->resize(1200, 800);
+        m_frame->show();
+    }
+    void cleanup() { m_frame.reset(); }
+
+    void nothingIsEnabledBeforeAVolumeOrAPage() {
+        for (int id : {ID_PREV_PAGE, ID_NEXT_PAGE, ID_PREV_VOLUME, ID_NEXT_VOLUME, ID_PREV_HIT,
+                       ID_NEXT_HIT, ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})
+            QVERIFY2(!Enabled(id), qPrintable(QString::number(id)));
+        QVERIFY(Enabled(ID_VIEW_SHOW_ALL));
+        QVERIFY(Enabled(ID_APP_ABOUT));
+        // The slider moves nothing before a volume is open.
+        m_frame->ToolBar()->Slider()->setRange(0, 5);
+        QTest::keyClick(m_frame->ToolBar()->Slider(), Qt::Key_Right);
+        QCOMPARE(Label(), QString());
+    }
+
+    void pagesOfAVolume() {
+        Select(4);
+        QCOMPARE(Form()->m_nCurNode, 4);
+        QCOMPARE(Form()->m_nCurPage, 5);
+        CXSliderCtrl* slider = m_frame->ToolBar()->Slider();
+        QCOMPARE(slider->minimum(), 5);
+        QCOMPARE(slider->maximum(), 24);
+        QCOMPARE(slider->value(), 5);
+        QCOMPARE(Label(), QStringLiteral("25/5"));
+        QVERIFY(!Enabled(ID_PREV_PAGE));
+        QVERIFY(Enabled(ID_NEXT_PAGE));
+        Form()->m_nCurPage = 23;
+        m_frame->OnNextPage();
+        QCOMPARE(Form()->m_nCurPage, 24);
+        QCOMPARE(slider->value(), 24);
+        QCOMPARE(Label(), QStringLiteral("25/24"));
+        QVERIFY(!Enabled(ID_NEXT_PAGE));
+        QVERIFY(Enabled(ID_PREV_PAGE));
+        QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B24") != std::string::npos);
+        // The slider shows a page when its movement ends: here a key.
+        QTest::keyClick(slider, Qt::Key_Left);
+        QCOMPARE(Form()->m_nCurPage, 23);
+        QCOMPARE(Label(), QStringLiteral("25/23"));
+        QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B23") != std::string::npos);
+    }
+
+    void volumesInSlotOrder() {
+        Select(4);
+        QVERIFY(Enabled(ID_NEXT_VOLUME));
+        QVERIFY(Enabled(ID_PREV_VOLUME));
+        m_frame->OnNextVolume();  // slots 5 to 8 are passed over
+        QCOMPARE(Form()->m_nCurNode, 9);
+        QCOMPARE(Form()->m_nCurPage, 1);
+        QCOMPARE(SelectedSlot(), 9);  // no sibling to step to: the volume opened
+        QCOMPARE(Form()->m_nRangeNode, uint16_t(9));
+        QVERIFY(!Enabled(ID_NEXT_VOLUME));
+        m_frame->OnNextVolume();
+        QCOMPARE(test::Messages(), QStringList{QStringLiteral("もう最後の巻まで至りました。")});
+        QCOMPARE(Form()->m_nCurNode, 9);
+        m_frame->OnPrevVolume();
+        QCOMPARE(Form()->m_nCurNode, 4);
+        QCOMPARE(SelectedSlot(), 4);
+        m_frame->OnPrevVolume();
+        QCOMPARE(Form()->m_nCurNode, 3);
+        QCOMPARE(SelectedSlot(), 3);  // the previous sibling
+        QVERIFY(!Enabled(ID_PREV_VOLUME));
+        test::Messages().clear();
+        m_frame->OnPrevVolume();
+        QCOMPARE(test::Messages(), QStringList{QStringLiteral("これ以上戻れません。もう巻一に至っています。")});
+        m_frame->OnNextVolume();
+        QCOMPARE(SelectedSlot(), 4);  // the next sibling
+    }
+
+    void hitsOfAResultPage() {
+        std::string page = "<html><body>";
+        for (int i = 0; i < 5; ++i)
+            page += "<a name=\"000" + std::to_string(i) + "\"></a><div style=\"height:2000px\">x</div>";
+        QVERIFY(m_scratch.WriteFile("windows1.html", page + "</body></html>"));
+        Form()->m_strCurPageFile = m_scratch.FilePath("windows1.html");
+        Form()->m_nHitCount = 5;
+        Form()->m_nCurHit = 0;
+        QVERIFY(!Enabled(ID_PREV_HIT));
+        QVERIFY(Enabled(ID_NEXT_HIT));
+        const QString file = QString::fromStdString(Form()->m_strCurPageFile.string());
+        m_frame->OnNextHit();
+        QCOMPARE(m_frame->m_pBookView->GetLocationURL(), file + "#0001");
+        for (int i = 0; i < 3; ++i) m_frame->OnNextHit();
+        QCOMPARE(m_frame->m_pBookView->GetLocationURL(), file + "#0004");
+        QVERIFY(!Enabled(ID_NEXT_HIT));
+        QVERIFY(Enabled(ID_PREV_HIT));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_frame->m_pBookView->IsBlank() && Enabled(ID_EDIT_COPY), 10000);
+    }
+
+    void showAllTwiceAndDeadKeys() {
+        m_frame->OnShowAll();
+        QVERIFY(!Form()->isVisible());
+        m_frame->OnShowAll();
+        QVERIFY(Form()->isVisible());
+        QCOMPARE(m_frame->Splitter()->sizes().value(0), 260);
+
+        QLineEdit* box = qobject_cast<QLineEdit*>(Form()->Control(1058));
+        box->setReadOnly(false);
+        box->setText("12");
+        QGuiApplication::clipboard()->setText("99");
+        for (Qt::Key key : {Qt::Key_V, Qt::Key_X, Qt::Key_Z})
+            QTest::keyClick(box, key, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(box->text(), QStringLiteral("12"));
+    }
+
+    void toolbarPicturesShowTheBackgroundThroughMagenta() {
+        QImage background(600, 47, QImage::Format_RGB32);
+        for (int y = 0; y < 47; ++y)
+            for (int x = 0; x < 600; ++x) background.setPixel(x, y, qRgb(x % 256, y, 7));
+        QImage strip(80, 40, QImage::Format_RGB32);
+        strip.fill(qRgb(1, 2, 3));
+        strip.setPixel(0, 0, qRgb(255, 0, 255));   // image 0, top-left
+        strip.setPixel(40, 39, qRgb(255, 0, 255)); // image 1, bottom-left; after a separator
+        const QImage out = CompositeStrip(strip, background, {false, true, false}, 2, 40, 40,
+                                          qRgb(255, 0, 255), qRgb(9, 9, 9));
+        QCOMPARE(out.pixel(0, 0), background.pixel(3, 3));
+        QCOMPARE(out.pixel(40, 39), background.pixel(3 + 47 + 6, 42));
+        QCOMPARE(out.pixel(1, 0), qRgb(1, 2, 3));
+
+        // The real toolbar: the first button's corner is transparent in the strips.
+        const QImage icon = m_frame->Action(ID_EDIT_SELECT_ALL)->icon().pixmap(40, 40).toImage();
+        QCOMPARE(icon.pixel(0, 0), m_frame->ToolBar()->Background().pixel(3, 3));
+    }
+
+    void splashGoesAtTheFirstKeyOrClick() {
+        CSplashWnd::EnableSplashScreen(false);
+        CSplashWnd::ShowSplashScreen(m_frame.get());
+        QVERIFY(!CSplashWnd::Current());
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_F3, Qt::NoModifier);
+        QVERIFY(!CSplashWnd::PreTranslateAppMessage(&key));
+
+        CSplashWnd::EnableSplashScreen(true);
+        CSplashWnd::ShowSplashScreen(m_frame.get());
+        CSplashWnd* splash = CSplashWnd::Current();
+        QVERIFY(splash && splash->isVisible());
+        QCOMPARE(splash->Timer().interval(), 50000);
+        QVERIFY(splash->Timer().isActive());
+        QVERIFY(splash->Player()->IsPlaying());
+        QVERIFY(splash->Player()->Movie().endsWith("/main.swf"));
+        QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, {}, {});
+        QVERIFY(!CSplashWnd::PreTranslateAppMessage(&move));
+        QVERIFY(CSplashWnd::PreTranslateAppMessage(&key));  // swallowed: F3 does nothing else
+        QVERIFY(!CSplashWnd::Current());
+        QVERIFY(!CSplashWnd::PreTranslateAppMessage(&key));
+        CSplashWnd::EnableSplashScreen(false);
+    }
+
+    void aboutBoxClosesOnARelease() {
+        CAboutDlg about;
+        QCOMPARE(about.size(), QSize(500, 350));
+        QVERIFY(about.windowFlags() & Qt::FramelessWindowHint);
+        about.show();
+        QTest::mouseRelease(&about, Qt::LeftButton, {}, QPoint(100, 100));
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+        QVERIFY(!about.isVisible());
+    }
+};
+
+int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    CommandsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "commands_test.moc"
