@@ -1,42 +1,22 @@
 #include "controls/xtoolbar.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QPainter>
-#include <QPalette>
+#include <QStyle>
+#include <QStyleOptionToolBar>
 
 #include "shell/icons.h"
 
 namespace kolva {
 
-QImage CompositeStrip(const QImage& stripIn, const QImage& backgroundIn,
-                      const std::vector<bool>& itemIsSeparator, int imageCount, int width,
-                      int height, QRgb transparent, QRgb buttonFace) {
-    QImage strip = stripIn.convertToFormat(QImage::Format_RGB32);
-    if (backgroundIn.isNull()) return strip;
-    const QImage background = backgroundIn.convertToFormat(QImage::Format_RGB32);
-    const int y = 4;
-    int x = 3, n = 0;
-    for (bool separator : itemIsSeparator) {
-        if (separator) {
-            x += 6;
-            continue;
-        }
-        if (n >= imageCount) continue;
-        for (int r = 0; r < height; ++r) {          // rows from the bottom edge
-            const int stripRow = strip.height() - 1 - r;
-            const int backRow = background.height() - 1 - (r + y);
-            for (int c = 0; c < width; ++c) {
-                QRgb& pixel = reinterpret_cast<QRgb*>(strip.scanLine(stripRow))[n * width + c];
-                if ((pixel & 0xFFFFFF) != (transparent & 0xFFFFFF)) continue;
-                const bool inside = x + c < background.width() && backRow >= 0;
-                pixel = inside ? background.pixel(x + c, backRow) : buttonFace;
-            }
-        }
-        x += width + 7;
-        ++n;
+QImage MaskStrip(const QImage& strip, QRgb transparent) {
+    QImage out = strip.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x)
+            if ((row[x] & 0xFFFFFF) == (transparent & 0xFFFFFF)) row[x] = 0;
     }
-    return strip;
+    return out;
 }
 
 CXToolBar::CXToolBar(QWidget* parent) : QToolBar(parent) { LoadAppResources(); }
@@ -55,20 +35,12 @@ void CXToolBar::SetBackground(const QString& path) {
 void CXToolBar::LoadButtonImages(int imageCount, QRgb transparent, const QString& normal,
                                  const QString& disabled, const QString& hot) {
     m_nImageCount = imageCount;
-    std::vector<bool> separators;
     std::vector<QAction*> buttons;
-    for (QAction* action : actions()) {
-        separators.push_back(action->isSeparator());
+    for (QAction* action : actions())
         if (!action->isSeparator()) buttons.push_back(action);
-    }
-    const QRgb face = QApplication::palette().color(QPalette::Button).rgb();
-    const QImage strips[3] = {
-        CompositeStrip(QImage(normal), m_background, separators, imageCount, m_nImageWidth,
-                       m_nImageHeight, transparent, face),
-        CompositeStrip(QImage(disabled), m_background, separators, imageCount, m_nImageWidth,
-                       m_nImageHeight, transparent, face),
-        CompositeStrip(QImage(hot), m_background, separators, imageCount, m_nImageWidth,
-                       m_nImageHeight, transparent, face)};
+    const QImage strips[3] = {MaskStrip(QImage(normal), transparent),
+                              MaskStrip(QImage(disabled), transparent),
+                              MaskStrip(QImage(hot), transparent)};
     const QIcon::Mode modes[3] = {QIcon::Normal, QIcon::Disabled, QIcon::Active};
     for (size_t i = 0; i < buttons.size() && int(i) < imageCount; ++i) {
         QIcon icon;
@@ -81,11 +53,17 @@ void CXToolBar::LoadButtonImages(int imageCount, QRgb transparent, const QString
 }
 
 void CXToolBar::paintEvent(QPaintEvent* event) {
-    if (!m_background.isNull()) {
-        QPainter painter(this);
-        painter.fillRect(rect(), QBrush(QPixmap::fromImage(m_background)));  // tiled
-    }
     QToolBar::paintEvent(event);
+    if (m_background.isNull()) return;
+    // The picture replaces the style's panel everywhere but on the handle, tiled from the
+    // toolbar's top-left corner.
+    QStyleOptionToolBar option;
+    initStyleOption(&option);
+    QRegion area(rect());
+    if (isMovable()) area -= style()->subElementRect(QStyle::SE_ToolBarHandle, &option, this);
+    QPainter painter(this);
+    painter.setClipRegion(area);
+    painter.fillRect(rect(), QBrush(QPixmap::fromImage(m_background)));
 }
 
 }  // namespace kolva

@@ -1,5 +1,5 @@
-// A toolbar with a picture background and true-colour buttons whose transparent parts (pixels of
-// the transparent colour in the strips) show the background picture behind each button.
+// A toolbar with a picture background (tiled) and true-colour buttons whose transparent parts
+// (pixels of the transparent colour in the strips) show the background picture behind them.
 #pragma once
 
 #include <QImage>
@@ -8,13 +8,9 @@
 
 namespace kolva {
 
-// Composites a strip of images over the background as the toolbar lays its items out: x starts
-// at 3 and y at 4; a separator adds 6 to x, a button takes image n (while n is below imageCount),
-// its transparent pixels take the background pixel at (x + column, y + row) counted from the
-// bottom edges (the button face colour outside the background), then x grows by width + 7.
-QImage CompositeStrip(const QImage& strip, const QImage& background,
-                      const std::vector<bool>& itemIsSeparator, int imageCount, int width,
-                      int height, QRgb transparent, QRgb buttonFace);
+// A strip of button pictures with every pixel of the transparent colour made see-through, so
+// that the toolbar's background picture shows behind the button wherever the button sits.
+QImage MaskStrip(const QImage& strip, QRgb transparent);
 
 class CXToolBar : public QToolBar {
     Q_OBJECT

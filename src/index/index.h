@@ -23,6 +23,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "pagestore/filelist.h"
@@ -50,6 +51,12 @@ using VariantGroup = std::vector<uint32_t>;
 // kMaxVariantGroups: later groups could have no slot, so search and highlighting both ignore them.
 std::vector<VariantGroup> ParseVariantTable(std::string_view bytes,
                                             size_t limit = size_t(kMaxVariantGroups));
+
+// A place in a slot's postings stream where a search can take up reading: the state of the
+// reader right after it read the page delta and byte count of entry `entry`.
+struct StreamPoint {
+    uint32_t entry, page, block, offset, limit, blocksSeen, remaining;
+};
 
 // Index mode given to Open: which of the three index pairs.
 enum IndexMode { kModeWholeText = 0, kModeNotes = 1, kModeMainText = 2 };
@@ -137,6 +144,10 @@ private:
     std::vector<uint32_t> m_resultCounts;       // hits per page, parallel to m_resultPages
     int m_nResultCount = 0;                     // entries of m_resultPages after the last search
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
+    // Every kSkipInterval-th entry of the slots that multi-character words have searched, made
+    // by the search on first use so that terms can leap over long runs of entries.
+    std::unordered_map<int32_t, std::vector<StreamPoint>> m_skipPoints;
+    size_t m_skipPointBytes = 0;
     MessageSink m_messageSink;                  // where the open failure is shown
 };
 

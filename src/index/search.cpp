@@ -12,6 +12,7 @@
 // stream corrupt, and the word ends with the hits found so far.
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 
 #include "index/index.h"
 
@@ -23,6 +24,8 @@ constexpr size_t kMaxWordUnits = 300;  // normal form, its final "*" and the NUL
 constexpr size_t kMaxTerms = 300;
 constexpr size_t kMaxSegments = 300;
 constexpr uint32_t kMaxGap = 300;
+constexpr uint32_t kSkipInterval = 64;          // entries between two skip points
+constexpr size_t kMaxSkipPointBytes = 8 << 20;  // skip points kept for all slots together
 
 bool IsWildcardOne(char16_t u) { return u == u'?' || u == u'\uFF1F'; }
 
@@ -54,6 +57,8 @@ struct Term {
     uint32_t lastPage;    // the slot's last page
     uint32_t remaining;   // position bytes of the current entry not yet read
     uint32_t aligned;     // current position + (L - 1 - keyPos)
+    uint32_t entry;       // entries read before the current one
+    const std::vector<StreamPoint>* points;  // the slot's skip points, or null
 };
 
 struct Segment {
@@ -76,12 +81,14 @@ public:
         t.blocksSeen = 0;
         t.page = 0;
         t.remaining = 0;
+        t.entry = 0;
         return Enter(t, firstBlock) && ReadEntry(t, true);
     }
 
     // Reads the page delta and byte count of the next page entry.
     bool ReadEntry(Term& t, bool first) const {
         uint32_t delta, n, lo, hi;
+        if (!first) ++t.entry;
         if (!ReadNumber(t, delta, n) || (!first && delta == 0)) return false;
         if (delta > UINT32_MAX - t.page) return false;
         t.page += delta;
@@ -96,6 +103,20 @@ public:
         if (t.remaining == 0 || !ReadNumber(t, value, n) || n > t.remaining) return false;
         t.remaining -= n;
         return true;
+    }
+
+    // Takes up reading at a skip point of the term's slot.
+    static void Resume(Term& t, const StreamPoint& p) {
+        t.entry = p.entry;
+        t.page = p.page;
+        t.block = p.block;
+        t.offset = p.offset;
+        t.limit = p.limit;
+        t.blocksSeen = p.blocksSeen;
+        t.remaining = p.remaining;
+    }
+    static StreamPoint PointOf(const Term& t) {
+        return {t.entry, t.page, t.block, t.offset, t.limit, t.blocksSeen, t.remaining};
     }
 
     // The bytes of the term's current block; valid up to t.limit.
@@ -175,7 +196,10 @@ public:
         uint32_t withTerms = 0;
         for (uint32_t s = 0; s < segmentCount; ++s) withTerms += segments[s].termCount != 0;
         m_singleSegment = withTerms == 1;
-        if (m_singleSegment) m_values.resize(termCount);
+        if (m_singleSegment) {
+            m_values.resize(termCount);
+            m_counts.resize(termCount);
+        }
     }
 
     // Walks the pages; appends every page with hits and its count.
@@ -198,6 +222,7 @@ public:
             }
             for (uint32_t i = 0; i < m_termCount; ++i) {
                 Term& t = m_terms[i];
+                if (t.points && t.page < target) Leap(t, target);
                 while (t.page < target) {
                     if (t.page == t.lastPage || !m_reader.SkipEntry(t) ||
                         !m_reader.ReadEntry(t, false))
@@ -208,6 +233,22 @@ public:
     }
 
 private:
+    // Moves t to its last skip point before page target when that lies ahead of it. Reading on
+    // from t would pass through the same states (pages strictly increase, and every entry up to
+    // the point was read without fault when the points were made), so nothing else changes.
+    static void Leap(Term& t, uint32_t target) {
+        const std::vector<StreamPoint>& points = *t.points;
+        size_t next = t.entry / kSkipInterval + 1;
+        if (next >= points.size() || points[next].page >= target) return;
+        // The last point before target, found among those after next.
+        size_t low = next, high = points.size();
+        while (high - low > 1) {
+            const size_t mid = low + (high - low) / 2;
+            (points[mid].page < target ? low : high) = mid;
+        }
+        StreamReader::Resume(t, points[low]);
+    }
+
     uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
     uint32_t MaxAligned(uint32_t from, uint32_t to) const {
         uint32_t best = m_terms[from].aligned;
@@ -218,46 +259,56 @@ private:
     // The aligned values of a term's current entry, read without moving the term: false unless
     // every number lies inside the entry, the positions strictly increase and no aligned value
     // comes near UINT32_MAX (so that "limit + 1" below cannot wrap).
-    bool DecodeEntry(const Term& t, std::vector<uint32_t>& out) const {
-        out.resize(t.remaining);
-        size_t k = 0;
-        uint64_t aligned = m_length - 1 - t.keyPos;
-        auto add = [&](uint32_t delta) {
-            if (k != 0 && delta == 0) return false;
-            aligned += delta;
-            if (aligned >= UINT32_MAX) return false;
-            out[k++] = uint32_t(aligned);
-            return true;
-        };
-        if (uint64_t(t.offset) + t.remaining <= t.limit) {
-            // The usual case: the whole entry lies in one block.
+    bool DecodeEntry(const Term& t, std::vector<uint32_t>& out, size_t& count) const {
+        if (out.size() < t.remaining) out.resize(t.remaining);
+        const uint64_t shift = m_length - 1 - t.keyPos;
+        if (uint64_t(t.offset) + t.remaining + 2 <= t.limit) {
+            // The usual case: the entry and the two bytes after it lie in one block, so every
+            // number can be read as three bytes without a branch on its length.
             const uint8_t* p = m_reader.BlockBytes(t) + t.offset;
             const uint8_t* const end = p + t.remaining;
+            uint64_t aligned = shift;
+            size_t k = 0;
+            bool zero = false;
             while (p < end) {
-                const uint32_t b0 = p[0];
-                uint32_t value;
-                if (b0 < 0x80) {
-                    value = b0;
-                    p += 1;
-                } else if (b0 < 0xC0) {
-                    if (end - p < 2) return false;
-                    value = (b0 & 0x3F) << 8 | p[1];
-                    p += 2;
-                } else {
-                    if (end - p < 3) return false;
-                    value = (b0 & 0x3F) << 16 | uint32_t(p[1]) << 8 | p[2];
-                    p += 3;
-                }
-                if (!add(value)) return false;
+                const uint32_t b0 = p[0], b1 = p[1], b2 = p[2];
+                const uint32_t two = (b0 & 0x3F) << 8 | b1;
+                const uint32_t value = b0 < 0x80 ? b0 : b0 < 0xC0 ? two : two << 8 | b2;
+                p += 1 + (b0 >= 0x80) + (b0 >= 0xC0);
+                zero |= value == 0 && k != 0;
+                aligned += value;
+                out[k++] = uint32_t(aligned);
             }
-        } else {
-            Term copy = t;
-            uint32_t value;
-            while (copy.remaining != 0)
-                if (!m_reader.ReadPosition(copy, value) || !add(value)) return false;
+            if (p != end || zero || aligned >= UINT32_MAX) return false;
+            count = k;
+            return true;
         }
-        out.resize(k);
+        Term copy = t;
+        uint64_t aligned = shift;
+        size_t k = 0;
+        uint32_t value;
+        while (copy.remaining != 0) {
+            if (!m_reader.ReadPosition(copy, value) || (value == 0 && k != 0)) return false;
+            aligned += value;
+            if (aligned >= UINT32_MAX) return false;
+            out[k++] = uint32_t(aligned);
+        }
+        count = k;
         return true;
+    }
+
+    // Keeps the first n values of candidates that the first m of other hold too; both strictly
+    // increase. Returns how many are kept.
+    static size_t KeepCommon(uint32_t* candidates, size_t n, const uint32_t* other, size_t m) {
+        size_t i = 0, j = 0, kept = 0;
+        while (i < n && j < m) {
+            const uint32_t a = candidates[i], b = other[j];
+            candidates[kept] = a;
+            kept += a == b;
+            i += a <= b;
+            j += b <= a;
+        }
+        return kept;
     }
 
     // A word without "*" between its terms, on a page where every term's entry reads cleanly:
@@ -267,30 +318,19 @@ private:
     // them as it skips partly read ones. False, with nothing changed, when MatchPage must walk.
     bool CountCleanPage(uint32_t page, std::vector<uint32_t>& pages,
                         std::vector<uint32_t>& counts) {
-        std::array<uint32_t, kMaxTerms> order;
+        std::array<uint32_t, kMaxTerms> order;  // filled as the terms are decoded
+        order[0] = 0;
         for (uint32_t i = 0; i < m_termCount; ++i) {
-            if (!DecodeEntry(m_terms[i], m_values[i])) return false;
+            if (!DecodeEntry(m_terms[i], m_values[i], m_counts[i])) return false;
             // Fewest values first, so that the candidates shrink early.
             uint32_t j = i;
-            for (; j > 0 && m_values[order[j - 1]].size() > m_values[i].size(); --j)
-                order[j] = order[j - 1];
+            for (; j > 0 && m_counts[order[j - 1]] > m_counts[i]; --j) order[j] = order[j - 1];
             order[j] = i;
         }
-        size_t hits = m_values[order[0]].size();
-        if (m_termCount > 1) {
-            std::vector<uint32_t>& candidates = m_values[order[0]];
-            for (uint32_t k = 1; k < m_termCount && !candidates.empty(); ++k) {
-                const std::vector<uint32_t>& other = m_values[order[k]];
-                size_t kept = 0, j = 0;
-                for (uint32_t value : candidates) {
-                    while (j < other.size() && other[j] < value) ++j;
-                    if (j == other.size()) break;
-                    if (other[j] == value) candidates[kept++] = value;
-                }
-                candidates.resize(kept);
-            }
-            hits = candidates.size();
-        }
+        size_t hits = m_counts[order[0]];
+        for (uint32_t k = 1; k < m_termCount && hits != 0; ++k)
+            hits = KeepCommon(m_values[order[0]].data(), hits, m_values[order[k]].data(),
+                              m_counts[order[k]]);
         if (hits != 0) {
             pages.push_back(page);
             counts.push_back(uint32_t(hits));
@@ -378,7 +418,31 @@ private:
     bool m_gap = false;  // kept from page to page within the word
     bool m_singleSegment = false;             // all terms in one segment
     std::vector<std::vector<uint32_t>> m_values;  // per term: aligned values on the page
+    std::vector<size_t> m_counts;                 // per term: how many of them
 };
+
+using SkipPointCache = std::unordered_map<int32_t, std::vector<StreamPoint>>;
+
+// The skip points of a term's slot, made on first use by walking the stream as a term would and
+// keeping the state at every kSkipInterval-th entry, up to the last entry or the first fault.
+// Null when making them would pass the memory kept for skip points.
+const std::vector<StreamPoint>* SkipPointsOf(SkipPointCache& cache, size_t& bytes,
+                                             const StreamReader& reader, const Term& term,
+                                             uint32_t firstBlock) {
+    auto found = cache.find(term.slot);
+    if (found != cache.end()) return &found->second;
+    if (bytes >= kMaxSkipPointBytes) return nullptr;
+    std::vector<StreamPoint> points;
+    Term t = term;
+    if (reader.Start(t, firstBlock)) {
+        points.push_back(StreamReader::PointOf(t));
+        while (t.page != t.lastPage && reader.SkipEntry(t) && reader.ReadEntry(t, false))
+            if (t.entry % kSkipInterval == 0) points.push_back(StreamReader::PointOf(t));
+    }
+    points.shrink_to_fit();
+    bytes += points.size() * sizeof(StreamPoint);
+    return &cache.emplace(term.slot, std::move(points)).first->second;
+}
 
 }  // namespace
 
@@ -476,7 +540,7 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
                 usable = false;
                 break;
             }
-            terms[m] = Term{slot, p, 0, 0, 0, 0, 0, m_pLastPage[size_t(slot)], 0, 0};
+            terms[m] = Term{slot, p, 0, 0, 0, 0, 0, m_pLastPage[size_t(slot)], 0, 0, 0, nullptr};
             ++m;
             ++c;
             ++p;
@@ -490,6 +554,15 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
     std::vector<uint32_t> pages, counts;
     StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(), m_nNextBlockCount,
                         m_nBlockCount);
+    // Terms of a word with several terms leapfrog, so the slow ones may leap. The points of
+    // earlier words make way when they fill the memory kept for them (no term holds them now).
+    if (m > 1 && m_skipPointBytes >= kMaxSkipPointBytes) {
+        m_skipPoints.clear();
+        m_skipPointBytes = 0;
+    }
+    for (uint32_t j = 0; m > 1 && j < m; ++j)
+        terms[j].points = SkipPointsOf(m_skipPoints, m_skipPointBytes, reader, terms[j],
+                                       uint32_t(m_pFirstBlock[size_t(terms[j].slot)]));
     WordMatcher(reader, terms.data(), m, segments.data(), k, p)
         .Run(m_pFirstBlock.data(), pages, counts);
     Combine(pages, counts, mode);
