@@ -1,0 +1,65 @@
+// Times the reader's two waits a person notices: start-up until the main window is shown, and
+// choosing a result row until its composed page is shown. Runs on the sample collection beside
+// the program (or the folder given) under any Qt platform:
+//   QT_QPA_PLATFORM=offscreen build/bin/kolva_reader_timing [DATAFOLDER] [KEYWORD]
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeWidget>
+#include <cstdio>
+
+#include "pane/htmlctrl.h"
+#include "pane/leftform.h"
+#include "pane/sortlistctrl.h"
+#include "platform/scratch.h"
+#include "shell/mainfrm.h"
+#include "view/bookview.h"
+
+using namespace kolva;
+
+int main(int argc, char** argv) {
+    QElapsedTimer clock;
+    clock.start();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    const std::filesystem::path data =
+        argc > 1 ? std::filesystem::path(argv[1])
+                 : std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
+    const QString keyword = argc > 2 ? QString::fromUtf8(argv[2]) : QStringLiteral("明月");
+    ScratchFolder scratch;
+    scratch.Create(QDir::tempPath().toStdString());
+
+    CMainFrame frame(AppPaths{data, data, scratch.Path()});
+    frame.m_pLeftForm->OnInitialUpdate();
+    frame.m_pBookView->OnInitialUpdate();
+    frame.showMaximized();
+    if (!QTest::qWaitForWindowExposed(&frame)) return 1;
+    const qint64 shown = clock.elapsed();
+
+    CLeftForm* form = frame.m_pLeftForm;
+    for (int waited = 0; !form->InputCtrl()->IsLoaded(); waited += 10) {
+        if (waited > 20000) return 1;
+        QTest::qWait(10);
+    }
+    form->InputCtrl()->SetValue(keyword);
+    form->OnSearch();
+    CSortListCtrl* list = form->ResultList();
+    const int rows = std::min(list->topLevelItemCount(), 20);
+    QList<qint64> times;
+    for (int i = 0; i < rows; ++i) {
+        QSignalSpy loaded(frame.m_pBookView, &QWebEngineView::loadFinished);
+        QElapsedTimer row;
+        row.start();
+        list->setCurrentItem(list->topLevelItem(i));
+        if (!loaded.wait(20000)) return 1;
+        times.append(row.elapsed());
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("start-up until the main window is shown: %lld ms\n", static_cast<long long>(shown));
+    if (!times.isEmpty())
+        std::printf("row chosen until its page is shown: median %lld ms, max %lld ms (%d rows)\n",
+                    static_cast<long long>(times[times.size() / 2]),
+                    static_cast<long long>(times.back()), int(times.size()));
+    return 0;
+}
