@@ -213,6 +213,21 @@ def slider_cursor():
     return c
 
 
+def app_icon(size):
+    """The program's icon for the desktop: a red clothbound book with gold bands."""
+    c = Canvas(size, size)
+    u = size / 16.0
+    c.polygon([(3 * u, 2 * u), (14 * u, 2 * u), (14 * u, 15 * u), (3 * u, 15 * u)], (242, 236, 217, 255))
+    c.polygon([(2 * u, 1 * u), (13 * u, 1 * u), (13 * u, 14 * u), (2 * u, 14 * u)], (163, 31, 36, 255))
+    c.polygon([(2 * u, 1 * u), (4 * u, 1 * u), (4 * u, 14 * u), (2 * u, 14 * u)], (110, 18, 22, 255))
+    for y in (3, 11.5):
+        c.polygon([(4 * u, y * u), (13 * u, y * u), (13 * u, (y + 0.6) * u), (4 * u, (y + 0.6) * u)],
+                  (217, 179, 91, 255))
+    c.polygon([(6 * u, 5 * u), (11 * u, 5 * u), (11 * u, 10 * u), (6 * u, 10 * u)], (245, 215, 110, 255))
+    c.polygon([(7 * u, 6 * u), (10 * u, 6 * u), (10 * u, 9 * u), (7 * u, 9 * u)], (163, 31, 36, 255))
+    return c
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     closed_book().save("closed-book.png")
@@ -223,6 +238,8 @@ def main():
     for state in ("normal", "disabled", "hot"):
         toolbar_strip(state).save("toolbar-" + state + ".png")
     slider_cursor().save("slider-cursor.png")
+    app_icon(48).save("kolva-48.png")
+    app_icon(128).save("kolva-128.png")
 
 
 if __name__ == "__main__":
