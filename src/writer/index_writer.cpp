@@ -38,7 +38,10 @@ IndexWriter::IndexWriter(const std::vector<VariantGroup>& groups,
         if (!m_postingsFile) throw WriterError("cannot create " + postingsPath.string());
     }
     if (groups.empty()) return;
-    m_groupSlotByChar.assign(0x110000, -1);
+    uint32_t largest = 0;
+    for (const VariantGroup& g : groups)
+        for (uint32_t member : g) largest = std::max(largest, std::min<uint32_t>(member, 0x10FFFF));
+    m_groupSlotByChar.assign(size_t(largest) + 1, -1);
     // Walk the groups backwards so that the first group holding a character wins.
     for (size_t g = std::min(groups.size(), size_t(kMaxVariantGroups)); g-- > 0;)
         for (uint32_t member : groups[g])
@@ -90,7 +93,8 @@ void IndexWriter::FlushFullBlocks(SlotPostings& s) {
 void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
     if (slot < 0 || slot >= kSlotCount) throw WriterError("slot out of range");
     if (m_written) throw WriterError("the index was already written");
-    SlotPostings& s = m_slots[size_t(slot)];
+    if (!m_slots[size_t(slot)]) m_slots[size_t(slot)] = std::make_unique<SlotPostings>();
+    SlotPostings& s = *m_slots[size_t(slot)];
     if (s.open && page == s.page) {
         if (position <= s.lastPosition) throw WriterError("positions must ascend within a page");
         AppendPostingNumber(s.pending, position - s.lastPosition);
@@ -124,7 +128,8 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
 
 std::string IndexWriter::SlotStream(int32_t slot) const {
     if (!m_postingsPath.empty()) throw WriterError("the stream of a streaming writer is on disk");
-    SlotPostings s = m_slots.at(size_t(slot));
+    if (!Find(slot)) return {};
+    SlotPostings s = *Find(slot);
     std::string stream;
     for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b])
         stream.append(m_memory, size_t(b) * kBlockSize, kBlockSize);
@@ -134,7 +139,9 @@ std::string IndexWriter::SlotStream(int32_t slot) const {
 
 void IndexWriter::Finish() {
     // The unfinished block of every slot becomes its last block, padded with zeros.
-    for (SlotPostings& s : m_slots) {
+    for (auto& slot : m_slots) {
+        if (!slot) continue;
+        SlotPostings& s = *slot;
         FinishEntry(s);
         FlushFullBlocks(s);
         if (!s.tail.empty()) {
@@ -165,10 +172,10 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
     for (uint32_t b = 0; b < blocks; ++b) newNumber[b] = b;
     if (order != BlockOrder::kAsFilled) {
         std::vector<std::vector<uint32_t>> chains;
-        for (const SlotPostings& s : m_slots) {
-            if (s.firstBlock == kNoBlock) continue;
+        for (const auto& s : m_slots) {
+            if (!s || s->firstBlock == kNoBlock) continue;
             chains.emplace_back();
-            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chains.back().push_back(b);
+            for (uint32_t b = s->firstBlock; b != kNoBlock; b = m_next[b]) chains.back().push_back(b);
         }
         uint32_t next = 0;
         if (order == BlockOrder::kInterleaved) {
@@ -185,10 +192,10 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
 
     std::string header;
     header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);
-    for (const SlotPostings& s : m_slots)
-        AppendLE32(header, s.firstBlock == kNoBlock ? kNoBlock : newNumber[s.firstBlock]);
+    for (const auto& s : m_slots)
+        AppendLE32(header, !s || s->firstBlock == kNoBlock ? kNoBlock : newNumber[s->firstBlock]);
     header.append(600000, '\0');
-    for (const SlotPostings& s : m_slots) AppendLE32(header, s.hasEntry ? s.lastPage : 0);
+    for (const auto& s : m_slots) AppendLE32(header, s && s->hasEntry ? s->lastPage : 0);
     std::vector<uint32_t> next(blocks, kNoBlock);
     for (uint32_t b = 0; b < blocks; ++b)
         if (m_next[b] != kNoBlock) next[newNumber[b]] = newNumber[m_next[b]];

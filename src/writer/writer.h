@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -107,8 +108,12 @@ private:
     void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
 
-    std::vector<SlotPostings> m_slots;
-    std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none
+    // The postings of a slot; made when the slot gets its first position (most slots get none).
+    const SlotPostings* Find(int32_t slot) const { return m_slots[size_t(slot)].get(); }
+
+    std::vector<std::unique_ptr<SlotPostings>> m_slots;
+    std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none (up to the
+                                             // largest member)
     std::vector<uint32_t> m_next;            // next-block table
     std::string m_memory;                    // blocks of an in-memory writer
     std::filesystem::path m_postingsPath;    // blocks of a streaming writer
