@@ -272,69 +272,47 @@ void CMainFrame::OpenVolume(int s) {
     m_wndToolBar->SetSliderPos(r.curFileName);
 }
 
-void CMainFrame::OnNextVolume() {
+namespace {
+
+// The item a volume command selects after the selected one: its next (previous) sibling, else
+// the first (last) child of its parent's next (previous) sibling; null when there is none.
+QTreeWidgetItem* SteppedItem(QTreeWidget* tree, QTreeWidgetItem* selected, int step) {
+    auto sibling = [tree](QTreeWidgetItem* item, int by) -> QTreeWidgetItem* {
+        QTreeWidgetItem* parent = item->parent();
+        const int index = (parent ? parent->indexOfChild(item) : tree->indexOfTopLevelItem(item)) + by;
+        const int count = parent ? parent->childCount() : tree->topLevelItemCount();
+        if (index < 0 || index >= count) return nullptr;
+        return parent ? parent->child(index) : tree->topLevelItem(index);
+    };
+    if (!selected) return nullptr;
+    if (QTreeWidgetItem* next = sibling(selected, step)) return next;
+    QTreeWidgetItem* uncle = selected->parent() ? sibling(selected->parent(), step) : nullptr;
+    if (!uncle || uncle->childCount() == 0) return nullptr;
+    return uncle->child(step > 0 ? 0 : uncle->childCount() - 1);
+}
+
+}  // namespace
+
+void CMainFrame::StepVolume(int step) {
     const CCatalogue& catalogue = m_pLeftForm->Catalogue();
-    int s = m_pLeftForm->m_nCurNode + 1;
-    while (s < catalogue.NodeCount() && catalogue.Record(s).level != 3) ++s;
-    if (s >= catalogue.NodeCount()) {
-        ShowMessageBox(this, QStringLiteral("もう最後の巻まで至りました。"));
+    int s = m_pLeftForm->m_nCurNode + step;
+    while (s >= 1 && s < catalogue.NodeCount() && catalogue.Record(s).level != 3) s += step;
+    if (s < 1 || s >= catalogue.NodeCount()) {
+        ShowMessageBox(this, step > 0 ? QStringLiteral("もう最後の巻まで至りました。")
+                                      : QStringLiteral("これ以上戻れません。もう巻一に至っています。"));
         return;
     }
     OpenVolume(s);
-    // The tree follows: the next sibling, else the first child of the parent's next sibling;
-    // when neither exists, the item of the volume just opened.
+    // The tree follows the step; when it has no item to step to, it selects the volume opened.
     QTreeWidget* tree = m_pLeftForm->Tree();
-    QTreeWidgetItem* selected = tree->currentItem();
-    QTreeWidgetItem* next = nullptr;
-    if (selected) {
-        QTreeWidgetItem* parent = selected->parent();
-        const int index = parent ? parent->indexOfChild(selected) : tree->indexOfTopLevelItem(selected);
-        const int siblings = parent ? parent->childCount() : tree->topLevelItemCount();
-        if (index + 1 < siblings) {
-            next = parent ? parent->child(index + 1) : tree->topLevelItem(index + 1);
-        } else if (parent) {
-            QTreeWidgetItem* grand = parent->parent();
-            const int pi = grand ? grand->indexOfChild(parent) : tree->indexOfTopLevelItem(parent);
-            const int pc = grand ? grand->childCount() : tree->topLevelItemCount();
-            QTreeWidgetItem* uncle = pi + 1 < pc ? (grand ? grand->child(pi + 1) : tree->topLevelItem(pi + 1)) : nullptr;
-            if (uncle && uncle->childCount() > 0) next = uncle->child(0);
-        }
-    }
-    if (!next) next = m_pLeftForm->ItemOfSlot(s);
-    if (next) tree->setCurrentItem(next);
+    QTreeWidgetItem* item = SteppedItem(tree, tree->currentItem(), step);
+    if (!item) item = m_pLeftForm->ItemOfSlot(s);
+    if (item) tree->setCurrentItem(item);
     ShowPageLabel();
 }
 
-void CMainFrame::OnPrevVolume() {
-    const CCatalogue& catalogue = m_pLeftForm->Catalogue();
-    int s = m_pLeftForm->m_nCurNode - 1;
-    while (s >= 1 && catalogue.Record(s).level != 3) --s;
-    if (s < 1) {
-        ShowMessageBox(this, QStringLiteral("これ以上戻れません。もう巻一に至っています。"));
-        return;
-    }
-    OpenVolume(s);
-    // The previous sibling, else the last child of the parent's previous sibling; when neither
-    // exists, the item of the volume just opened.
-    QTreeWidget* tree = m_pLeftForm->Tree();
-    QTreeWidgetItem* selected = tree->currentItem();
-    QTreeWidgetItem* previous = nullptr;
-    if (selected) {
-        QTreeWidgetItem* parent = selected->parent();
-        const int index = parent ? parent->indexOfChild(selected) : tree->indexOfTopLevelItem(selected);
-        if (index > 0) {
-            previous = parent ? parent->child(index - 1) : tree->topLevelItem(index - 1);
-        } else if (parent) {
-            QTreeWidgetItem* grand = parent->parent();
-            const int pi = grand ? grand->indexOfChild(parent) : tree->indexOfTopLevelItem(parent);
-            QTreeWidgetItem* uncle = pi > 0 ? (grand ? grand->child(pi - 1) : tree->topLevelItem(pi - 1)) : nullptr;
-            if (uncle && uncle->childCount() > 0) previous = uncle->child(uncle->childCount() - 1);
-        }
-    }
-    if (!previous) previous = m_pLeftForm->ItemOfSlot(s);
-    if (previous) tree->setCurrentItem(previous);
-    ShowPageLabel();
-}
+void CMainFrame::OnNextVolume() { StepVolume(+1); }
+void CMainFrame::OnPrevVolume() { StepVolume(-1); }
 
 void CMainFrame::OnPrevHit() {
     m_pLeftForm->m_nCurHit -= 1;

@@ -74,6 +74,8 @@ private:
     void OnVolumeShown(int node, int page);
     // Opens volume s after a volume command: its first page, the slider, the label.
     void OpenVolume(int s);
+    // The next (+1) or previous (-1) volume in slot order, with the tree following.
+    void StepVolume(int step);
     // The end of the window: panes destroyed, "end.exe" started, the splitter's sizes saved.
     void Shutdown();
 
