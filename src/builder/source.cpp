@@ -29,19 +29,6 @@ std::u32string DecodeOrThrow(std::string_view bytes, const std::filesystem::path
     return text;
 }
 
-std::u16string ToUtf16(std::u32string_view text) {
-    std::u16string out;
-    for (char32_t c : text) {
-        if (c >= 0x10000) {
-            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
-            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
-}
-
 std::string ToUtf8(std::u16string_view text) {
     std::string out;
     AppendUtf8(text, out, kConvertLenient);
@@ -211,7 +198,7 @@ std::vector<SourceEntry> ParseCatalogueText(std::string_view bytes,
             throw SourceError(file, lineNumber,
                               entry.level == 3 ? "a volume line is: 3, TAB, title, TAB, page folder"
                                                : "a category or book line is: level, TAB, title");
-        entry.title = ToUtf16(DecodeOrThrow(fields[1], file));
+        entry.title = CodePointsToUtf16(DecodeOrThrow(fields[1], file));
         if (entry.title.empty()) throw SourceError(file, lineNumber, "an entry needs a title");
         if (entry.title.size() > 99)
             throw SourceError(file, lineNumber, "a title may have at most 99 UTF-16 units");
