@@ -231,7 +231,9 @@ bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
     int index = 0;
     std::string page;
     // A page that is not there leaves the view as it is.
-    if (!m_index.FindPage(entry.docID - 1, nPage, index) || !m_index.ReadPage(index, page))
+    // A catalogue whose first page index is not positive names no page.
+    const int firstIndex = entry.docID > 0 ? entry.docID - 1 : -1;
+    if (!m_index.FindPage(firstIndex, nPage, index) || !m_index.ReadPage(index, page))
         return false;
     if (!WriteFileNoFollow(m_strTempPage, page)) return false;
     if (m_pBookView) m_pBookView->Navigate2(QString::fromStdString(m_strTempPage.string()));
