@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin libgl-dev
   fonts-noto-cjk fonts-hanazono xvfb xauth
+  clang libclang-rt-14-dev
 )
 
 missing=()

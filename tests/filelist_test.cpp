@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "pagestore/filelist.h"
 #include "test_support.h"
 
@@ -82,6 +84,11 @@ TEST_F(PageStoreTest, ReadsPagesUnscrambledAndFindsPageNumbers) {
     EXPECT_FALSE(store.FindPage(7, 1, index));
     EXPECT_EQ(index, 6);  // none examined: firstIndex - 1
     EXPECT_FALSE(store.FindPage(-1, 1, index));
+    // Starts at the ends of the int range (a catalogue's docID - 1 can be anything).
+    EXPECT_FALSE(store.FindPage(INT_MIN, 1, index));
+    EXPECT_EQ(index, INT_MIN);
+    EXPECT_FALSE(store.FindPage(INT_MAX, 1, index));
+    EXPECT_EQ(index, INT_MAX - 1);
 }
 
 TEST_F(PageStoreTest, NamesWithoutBackslashOrDotNeverMatch) {
@@ -137,6 +144,21 @@ TEST_F(PageStoreTest, RecordsAndBlobsOutsideTheFilesAreRefused) {
     }
     EXPECT_EQ(page, "untouched");
     EXPECT_EQ(length, 99u);
+}
+
+TEST_F(PageStoreTest, FindPageSkipsARecordCutInsideItsFields) {
+    // Found by fuzzing: the name of a trailing partial record was whole, so FindPage matched a
+    // record that every other read refuses.
+    WritePages({{"vol\\0001.htm", "a"}, {"vol\\0002.htm", "b"}});
+    const std::string list = test::ReadBytes(dir / "Index-fl.h");
+    test::WriteBytes(dir / "Index-fl.h", list.substr(0, list.size() - 3));
+    ASSERT_TRUE(store.Open(dir.path(), "Index"));
+    EXPECT_EQ(store.GetRecordCount(), 1u);
+    int index = -7;
+    EXPECT_FALSE(store.FindPage(0, 2, index));
+    EXPECT_EQ(index, 0);
+    EXPECT_TRUE(store.FindPage(0, 1, index));
+    EXPECT_EQ(index, 0);
 }
 
 TEST_F(PageStoreTest, HostileNameSizeGivesNoRecords) {

@@ -85,6 +85,21 @@ TEST(ExpandVariants, BoundedAtOneThousandTwentyFourForms) {
     for (const std::u16string& form : forms) EXPECT_EQ(form[5], u'\u4E01');
 }
 
+TEST(ExpandVariants, LongKeywordsHaveFewerForms) {
+    // All forms together hold at most 524,288 units: 1,024 forms up to 512 units, then fewer.
+    Variants v("4E00,4E01\n");
+    struct Case {
+        size_t length;
+        size_t forms;
+    } cases[] = {{512, 1024}, {513, 512}, {100000, 4}, {524288, 1}, {600000, 1}};
+    for (const Case& c : cases) {
+        const std::u16string typed(c.length, u'\u4E01');
+        const std::vector<std::u16string> forms = v.Expand(typed);
+        EXPECT_EQ(forms.size(), c.forms) << c.length;
+        EXPECT_EQ(forms.back(), typed) << c.length;
+    }
+}
+
 TEST(ExpandVariants, UnitsAfterTheBoundKeepOnlyThemselves) {
     // 2 x 600 passes the bound: the big group and every unit after it keep only the typed unit,
     // even the last one, whose group of two would still fit.
