@@ -56,6 +56,7 @@ class CommandsTest : public QObject {
     Q_OBJECT
 
     test::TempDir m_home, m_data;
+    std::map<std::string, std::string> m_before;  // the collection as written
     ScratchFolder m_scratch;
     std::unique_ptr<CMainFrame> m_frame;
 
@@ -73,6 +74,7 @@ private slots:
         test::IsolateFromTheUser(m_home);
         QDir::setCurrent(QString::fromStdString(m_home.path().string()));
         WriteVolumesCollection(m_data.path());
+        m_before = test::Snapshot(m_data.path());
         QVERIFY(m_scratch.Create(m_home.path()));
     }
     void init() {
@@ -240,6 +242,8 @@ private slots:
         QCOMPARE(about.result(), int(QDialog::Accepted));
         QVERIFY(!about.isVisible());
     }
+    // Whatever the tests did, the collection is as it was written and nothing was added to it.
+    void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }
 };
 
 int main(int argc, char** argv) {

@@ -4,11 +4,21 @@
 #include <QApplication>
 #include <QStringList>
 #include <QTest>
+#include <map>
 
 #include "shell/messagebox.h"
 #include "test_support.h"
 
 namespace kolva::test {
+
+// Every file of a folder with its bytes: the collection before the tests, to compare after them
+// (the reader never writes its data files and never adds a file beside them).
+inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        files[entry.path().filename().string()] = ReadBytes(entry.path());
+    return files;
+}
 
 // Messages the program would have shown in a box.
 inline QStringList& Messages() {

@@ -18,6 +18,7 @@ class LeftFormTest : public QObject {
     Q_OBJECT
 
     test::TempDir m_home, m_data;
+    std::map<std::string, std::string> m_before;  // the collection as written
     ScratchFolder m_scratch;
 
     struct Pane {
@@ -45,6 +46,7 @@ private slots:
     void initTestCase() {
         test::IsolateFromTheUser(m_home);
         test::WriteCatalogueCollection(m_data.path());
+        m_before = test::Snapshot(m_data.path());
         QVERIFY(m_scratch.Create(m_home.path()));
         QDir::setCurrent(QString::fromStdString(m_home.path().string()));  // the trace goes here
     }
@@ -97,6 +99,17 @@ private slots:
         QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
         QVERIFY(!p.form->ShowNodePage(6, 0, 99));
         QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
+    }
+
+    void scratchPagesNeverWriteThroughALink() {
+        Pane p = MakePane(m_data.path());
+        test::WriteBytes(m_home / "victim", "keep");
+        std::filesystem::remove(p.form->m_strTempPage);
+        std::filesystem::create_symlink(m_home / "victim", p.form->m_strTempPage);
+        QVERIFY(!p.form->ShowNodePage(3, 1, 1));
+        QCOMPARE(test::ReadBytes(m_home / "victim"), std::string("keep"));
+        QCOMPARE(p.view->GetLocationURL(), QStringLiteral("about:blank"));
+        std::filesystem::remove(p.form->m_strTempPage);
     }
 
     void missingCatalogueIsReportedOnce() {
@@ -167,6 +180,8 @@ private slots:
         button.SetToolTipText(nullptr, false);
         QCOMPARE(button.toolTip(), second);
     }
+    // Whatever the tests did, the collection is as it was written and nothing was added to it.
+    void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }
 };
 
 int main(int argc, char** argv) {

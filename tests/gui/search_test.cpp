@@ -44,6 +44,7 @@ class SearchTest : public QObject {
     Q_OBJECT
 
     test::TempDir m_home, m_data;
+    std::map<std::string, std::string> m_before;  // the collection as written
     ScratchFolder m_scratch;
     std::unique_ptr<CBookView> m_view;
     std::unique_ptr<CLeftForm> m_form;
@@ -66,6 +67,7 @@ private slots:
         test::IsolateFromTheUser(m_home);
         QDir::setCurrent(QString::fromStdString(m_home.path().string()));
         WriteSearchCollection(m_data.path());
+        m_before = test::Snapshot(m_data.path());
         QVERIFY(m_scratch.Create(m_home.path()));
         m_view = std::make_unique<CBookView>();
         m_form = std::make_unique<CLeftForm>(m_data.path(), m_scratch.Path());
@@ -163,6 +165,20 @@ private slots:
         QVERIFY(loaded.wait(20000) || loaded.count() > 0);
     }
 
+    void resultPagesNeverWriteThroughALink() {
+        Search(QStringLiteral("一"));
+        const auto target = Form()->m_bUseResult1 ? Form()->m_strTempResult1 : Form()->m_strTempResult2;
+        test::WriteBytes(m_home / "victim", "keep");
+        std::filesystem::remove(target);
+        std::filesystem::create_symlink(m_home / "victim", target);
+        const auto shownBefore = Form()->m_strCurPageFile;
+        Form()->ResultList()->clearSelection();
+        Form()->ResultList()->topLevelItem(5)->setSelected(true);
+        QCOMPARE(test::ReadBytes(m_home / "victim"), std::string("keep"));
+        QCOMPARE(Form()->m_strCurPageFile, shownBefore);  // the choice had no effect
+        std::filesystem::remove(target);
+    }
+
     void headingOfPagesSortsTheVisibleRows() {
         Search(QStringLiteral("一"));
         CSortListCtrl* list = Form()->ResultList();
@@ -191,6 +207,8 @@ private slots:
         QCOMPARE(Form()->m_nTargetCode, 0);
         QVERIFY(Form()->m_index.IsOpen());
     }
+    // Whatever the tests did, the collection is as it was written and nothing was added to it.
+    void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }
 };
 
 int main(int argc, char** argv) {

@@ -22,6 +22,7 @@ class StartupTest : public QObject {
 
     test::TempDir m_home;
     test::TempDir m_data;
+    std::map<std::string, std::string> m_before;  // the collection as written
     ScratchFolder m_scratch;
 
     std::unique_ptr<CMainFrame> MakeFrame(const std::filesystem::path& data) {
@@ -54,6 +55,7 @@ private slots:
     void initTestCase() {
         test::IsolateFromTheUser(m_home);
         test::WriteSmallCollection(m_data.path());
+        m_before = test::Snapshot(m_data.path());
         QVERIFY(m_scratch.Create(m_home.path()));
     }
     void init() { test::Messages().clear(); }
@@ -197,6 +199,8 @@ private slots:
             QCOMPARE(info.fileName, c.file);
         }
     }
+    // Whatever the tests did, the collection is as it was written and nothing was added to it.
+    void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }
 };
 
 int main(int argc, char** argv) {
