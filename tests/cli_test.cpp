@@ -1,6 +1,8 @@
 // The command-line contract of kolva-build and kolva-search: outputs, exit codes, usage errors.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include <sys/wait.h>
 
 #include "test_support.h"
@@ -97,6 +99,19 @@ TEST_F(CliTest, RowsJsonRawAndQueries) {
     o = Search({"--queries", (q / "queries.txt").string(), "--range", "3"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "2\t2\n2\t2\n0\t0\n0\t0\n2\t4\n");
+    // --times adds the search's and the rows' times as two more columns, the first two unchanged.
+    o = Search({"--queries", (q / "queries.txt").string(), "--range", "3", "--times"});
+    EXPECT_EQ(o.status, 0);
+    std::string withoutTimes;
+    for (size_t at = 0, end; (end = o.out.find('\n', at)) != std::string::npos; at = end + 1) {
+        std::istringstream line(o.out.substr(at, end - at));
+        std::string rowCount, hitCount;
+        double search = -1, naming = -1;
+        line >> rowCount >> hitCount >> search >> naming;
+        EXPECT_TRUE(line.eof() && search >= 0 && naming >= 0) << o.out.substr(at, end - at);
+        withoutTimes += rowCount + '\t' + hitCount + '\n';
+    }
+    EXPECT_EQ(withoutTimes, "2\t2\n2\t2\n0\t0\n0\t0\n2\t4\n");
 }
 
 TEST_F(CliTest, ComposeWritesThePageAndTheAnchorCount) {
@@ -132,6 +147,7 @@ TEST_F(CliTest, ExitCodesAndUsageErrors) {
         {{"\u3000"}, 2, "何かキーワードを入力して検索をして下さい。"},
         {{"--raw", "--compose", "1", "明"}, 2, "exclude each other"},
         {{"--queries", "/no/such/file"}, 2, "cannot read"},
+        {{"--times", "明"}, 2, "--times goes with --queries"},
     };
     for (const Case& c : cases) {
         Outcome o = Search(c.args);

@@ -216,47 +216,107 @@ std::u16string ToU16(const std::u32string& s) {
     return out;
 }
 
-TEST_F(SearchTest, MatchesADirectCountOnRandomCollections) {
-    // Few letters, so that phrases recur and every slot's stream spans several blocks.
+// A random word of the test's letters: 1 to 4 of them, "?" among them, at least one letter.
+std::u32string RandomWord(std::mt19937& rng) {
+    static const char32_t pool[] = {A, B, C, D, U'万', U'萬', U'\U00020000', U'?'};
+    std::u32string w;
+    for (size_t i = 0, len = 1 + rng() % 4; i < len; ++i) w += pool[rng() % 8];
+    if (w.find_first_not_of(U'?') == std::u32string::npos) w[0] = A;
+    return w;
+}
+
+// Pages of a few letters, so that phrases recur and every slot's stream spans several blocks;
+// D is rare, so that the other terms leap over long runs of entries to reach it; some pages are
+// long, so that entries run over block ends.
+std::vector<std::u32string> RandomPages(std::mt19937& rng, Model* model) {
     const std::u32string letters = {A, B, C, U'万', U'萬', U'\U00020000', U'、', U'a'};
+    std::vector<std::u32string> pages(700);
+    if (model) model->indexed.resize(pages.size());
+    for (size_t p = 0; p < pages.size(); ++p) {
+        size_t n = p % 97 == 5 ? 600 + rng() % 600 : rng() % 60;
+        for (size_t i = 0; i < n; ++i) {
+            char32_t c = rng() % 400 == 0 ? D : letters[rng() % letters.size()];
+            pages[p] += c;
+            if (model && CharToSlot(c) >= 0) model->indexed[p].push_back(c);
+        }
+    }
+    return pages;
+}
+
+TEST_F(SearchTest, MatchesADirectCountOnRandomCollections) {
     const std::vector<VariantGroup> groups = {{0x4E07, 0x842C}};
     std::mt19937 rng(20261210);
     for (BlockOrder order : {BlockOrder::kSequential, BlockOrder::kInterleaved, BlockOrder::kReversed}) {
         Model model;
         model.group[U'万'] = U'万';
         model.group[U'萬'] = U'万';
-        std::vector<std::u32string> pages(700);
-        model.indexed.resize(pages.size());
-        for (size_t p = 0; p < pages.size(); ++p) {
-            size_t n = rng() % 60;
-            for (size_t i = 0; i < n; ++i) {
-                char32_t c = letters[rng() % letters.size()];
-                pages[p] += c;
-                if (CharToSlot(c) >= 0) model.indexed[p].push_back(c);
-            }
-        }
-        Build(pages, groups, order);
+        Build(RandomPages(rng, &model), groups, order);
         ASSERT_GT(index.FirstBlock(CharToSlot(A)), -1);
         for (int round = 0; round < 300; ++round) {
             std::vector<std::u32string> words(1 + rng() % 2);
             std::u32string keyword;
             for (auto& w : words) {
-                size_t len = 1 + rng() % 4;
-                for (size_t i = 0; i < len; ++i) {
-                    char32_t pool[] = {A, B, C, U'万', U'萬', U'\U00020000', U'?'};
-                    w += pool[rng() % 7];
-                }
-                if (w.find_first_not_of(U'?') == std::u32string::npos) w[0] = A;
+                w = RandomWord(rng);
                 keyword += (keyword.empty() ? U"" : U" ") + w;
             }
             const bool orMode = rng() % 2, variant = rng() % 2;
-            std::u16string kw = ToU16(keyword);
-            if (orMode)
-                index.SearchOr(kw, variant);
-            else
-                index.SearchAnd(kw, variant);
-            ASSERT_EQ(Results(index), model.Search(words, orMode, variant))
-                << "order " << int(order) << " or " << orMode << " variant " << variant;
+            // Skip points and direct counts on and off: the same lists, and both the model's.
+            for (bool shortcuts : {true, false}) {
+                index.UseShortcuts(shortcuts);
+                std::u16string kw = ToU16(keyword);
+                if (orMode)
+                    index.SearchOr(kw, variant);
+                else
+                    index.SearchAnd(kw, variant);
+                ASSERT_EQ(Results(index), model.Search(words, orMode, variant))
+                    << "order " << int(order) << " or " << orMode << " variant " << variant
+                    << " shortcuts " << shortcuts;
+            }
+        }
+    }
+}
+
+TEST_F(SearchTest, ShortcutsGiveThePlainResultsOnDamagedPostings) {
+    // On damaged postings the plain search stops a word at the first fault it reads, keeping
+    // what it found; skip points and direct counts must stop it at the same place.
+    // A number that runs past its entry: page 0 holds 一一, so the entry is 00 | 02 00 | 00 01;
+    // 0x81 makes the last number two bytes long. The word stops there after one hit.
+    test::WriteCollection(dir.path(), {{A, A}, {A}});
+    ASSERT_TRUE(index.Open(dir.path(), "Index", 0));
+    const size_t entry = size_t(index.FirstBlock(CharToSlot(A))) * kBlockSize;
+    index.Close();
+    std::string bytes = test::ReadBytes(dir / "Index-idx.m");
+    ASSERT_EQ(bytes.substr(entry, 5), std::string("\0\2\0\0\1", 5));
+    bytes[entry + 4] = char(0x81);
+    test::WriteBytes(dir / "Index-idx.m", bytes);
+    ASSERT_TRUE(index.Open(dir.path(), "Index", 0));
+    for (bool shortcuts : {true, false}) {
+        index.UseShortcuts(shortcuts);
+        EXPECT_EQ(And(u"一"), (Hits{{0, 1}})) << shortcuts;
+        EXPECT_EQ(And(u"一一"), Hits{}) << shortcuts;
+    }
+
+    std::mt19937 rng(77);
+    for (int collection = 0; collection < 16; ++collection) {
+        const BlockOrder order = collection % 2 ? BlockOrder::kInterleaved : BlockOrder::kSequential;
+        test::WriteCollection(dir.path(), RandomPages(rng, nullptr), {}, order);
+        std::string postings = test::ReadBytes(dir / "Index-idx.m");
+        for (int damage = 0, n = 1 + collection % 4; damage < n; ++damage)
+            postings[rng() % postings.size()] = char(rng() % 2 ? 0x80 | rng() % 128 : rng() % 256);
+        test::WriteBytes(dir / "Index-idx.m", postings);
+        index.Close();
+        ASSERT_TRUE(index.Open(dir.path(), "Index", 0));
+        for (int round = 0; round < 150; ++round) {
+            std::u32string keyword = RandomWord(rng);
+            if (rng() % 3 == 0) keyword += U" " + RandomWord(rng);
+            if (rng() % 4 == 0) keyword.insert(1 + rng() % keyword.size(), U"*");
+            std::u16string on = ToU16(keyword), off = on;
+            index.UseShortcuts(true);
+            index.SearchAnd(on, 0);
+            const auto withShortcuts = Results(index);
+            index.UseShortcuts(false);
+            index.SearchAnd(off, 0);
+            ASSERT_EQ(withShortcuts, Results(index)) << "collection " << collection;
         }
     }
 }

@@ -92,8 +92,8 @@ bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseNa
 }
 
 void CIndex::Close() {
-    m_skipPoints = {};
-    m_skipPointBytes = 0;
+    m_slotGuides = {};
+    m_slotGuideBytes = 0;
     m_pNextBlock = {};
     m_pFirstBlock = {};
     m_pLastPage = {};

@@ -58,6 +58,12 @@ struct StreamPoint {
     uint32_t entry, page, block, offset, limit, blocksSeen, remaining;
 };
 
+// What the search learnt about one slot's stream by reading it whole once.
+struct SlotGuide {
+    std::vector<StreamPoint> points;  // every kSkipInterval-th entry (search.cpp), from the first
+    bool clean = false;  // every entry reads without fault, positions strictly increase
+};
+
 // Index mode given to Open: which of the three index pairs.
 enum IndexMode { kModeWholeText = 0, kModeNotes = 1, kModeMainText = 2 };
 // Combination of one word's hits with the result lists.
@@ -119,6 +125,10 @@ public:
     void ExpandVariants(std::u16string_view keywords, std::vector<std::u16string>& forms) const;
     const std::vector<VariantGroup>& GetVariantGroups() const { return m_variantGroups; }
 
+    // With false, the search reads every word the plain way: no slot guides, no direct count of
+    // clean pages. The results are the same; tests and benchmarks compare the two.
+    void UseShortcuts(bool on) { m_useShortcuts = on; }
+
     // Postings of one slot, for tools and tests: first block (-1 = none) and last page.
     int32_t FirstBlock(int32_t slot) const;
     uint32_t LastPage(int32_t slot) const;
@@ -144,10 +154,11 @@ private:
     std::vector<uint32_t> m_resultCounts;       // hits per page, parallel to m_resultPages
     int m_nResultCount = 0;                     // entries of m_resultPages after the last search
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
-    // Every kSkipInterval-th entry of the slots that multi-character words have searched, made
-    // by the search on first use so that terms can leap over long runs of entries.
-    std::unordered_map<int32_t, std::vector<StreamPoint>> m_skipPoints;
-    size_t m_skipPointBytes = 0;
+    // Guides of the slots that words of several characters have searched, made by the search
+    // on first use, so that terms can leap over long runs of entries.
+    std::unordered_map<int32_t, SlotGuide> m_slotGuides;
+    size_t m_slotGuideBytes = 0;
+    bool m_useShortcuts = true;
     MessageSink m_messageSink;                  // where the open failure is shown
 };
 

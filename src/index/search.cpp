@@ -12,6 +12,7 @@
 // stream corrupt, and the word ends with the hits found so far.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <unordered_map>
 
 #include "index/index.h"
@@ -24,8 +25,9 @@ constexpr size_t kMaxWordUnits = 300;  // normal form, its final "*" and the NUL
 constexpr size_t kMaxTerms = 300;
 constexpr size_t kMaxSegments = 300;
 constexpr uint32_t kMaxGap = 300;
-constexpr uint32_t kSkipInterval = 64;          // entries between two skip points
-constexpr size_t kMaxSkipPointBytes = 8 << 20;  // skip points kept for all slots together
+constexpr uint32_t kSkipInterval = 16;         // entries between two skip points
+constexpr size_t kMaxGuideBytes = 8 << 20;     // slot guides kept for all slots together
+constexpr uint32_t kMaxShift = kMaxTerms;      // above any L - 1 - keyPos
 
 bool IsWildcardOne(char16_t u) { return u == u'?' || u == u'\uFF1F'; }
 
@@ -58,7 +60,7 @@ struct Term {
     uint32_t remaining;   // position bytes of the current entry not yet read
     uint32_t aligned;     // current position + (L - 1 - keyPos)
     uint32_t entry;       // entries read before the current one
-    const std::vector<StreamPoint>* points;  // the slot's skip points, or null
+    const SlotGuide* guide;  // what is known of the slot's stream, or null
 };
 
 struct Segment {
@@ -182,11 +184,72 @@ private:
     uint32_t m_blockCount;
 };
 
+// The aligned values (positions + shift) of a term's current entry, read without moving the
+// term: false unless every number lies inside the entry, the positions strictly increase and no
+// aligned value comes near UINT32_MAX (so that the walk's "limit + 1" cannot wrap).
+bool DecodeEntry(const StreamReader& reader, const Term& t, uint64_t shift,
+                 std::vector<uint32_t>& out, size_t& count) {
+    if (out.size() < t.remaining) out.resize(t.remaining);
+    if (uint64_t(t.offset) + t.remaining + 2 <= t.limit) {
+        // The usual case: the entry and the eight bytes after it lie in one block. Every
+        // number is read as three bytes without a branch on its length, and the lengths come
+        // from the high bits of eight bytes at a time, so that finding the next number does
+        // not wait for the load of this one.
+        const uint8_t* const base = reader.BlockBytes(t) + t.offset;
+        const size_t n = t.remaining;
+        const bool roomForWords = uint64_t(t.offset) + n + 8 <= t.limit;
+        uint64_t aligned = shift;
+        size_t k = 0, q = 0;
+        bool zero = false;
+        while (q < n) {
+            uint64_t extras = 0;  // per byte: the bytes that follow it in a number it starts
+            if (roomForWords) {
+                uint64_t w;
+                std::memcpy(&w, base + q, 8);
+                const uint64_t high = w & 0x8080808080808080ull;
+                extras = (high >> 7) + ((high & (w << 1)) >> 7);
+            } else {
+                for (size_t r = 0; r < 8 && q + r < n; ++r)
+                    extras |= uint64_t((base[q + r] >= 0x80) + (base[q + r] >= 0xC0)) << (8 * r);
+            }
+            size_t r = 0;
+            do {
+                const uint32_t extra = uint32_t(extras >> (8 * r)) & 3;
+                const uint8_t* b = base + q + r;
+                const uint32_t b0 = b[0];
+                const uint32_t b1 = extra ? b[1] : 0, b2 = extra == 2 ? b[2] : 0;
+                const uint32_t two = (b0 & 0x3F) << 8 | b1;
+                const uint32_t value = extra == 0 ? b0 : extra == 1 ? two : two << 8 | b2;
+                r += 1 + extra;
+                zero |= value == 0 && k != 0;
+                aligned += value;
+                out[k++] = uint32_t(aligned);
+            } while (r < 8 && q + r < n);
+            q += r;
+        }
+        if (q != n || zero || aligned >= UINT32_MAX) return false;
+        count = k;
+        return true;
+    }
+    Term copy = t;
+    uint64_t aligned = shift;
+    size_t k = 0;
+    uint32_t value;
+    while (copy.remaining != 0) {
+        if (!reader.ReadPosition(copy, value) || (value == 0 && k != 0)) return false;
+        aligned += value;
+        if (aligned >= UINT32_MAX) return false;
+        out[k++] = uint32_t(aligned);
+    }
+    count = k;
+    return true;
+}
+
 // The state of one word search: its terms, segments and the walk over pages and positions.
 class WordMatcher {
 public:
     WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
-                const Segment* segments, uint32_t segmentCount, uint32_t length)
+                const Segment* segments, uint32_t segmentCount, uint32_t length, bool shortcuts)
         : m_reader(reader),
           m_terms(terms),
           m_termCount(termCount),
@@ -195,7 +258,7 @@ public:
           m_length(length) {
         uint32_t withTerms = 0;
         for (uint32_t s = 0; s < segmentCount; ++s) withTerms += segments[s].termCount != 0;
-        m_singleSegment = withTerms == 1;
+        m_singleSegment = shortcuts && withTerms == 1;
         if (m_singleSegment) {
             m_values.resize(termCount);
             m_counts.resize(termCount);
@@ -222,7 +285,7 @@ public:
             }
             for (uint32_t i = 0; i < m_termCount; ++i) {
                 Term& t = m_terms[i];
-                if (t.points && t.page < target) Leap(t, target);
+                if (t.guide && t.page < target) Leap(t, target);
                 while (t.page < target) {
                     if (t.page == t.lastPage || !m_reader.SkipEntry(t) ||
                         !m_reader.ReadEntry(t, false))
@@ -237,11 +300,16 @@ private:
     // from t would pass through the same states (pages strictly increase, and every entry up to
     // the point was read without fault when the points were made), so nothing else changes.
     static void Leap(Term& t, uint32_t target) {
-        const std::vector<StreamPoint>& points = *t.points;
+        const std::vector<StreamPoint>& points = t.guide->points;
         size_t next = t.entry / kSkipInterval + 1;
         if (next >= points.size() || points[next].page >= target) return;
-        // The last point before target, found among those after next.
-        size_t low = next, high = points.size();
+        // The last point before target: galloping from next, as most leaps are short.
+        size_t low = next, step = 1;
+        while (low + step < points.size() && points[low + step].page < target) {
+            low += step;
+            step *= 2;
+        }
+        size_t high = std::min(low + step, points.size());
         while (high - low > 1) {
             const size_t mid = low + (high - low) / 2;
             (points[mid].page < target ? low : high) = mid;
@@ -254,47 +322,6 @@ private:
         uint32_t best = m_terms[from].aligned;
         for (uint32_t i = from + 1; i < to; ++i) best = std::max(best, m_terms[i].aligned);
         return best;
-    }
-
-    // The aligned values of a term's current entry, read without moving the term: false unless
-    // every number lies inside the entry, the positions strictly increase and no aligned value
-    // comes near UINT32_MAX (so that "limit + 1" below cannot wrap).
-    bool DecodeEntry(const Term& t, std::vector<uint32_t>& out, size_t& count) const {
-        if (out.size() < t.remaining) out.resize(t.remaining);
-        const uint64_t shift = m_length - 1 - t.keyPos;
-        if (uint64_t(t.offset) + t.remaining + 2 <= t.limit) {
-            // The usual case: the entry and the two bytes after it lie in one block, so every
-            // number can be read as three bytes without a branch on its length.
-            const uint8_t* p = m_reader.BlockBytes(t) + t.offset;
-            const uint8_t* const end = p + t.remaining;
-            uint64_t aligned = shift;
-            size_t k = 0;
-            bool zero = false;
-            while (p < end) {
-                const uint32_t b0 = p[0], b1 = p[1], b2 = p[2];
-                const uint32_t two = (b0 & 0x3F) << 8 | b1;
-                const uint32_t value = b0 < 0x80 ? b0 : b0 < 0xC0 ? two : two << 8 | b2;
-                p += 1 + (b0 >= 0x80) + (b0 >= 0xC0);
-                zero |= value == 0 && k != 0;
-                aligned += value;
-                out[k++] = uint32_t(aligned);
-            }
-            if (p != end || zero || aligned >= UINT32_MAX) return false;
-            count = k;
-            return true;
-        }
-        Term copy = t;
-        uint64_t aligned = shift;
-        size_t k = 0;
-        uint32_t value;
-        while (copy.remaining != 0) {
-            if (!m_reader.ReadPosition(copy, value) || (value == 0 && k != 0)) return false;
-            aligned += value;
-            if (aligned >= UINT32_MAX) return false;
-            out[k++] = uint32_t(aligned);
-        }
-        count = k;
-        return true;
     }
 
     // Keeps the first n values of candidates that the first m of other hold too; both strictly
@@ -318,19 +345,37 @@ private:
     // them as it skips partly read ones. False, with nothing changed, when MatchPage must walk.
     bool CountCleanPage(uint32_t page, std::vector<uint32_t>& pages,
                         std::vector<uint32_t>& counts) {
-        std::array<uint32_t, kMaxTerms> order;  // filled as the terms are decoded
+        bool allClean = true;
+        for (uint32_t i = 0; i < m_termCount; ++i)
+            allClean = allClean && m_terms[i].guide && m_terms[i].guide->clean;
+        // Terms with the fewest position bytes first, so that the candidates shrink early.
+        std::array<uint32_t, kMaxTerms> order;
         order[0] = 0;
-        for (uint32_t i = 0; i < m_termCount; ++i) {
-            if (!DecodeEntry(m_terms[i], m_values[i], m_counts[i])) return false;
-            // Fewest values first, so that the candidates shrink early.
+        for (uint32_t i = 1; i < m_termCount; ++i) {
             uint32_t j = i;
-            for (; j > 0 && m_counts[order[j - 1]] > m_counts[i]; --j) order[j] = order[j - 1];
+            for (; j > 0 && m_terms[order[j - 1]].remaining > m_terms[i].remaining; --j)
+                order[j] = order[j - 1];
             order[j] = i;
         }
-        size_t hits = m_counts[order[0]];
-        for (uint32_t k = 1; k < m_termCount && hits != 0; ++k)
-            hits = KeepCommon(m_values[order[0]].data(), hits, m_values[order[k]].data(),
-                              m_counts[order[k]]);
+        // Entries of clean slots read cleanly, so once no candidate is left the rest need not be
+        // read; otherwise every entry is read first, to know that MatchPage would not fail.
+        const uint32_t first = order[0];
+        for (uint32_t k = 0; !allClean && k < m_termCount; ++k) {
+            const Term& t = m_terms[order[k]];
+            if (!DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k]))
+                return false;
+        }
+        if (allClean)
+            DecodeEntry(m_reader, m_terms[first], m_length - 1 - m_terms[first].keyPos,
+                        m_values[0], m_counts[0]);
+        size_t hits = m_counts[0];
+        for (uint32_t k = 1; k < m_termCount && hits != 0; ++k) {
+            if (allClean) {
+                const Term& t = m_terms[order[k]];
+                DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k]);
+            }
+            hits = KeepCommon(m_values[0].data(), hits, m_values[k].data(), m_counts[k]);
+        }
         if (hits != 0) {
             pages.push_back(page);
             counts.push_back(uint32_t(hits));
@@ -421,27 +466,32 @@ private:
     std::vector<size_t> m_counts;                 // per term: how many of them
 };
 
-using SkipPointCache = std::unordered_map<int32_t, std::vector<StreamPoint>>;
+using GuideCache = std::unordered_map<int32_t, SlotGuide>;
 
-// The skip points of a term's slot, made on first use by walking the stream as a term would and
-// keeping the state at every kSkipInterval-th entry, up to the last entry or the first fault.
-// Null when making them would pass the memory kept for skip points.
-const std::vector<StreamPoint>* SkipPointsOf(SkipPointCache& cache, size_t& bytes,
-                                             const StreamReader& reader, const Term& term,
-                                             uint32_t firstBlock) {
+// The guide of a term's slot, made on first use by reading the stream whole as a term would:
+// the state at every kSkipInterval-th entry, up to the last entry or the first fault, and
+// whether every entry read cleanly. Null when making it would pass the memory kept for guides.
+const SlotGuide* GuideOf(GuideCache& cache, size_t& bytes, const StreamReader& reader,
+                         const Term& term, uint32_t firstBlock) {
     auto found = cache.find(term.slot);
     if (found != cache.end()) return &found->second;
-    if (bytes >= kMaxSkipPointBytes) return nullptr;
-    std::vector<StreamPoint> points;
+    if (bytes >= kMaxGuideBytes) return nullptr;
+    SlotGuide guide;
     Term t = term;
+    std::vector<uint32_t> values;
+    size_t count;
     if (reader.Start(t, firstBlock)) {
-        points.push_back(StreamReader::PointOf(t));
-        while (t.page != t.lastPage && reader.SkipEntry(t) && reader.ReadEntry(t, false))
-            if (t.entry % kSkipInterval == 0) points.push_back(StreamReader::PointOf(t));
+        guide.points.push_back(StreamReader::PointOf(t));
+        guide.clean = DecodeEntry(reader, t, kMaxShift, values, count);
+        while (t.page != t.lastPage && reader.SkipEntry(t) && reader.ReadEntry(t, false)) {
+            if (t.entry % kSkipInterval == 0) guide.points.push_back(StreamReader::PointOf(t));
+            guide.clean = guide.clean && DecodeEntry(reader, t, kMaxShift, values, count);
+        }
+        guide.clean = guide.clean && t.page == t.lastPage;
     }
-    points.shrink_to_fit();
-    bytes += points.size() * sizeof(StreamPoint);
-    return &cache.emplace(term.slot, std::move(points)).first->second;
+    guide.points.shrink_to_fit();
+    bytes += guide.points.size() * sizeof(StreamPoint);
+    return &cache.emplace(term.slot, std::move(guide)).first->second;
 }
 
 }  // namespace
@@ -554,16 +604,16 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
     std::vector<uint32_t> pages, counts;
     StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(), m_nNextBlockCount,
                         m_nBlockCount);
-    // Terms of a word with several terms leapfrog, so the slow ones may leap. The points of
+    // Terms of a word with several terms leapfrog, so the slow ones may leap. The guides of
     // earlier words make way when they fill the memory kept for them (no term holds them now).
-    if (m > 1 && m_skipPointBytes >= kMaxSkipPointBytes) {
-        m_skipPoints.clear();
-        m_skipPointBytes = 0;
+    if (m > 1 && m_slotGuideBytes >= kMaxGuideBytes) {
+        m_slotGuides.clear();
+        m_slotGuideBytes = 0;
     }
-    for (uint32_t j = 0; m > 1 && j < m; ++j)
-        terms[j].points = SkipPointsOf(m_skipPoints, m_skipPointBytes, reader, terms[j],
-                                       uint32_t(m_pFirstBlock[size_t(terms[j].slot)]));
-    WordMatcher(reader, terms.data(), m, segments.data(), k, p)
+    for (uint32_t j = 0; m_useShortcuts && m > 1 && j < m; ++j)
+        terms[j].guide = GuideOf(m_slotGuides, m_slotGuideBytes, reader, terms[j],
+                                 uint32_t(m_pFirstBlock[size_t(terms[j].slot)]));
+    WordMatcher(reader, terms.data(), m, segments.data(), k, p, m_useShortcuts)
         .Run(m_pFirstBlock.data(), pages, counts);
     Combine(pages, counts, mode);
     return m_nResultCount;
