@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs; skips what is present. Safe to run again.
+# Installs the Debian packages the project needs, and any packages named as arguments; skips
+# what is present. Safe to run again.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,8 @@ packages=(
   fonts-noto-cjk fonts-hanazono xvfb xauth
   clang libclang-rt-14-dev
 )
+
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

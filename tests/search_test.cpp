@@ -3,6 +3,7 @@
 #include <map>
 #include <random>
 
+#include "index/codeconverter.h"
 #include "test_support.h"
 
 namespace kolva {
@@ -203,19 +204,6 @@ struct Model {
     }
 };
 
-std::u16string ToU16(const std::u32string& s) {
-    std::u16string out;
-    for (char32_t c : s) {
-        if (c >= 0x10000) {
-            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
-            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
-}
-
 // A random word of the test's letters: 1 to 4 of them, "?" among them, at least one letter.
 std::u32string RandomWord(std::mt19937& rng) {
     static const char32_t pool[] = {A, B, C, D, U'万', U'萬', U'\U00020000', U'?'};
@@ -263,7 +251,7 @@ TEST_F(SearchTest, MatchesADirectCountOnRandomCollections) {
             // Skip points and direct counts on and off: the same lists, and both the model's.
             for (bool shortcuts : {true, false}) {
                 index.UseShortcuts(shortcuts);
-                std::u16string kw = ToU16(keyword);
+                std::u16string kw = CodePointsToUtf16(keyword);
                 if (orMode)
                     index.SearchOr(kw, variant);
                 else
@@ -310,7 +298,7 @@ TEST_F(SearchTest, ShortcutsGiveThePlainResultsOnDamagedPostings) {
             std::u32string keyword = RandomWord(rng);
             if (rng() % 3 == 0) keyword += U" " + RandomWord(rng);
             if (rng() % 4 == 0) keyword.insert(1 + rng() % keyword.size(), U"*");
-            std::u16string on = ToU16(keyword), off = on;
+            std::u16string on = CodePointsToUtf16(keyword), off = on;
             index.UseShortcuts(true);
             index.SearchAnd(on, 0);
             const auto withShortcuts = Results(index);

@@ -19,6 +19,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "index/codeconverter.h"
 #include "builder/source.h"
 #include "index/index.h"
 #include "platform/file.h"
@@ -51,19 +52,6 @@ long MappingRssKb(const std::string& fileName) {
 }
 
 long ResidentBeyondPostings() { return StatusKb("VmRSS:") - MappingRssKb("/Index-idx.m"); }
-
-std::u16string ToU16(const std::u32string& s) {
-    std::u16string out;
-    for (char32_t c : s) {
-        if (c >= 0x10000) {
-            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
-            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
-}
 
 struct Chains {
     std::vector<int32_t> first;
@@ -133,7 +121,7 @@ int Run(const std::filesystem::path& data, const std::string& queryFile, const s
     for (std::string line; std::getline(in, line);) {
         std::u32string cps;
         size_t bad;
-        if (DecodeUtf8(line, cps, bad)) queries.push_back(ToU16(cps));
+        if (DecodeUtf8(line, cps, bad)) queries.push_back(CodePointsToUtf16(cps));
     }
     for (uint8_t variant : {0, 1})
         for (const std::u16string& q : queries) {
@@ -181,7 +169,7 @@ int Run(const std::filesystem::path& data, const std::string& queryFile, const s
             }
             sink = sink + sum;
         });
-        const std::u16string keywords = ToU16(word);
+        const std::u16string keywords = CodePointsToUtf16(word);
         auto searchSeconds = [&](bool shortcuts) {
             index.UseShortcuts(shortcuts);
             return BestSeconds(7, [&] {
