@@ -12,19 +12,14 @@
 namespace kolva {
 namespace {
 
+using test::Anchor;
+using test::Hit;
+
 using test::TempDir;
 
 const std::string kNote(kNoteOpen);
 const std::string kEndNote(kNoteClose);
 
-std::string Anchor(int n) {
-    std::string out;
-    AppendAnchor(out, n);
-    return out;
-}
-std::string Hit(int n, const std::string& text) {
-    return Anchor(n) + std::string(kMarkOpen) + text + std::string(kMarkClose);
-}
 
 // A stored page in the layout the parser reads.
 std::string Page(const std::string& title, const std::string& first, const std::string& second) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "test_support.h"
+
 #include <string>
 #include <vector>
 
@@ -8,15 +10,9 @@
 namespace kolva {
 namespace {
 
-std::string Anchor(int n) {
-    std::string out;
-    AppendAnchor(out, n);
-    return out;
-}
-// A literal's mark: anchor first, then the marked bytes.
-std::string Hit(int n, const std::string& text) {
-    return Anchor(n) + std::string(kMarkOpen) + text + std::string(kMarkClose);
-}
+using test::Anchor;
+using test::Hit;
+
 // The stretch a "?" stood for: the anchor goes inside the mark.
 std::string Stretch(int n, const std::string& text) {
     return std::string(kMarkOpen) + Anchor(n) + text + std::string(kMarkClose);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "index/index.h"
+#include "pagestore/hitmark.h"
 #include "writer/writer.h"
 
 namespace kolva::test {
@@ -64,6 +65,17 @@ inline void WriteCollection(const std::filesystem::path& folder,
     for (size_t i = 0; i < pages.size(); ++i) index.AddText(uint32_t(i), pages[i]);
     for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode), order);
     if (!groups.empty()) WriteVariantTable(folder / "yitizi.txt", groups);
+}
+
+// The anchor the marker writes for hit n, and a literal's mark: anchor first, then the marked
+// bytes.
+inline std::string Anchor(int n) {
+    std::string out;
+    AppendAnchor(out, n);
+    return out;
+}
+inline std::string Hit(int n, const std::string& text) {
+    return Anchor(n) + std::string(kMarkOpen) + text + std::string(kMarkClose);
 }
 
 // An index that records its messages instead of showing them.

@@ -103,6 +103,7 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
             CatalogueRecord& record = m_NodeItem[size_t(slot)];
             record = DecodeRecord(bytes);
             WriteTraceLine(trace, record);
+            if (record.level == 3) m_volumeSlots.push_back(slot);
             if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
             ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
             if (!parent) continue;  // no earlier entry of the level above: no place in the tree
@@ -122,6 +123,15 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
         // A read error ends the catalogue where it happened.
     }
     return true;
+}
+
+int CCatalogue::NextVolumeSlot(int slot, int step) const {
+    if (step > 0) {
+        auto it = std::upper_bound(m_volumeSlots.begin(), m_volumeSlots.end(), slot);
+        return it == m_volumeSlots.end() ? 0 : *it;
+    }
+    auto it = std::lower_bound(m_volumeSlots.begin(), m_volumeSlots.end(), slot);
+    return it == m_volumeSlots.begin() ? 0 : *(it - 1);
 }
 
 std::u16string GetCategoryName(const ContentsNodeTag* range) {

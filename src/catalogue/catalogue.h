@@ -82,6 +82,9 @@ public:
     int NodeCount() const { return m_nNodeCount; }  // first free slot: records + 1
     const CatalogueRecord& Record(int slot) const { return m_NodeItem[size_t(slot)]; }
     bool IsValidSlot(int slot) const { return slot >= 1 && slot < m_nNodeCount; }
+    // The first slot after `slot` (step +1) or before it (step -1) that holds a volume (a
+    // level-3 record), or 0 when there is none.
+    int NextVolumeSlot(int slot, int step) const;
     // The tree node of a slot; null when the record has none.
     ContentsNodeTag* Node(int slot) const;
     ContentsNodeTag* Root() const { return m_pRootNode.get(); }
@@ -91,6 +94,7 @@ private:
     int m_nNodeCount = 1;                       // first free slot
     std::unique_ptr<ContentsNodeTag> m_pRootNode;
     std::vector<ContentsNodeTag*> m_nodeOfSlot;  // slot -> node or null
+    std::vector<int> m_volumeSlots;              // slots of level-3 records, ascending
 };
 
 // One result row.

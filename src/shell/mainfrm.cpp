@@ -219,17 +219,12 @@ void CMainFrame::UpdateCommandUI() {
     const CCatalogue& catalogue = f.Catalogue();
     const bool node = f.m_nCurNode != 0 && catalogue.IsValidSlot(f.m_nCurNode);
     const CatalogueRecord* r = node ? &catalogue.Record(f.m_nCurNode) : nullptr;
-    auto hasVolume = [&](int from, int to) {
-        for (int s = from; s < to; ++s)
-            if (catalogue.Record(s).level == 3) return true;
-        return false;
-    };
     const bool page = !m_pBookView->IsBlank();
     Action(ID_PREV_PAGE)->setEnabled(r && f.m_nCurPage - int(r->curFileName) >= 1);
     Action(ID_NEXT_PAGE)->setEnabled(
         r && uint32_t(f.m_nCurPage - int(r->curFileName) + 1) < uint32_t(r->docNo));
-    Action(ID_NEXT_VOLUME)->setEnabled(node && hasVolume(f.m_nCurNode + 1, catalogue.NodeCount()));
-    Action(ID_PREV_VOLUME)->setEnabled(node && hasVolume(1, f.m_nCurNode));
+    Action(ID_NEXT_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.m_nCurNode, +1) != 0);
+    Action(ID_PREV_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.m_nCurNode, -1) != 0);
     Action(ID_PREV_HIT)->setEnabled(f.m_nCurHit - 1 >= 0);
     Action(ID_NEXT_HIT)->setEnabled(f.m_nCurHit + 1 < f.m_nHitCount);
     for (int id : {ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})
@@ -295,9 +290,8 @@ QTreeWidgetItem* SteppedItem(QTreeWidget* tree, QTreeWidgetItem* selected, int s
 
 void CMainFrame::StepVolume(int step) {
     const CCatalogue& catalogue = m_pLeftForm->Catalogue();
-    int s = m_pLeftForm->m_nCurNode + step;
-    while (s >= 1 && s < catalogue.NodeCount() && catalogue.Record(s).level != 3) s += step;
-    if (s < 1 || s >= catalogue.NodeCount()) {
+    const int s = catalogue.NextVolumeSlot(m_pLeftForm->m_nCurNode, step);
+    if (s == 0) {
         ShowMessageBox(this, step > 0 ? QStringLiteral("もう最後の巻まで至りました。")
                                       : QStringLiteral("これ以上戻れません。もう巻一に至っています。"));
         return;
