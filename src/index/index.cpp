@@ -93,7 +93,8 @@ bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseNa
 
 void CIndex::Close() {
     m_slotGuides = {};
-    m_slotGuideBytes = 0;
+    m_guideMemory.used = 0;
+    m_slotChecks = {};
     m_pNextBlock = {};
     m_pFirstBlock = {};
     m_pLastPage = {};

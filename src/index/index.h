@@ -52,16 +52,26 @@ using VariantGroup = std::vector<uint32_t>;
 std::vector<VariantGroup> ParseVariantTable(std::string_view bytes,
                                             size_t limit = size_t(kMaxVariantGroups));
 
-// A place in a slot's postings stream where a search can take up reading: the state of the
-// reader right after it read the page delta and byte count of entry `entry`.
+// A place in a slot's postings stream where a search can take up reading: the reader's state
+// right after it read the page delta and byte count of an entry. Which entry follows from where
+// the point is kept, the readable length of the block from the block.
 struct StreamPoint {
-    uint32_t entry, page, block, offset, limit, blocksSeen, remaining;
+    uint32_t page, block, blocksSeen;
+    uint16_t offset;     // at most the block size
+    uint16_t remaining;  // the entry's byte count
 };
 
-// What the search learnt about one slot's stream by reading it whole once.
+// What the search learnt of one slot's stream as its terms walked it: the state at every
+// kSkipInterval-th entry (search.cpp), from the first entry as far as any walk went.
 struct SlotGuide {
-    std::vector<StreamPoint> points;  // every kSkipInterval-th entry (search.cpp), from the first
-    bool clean = false;  // every entry reads without fault, positions strictly increase
+    std::vector<StreamPoint> points;
+    uint64_t lastUse = 0;  // the word search that used it last
+};
+
+// Memory taken by the slot guides, and how much they may take.
+struct GuideMemory {
+    size_t used = 0;
+    size_t limit = size_t(8) << 20;
 };
 
 // Index mode given to Open: which of the three index pairs.
@@ -128,6 +138,8 @@ public:
     // With false, the search reads every word the plain way: no slot guides, no direct count of
     // clean pages. The results are the same; tests and benchmarks compare the two.
     void UseShortcuts(bool on) { m_useShortcuts = on; }
+    // Memory the search may give to slot guides (8 MB unless set); tests make it small.
+    void LimitGuideMemory(size_t bytes) { m_guideMemory.limit = bytes; }
 
     // Postings of one slot, for tools and tests: first block (-1 = none) and last page.
     int32_t FirstBlock(int32_t slot) const;
@@ -154,10 +166,14 @@ private:
     std::vector<uint32_t> m_resultCounts;       // hits per page, parallel to m_resultPages
     int m_nResultCount = 0;                     // entries of m_resultPages after the last search
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
-    // Guides of the slots that words of several characters have searched, made by the search
-    // on first use, so that terms can leap over long runs of entries.
+    // Guides of the slots that words of several characters have searched, filled in as their
+    // terms walk, so that later terms can leap over long runs of entries; the least recently
+    // used make way when they take more memory than the search keeps for them.
     std::unordered_map<int32_t, SlotGuide> m_slotGuides;
-    size_t m_slotGuideBytes = 0;
+    GuideMemory m_guideMemory;
+    uint64_t m_wordSearches = 0;
+    // Per slot: what the search knows of its whole stream (search.cpp), kept when guides go.
+    std::vector<uint8_t> m_slotChecks;
     bool m_useShortcuts = true;
     MessageSink m_messageSink;                  // where the open failure is shown
 };

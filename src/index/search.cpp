@@ -26,7 +26,13 @@ constexpr size_t kMaxTerms = 300;
 constexpr size_t kMaxSegments = 300;
 constexpr uint32_t kMaxGap = 300;
 constexpr uint32_t kSkipInterval = 16;         // entries between two skip points
-constexpr size_t kMaxGuideBytes = 8 << 20;     // slot guides kept for all slots together
+constexpr size_t kGuideOverhead = 64;          // a guide's own bytes, besides its points
+// What the search knows of a slot's whole stream: a count of the pages on which a direct count
+// had to read its entry first, until kCheckAfter; then the stream has been read whole once and
+// every entry read cleanly (kSlotClean) or one did not (kSlotFaulty).
+constexpr uint8_t kCheckAfter = 64;
+constexpr uint8_t kSlotClean = 254;
+constexpr uint8_t kSlotFaulty = 255;
 constexpr uint32_t kMaxShift = kMaxTerms;      // above any L - 1 - keyPos
 
 bool IsWildcardOne(char16_t u) { return u == u'?' || u == u'\uFF1F'; }
@@ -60,7 +66,8 @@ struct Term {
     uint32_t remaining;   // position bytes of the current entry not yet read
     uint32_t aligned;     // current position + (L - 1 - keyPos)
     uint32_t entry;       // entries read before the current one
-    const SlotGuide* guide;  // what is known of the slot's stream, or null
+    SlotGuide* guide;     // skip points of the slot's stream, or null
+    uint8_t* check;       // what is known of the slot's whole stream, or null
 };
 
 struct Segment {
@@ -107,18 +114,19 @@ public:
         return true;
     }
 
-    // Takes up reading at a skip point of the term's slot.
-    static void Resume(Term& t, const StreamPoint& p) {
-        t.entry = p.entry;
+    // Takes up reading at a skip point of the term's slot, the point of entry `entry`.
+    void Resume(Term& t, const StreamPoint& p, uint32_t entry) const {
+        t.entry = entry;
         t.page = p.page;
         t.block = p.block;
         t.offset = p.offset;
-        t.limit = p.limit;
+        t.limit = BlockLimit(p.block);
         t.blocksSeen = p.blocksSeen;
         t.remaining = p.remaining;
     }
+    // The state of a term that has just read an entry's page delta and byte count.
     static StreamPoint PointOf(const Term& t) {
-        return {t.entry, t.page, t.block, t.offset, t.limit, t.blocksSeen, t.remaining};
+        return {t.page, t.block, t.blocksSeen, uint16_t(t.offset), uint16_t(t.remaining)};
     }
 
     // The bytes of the term's current block; valid up to t.limit.
@@ -144,9 +152,12 @@ private:
         if (block >= m_blockCount || ++t.blocksSeen > m_blockCount) return false;
         t.block = block;
         t.offset = 0;
-        uint64_t start = uint64_t(block) * kBlockSize;
-        t.limit = uint32_t(std::min<uint64_t>(kBlockSize, m_size - start));
+        t.limit = BlockLimit(block);
         return true;
+    }
+    // Bytes of a block that starts inside the file.
+    uint32_t BlockLimit(uint32_t block) const {
+        return uint32_t(std::min<uint64_t>(kBlockSize, m_size - uint64_t(block) * kBlockSize));
     }
     // Moves to the block that continues the current one.
     bool Follow(Term& t) const {
@@ -245,12 +256,28 @@ bool DecodeEntry(const StreamReader& reader, const Term& t, uint64_t shift,
     return true;
 }
 
+// Keeps the state of t as its slot's next skip point when t stands on one, while the guides
+// take less than the memory kept for them.
+void RecordPoint(const Term& t, GuideMemory& memory) {
+    SlotGuide* guide = t.guide;
+    if (guide == nullptr || t.entry % kSkipInterval != 0 ||
+        t.entry / kSkipInterval != guide->points.size())
+        return;
+    std::vector<StreamPoint>& points = guide->points;
+    const size_t before = points.capacity();
+    if (points.size() == before && memory.used >= memory.limit) return;
+    points.push_back(StreamReader::PointOf(t));
+    memory.used += (points.capacity() - before) * sizeof(StreamPoint);
+}
+
 // The state of one word search: its terms, segments and the walk over pages and positions.
 class WordMatcher {
 public:
     WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
-                const Segment* segments, uint32_t segmentCount, uint32_t length, bool shortcuts)
+                const Segment* segments, uint32_t segmentCount, uint32_t length, bool shortcuts,
+                GuideMemory& memory)
         : m_reader(reader),
+          m_memory(memory),
           m_terms(terms),
           m_termCount(termCount),
           m_segments(segments),
@@ -268,8 +295,11 @@ public:
     // Walks the pages; appends every page with hits and its count.
     void Run(const int32_t* firstBlock, std::vector<uint32_t>& pages,
              std::vector<uint32_t>& counts) {
-        for (uint32_t i = 0; i < m_termCount; ++i)
+        m_firstBlock = firstBlock;
+        for (uint32_t i = 0; i < m_termCount; ++i) {
             if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
+            RecordPoint(m_terms[i], m_memory);
+        }
         for (;;) {
             uint32_t target = m_terms[0].page;
             bool allEqual = true;
@@ -290,6 +320,7 @@ public:
                     if (t.page == t.lastPage || !m_reader.SkipEntry(t) ||
                         !m_reader.ReadEntry(t, false))
                         return;
+                    RecordPoint(t, m_memory);
                 }
             }
         }
@@ -298,8 +329,8 @@ public:
 private:
     // Moves t to its last skip point before page target when that lies ahead of it. Reading on
     // from t would pass through the same states (pages strictly increase, and every entry up to
-    // the point was read without fault when the points were made), so nothing else changes.
-    static void Leap(Term& t, uint32_t target) {
+    // the point was read without fault when the point was kept), so nothing else changes.
+    void Leap(Term& t, uint32_t target) const {
         const std::vector<StreamPoint>& points = t.guide->points;
         size_t next = t.entry / kSkipInterval + 1;
         if (next >= points.size() || points[next].page >= target) return;
@@ -314,7 +345,7 @@ private:
             const size_t mid = low + (high - low) / 2;
             (points[mid].page < target ? low : high) = mid;
         }
-        StreamReader::Resume(t, points[low]);
+        m_reader.Resume(t, points[low], uint32_t(low) * kSkipInterval);
     }
 
     uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
@@ -347,7 +378,7 @@ private:
                         std::vector<uint32_t>& counts) {
         bool allClean = true;
         for (uint32_t i = 0; i < m_termCount; ++i)
-            allClean = allClean && m_terms[i].guide && m_terms[i].guide->clean;
+            allClean = allClean && m_terms[i].check && *m_terms[i].check == kSlotClean;
         // Terms with the fewest position bytes first, so that the candidates shrink early.
         std::array<uint32_t, kMaxTerms> order;
         order[0] = 0;
@@ -362,8 +393,10 @@ private:
         const uint32_t first = order[0];
         for (uint32_t k = 0; !allClean && k < m_termCount; ++k) {
             const Term& t = m_terms[order[k]];
-            if (!DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k]))
+            if (!DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k])) {
+                if (t.check) *t.check = kSlotFaulty;
                 return false;
+            }
         }
         if (allClean)
             DecodeEntry(m_reader, m_terms[first], m_length - 1 - m_terms[first].keyPos,
@@ -380,7 +413,28 @@ private:
             pages.push_back(page);
             counts.push_back(uint32_t(hits));
         }
+        // A slot whose entries keep being read first is read whole once, so that later pages
+        // (and later words) need read only as many terms as it takes to rule a page out.
+        for (uint32_t i = 0; !allClean && i < m_termCount; ++i) {
+            uint8_t* check = m_terms[i].check;
+            if (check && *check < kCheckAfter && ++*check == kCheckAfter) CheckSlot(m_terms[i]);
+        }
         return true;
+    }
+
+    // Reads the stream of t's slot whole, as a term would, keeping skip points on the way, and
+    // notes whether every entry reads cleanly.
+    void CheckSlot(const Term& term) {
+        Term t = term;
+        size_t count;
+        bool clean = m_reader.Start(t, uint32_t(m_firstBlock[t.slot]));
+        while (clean) {
+            RecordPoint(t, m_memory);
+            clean = DecodeEntry(m_reader, t, kMaxShift, m_scratch, count);
+            if (!clean || t.page == t.lastPage) break;
+            clean = m_reader.SkipEntry(t) && m_reader.ReadEntry(t, false);
+        }
+        *term.check = clean ? kSlotClean : kSlotFaulty;
     }
 
     // Counts the occurrences on page. False when a stream turned out corrupt.
@@ -455,6 +509,9 @@ private:
     }
 
     const StreamReader& m_reader;
+    GuideMemory& m_memory;
+    const int32_t* m_firstBlock = nullptr;
+    std::vector<uint32_t> m_scratch;
     Term* m_terms;
     uint32_t m_termCount;
     const Segment* m_segments;
@@ -466,32 +523,19 @@ private:
     std::vector<size_t> m_counts;                 // per term: how many of them
 };
 
-using GuideCache = std::unordered_map<int32_t, SlotGuide>;
-
-// The guide of a term's slot, made on first use by reading the stream whole as a term would:
-// the state at every kSkipInterval-th entry, up to the last entry or the first fault, and
-// whether every entry read cleanly. Null when making it would pass the memory kept for guides.
-const SlotGuide* GuideOf(GuideCache& cache, size_t& bytes, const StreamReader& reader,
-                         const Term& term, uint32_t firstBlock) {
-    auto found = cache.find(term.slot);
-    if (found != cache.end()) return &found->second;
-    if (bytes >= kMaxGuideBytes) return nullptr;
-    SlotGuide guide;
-    Term t = term;
-    std::vector<uint32_t> values;
-    size_t count;
-    if (reader.Start(t, firstBlock)) {
-        guide.points.push_back(StreamReader::PointOf(t));
-        guide.clean = DecodeEntry(reader, t, kMaxShift, values, count);
-        while (t.page != t.lastPage && reader.SkipEntry(t) && reader.ReadEntry(t, false)) {
-            if (t.entry % kSkipInterval == 0) guide.points.push_back(StreamReader::PointOf(t));
-            guide.clean = guide.clean && DecodeEntry(reader, t, kMaxShift, values, count);
-        }
-        guide.clean = guide.clean && t.page == t.lastPage;
+// Drops the guides used longest ago until those left take three quarters of the memory kept
+// for them. No term holds a guide between words.
+void DropOldGuides(std::unordered_map<int32_t, SlotGuide>& guides, GuideMemory& memory) {
+    std::vector<std::pair<uint64_t, int32_t>> byUse;
+    byUse.reserve(guides.size());
+    for (const auto& [slot, guide] : guides) byUse.emplace_back(guide.lastUse, slot);
+    std::sort(byUse.begin(), byUse.end());
+    for (const auto& [lastUse, slot] : byUse) {
+        if (memory.used <= memory.limit / 4 * 3) break;
+        auto found = guides.find(slot);
+        memory.used -= kGuideOverhead + found->second.points.capacity() * sizeof(StreamPoint);
+        guides.erase(found);
     }
-    guide.points.shrink_to_fit();
-    bytes += guide.points.size() * sizeof(StreamPoint);
-    return &cache.emplace(term.slot, std::move(guide)).first->second;
 }
 
 }  // namespace
@@ -590,7 +634,8 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
                 usable = false;
                 break;
             }
-            terms[m] = Term{slot, p, 0, 0, 0, 0, 0, m_pLastPage[size_t(slot)], 0, 0, 0, nullptr};
+            terms[m] = Term{slot, p, 0, 0, 0, 0, 0, m_pLastPage[size_t(slot)], 0, 0, 0, nullptr,
+                            nullptr};
             ++m;
             ++c;
             ++p;
@@ -604,16 +649,22 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
     std::vector<uint32_t> pages, counts;
     StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(), m_nNextBlockCount,
                         m_nBlockCount);
-    // Terms of a word with several terms leapfrog, so the slow ones may leap. The guides of
-    // earlier words make way when they fill the memory kept for them (no term holds them now).
-    if (m > 1 && m_slotGuideBytes >= kMaxGuideBytes) {
-        m_slotGuides.clear();
-        m_slotGuideBytes = 0;
+    // Terms of a word with several terms leapfrog, so the slow ones may leap over what earlier
+    // terms of their slot have walked.
+    ++m_wordSearches;
+    if (m_guideMemory.used > m_guideMemory.limit) DropOldGuides(m_slotGuides, m_guideMemory);
+    if (m_useShortcuts && m > 1) {
+        if (m_slotChecks.empty()) m_slotChecks.assign(size_t(kSlotCount), 0);
+        for (uint32_t j = 0; j < m; ++j) {
+            const int32_t slot = terms[j].slot;
+            terms[j].check = &m_slotChecks[size_t(slot)];
+            auto [found, added] = m_slotGuides.try_emplace(slot);
+            if (added) m_guideMemory.used += kGuideOverhead;
+            found->second.lastUse = m_wordSearches;
+            terms[j].guide = &found->second;
+        }
     }
-    for (uint32_t j = 0; m_useShortcuts && m > 1 && j < m; ++j)
-        terms[j].guide = GuideOf(m_slotGuides, m_slotGuideBytes, reader, terms[j],
-                                 uint32_t(m_pFirstBlock[size_t(terms[j].slot)]));
-    WordMatcher(reader, terms.data(), m, segments.data(), k, p, m_useShortcuts)
+    WordMatcher(reader, terms.data(), m, segments.data(), k, p, m_useShortcuts, m_guideMemory)
         .Run(m_pFirstBlock.data(), pages, counts);
     Combine(pages, counts, mode);
     return m_nResultCount;
