@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <tuple>
+
 #include "catalogue/catalogue.h"
 #include "test_support.h"
 
@@ -140,6 +144,88 @@ TEST_F(CatalogueTest, ResultRowsAreNamedByTheRangeAndSortedByPageNumber) {
 
     EXPECT_EQ(BuildResultList(nullptr, pages, counts, rows), 0u);
     EXPECT_TRUE(rows.empty());
+}
+
+// A node of a hand-made tree; the parent owns it.
+ContentsNodeTag* AddNode(ContentsNodeTag* parent, int32_t level, int32_t docID, int32_t docNo,
+                         uint16_t cur, std::u16string name) {
+    auto* node = new ContentsNodeTag;
+    node->level = level;
+    node->docID = docID;
+    node->docNo = docNo;
+    node->curFileName = cur;
+    node->name = std::move(name);
+    node->parent = parent;
+    parent->children.push_back(node);
+    return node;
+}
+
+TEST(ResultListTest, RowsAreWhatThePerPageLookupsNameOnSoundAndDamagedTrees) {
+    // The rows as the lookups name them one page at a time, sorted stably by page number,
+    // against BuildResultList: on catalogues with page spans in order, and on damaged ones
+    // with overlapping, empty and wrapping spans, where the first node in order must win.
+    std::mt19937 rng(42);
+    auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    for (int tree = 0; tree < 300; ++tree) {
+        const bool sound = tree % 2 == 0;
+        ContentsNodeTag root;
+        ContentsNodeTag* category = AddNode(&root, 1, 1, 0, 1, u"類");
+        std::vector<const ContentsNodeTag*> ranges = {category};
+        int32_t next = 1;
+        for (int b = 0, books = 1 + pick(5); b < books; ++b) {
+            ContentsNodeTag* book = AddNode(category, 2, next, 0, 1, u"書" + std::u16string(1, u'a' + b));
+            ranges.push_back(book);
+            for (int v = 0, vols = pick(5); v < vols; ++v) {
+                int32_t docID = next, docNo = 1 + pick(8);
+                if (!sound) {
+                    docID = pick(3) == 0 ? 0 : pick(40);
+                    docNo = pick(12) - 2;  // some empty, some negative (a span that wraps)
+                }
+                ranges.push_back(AddNode(book, 3, docID, docNo, uint16_t(pick(3) ? 1 + pick(4) : 65535),
+                                         u"巻" + std::u16string(1, u'0' + v)));
+                next += docNo > 0 ? docNo : 0;
+            }
+            book->docNo = next - book->docID;
+        }
+        category->docNo = sound ? next - 1 : 60;
+        ranges.push_back(AddNode(category->children[0], 4, 1, 60, 1, u"深"));  // below volumes
+
+        std::vector<uint32_t> pages, counts;
+        for (int i = 0, n = pick(40); i < n; ++i) {
+            pages.push_back(uint32_t(pick(60)));
+            counts.push_back(uint32_t(1 + pick(9)));
+        }
+        if (tree % 3 == 0) counts.pop_back();  // fewer counts than pages: 0 hits
+        for (const ContentsNodeTag* range : ranges) {
+            std::vector<SearchNodeTag> expected;
+            uint32_t expectedTotal = 0;
+            for (size_t i = 0; i < pages.size(); ++i) {
+                if (!range->ContainsPage(pages[i])) continue;
+                SearchNodeTag row;
+                row.category = GetCategoryName(range);
+                row.title = GetBookName(pages[i], range);
+                if (const ContentsNodeTag* v = FindVolumeNode(pages[i], range)) {
+                    row.volume = v->name;
+                    row.pageNumber = pages[i] + 1 - uint32_t(v->docID) + v->curFileName;
+                }
+                row.pageIndex = pages[i];
+                row.hits = i < counts.size() ? counts[i] : 0;
+                expectedTotal += row.hits;
+                expected.push_back(row);
+            }
+            std::stable_sort(expected.begin(), expected.end(),
+                             [](const auto& a, const auto& b) { return a.pageNumber < b.pageNumber; });
+            std::vector<SearchNodeTag> rows;
+            ASSERT_EQ(BuildResultList(range, pages, counts, rows), expectedTotal) << tree;
+            ASSERT_EQ(rows.size(), expected.size()) << tree;
+            for (size_t k = 0; k < rows.size(); ++k) {
+                const auto key = [](const SearchNodeTag& r) {
+                    return std::tie(r.category, r.title, r.volume, r.pageIndex, r.pageNumber, r.hits);
+                };
+                ASSERT_EQ(key(rows[k]), key(expected[k])) << "tree " << tree << " row " << k;
+            }
+        }
+    }
 }
 
 }  // namespace

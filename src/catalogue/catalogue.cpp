@@ -174,30 +174,106 @@ const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag*
     return range;
 }
 
+namespace {
+
+// The first of some nodes, in their order, that contains a page: what a scan over them finds,
+// by binary search when their page spans are ascending and apart (as a sound catalogue's are).
+class FirstContaining {
+public:
+    explicit FirstContaining(const std::vector<const ContentsNodeTag*>& nodes) {
+        for (const ContentsNodeTag* node : nodes) {
+            const uint32_t first = uint32_t(node->docID);
+            const uint32_t last = first + uint32_t(node->docNo) - 1;
+            if (first <= last) m_spans.push_back({first, last, node});  // others hold no page
+        }
+        for (size_t i = 1; i < m_spans.size() && m_ordered; ++i)
+            m_ordered = m_spans[i - 1].last < m_spans[i].first;
+    }
+
+    const ContentsNodeTag* Find(uint32_t pageIndex) const {
+        const uint32_t page = pageIndex + 1;  // as ContainsPage counts it
+        if (!m_ordered) {
+            for (const Span& span : m_spans)
+                if (span.first <= page && page <= span.last) return span.node;
+            return nullptr;
+        }
+        auto after = std::upper_bound(m_spans.begin(), m_spans.end(), page,
+                                      [](uint32_t p, const Span& span) { return p < span.first; });
+        if (after == m_spans.begin() || page > (after - 1)->last) return nullptr;
+        return (after - 1)->node;
+    }
+
+private:
+    struct Span {
+        uint32_t first, last;
+        const ContentsNodeTag* node;
+    };
+    std::vector<Span> m_spans;  // the nodes that hold any page, in their order
+    bool m_ordered = true;
+};
+
+}  // namespace
+
 uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
                          const std::vector<uint32_t>& hitCounts,
                          std::vector<SearchNodeTag>& rows) {
     rows.clear();
-    uint32_t total = 0;
     if (!range) return 0;
+    // Books and volumes are looked up as GetBookName and FindVolumeNode look them up, once
+    // for all rows.
+    std::vector<const ContentsNodeTag*> books, volumes;
+    if (range->level == 1) {
+        books.assign(range->children.begin(), range->children.end());
+        for (const ContentsNodeTag* child : range->children)
+            volumes.insert(volumes.end(), child->children.begin(), child->children.end());
+    } else if (range->level == 2) {
+        volumes.assign(range->children.begin(), range->children.end());
+    }
+    const FirstContaining bookOf(books), volumeOf(volumes);
+    const std::u16string category = GetCategoryName(range);
+    const std::u16string noName;
+    const std::u16string* rangeBook = &noName;
+    if (range->level == 2) rangeBook = &range->name;
+    if (range->level == 3 && range->parent) rangeBook = &range->parent->name;
+
+    // Rows are sorted by page number, equal numbers in the index's order, before they are made.
+    struct Kept {
+        uint32_t pageNumber, hit;
+        const ContentsNodeTag* volume;
+    };
+    std::vector<Kept> kept;
     for (size_t i = 0; i < hitPages.size(); ++i) {
         const uint32_t p = hitPages[i];
         if (!range->ContainsPage(p)) continue;
-        SearchNodeTag row;
-        row.category = GetCategoryName(range);
-        row.title = GetBookName(p, range);
-        if (const ContentsNodeTag* v = FindVolumeNode(p, range)) {
-            row.volume = v->name;
-            row.pageNumber = p + 1 - uint32_t(v->docID) + v->curFileName;
+        const ContentsNodeTag* volume =
+            range->level == 1 || range->level == 2 ? volumeOf.Find(p) : range;
+        kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
+                        uint32_t(i), volume});
+    }
+    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
+        return a.pageNumber != b.pageNumber ? a.pageNumber < b.pageNumber : a.hit < b.hit;
+    });
+
+    uint32_t total = 0;
+    rows.resize(kept.size());
+    for (size_t k = 0; k < kept.size(); ++k) {
+        SearchNodeTag& row = rows[k];
+        const uint32_t p = hitPages[kept[k].hit];
+        row.category = category;
+        if (range->level == 1) {
+            const ContentsNodeTag* book = bookOf.Find(p);
+            row.title = book ? book->name : noName;
+        } else {
+            row.title = *rangeBook;
+        }
+        if (kept[k].volume) {
+            row.volume = kept[k].volume->name;
+            row.pageNumber = kept[k].pageNumber;
         }
         row.pageIndex = p;
-        row.hits = i < hitCounts.size() ? hitCounts[i] : 0;
+        row.hits = kept[k].hit < hitCounts.size() ? hitCounts[kept[k].hit] : 0;
         total += row.hits;
-        rows.push_back(std::move(row));
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const SearchNodeTag& a, const SearchNodeTag& b) {
-        return a.pageNumber < b.pageNumber;
-    });
     return total;
 }
 
