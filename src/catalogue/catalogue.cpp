@@ -212,6 +212,30 @@ private:
     bool m_ordered = true;
 };
 
+// Sorts rows by page number, equal numbers in the order they came: by counting when the
+// numbers lie close together (as volumes' page numbers do), else by merging.
+template <typename Row>
+void SortByPageNumber(std::vector<Row>& rows) {
+    if (rows.size() < 2) return;
+    uint32_t low = UINT32_MAX, high = 0;
+    for (const Row& row : rows) {
+        low = std::min(low, row.pageNumber);
+        high = std::max(high, row.pageNumber);
+    }
+    if (high - low > 4 * rows.size() + 4096) {
+        std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+            return a.pageNumber < b.pageNumber;
+        });
+        return;
+    }
+    std::vector<uint32_t> start(size_t(high - low) + 2, 0);
+    for (const Row& row : rows) ++start[row.pageNumber - low + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::vector<Row> sorted(rows.size());
+    for (const Row& row : rows) sorted[start[row.pageNumber - low]++] = row;
+    rows.swap(sorted);
+}
+
 }  // namespace
 
 uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
@@ -250,9 +274,7 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
         kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
                         uint32_t(i), volume});
     }
-    std::sort(kept.begin(), kept.end(), [](const Kept& a, const Kept& b) {
-        return a.pageNumber != b.pageNumber ? a.pageNumber < b.pageNumber : a.hit < b.hit;
-    });
+    SortByPageNumber(kept);
 
     uint32_t total = 0;
     rows.resize(kept.size());
