@@ -287,6 +287,26 @@ TEST_F(SearchTest, ShortcutsGiveThePlainResultsOnDamagedPostings) {
         EXPECT_EQ(And(u"一一"), Hits{}) << shortcuts;
     }
 
+    // A zero position delta in a run of one-byte numbers (positions repeat): page 0 holds
+    // twenty 一, so its entry is 00 | 14 00 | 00 01 01 ...; the twelfth number becomes 0.
+    std::u32string twenty(20, A);
+    index.Close();
+    test::WriteCollection(dir.path(), {twenty, {A, A}});
+    ASSERT_TRUE(index.Open(dir.path(), "Index", 0));
+    const size_t run = size_t(index.FirstBlock(CharToSlot(A))) * kBlockSize;
+    index.Close();
+    bytes = test::ReadBytes(dir / "Index-idx.m");
+    ASSERT_EQ(bytes.substr(run, 5), std::string("\0\x14\0\0\1", 5));
+    bytes[run + 3 + 11] = 0;
+    test::WriteBytes(dir / "Index-idx.m", bytes);
+    ASSERT_TRUE(index.Open(dir.path(), "Index", 0));
+    for (const char16_t* word : {u"一一", u"一一一", u"一?一", u"一"}) {
+        index.UseShortcuts(true);
+        const Hits withShortcuts = And(word);
+        index.UseShortcuts(false);
+        EXPECT_EQ(withShortcuts, And(word)) << std::u16string_view(word).size();
+    }
+
     std::mt19937 rng(77);
     for (int collection = 0; collection < 16; ++collection) {
         const BlockOrder order = collection % 2 ? BlockOrder::kInterleaved : BlockOrder::kSequential;

@@ -15,6 +15,10 @@
 #include <cstring>
 #include <unordered_map>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "index/index.h"
 
 namespace kolva {
@@ -195,6 +199,32 @@ private:
     uint32_t m_blockCount;
 };
 
+#ifdef __SSE2__
+// out[i] = base + bytes[0] + ... + bytes[i] for sixteen bytes below 0x80 (the sums stay below
+// 2,048, so 16-bit lanes hold them).
+inline void PrefixSums16(__m128i bytes, uint32_t base, uint32_t* out) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_unpacklo_epi8(bytes, zero);
+    __m128i hi = _mm_unpackhi_epi8(bytes, zero);
+    lo = _mm_add_epi16(lo, _mm_slli_si128(lo, 2));
+    hi = _mm_add_epi16(hi, _mm_slli_si128(hi, 2));
+    lo = _mm_add_epi16(lo, _mm_slli_si128(lo, 4));
+    hi = _mm_add_epi16(hi, _mm_slli_si128(hi, 4));
+    lo = _mm_add_epi16(lo, _mm_slli_si128(lo, 8));
+    hi = _mm_add_epi16(hi, _mm_slli_si128(hi, 8));
+    const __m128i lastOfLo = _mm_shufflehi_epi16(lo, 0xFF);
+    hi = _mm_add_epi16(hi, _mm_unpackhi_epi64(lastOfLo, lastOfLo));
+    const __m128i b = _mm_set1_epi32(int32_t(base));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi32(_mm_unpacklo_epi16(lo, zero), b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4),
+                     _mm_add_epi32(_mm_unpackhi_epi16(lo, zero), b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8),
+                     _mm_add_epi32(_mm_unpacklo_epi16(hi, zero), b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12),
+                     _mm_add_epi32(_mm_unpackhi_epi16(hi, zero), b));
+}
+#endif
+
 // The aligned values (positions + shift) of a term's current entry, read without moving the
 // term: false unless every number lies inside the entry, the positions strictly increase and no
 // aligned value comes near UINT32_MAX (so that the walk's "limit + 1" cannot wrap).
@@ -213,6 +243,22 @@ bool DecodeEntry(const StreamReader& reader, const Term& t, uint64_t shift,
         size_t k = 0, q = 0;
         bool zero = false;
         while (q < n) {
+#ifdef __SSE2__
+            // Sixteen one-byte numbers (frequent characters stand close together): their
+            // running sums at once.
+            if (q + 16 <= n) {
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + q));
+                if (_mm_movemask_epi8(bytes) == 0) {
+                    const int zeros = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()));
+                    zero |= (k == 0 ? zeros & ~1 : zeros) != 0;
+                    PrefixSums16(bytes, uint32_t(aligned), &out[k]);
+                    aligned += out[k + 15] - uint32_t(aligned);
+                    k += 16;
+                    q += 16;
+                    continue;
+                }
+            }
+#endif
             uint64_t extras = 0;  // per byte: the bytes that follow it in a number it starts
             if (roomForWords) {
                 uint64_t w;
@@ -268,6 +314,29 @@ void RecordPoint(const Term& t, GuideMemory& memory) {
     if (points.size() == before && memory.used >= memory.limit) return;
     points.push_back(StreamReader::PointOf(t));
     memory.used += (points.capacity() - before) * sizeof(StreamPoint);
+}
+
+// How many numbers n bytes hold that are known to be whole numbers: a number is one byte more
+// for each of the two high bits of its first byte.
+size_t CountNumbers(const uint8_t* bytes, size_t n) {
+    size_t q = 0, count = 0;
+    while (q < n) {
+#ifdef __SSE2__
+        if (q + 16 <= n) {
+            const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + q));
+            const unsigned high = unsigned(_mm_movemask_epi8(chunk));
+            // The bytes before the first with its high bit set are one-byte numbers.
+            const size_t ones = high == 0 ? 16 : size_t(__builtin_ctz(high));
+            count += ones;
+            q += ones;
+            if (ones == 16) continue;
+        }
+#endif
+        const uint8_t b = bytes[q];
+        q += 1 + (b >= 0x80) + (b >= 0xC0);
+        ++count;
+    }
+    return count;
 }
 
 // The state of one word search: its terms, segments and the walk over pages and positions.
@@ -397,6 +466,14 @@ private:
                 if (t.check) *t.check = kSlotFaulty;
                 return false;
             }
+        }
+        const Term& lone = m_terms[first];
+        if (allClean && m_termCount == 1 && lone.offset + lone.remaining <= lone.limit) {
+            // Every position of a one-character word is a hit: count the numbers.
+            pages.push_back(page);
+            counts.push_back(
+                uint32_t(CountNumbers(m_reader.BlockBytes(lone) + lone.offset, lone.remaining)));
+            return true;
         }
         if (allClean)
             DecodeEntry(m_reader, m_terms[first], m_length - 1 - m_terms[first].keyPos,
@@ -653,11 +730,12 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
     // terms of their slot have walked.
     ++m_wordSearches;
     if (m_guideMemory.used > m_guideMemory.limit) DropOldGuides(m_slotGuides, m_guideMemory);
+    if (m_useShortcuts && m_slotChecks.empty()) m_slotChecks.assign(size_t(kSlotCount), 0);
+    for (uint32_t j = 0; m_useShortcuts && j < m; ++j)
+        terms[j].check = &m_slotChecks[size_t(terms[j].slot)];
     if (m_useShortcuts && m > 1) {
-        if (m_slotChecks.empty()) m_slotChecks.assign(size_t(kSlotCount), 0);
         for (uint32_t j = 0; j < m; ++j) {
             const int32_t slot = terms[j].slot;
-            terms[j].check = &m_slotChecks[size_t(slot)];
             auto [found, added] = m_slotGuides.try_emplace(slot);
             if (added) m_guideMemory.used += kGuideOverhead;
             found->second.lastUse = m_wordSearches;
