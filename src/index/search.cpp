@@ -361,20 +361,36 @@ public:
         }
     }
 
-    // Walks the pages; appends every page with hits and its count.
-    void Run(const int32_t* firstBlock, std::vector<uint32_t>& pages,
-             std::vector<uint32_t>& counts) {
+    // Walks the pages; appends every page with hits and its count. With `within` (ascending),
+    // pages outside it may be passed over: a word whose hits only count on those pages.
+    void Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
+             std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
         m_firstBlock = firstBlock;
         for (uint32_t i = 0; i < m_termCount; ++i) {
             if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
             RecordPoint(m_terms[i], m_memory);
         }
+        // Passing pages over skips their counts, and with them any fault a count could meet;
+        // only streams read whole without fault have none, and only a word without "*" keeps
+        // nothing from one page to the next.
+        bool narrow = within != nullptr && m_singleSegment;
+        for (uint32_t i = 0; narrow && i < m_termCount; ++i)
+            narrow = m_terms[i].check && *m_terms[i].check == kSlotClean;
+        size_t next = 0;
         for (;;) {
             uint32_t target = m_terms[0].page;
             bool allEqual = true;
             for (uint32_t i = 1; i < m_termCount; ++i) {
                 if (m_terms[i].page != m_terms[0].page) allEqual = false;
                 target = std::max(target, m_terms[i].page);
+            }
+            if (narrow) {
+                while (next < within->size() && (*within)[next] < target) ++next;
+                if (next == within->size()) return;
+                if ((*within)[next] > target) {
+                    target = (*within)[next];
+                    allEqual = false;
+                }
             }
             if (allEqual) {
                 const bool counted = m_singleSegment && CountCleanPage(target, pages, counts);
@@ -723,7 +739,12 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
         return 0;
     }
 
-    std::vector<uint32_t> pages, counts;
+    std::vector<uint32_t> pages, counts, within;
+    if (mode == kIntersect) {
+        // Only pages the earlier words found can stay in the results.
+        within.assign(m_resultPages.begin(), m_resultPages.begin() + m_nResultCount);
+        std::sort(within.begin(), within.end());
+    }
     StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(), m_nNextBlockCount,
                         m_nBlockCount);
     // Terms of a word with several terms leapfrog, so the slow ones may leap over what earlier
@@ -743,7 +764,7 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
         }
     }
     WordMatcher(reader, terms.data(), m, segments.data(), k, p, m_useShortcuts, m_guideMemory)
-        .Run(m_pFirstBlock.data(), pages, counts);
+        .Run(m_pFirstBlock.data(), mode == kIntersect ? &within : nullptr, pages, counts);
     Combine(pages, counts, mode);
     return m_nResultCount;
 }
