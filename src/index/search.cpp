@@ -454,6 +454,34 @@ private:
         return kept;
     }
 
+    // Keeps the first n candidates (ascending) that t's entry holds as aligned values, reading
+    // the entry only up to the last candidate. The entry lies in one block and reads cleanly.
+    size_t KeepInEntry(uint32_t* candidates, size_t n, const Term& t, uint32_t shift) const {
+        const uint8_t* bytes = m_reader.BlockBytes(t) + t.offset;
+        const uint32_t last = candidates[n - 1];
+        uint32_t aligned = shift;
+        size_t q = 0, i = 0, kept = 0;
+        while (q < t.remaining) {
+            const uint32_t b0 = bytes[q];
+            if (b0 < 0x80) {
+                aligned += b0;
+                q += 1;
+            } else if (b0 < 0xC0) {
+                aligned += (b0 & 0x3F) << 8 | bytes[q + 1];
+                q += 2;
+            } else {
+                aligned += (b0 & 0x3F) << 16 | uint32_t(bytes[q + 1]) << 8 | bytes[q + 2];
+                q += 3;
+            }
+            while (candidates[i] < aligned && ++i < n) {
+            }
+            if (i == n) break;
+            if (candidates[i] == aligned) candidates[kept++] = candidates[i++];
+            if (i == n || aligned >= last) break;
+        }
+        return kept;
+    }
+
     // A word without "*" between its terms, on a page where every term's entry reads cleanly:
     // MatchPage would then count exactly the aligned values that all terms share (each round
     // moves every term below the largest value, a round where all are equal is a hit) and never
@@ -496,10 +524,13 @@ private:
                         m_values[0], m_counts[0]);
         size_t hits = m_counts[0];
         for (uint32_t k = 1; k < m_termCount && hits != 0; ++k) {
-            if (allClean) {
-                const Term& t = m_terms[order[k]];
-                DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k]);
+            const Term& t = m_terms[order[k]];
+            if (allClean && t.offset + t.remaining <= t.limit) {
+                hits = KeepInEntry(m_values[0].data(), hits, t, m_length - 1 - t.keyPos);
+                continue;
             }
+            if (allClean)
+                DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k]);
             hits = KeepCommon(m_values[0].data(), hits, m_values[k].data(), m_counts[k]);
         }
         if (hits != 0) {
