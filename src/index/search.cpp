@@ -10,6 +10,16 @@
 // chain that visits more blocks than the file has, a zero byte count, a zero page delta after the
 // first entry, a page past the slot's last page, or a number running past its entry all mark the
 // stream corrupt, and the word ends with the hits found so far.
+//
+// What the search learns along the way, kept in memory while the index is open and never
+// changing a result:
+// - skip points (slot guides): the reader's state at every 16th entry of a slot's stream, kept
+//   as terms walk it, so that a later term of the slot leaps over the entries before its target
+//   page; the least recently used guides make way beyond 8 MB;
+// - whether a slot's whole stream reads cleanly, found by reading it once when direct counts
+//   have needed its entries on 64 pages: a word without "*" then counts a page by intersecting
+//   the terms' positions and stops as soon as no candidate is left; a one-character word counts
+//   its numbers; a later word of an AND passes over the pages the earlier words did not find.
 #include <algorithm>
 #include <array>
 #include <cstring>
