@@ -1,4 +1,8 @@
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 #include "writer/writer.h"
 
@@ -12,7 +16,94 @@ void AppendLE32(std::string& out, uint32_t v) {
 
 constexpr uint32_t kNoBlock = 0xFFFFFFFF;
 
+// Writes a posting number at out, which has room for 3 bytes; returns the end.
+char* PutPostingNumber(char* out, uint32_t value) {
+    if (value < 0x80) {
+        *out++ = char(value);
+    } else if (value < 0x4000) {
+        out[0] = char(0x80 | value >> 8);
+        out[1] = char(value & 0xFF);
+        out += 2;
+    } else if (value <= kMaxPostingNumber) {
+        out[0] = char(0xC0 | value >> 16);
+        out[1] = char(value >> 8 & 0xFF);
+        out[2] = char(value & 0xFF);
+        out += 3;
+    } else {
+        std::string ignored;
+        AppendPostingNumber(ignored, value);  // raises the error that names the value
+    }
+    return out;
+}
+
+char* MapMemory(size_t size) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(p, size, MADV_HUGEPAGE);  // a hint; without it the pool works all the same
+#endif
+    return static_cast<char*>(p);
+}
+
 }  // namespace
+
+IndexWriter::TailPool::~TailPool() {
+    for (const auto& [p, size] : m_mappings) munmap(p, size);
+}
+
+char* IndexWriter::TailPool::Allocate(uint32_t& capacity) {
+    int k = 0;
+    while (k < kClasses && (size_t(64) << k) < capacity) ++k;
+    if (k == kClasses) {
+        m_mappings.emplace_back(MapMemory(capacity), capacity);
+        return m_mappings.back().first;
+    }
+    capacity = uint32_t(64) << k;
+    if (!m_released[k].empty()) {
+        char* p = m_released[k].back();
+        m_released[k].pop_back();
+        return p;
+    }
+    if (m_freeSize < capacity) {
+        m_mappings.reserve(m_mappings.size() + 1);
+        m_free = MapMemory(kChunkSize);
+        m_freeSize = kChunkSize;
+        m_mappings.emplace_back(m_free, kChunkSize);
+    }
+    char* p = m_free;
+    m_free += capacity;
+    m_freeSize -= capacity;
+    return p;
+}
+
+void IndexWriter::TailPool::Release(char* buffer, uint32_t capacity) {
+    if (!buffer) return;
+    int k = 0;
+    while (k < kClasses && (size_t(64) << k) < capacity) ++k;
+    if (k < kClasses) {
+        m_released[k].push_back(buffer);
+        return;
+    }
+    for (auto it = m_mappings.begin(); it != m_mappings.end(); ++it)
+        if (it->first == buffer) {
+            munmap(buffer, it->second);
+            m_mappings.erase(it);
+            return;
+        }
+}
+
+void IndexWriter::ReserveTail(SlotPostings& s, size_t more) {
+    const size_t needed = s.tailSize + more;
+    if (needed <= s.tailCapacity) return;
+    if (needed > UINT32_MAX / 2)
+        throw WriterError("one page holds too many positions of one character for the index");
+    uint32_t capacity = std::max<uint32_t>(uint32_t(needed), 2 * s.tailCapacity);
+    char* bigger = m_tails->Allocate(capacity);
+    if (s.tailSize) std::memcpy(bigger, s.tail, s.tailSize);
+    m_tails->Release(s.tail, s.tailCapacity);
+    s.tail = bigger;
+    s.tailCapacity = capacity;
+}
 
 void AppendPostingNumber(std::string& out, uint32_t value) {
     if (value < 0x80) {
@@ -72,8 +163,10 @@ void IndexWriter::EmitBlock(SlotPostings& s, const char* bytes) {
 
 void IndexWriter::FlushFullBlocks(SlotPostings& s) {
     size_t done = 0;
-    for (; s.tail.size() - done >= kBlockSize; done += kBlockSize) EmitBlock(s, s.tail.data() + done);
-    if (done) s.tail.erase(0, done);
+    for (; s.tailSize - done >= kBlockSize; done += kBlockSize) EmitBlock(s, s.tail + done);
+    if (!done) return;
+    s.tailSize -= uint32_t(done);
+    std::memmove(s.tail, s.tail + done, s.tailSize);
 }
 
 void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
@@ -93,51 +186,34 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
     } else {
         if (s.hasEntry && page < s.lastPage) throw WriterError("pages must ascend per character");
         FlushFullBlocks(s);  // leaves less than a block
-        const size_t before = s.tail.size();
-        AppendPostingNumber(s.tail, s.hasEntry ? page - s.lastPage : page);
-        s.countAt = uint16_t(s.tail.size());
-        s.tail.append(2, '\0');
-        s.length += s.tail.size() - before;
+        ReserveTail(s, 5);
+        char* const entry = s.tail + s.tailSize;
+        char* const byteCount = PutPostingNumber(entry, s.hasEntry ? page - s.lastPage : page);
+        byteCount[0] = byteCount[1] = '\0';
+        s.countAt = uint16_t(byteCount - s.tail);
+        s.tailSize += uint32_t(byteCount + 2 - entry);
+        s.length += uint64_t(byteCount + 2 - entry);
         s.lastPage = page;
         s.hasEntry = true;
     }
-    const size_t before = s.tail.size();
-    s.tail.resize(before + 3 * count);
-    char* const start = s.tail.data() + before;
+    ReserveTail(s, 3 * count);
+    char* const start = s.tail + s.tailSize;
     char* out = start;
     for (size_t i = 0; i < count; ++i) {
         const uint32_t position = positions[i];
         if (i > 0 && position <= last) throw WriterError("positions must ascend within a page");
-        const uint32_t value = position - last;
-        if (value < 0x80) {
-            *out++ = char(value);
-        } else if (value < 0x4000) {
-            out[0] = char(0x80 | value >> 8);
-            out[1] = char(value & 0xFF);
-            out += 2;
-        } else if (value <= kMaxPostingNumber) {
-            out[0] = char(0xC0 | value >> 16);
-            out[1] = char(value >> 8 & 0xFF);
-            out[2] = char(value & 0xFF);
-            out += 3;
-        } else {
-            s.tail.resize(before);
-            std::string ignored;
-            AppendPostingNumber(ignored, value);  // raises the error that names the value
-        }
+        out = PutPostingNumber(out, position - last);
         last = position;
     }
     const size_t added = size_t(out - start);
-    s.tail.resize(before + added);
     // The byte count of an entry has 16 bits.
-    char* const countBytes = s.tail.data() + s.countAt;
+    char* const countBytes = s.tail + s.countAt;
     const size_t bytes = (uint8_t(countBytes[0]) | size_t(uint8_t(countBytes[1])) << 8) + added;
-    if (bytes > 0xFFFF) {
-        s.tail.resize(before);
+    if (bytes > 0xFFFF)
         throw WriterError("one page holds too many positions of one character for the index");
-    }
     countBytes[0] = char(bytes & 0xFF);
     countBytes[1] = char(bytes >> 8);
+    s.tailSize += uint32_t(added);
     s.length += added;
     s.lastPosition = last;
     m_positionCount += count;
@@ -181,8 +257,8 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
     try {
         for (size_t k = 0; k < slots; ++k) {
             if (k + kAhead < slots) {
-                const std::string& ahead = m_slots[size_t(m_pageSlots[k + kAhead])].tail;
-                __builtin_prefetch(ahead.data() + ahead.size(), 1);
+                const SlotPostings& ahead = m_slots[size_t(m_pageSlots[k + kAhead])];
+                __builtin_prefetch(ahead.tail + ahead.tailSize, 1);
             }
             SlotPostings& s = m_slots[size_t(m_pageSlots[k])];
             const uint32_t end = s.pageCount;
@@ -202,18 +278,22 @@ std::string IndexWriter::SlotStream(int32_t slot) const {
     std::string stream;
     for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b])
         stream.append(m_memory, size_t(b) * kBlockSize, kBlockSize);
-    return (stream + s.tail).substr(0, size_t(s.length));
+    stream.append(s.tail, s.tailSize);
+    return stream.substr(0, size_t(s.length));
 }
 
 void IndexWriter::Finish() {
     // The unfinished block of every slot becomes its last block, padded with zeros.
     for (SlotPostings& s : m_slots) {
         FlushFullBlocks(s);
-        if (!s.tail.empty()) {
-            s.tail.resize(kBlockSize, '\0');
-            EmitBlock(s, s.tail.data());
-            std::string().swap(s.tail);
+        if (s.tailSize) {
+            ReserveTail(s, kBlockSize - s.tailSize);
+            std::memset(s.tail + s.tailSize, 0, kBlockSize - s.tailSize);
+            EmitBlock(s, s.tail);
         }
+        m_tails->Release(s.tail, s.tailCapacity);
+        s.tail = nullptr;
+        s.tailSize = s.tailCapacity = 0;
     }
     // An empty file cannot be mapped, so an index without postings still has one block.
     if (m_next.empty()) {

@@ -95,7 +95,9 @@ private:
     // lasts. Full blocks leave the tail only when the next entry starts (or at Finish), so that
     // blocks are numbered in the order in which slots reach a new page. One cache line a slot.
     struct alignas(64) SlotPostings {
-        std::string tail;          // stream bytes not yet in a block
+        char* tail = nullptr;      // stream bytes not yet in a block (from m_tails)
+        uint32_t tailSize = 0;
+        uint32_t tailCapacity = 0;
         uint64_t length = 0;       // bytes of the stream
         uint32_t lastPage = 0;     // page of the last entry
         uint32_t lastPosition = 0;
@@ -105,6 +107,29 @@ private:
         uint16_t countAt = 0;      // where the byte count of the last entry lies in the tail
         bool hasEntry = false;     // an entry was started
     };
+    // The tails' memory: buffers of 64 << k bytes cut from large chunks that the system may back
+    // with large pages. Thousands of tails are written in turn, a few bytes each, and with a
+    // small page each they would miss the address translation cache at nearly every visit.
+    class TailPool {
+    public:
+        TailPool() = default;
+        TailPool(const TailPool&) = delete;
+        TailPool& operator=(const TailPool&) = delete;
+        ~TailPool();
+        // A buffer of at least capacity bytes; capacity becomes its size.
+        char* Allocate(uint32_t& capacity);
+        void Release(char* buffer, uint32_t capacity);
+
+    private:
+        static constexpr size_t kChunkSize = size_t(8) << 20;
+        static constexpr int kClasses = 16;  // 64 bytes to 2 MB; larger buffers are mapped alone
+        std::vector<std::pair<char*, size_t>> m_mappings;  // chunks and large buffers
+        char* m_free = nullptr;                            // unused rest of the last chunk
+        size_t m_freeSize = 0;
+        std::vector<char*> m_released[kClasses];
+    };
+    // Makes room for `more` bytes after the tail's end.
+    void ReserveTail(SlotPostings& s, size_t more);
     // Positions of one slot on one page, strictly ascending: AddPosition for each in turn.
     void AddPositions(SlotPostings& s, uint32_t page, const uint32_t* positions, size_t count);
     void Finish();
@@ -113,6 +138,7 @@ private:
     int32_t GroupSlot(uint32_t codePoint) const;
 
     std::vector<SlotPostings> m_slots;  // by slot
+    std::unique_ptr<TailPool> m_tails = std::make_unique<TailPool>();
     std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none (up to the
                                              // largest member)
     std::vector<uint32_t> m_next;            // next-block table
