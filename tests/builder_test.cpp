@@ -167,6 +167,83 @@ TEST(Builder, CatalogueSpansAndOutputAreDeterministic) {
     EXPECT_EQ(name.substr(0, 6), "b0\\v1\\");
 }
 
+TEST(Builder, IndexThreadsWriteTheBytesOfOneThread) {
+    // Enough pages and characters for many blocks per index filling in turn, many batches for
+    // the index threads, variant groups and notes.
+    TempDir src, threaded, single;
+    std::mt19937 rng(11);
+    std::string catalogue = "1\t類\n2\t書\n";
+    for (int vol = 0; vol < 3; ++vol) {
+        const std::string folder = "v" + std::to_string(vol);
+        catalogue += "3\t巻" + std::to_string(vol) + "\t" + folder + "\n";
+        std::filesystem::create_directories(src / folder);
+        for (int number = 1; number <= 120; ++number) {
+            auto character = [&] {
+                const uint32_t r = rng() % 64;
+                return char32_t(0x4E00 + r * r / 64 + rng() % 3);  // frequent and rare ones
+            };
+            std::u32string text;
+            for (int i = 0; i < 1500; ++i) {
+                text += character();
+                if (rng() % 40 == 0) text += rng() % 2 ? U"\n" : U"。";
+                if (rng() % 20 == 0) {
+                    text += U'{';
+                    for (uint32_t n = 1 + rng() % 12; n > 0; --n) text += character();
+                    text += U'}';
+                }
+            }
+            WriteBytes(src / folder / (std::to_string(number) + ".txt"), Utf8(text));
+        }
+    }
+    WriteBytes(src / "catalogue.txt", catalogue);
+    WriteBytes(src / "yitizi.txt", "4E00,4E01\n4E07,842C,4E08\n");
+    const CollectionSource read = ReadCollectionSource(src.path());
+    BuildCollection(read, threaded.path());
+    BuildCollection(read, single.path(), {}, BuildOptions{false});
+    for (const std::string& name : CollectionFileNames())
+        EXPECT_EQ(test::ReadBytes(threaded / name), test::ReadBytes(single / name)) << name;
+    for (const char* postings : {"Index-idx.m", "Index_desc-idx.m", "Index_content-idx.m"})
+        EXPECT_GT(std::filesystem::file_size(threaded / postings), 20 * kBlockSize) << postings;
+}
+
+TEST(Builder, TheFirstFaultInPageOrderIsRaisedWithOrWithoutIndexThreads) {
+    // A fault the index finds and one the reading finds, either first; far enough apart that the
+    // reading runs ahead of the index threads past the first.
+    const std::string tooMany = [] {
+        std::string s;
+        for (int i = 0; i < 70000; ++i) s += "一";
+        return s;
+    }();
+    struct Case {
+        int indexFaultPage, sourceFaultPage;
+        std::string error;
+    } cases[] = {
+        {2, 90, "2.txt: one page holds too many positions"},
+        {90, 2, "2.txt:2: the text is not UTF-8"},
+    };
+    for (const Case& c : cases) {
+        TempDir src;
+        WriteBytes(src / "catalogue.txt", "1\tA\n2\tB\n3\tC\tv\n");
+        std::filesystem::create_directories(src / "v");
+        for (int number = 1; number <= 100; ++number)
+            WriteBytes(src / "v" / (std::to_string(number) + ".txt"),
+                       number == c.indexFaultPage    ? tooMany
+                       : number == c.sourceFaultPage ? "二\n\xc0\xaf"
+                                                     : "二三");
+        const CollectionSource read = ReadCollectionSource(src.path());
+        for (bool threads : {true, false}) {
+            TempDir out;
+            try {
+                BuildCollection(read, out.path(), {}, BuildOptions{threads});
+                ADD_FAILURE() << c.error << ": no error";
+            } catch (const SourceError& e) {
+                EXPECT_NE(std::string(e.what()).find("/v/" + c.error), std::string::npos)
+                    << threads << ": " << e.what();
+            }
+        }
+    }
+}
+
 TEST(Builder, BadSourcesNameTheFileAndLine) {
     struct Case {
         const char* what;

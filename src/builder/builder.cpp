@@ -1,6 +1,13 @@
 #include "builder/builder.h"
 
-#include <chrono>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "catalogue/catalogue.h"
 #include "index/index.h"
@@ -47,6 +54,156 @@ std::vector<CatalogueEntry> CatalogueEntries(const CollectionSource& source) {
     return entries;
 }
 
+// The indexes in the order in which the builder adds a page to them.
+enum IndexOrder { kWholeIndex, kMainIndex, kNotesIndex };
+
+constexpr size_t kBatchPages = 32;   // pages handed to the index threads at a time
+constexpr size_t kQueueBatches = 6;  // batches waiting per index thread, at most
+
+struct PageBatch {
+    uint32_t first = 0;  // page index of the first page
+    std::vector<PageTexts> pages;
+};
+using BatchPtr = std::shared_ptr<const PageBatch>;
+
+// Batches from the reading thread to one index thread; the reader waits while it is full.
+class BatchQueue {
+public:
+    void Push(BatchPtr batch) {
+        std::unique_lock lock(m_mutex);
+        m_notFull.wait(lock, [&] { return m_items.size() < kQueueBatches || m_dropping; });
+        if (m_dropping) return;
+        m_items.push_back(std::move(batch));
+        m_notEmpty.notify_one();
+    }
+    // No more batches come.
+    void Close() {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+        m_notEmpty.notify_all();
+    }
+    // The consumer stopped: what is queued and what comes is dropped.
+    void Drop() {
+        std::lock_guard lock(m_mutex);
+        m_dropping = true;
+        m_items.clear();
+        m_notFull.notify_all();
+    }
+    // The next batch; null once the queue is closed and empty.
+    BatchPtr Pop() {
+        std::unique_lock lock(m_mutex);
+        m_notEmpty.wait(lock, [&] { return !m_items.empty() || m_closed; });
+        if (m_items.empty()) return nullptr;
+        BatchPtr batch = std::move(m_items.front());
+        m_items.pop_front();
+        m_notFull.notify_one();
+        return batch;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_notFull, m_notEmpty;
+    std::deque<BatchPtr> m_items;
+    bool m_closed = false, m_dropping = false;
+};
+
+// The first error of the index threads, first by page, then in IndexOrder.
+class IndexFailure {
+public:
+    void Note(uint32_t page, IndexOrder index, std::exception_ptr error) {
+        std::lock_guard lock(m_mutex);
+        const uint64_t key = uint64_t(page) << 2 | uint64_t(index);
+        if (m_error && key >= m_key) return;
+        m_key = key;
+        m_error = std::move(error);
+        m_any.store(true, std::memory_order_release);
+    }
+    bool Any() const { return m_any.load(std::memory_order_acquire); }
+    // Only once the index threads are joined.
+    uint32_t Page() const { return uint32_t(m_key >> 2); }
+    const std::exception_ptr& Error() const { return m_error; }
+
+private:
+    std::mutex m_mutex;
+    uint64_t m_key = 0;
+    std::exception_ptr m_error;
+    std::atomic<bool> m_any{false};
+};
+
+struct IndexTarget {
+    IndexWriter* writer;
+    std::u32string PageTexts::*text;
+    IndexOrder order;
+};
+
+void RunIndexThread(BatchQueue& queue, std::vector<IndexTarget> targets, IndexFailure& failure) {
+    while (BatchPtr batch = queue.Pop()) {
+        for (size_t i = 0; i < batch->pages.size(); ++i) {
+            const uint32_t page = batch->first + uint32_t(i);
+            for (const IndexTarget& t : targets) {
+                try {
+                    t.writer->AddText(page, batch->pages[i].*t.text);
+                } catch (...) {
+                    failure.Note(page, t.order, std::current_exception());
+                    queue.Drop();
+                    return;
+                }
+            }
+        }
+    }
+}
+
+// The index threads, fed batch by batch. Destroying it closes the queues and joins the threads.
+class IndexThreads {
+public:
+    IndexThreads(IndexWriter& whole, IndexWriter& main, IndexWriter& notes)
+        : m_whole(RunIndexThread, std::ref(m_wholeQueue),
+                  std::vector<IndexTarget>{{&whole, &PageTexts::whole, kWholeIndex}},
+                  std::ref(m_failure)),
+          m_parts(RunIndexThread, std::ref(m_partsQueue),
+                  std::vector<IndexTarget>{{&main, &PageTexts::main, kMainIndex},
+                                           {&notes, &PageTexts::notes, kNotesIndex}},
+                  std::ref(m_failure)) {}
+    ~IndexThreads() { Join(); }
+
+    void Push(BatchPtr batch) {
+        m_wholeQueue.Push(batch);
+        m_partsQueue.Push(std::move(batch));
+    }
+    // Waits for the threads to index everything pushed.
+    void Join() {
+        m_wholeQueue.Close();
+        m_partsQueue.Close();
+        if (m_whole.joinable()) m_whole.join();
+        if (m_parts.joinable()) m_parts.join();
+    }
+    const IndexFailure& Failure() const { return m_failure; }
+
+private:
+    IndexFailure m_failure;
+    BatchQueue m_wholeQueue, m_partsQueue;
+    std::thread m_whole, m_parts;
+};
+
+// The page with a page index.
+const SourcePage& PageAt(const CollectionSource& source, uint32_t pageIndex) {
+    for (const SourceEntry& e : source.entries) {
+        if (pageIndex < e.pages.size()) return e.pages[pageIndex];
+        pageIndex -= uint32_t(e.pages.size());
+    }
+    throw std::out_of_range("page index");
+}
+
+// Raises an index error as the builder raises it for that page.
+[[noreturn]] void RaiseIndexError(const CollectionSource& source, uint32_t pageIndex,
+                                  const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const WriterError& e) {
+        throw SourceError(PageAt(source, pageIndex).file, 0, e.what());
+    }
+}
+
 }  // namespace
 
 const std::vector<std::string>& CollectionFileNames() {
@@ -58,12 +215,15 @@ const std::vector<std::string>& CollectionFileNames() {
 }
 
 BuildResult BuildCollection(const CollectionSource& source, const std::filesystem::path& folder,
-                            const std::function<void(const BuildProgress&)>& progress) {
+                            const std::function<void(const BuildProgress&)>& progress,
+                            const BuildOptions& options) {
     const std::vector<VariantGroup> groups = ParseVariantTable(source.variantTable);
     PageStoreWriter store(folder);
     IndexWriter whole(groups, folder / "Index-idx.m");
     IndexWriter notes(groups, folder / (IndexFileStem("Index", kModeNotes) + "-idx.m"));
     IndexWriter main(groups, folder / (IndexFileStem("Index", kModeMainText) + "-idx.m"));
+    std::unique_ptr<IndexThreads> threads;
+    if (options.indexThreads) threads = std::make_unique<IndexThreads>(whole, main, notes);
 
     BuildProgress state;
     state.pageCount = source.pageCount;
@@ -71,36 +231,75 @@ BuildResult BuildCollection(const CollectionSource& source, const std::filesyste
     uint32_t pageIndex = 0;
     std::string bytes;
     PageTexts texts;
-    for (const SourceEntry& volume : source.entries) {
-        for (const SourcePage& page : volume.pages) {
-            if (!ReadWholeFile(page.file, bytes)) throw SourceError(page.file, 0, "cannot read the page");
-            state.bytesDone += bytes.size();
-            std::string html;
-            if (page.html) {
-                std::u32string ignored;
-                size_t bad;
-                if (!DecodeUtf8(bytes, ignored, bad))
-                    throw SourceError(page.file,
-                                      size_t(std::count(bytes.begin(), bytes.begin() + long(bad), '\n')) + 1,
-                                      "the text is not UTF-8");
-                CheckPageLayout(bytes, page.file);
-                html.swap(bytes);
-            } else {
-                html = LayoutTextPage(bytes, volume.title, page.number, page.file);
+    std::shared_ptr<PageBatch> batch;
+    // Hands the pages read so far to the index threads.
+    auto pushBatch = [&] {
+        if (batch && !batch->pages.empty()) threads->Push(std::move(batch));
+        batch.reset();
+    };
+    try {
+        for (const SourceEntry& volume : source.entries) {
+            for (const SourcePage& page : volume.pages) {
+                // An index thread failed on an earlier page: that is the first fault.
+                if (threads && threads->Failure().Any()) break;
+                if (!ReadWholeFile(page.file, bytes))
+                    throw SourceError(page.file, 0, "cannot read the page");
+                state.bytesDone += bytes.size();
+                std::string html;
+                if (page.html) {
+                    std::u32string ignored;
+                    size_t bad;
+                    if (!DecodeUtf8(bytes, ignored, bad))
+                        throw SourceError(
+                            page.file,
+                            size_t(std::count(bytes.begin(), bytes.begin() + long(bad), '\n')) + 1,
+                            "the text is not UTF-8");
+                    CheckPageLayout(bytes, page.file);
+                    html.swap(bytes);
+                } else {
+                    html = LayoutTextPage(bytes, volume.title, page.number, page.file);
+                }
+                ExtractPageTexts(html, page.number, texts);
+                try {
+                    store.AddPage(PageRecordName(volume, page), html);
+                    if (!threads) {
+                        whole.AddText(pageIndex, texts.whole);
+                        main.AddText(pageIndex, texts.main);
+                        notes.AddText(pageIndex, texts.notes);
+                    }
+                } catch (const WriterError& e) {
+                    throw SourceError(page.file, 0, e.what());
+                }
+                if (threads) {
+                    if (!batch) {
+                        batch = std::make_shared<PageBatch>();
+                        batch->first = pageIndex;
+                        batch->pages.reserve(kBatchPages);
+                    }
+                    batch->pages.push_back(std::move(texts));
+                    if (batch->pages.size() == kBatchPages) pushBatch();
+                }
+                ++pageIndex;
+                ++state.pagesDone;
+                if (progress) progress(state);
             }
-            ExtractPageTexts(html, page.number, texts);
-            try {
-                store.AddPage(PageRecordName(volume, page), html);
-                whole.AddText(pageIndex, texts.whole);
-                main.AddText(pageIndex, texts.main);
-                notes.AddText(pageIndex, texts.notes);
-            } catch (const WriterError& e) {
-                throw SourceError(page.file, 0, e.what());
-            }
-            ++pageIndex;
-            ++state.pagesDone;
-            if (progress) progress(state);
+            if (threads && threads->Failure().Any()) break;
         }
+    } catch (...) {
+        // The pages before this fault are indexed first: a fault of theirs comes earlier.
+        if (!threads) throw;
+        pushBatch();
+        threads->Join();
+        if (threads->Failure().Any())
+            RaiseIndexError(source, threads->Failure().Page(), threads->Failure().Error());
+        throw;
+    }
+    if (threads) {
+        pushBatch();
+        threads->Join();
+        if (threads->Failure().Any())
+            RaiseIndexError(source, threads->Failure().Page(), threads->Failure().Error());
+        threads.reset();
     }
 
     store.Finish();

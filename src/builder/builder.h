@@ -22,10 +22,19 @@ struct BuildResult {
     uint64_t positions = 0;  // positions in the whole-text index
 };
 
+struct BuildOptions {
+    // The whole-text index is built on one more thread and the main-text and notes indexes on
+    // another, while the calling thread reads and lays out the pages. Without, everything runs
+    // on the calling thread. The files are the same bytes either way, and so is the error a
+    // faulty source raises (that of its first fault in page order).
+    bool indexThreads = true;
+};
+
 // Writes the ten data files of source into folder (which must exist). Raises SourceError for a
 // fault of the source and WriterError when the files cannot be written.
 BuildResult BuildCollection(const CollectionSource& source, const std::filesystem::path& folder,
-                            const std::function<void(const BuildProgress&)>& progress = {});
+                            const std::function<void(const BuildProgress&)>& progress = {},
+                            const BuildOptions& options = {});
 
 // The names of the ten data files.
 const std::vector<std::string>& CollectionFileNames();

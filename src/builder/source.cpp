@@ -65,16 +65,20 @@ std::string CheckFolder(std::string_view folder, const std::filesystem::path& fi
     return std::string(folder);
 }
 
+// The first of text's bytes that is a or b or c, or npos.
+size_t FindAnyOf(std::string_view text, char a, char b, char c = '\0') {
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == a || text[i] == b || (c && text[i] == c)) return i;
+    return std::string_view::npos;
+}
+
 void AppendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else if (c == '&')
-            out += "&amp;";
-        else
-            out += c;
+    for (;;) {
+        const size_t special = FindAnyOf(text, '<', '>', '&');
+        out.append(text.substr(0, special));
+        if (special == std::string_view::npos) return;
+        out += text[special] == '<' ? "&lt;" : text[special] == '>' ? "&gt;" : "&amp;";
+        text.remove_prefix(special + 1);
     }
 }
 
@@ -127,20 +131,27 @@ void ListPages(const CollectionSource& source, SourceEntry& volume,
     }
 }
 
-}  // namespace
-
-SourceError::SourceError(const std::filesystem::path& file, size_t line, const std::string& message)
-    : std::runtime_error(Located(file, line, message)) {}
-
-bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset, bool surrogates) {
-    out.clear();
-    out.reserve(bytes.size());
+// Decodes strict UTF-8 and appends the code points to out (when given); on failure out is as
+// before and badOffset is the offset of the bad byte.
+bool AppendUtf8Decoded(std::string_view bytes, std::u32string* out, size_t& badOffset,
+                       bool surrogates) {
+    const size_t before = out ? out->size() : 0;
+    if (out) out->resize(before + bytes.size());  // one code point a byte at most
+    char32_t* const start = out ? out->data() + before : nullptr;
+    char32_t* to = start;
+    const auto fail = [&](size_t at) {
+        if (out) out->resize(before);
+        badOffset = at;
+        return false;
+    };
     for (size_t i = 0; i < bytes.size();) {
         const uint8_t b = uint8_t(bytes[i]);
         size_t n;
         char32_t c;
         if (b < 0x80) {
-            n = 1, c = b;
+            if (to) *to++ = b;
+            ++i;
+            continue;
         } else if (b >= 0xC2 && b <= 0xDF) {
             n = 2, c = b & 0x1F;
         } else if (b >= 0xE0 && b <= 0xEF) {
@@ -148,31 +159,33 @@ bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset, 
         } else if (b >= 0xF0 && b <= 0xF4) {
             n = 4, c = b & 0x07;
         } else {
-            badOffset = i;
-            return false;
+            return fail(i);
         }
-        if (i + n > bytes.size()) {
-            badOffset = i;
-            return false;
-        }
+        if (i + n > bytes.size()) return fail(i);
         for (size_t k = 1; k < n; ++k) {
             const uint8_t t = uint8_t(bytes[i + k]);
-            if ((t & 0xC0) != 0x80) {
-                badOffset = i;
-                return false;
-            }
+            if ((t & 0xC0) != 0x80) return fail(i);
             c = c << 6 | (t & 0x3F);
         }
         // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
         if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-            (c >= 0xD800 && c <= 0xDFFF && !surrogates)) {
-            badOffset = i;
-            return false;
-        }
-        out += c;
+            (c >= 0xD800 && c <= 0xDFFF && !surrogates))
+            return fail(i);
+        if (to) *to++ = c;
         i += n;
     }
+    if (out) out->resize(before + size_t(to - start));
     return true;
+}
+
+}  // namespace
+
+SourceError::SourceError(const std::filesystem::path& file, size_t line, const std::string& message)
+    : std::runtime_error(Located(file, line, message)) {}
+
+bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset, bool surrogates) {
+    out.clear();
+    return AppendUtf8Decoded(bytes, &out, badOffset, surrogates);
 }
 
 std::vector<SourceEntry> ParseCatalogueText(std::string_view bytes,
@@ -265,7 +278,9 @@ CollectionSource ReadCollectionSource(const std::filesystem::path& root) {
 
 std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitle,
                            uint16_t pageNumber, const std::filesystem::path& file) {
-    DecodeOrThrow(text, file);
+    size_t bad;
+    if (!AppendUtf8Decoded(text, nullptr, bad, false))
+        throw SourceError(file, LineOf(text, bad), "the text is not UTF-8");
     text = StripBom(text);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
     const std::string number = std::to_string(pageNumber);
@@ -286,19 +301,21 @@ std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitl
         }
         body += inParagraph ? "<br>" : "<p>";
         inParagraph = true;
-        for (char c : line) {
-            if (c == '{') {
+        for (;;) {
+            const size_t brace = FindAnyOf(line, '{', '}');
+            AppendEscaped(body, line.substr(0, brace));
+            if (brace == std::string_view::npos) break;
+            if (line[brace] == '{') {
                 if (inNote) throw SourceError(file, lineNumber, "notes may not nest");
                 inNote = true;
                 noteLine = lineNumber;
                 body += kNoteOpen;
-            } else if (c == '}') {
+            } else {
                 if (!inNote) throw SourceError(file, lineNumber, "a } closes no note");
                 inNote = false;
                 body += kNoteClose;
-            } else {
-                AppendEscaped(body, std::string_view(&c, 1));
             }
+            line.remove_prefix(brace + 1);
         }
     }
     if (inNote) throw SourceError(file, noteLine, "a note is not closed");
@@ -320,7 +337,6 @@ void ExtractPageTexts(std::string_view html, int pageNumber, PageTexts& texts) {
     ParsePage(html, nodes);
     std::vector<FilterItem> items;
     SplitFilterItems(nodes[size_t(BodyColumn(pageNumber)) + 1], items);
-    std::u32string decoded;
     for (const FilterItem& item : items) {
         std::u32string& kind = item.type == 1 ? texts.notes : texts.main;
         std::string_view rest = item.text;
@@ -330,10 +346,9 @@ void ExtractPageTexts(std::string_view html, int pageNumber, PageTexts& texts) {
             std::string_view run = rest.substr(0, open);
             size_t bad;
             // Pages are checked as UTF-8 before; a run that is not takes no positions.
-            if (DecodeUtf8(run, decoded, bad)) {
-                texts.whole += decoded;
-                kind += decoded;
-            }
+            const size_t before = texts.whole.size();
+            if (AppendUtf8Decoded(run, &texts.whole, bad, false))
+                kind.append(texts.whole, before);
             if (open == std::string_view::npos) break;
             size_t close = rest.find('>', open);
             if (close == std::string_view::npos) break;

@@ -1,4 +1,8 @@
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 #include "writer/writer.h"
 
@@ -12,7 +16,94 @@ void AppendLE32(std::string& out, uint32_t v) {
 
 constexpr uint32_t kNoBlock = 0xFFFFFFFF;
 
+// Writes a posting number at out, which has room for 3 bytes; returns the end.
+char* PutPostingNumber(char* out, uint32_t value) {
+    if (value < 0x80) {
+        *out++ = char(value);
+    } else if (value < 0x4000) {
+        out[0] = char(0x80 | value >> 8);
+        out[1] = char(value & 0xFF);
+        out += 2;
+    } else if (value <= kMaxPostingNumber) {
+        out[0] = char(0xC0 | value >> 16);
+        out[1] = char(value >> 8 & 0xFF);
+        out[2] = char(value & 0xFF);
+        out += 3;
+    } else {
+        std::string ignored;
+        AppendPostingNumber(ignored, value);  // raises the error that names the value
+    }
+    return out;
+}
+
+char* MapMemory(size_t size) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    madvise(p, size, MADV_HUGEPAGE);  // a hint; without it the pool works all the same
+#endif
+    return static_cast<char*>(p);
+}
+
 }  // namespace
+
+IndexWriter::TailPool::~TailPool() {
+    for (const auto& [p, size] : m_mappings) munmap(p, size);
+}
+
+char* IndexWriter::TailPool::Allocate(uint32_t& capacity) {
+    int k = 0;
+    while (k < kClasses && (size_t(64) << k) < capacity) ++k;
+    if (k == kClasses) {
+        m_mappings.emplace_back(MapMemory(capacity), capacity);
+        return m_mappings.back().first;
+    }
+    capacity = uint32_t(64) << k;
+    if (!m_released[k].empty()) {
+        char* p = m_released[k].back();
+        m_released[k].pop_back();
+        return p;
+    }
+    if (m_freeSize < capacity) {
+        m_mappings.reserve(m_mappings.size() + 1);
+        m_free = MapMemory(kChunkSize);
+        m_freeSize = kChunkSize;
+        m_mappings.emplace_back(m_free, kChunkSize);
+    }
+    char* p = m_free;
+    m_free += capacity;
+    m_freeSize -= capacity;
+    return p;
+}
+
+void IndexWriter::TailPool::Release(char* buffer, uint32_t capacity) {
+    if (!buffer) return;
+    int k = 0;
+    while (k < kClasses && (size_t(64) << k) < capacity) ++k;
+    if (k < kClasses) {
+        m_released[k].push_back(buffer);
+        return;
+    }
+    for (auto it = m_mappings.begin(); it != m_mappings.end(); ++it)
+        if (it->first == buffer) {
+            munmap(buffer, it->second);
+            m_mappings.erase(it);
+            return;
+        }
+}
+
+void IndexWriter::ReserveTail(SlotPostings& s, size_t more) {
+    const size_t needed = s.tailSize + more;
+    if (needed <= s.tailCapacity) return;
+    if (needed > UINT32_MAX / 2)
+        throw WriterError("one page holds too many positions of one character for the index");
+    uint32_t capacity = std::max<uint32_t>(uint32_t(needed), 2 * s.tailCapacity);
+    char* bigger = m_tails->Allocate(capacity);
+    if (s.tailSize) std::memcpy(bigger, s.tail, s.tailSize);
+    m_tails->Release(s.tail, s.tailCapacity);
+    s.tail = bigger;
+    s.tailCapacity = capacity;
+}
 
 void AppendPostingNumber(std::string& out, uint32_t value) {
     if (value < 0x80) {
@@ -53,20 +144,6 @@ int32_t IndexWriter::GroupSlot(uint32_t codePoint) const {
     return codePoint < m_groupSlotByChar.size() ? m_groupSlotByChar[codePoint] : -1;
 }
 
-void IndexWriter::FinishEntry(SlotPostings& s) {
-    if (!s.open) return;
-    const size_t before = s.tail.size();
-    AppendPostingNumber(s.tail, s.hasEntry ? s.page - s.lastPage : s.page);
-    s.tail += char(s.pending.size() & 0xFF);
-    s.tail += char(s.pending.size() >> 8);
-    s.tail += s.pending;
-    s.length += s.tail.size() - before;
-    s.pending.clear();
-    s.lastPage = s.page;
-    s.hasEntry = true;
-    s.open = false;
-}
-
 void IndexWriter::EmitBlock(SlotPostings& s, const char* bytes) {
     if (m_next.size() >= kNoBlock - 1) throw WriterError("the index would have too many blocks");
     const uint32_t block = uint32_t(m_next.size());
@@ -86,69 +163,137 @@ void IndexWriter::EmitBlock(SlotPostings& s, const char* bytes) {
 
 void IndexWriter::FlushFullBlocks(SlotPostings& s) {
     size_t done = 0;
-    for (; s.tail.size() - done >= kBlockSize; done += kBlockSize) EmitBlock(s, s.tail.data() + done);
-    s.tail.erase(0, done);
+    for (; s.tailSize - done >= kBlockSize; done += kBlockSize) EmitBlock(s, s.tail + done);
+    if (!done) return;
+    s.tailSize -= uint32_t(done);
+    std::memmove(s.tail, s.tail + done, s.tailSize);
 }
 
 void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
     if (slot < 0 || slot >= kSlotCount) throw WriterError("slot out of range");
+    AddPositions(m_slots[size_t(slot)], page, &position, 1);
+}
+
+void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* positions,
+                               size_t count) {
     if (m_written) throw WriterError("the index was already written");
-    if (!m_slots[size_t(slot)]) m_slots[size_t(slot)] = std::make_unique<SlotPostings>();
-    SlotPostings& s = *m_slots[size_t(slot)];
-    if (s.open && page == s.page) {
-        if (position <= s.lastPosition) throw WriterError("positions must ascend within a page");
-        AppendPostingNumber(s.pending, position - s.lastPosition);
+    if (count == 0) return;
+    // The first number of an entry is the position itself, the later ones are steps.
+    uint32_t last = 0;
+    if (s.hasEntry && page == s.lastPage) {
+        if (positions[0] <= s.lastPosition) throw WriterError("positions must ascend within a page");
+        last = s.lastPosition;
     } else {
-        if ((s.open && page < s.page) || (s.hasEntry && page <= s.lastPage))
-            throw WriterError("pages must ascend per character");
-        FinishEntry(s);
-        FlushFullBlocks(s);
-        s.open = true;
-        s.page = page;
-        AppendPostingNumber(s.pending, position);
+        if (s.hasEntry && page < s.lastPage) throw WriterError("pages must ascend per character");
+        FlushFullBlocks(s);  // leaves less than a block
+        ReserveTail(s, 5);
+        char* const entry = s.tail + s.tailSize;
+        char* const byteCount = PutPostingNumber(entry, s.hasEntry ? page - s.lastPage : page);
+        byteCount[0] = byteCount[1] = '\0';
+        s.countAt = uint16_t(byteCount - s.tail);
+        s.tailSize += uint32_t(byteCount + 2 - entry);
+        s.length += uint64_t(byteCount + 2 - entry);
+        s.lastPage = page;
+        s.hasEntry = true;
     }
+    ReserveTail(s, 3 * count);
+    char* const start = s.tail + s.tailSize;
+    char* out = start;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t position = positions[i];
+        if (i > 0 && position <= last) throw WriterError("positions must ascend within a page");
+        out = PutPostingNumber(out, position - last);
+        last = position;
+    }
+    const size_t added = size_t(out - start);
     // The byte count of an entry has 16 bits.
-    if (s.pending.size() > 0xFFFF)
+    char* const countBytes = s.tail + s.countAt;
+    const size_t bytes = (uint8_t(countBytes[0]) | size_t(uint8_t(countBytes[1])) << 8) + added;
+    if (bytes > 0xFFFF)
         throw WriterError("one page holds too many positions of one character for the index");
-    s.lastPosition = position;
-    ++m_positionCount;
+    countBytes[0] = char(bytes & 0xFF);
+    countBytes[1] = char(bytes >> 8);
+    s.tailSize += uint32_t(added);
+    s.length += added;
+    s.lastPosition = last;
+    m_positionCount += count;
 }
 
 void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
+    // The positions are sorted by slot first (slots in the order the text first reaches them,
+    // which is the order in which blocks fill), then each slot takes all of its positions at
+    // once: the same bytes as AddPosition per character, with one visit per slot and page.
+    // The slots' lines are fetched ahead, as the visits jump all over the slot table.
+    constexpr size_t kAhead = 8;
+    m_pagePairs.clear();
     uint32_t position = 0;
     for (char32_t c : text) {
-        int32_t slot = CharToSlot(c);
+        const int32_t slot = CharToSlot(c);
         if (slot < 0) continue;
-        AddPosition(slot, page, position);
-        int32_t group = GroupSlot(c);
-        if (group >= 0) AddPosition(group, page, position);
+        m_pagePairs.emplace_back(slot, position);
+        const int32_t group = GroupSlot(c);
+        if (group >= 0) m_pagePairs.emplace_back(group, position);
         ++position;
+    }
+    const size_t pairs = m_pagePairs.size();
+    m_pageSlots.clear();
+    for (size_t i = 0; i < pairs; ++i) {
+        if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+        const int32_t slot = m_pagePairs[i].first;
+        if (m_slots[size_t(slot)].pageCount++ == 0) m_pageSlots.push_back(slot);
+    }
+    uint32_t start = 0;
+    for (int32_t slot : m_pageSlots) {
+        uint32_t& cursor = m_slots[size_t(slot)].pageCount;
+        const uint32_t n = cursor;
+        cursor = start;
+        start += n;
+    }
+    m_pagePositions.resize(pairs);
+    for (const auto& [slot, at] : m_pagePairs) m_pagePositions[m_slots[size_t(slot)].pageCount++] = at;
+    // Each cursor now stands at the end of its slot's run; every one goes back to zero.
+    const size_t slots = m_pageSlots.size();
+    uint32_t begin = 0;
+    try {
+        for (size_t k = 0; k < slots; ++k) {
+            if (k + kAhead < slots) {
+                const SlotPostings& ahead = m_slots[size_t(m_pageSlots[k + kAhead])];
+                __builtin_prefetch(ahead.tail + ahead.tailSize, 1);
+            }
+            SlotPostings& s = m_slots[size_t(m_pageSlots[k])];
+            const uint32_t end = s.pageCount;
+            s.pageCount = 0;
+            AddPositions(s, page, m_pagePositions.data() + begin, end - begin);
+            begin = end;
+        }
+    } catch (...) {
+        for (int32_t slot : m_pageSlots) m_slots[size_t(slot)].pageCount = 0;
+        throw;
     }
 }
 
 std::string IndexWriter::SlotStream(int32_t slot) const {
     if (!m_postingsPath.empty()) throw WriterError("the stream of a streaming writer is on disk");
-    if (!Find(slot)) return {};
-    SlotPostings s = *Find(slot);
+    const SlotPostings& s = m_slots[size_t(slot)];
     std::string stream;
     for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b])
         stream.append(m_memory, size_t(b) * kBlockSize, kBlockSize);
-    FinishEntry(s);
-    return (stream + s.tail).substr(0, size_t(s.length));
+    stream.append(s.tail, s.tailSize);
+    return stream.substr(0, size_t(s.length));
 }
 
 void IndexWriter::Finish() {
     // The unfinished block of every slot becomes its last block, padded with zeros.
-    for (auto& slot : m_slots) {
-        if (!slot) continue;
-        SlotPostings& s = *slot;
-        FinishEntry(s);
+    for (SlotPostings& s : m_slots) {
         FlushFullBlocks(s);
-        if (!s.tail.empty()) {
-            s.tail.resize(kBlockSize, '\0');
-            EmitBlock(s, s.tail.data());
-            std::string().swap(s.tail);
+        if (s.tailSize) {
+            ReserveTail(s, kBlockSize - s.tailSize);
+            std::memset(s.tail + s.tailSize, 0, kBlockSize - s.tailSize);
+            EmitBlock(s, s.tail);
         }
+        m_tails->Release(s.tail, s.tailCapacity);
+        s.tail = nullptr;
+        s.tailSize = s.tailCapacity = 0;
     }
     // An empty file cannot be mapped, so an index without postings still has one block.
     if (m_next.empty()) {
@@ -172,10 +317,10 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
     for (uint32_t b = 0; b < blocks; ++b) newNumber[b] = b;
     if (order != BlockOrder::kAsFilled) {
         std::vector<std::vector<uint32_t>> chains;
-        for (const auto& s : m_slots) {
-            if (!s || s->firstBlock == kNoBlock) continue;
+        for (const SlotPostings& s : m_slots) {
+            if (s.firstBlock == kNoBlock) continue;
             chains.emplace_back();
-            for (uint32_t b = s->firstBlock; b != kNoBlock; b = m_next[b]) chains.back().push_back(b);
+            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chains.back().push_back(b);
         }
         uint32_t next = 0;
         if (order == BlockOrder::kInterleaved) {
@@ -192,10 +337,10 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
 
     std::string header;
     header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);
-    for (const auto& s : m_slots)
-        AppendLE32(header, !s || s->firstBlock == kNoBlock ? kNoBlock : newNumber[s->firstBlock]);
+    for (const SlotPostings& s : m_slots)
+        AppendLE32(header, s.firstBlock == kNoBlock ? kNoBlock : newNumber[s.firstBlock]);
     header.append(600000, '\0');
-    for (const auto& s : m_slots) AppendLE32(header, s && s->hasEntry ? s->lastPage : 0);
+    for (const SlotPostings& s : m_slots) AppendLE32(header, s.hasEntry ? s.lastPage : 0);
     std::vector<uint32_t> next(blocks, kNoBlock);
     for (uint32_t b = 0; b < blocks; ++b)
         if (m_next[b] != kNoBlock) next[newNumber[b]] = newNumber[m_next[b]];

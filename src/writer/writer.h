@@ -90,31 +90,63 @@ public:
                BlockOrder order = BlockOrder::kAsFilled);
 
 private:
-    struct SlotPostings {
-        std::string tail;        // stream bytes not yet in a block
-        std::string pending;     // position data of the open page entry
-        uint32_t page = 0;       // page of the open entry
-        uint32_t lastPage = 0;   // page of the last finished entry
+    // A slot's stream is written straight into its tail, page entry by page entry; the entry of
+    // the slot's last page stays last in the tail and takes more positions while that page
+    // lasts. Full blocks leave the tail only when the next entry starts (or at Finish), so that
+    // blocks are numbered in the order in which slots reach a new page. One cache line a slot.
+    struct alignas(64) SlotPostings {
+        char* tail = nullptr;      // stream bytes not yet in a block (from m_tails)
+        uint32_t tailSize = 0;
+        uint32_t tailCapacity = 0;
+        uint64_t length = 0;       // bytes of the stream
+        uint32_t lastPage = 0;     // page of the last entry
         uint32_t lastPosition = 0;
-        uint64_t length = 0;     // bytes of finished entries
         uint32_t firstBlock = 0xFFFFFFFF;
         uint32_t lastBlock = 0xFFFFFFFF;
-        bool hasEntry = false;   // an entry was finished
-        bool open = false;       // an entry is being filled
+        uint32_t pageCount = 0;    // AddText: the slot's positions on the page being added
+        uint16_t countAt = 0;      // where the byte count of the last entry lies in the tail
+        bool hasEntry = false;     // an entry was started
     };
-    static void FinishEntry(SlotPostings& s);
+    // The tails' memory: buffers of 64 << k bytes cut from large chunks that the system may back
+    // with large pages. Thousands of tails are written in turn, a few bytes each, and with a
+    // small page each they would miss the address translation cache at nearly every visit.
+    class TailPool {
+    public:
+        TailPool() = default;
+        TailPool(const TailPool&) = delete;
+        TailPool& operator=(const TailPool&) = delete;
+        ~TailPool();
+        // A buffer of at least capacity bytes; capacity becomes its size.
+        char* Allocate(uint32_t& capacity);
+        void Release(char* buffer, uint32_t capacity);
+
+    private:
+        static constexpr size_t kChunkSize = size_t(8) << 20;
+        static constexpr int kClasses = 16;  // 64 bytes to 2 MB; larger buffers are mapped alone
+        std::vector<std::pair<char*, size_t>> m_mappings;  // chunks and large buffers
+        char* m_free = nullptr;                            // unused rest of the last chunk
+        size_t m_freeSize = 0;
+        std::vector<char*> m_released[kClasses];
+    };
+    // Makes room for `more` bytes after the tail's end.
+    void ReserveTail(SlotPostings& s, size_t more);
+    // Positions of one slot on one page, strictly ascending: AddPosition for each in turn.
+    void AddPositions(SlotPostings& s, uint32_t page, const uint32_t* positions, size_t count);
     void Finish();
     void FlushFullBlocks(SlotPostings& s);
     void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
 
-    // The postings of a slot; made when the slot gets its first position (most slots get none).
-    const SlotPostings* Find(int32_t slot) const { return m_slots[size_t(slot)].get(); }
-
-    std::vector<std::unique_ptr<SlotPostings>> m_slots;
+    std::vector<SlotPostings> m_slots;  // by slot
+    std::unique_ptr<TailPool> m_tails = std::make_unique<TailPool>();
     std::vector<int32_t> m_groupSlotByChar;  // code point -> group slot, -1 none (up to the
                                              // largest member)
     std::vector<uint32_t> m_next;            // next-block table
+    // AddText's work lists, kept between pages: the page's (slot, position) pairs, the slots in
+    // the order the page first reaches them, the positions sorted by slot.
+    std::vector<int32_t> m_pageSlots;
+    std::vector<std::pair<int32_t, uint32_t>> m_pagePairs;
+    std::vector<uint32_t> m_pagePositions;
     std::string m_memory;                    // blocks of an in-memory writer
     std::filesystem::path m_postingsPath;    // blocks of a streaming writer
     std::ofstream m_postingsFile;
