@@ -45,6 +45,20 @@ string(REPLACE "@KOLVA_DESKTOP_TEMPLATE@" "${KOLVA_DESKTOP_TEMPLATE}" KOLVA_LAUN
        "${KOLVA_LAUNCHER_CODE}")
 install(CODE "${KOLVA_LAUNCHER_CODE}")
 
+# CMake writes install_manifest.txt into the build folder at the end of an install. Under sudo
+# the file is made the invoking user's first (writing keeps the owner), so that a later install
+# by that user, say to another prefix, can still write it.
+set(KOLVA_MANIFEST_CODE [[
+  if(NOT "$ENV{SUDO_UID}" STREQUAL "" AND NOT "$ENV{SUDO_GID}" STREQUAL "")
+    set(manifest "@KOLVA_BINARY_DIR@/install_manifest.txt")
+    file(TOUCH "${manifest}")
+    execute_process(COMMAND chown "$ENV{SUDO_UID}:$ENV{SUDO_GID}" "${manifest}")
+  endif()
+]])
+string(REPLACE "@KOLVA_BINARY_DIR@" "${CMAKE_BINARY_DIR}" KOLVA_MANIFEST_CODE
+       "${KOLVA_MANIFEST_CODE}")
+install(CODE "${KOLVA_MANIFEST_CODE}")
+
 if(KOLVA_LINK_SYSTEM)
   install(CODE [[
     if(NOT "$ENV{DESTDIR}" STREQUAL "")
