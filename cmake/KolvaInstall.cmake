@@ -21,7 +21,8 @@ install(FILES resources/pictures/kolva-48.png DESTINATION share/icons/hicolor/48
         RENAME kolva.png)
 install(FILES resources/pictures/kolva-128.png DESTINATION share/icons/hicolor/128x128/apps
         RENAME kolva.png)
-install(FILES docs/man/kolva-build.1 docs/man/kolva-search.1 DESTINATION share/man/man1)
+install(FILES docs/man/kolva.1 docs/man/kolva-build.1 docs/man/kolva-search.1
+        DESTINATION share/man/man1)
 install(FILES docs/collection-format.md DESTINATION share/doc/kolva)
 
 # Launchers and the desktop entry name the prefix the files land in, known only at install time.
@@ -75,7 +76,7 @@ if(KOLVA_LINK_SYSTEM)
         "bin/kolva" "bin/kolva-build" "bin/kolva-search"
         "share/applications/kolva.desktop"
         "share/icons/hicolor/48x48/apps/kolva.png" "share/icons/hicolor/128x128/apps/kolva.png"
-        "share/man/man1/kolva-build.1" "share/man/man1/kolva-search.1")
+        "share/man/man1/kolva.1" "share/man/man1/kolva-build.1" "share/man/man1/kolva-search.1")
     foreach(link ${links})
       if("${prefix}/${link}" STREQUAL "${base}/${link}")
         continue()
