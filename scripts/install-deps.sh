@@ -9,6 +9,7 @@ packages=(
   python3 fortunes-zh opencc
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin libgl-dev
+  libxkbcommon-dev  # else Qt's CMake files report "Could NOT find XKB" on every configure
   fonts-noto-cjk fonts-hanazono xvfb xauth desktop-file-utils
   clang libclang-rt-14-dev
 )
