@@ -21,7 +21,8 @@ install(FILES resources/pictures/kolva-48.png DESTINATION share/icons/hicolor/48
         RENAME kolva.png)
 install(FILES resources/pictures/kolva-128.png DESTINATION share/icons/hicolor/128x128/apps
         RENAME kolva.png)
-install(FILES docs/man/kolva-build.1 docs/man/kolva-search.1 DESTINATION share/man/man1)
+install(FILES docs/man/kolva.1 docs/man/kolva-build.1 docs/man/kolva-search.1
+        DESTINATION share/man/man1)
 install(FILES docs/collection-format.md DESTINATION share/doc/kolva)
 
 # Launchers and the desktop entry name the prefix the files land in, known only at install time.
@@ -45,6 +46,20 @@ string(REPLACE "@KOLVA_DESKTOP_TEMPLATE@" "${KOLVA_DESKTOP_TEMPLATE}" KOLVA_LAUN
        "${KOLVA_LAUNCHER_CODE}")
 install(CODE "${KOLVA_LAUNCHER_CODE}")
 
+# CMake writes install_manifest.txt into the build folder at the end of an install. Under sudo
+# the file is made the invoking user's first (writing keeps the owner), so that a later install
+# by that user, say to another prefix, can still write it.
+set(KOLVA_MANIFEST_CODE [[
+  if(NOT "$ENV{SUDO_UID}" STREQUAL "" AND NOT "$ENV{SUDO_GID}" STREQUAL "")
+    set(manifest "@KOLVA_BINARY_DIR@/install_manifest.txt")
+    file(TOUCH "${manifest}")
+    execute_process(COMMAND chown "$ENV{SUDO_UID}:$ENV{SUDO_GID}" "${manifest}")
+  endif()
+]])
+string(REPLACE "@KOLVA_BINARY_DIR@" "${CMAKE_BINARY_DIR}" KOLVA_MANIFEST_CODE
+       "${KOLVA_MANIFEST_CODE}")
+install(CODE "${KOLVA_MANIFEST_CODE}")
+
 if(KOLVA_LINK_SYSTEM)
   install(CODE [[
     if(NOT "$ENV{DESTDIR}" STREQUAL "")
@@ -61,7 +76,7 @@ if(KOLVA_LINK_SYSTEM)
         "bin/kolva" "bin/kolva-build" "bin/kolva-search"
         "share/applications/kolva.desktop"
         "share/icons/hicolor/48x48/apps/kolva.png" "share/icons/hicolor/128x128/apps/kolva.png"
-        "share/man/man1/kolva-build.1" "share/man/man1/kolva-search.1")
+        "share/man/man1/kolva.1" "share/man/man1/kolva-build.1" "share/man/man1/kolva-search.1")
     foreach(link ${links})
       if("${prefix}/${link}" STREQUAL "${base}/${link}")
         continue()

@@ -9,7 +9,8 @@ packages=(
   python3 fortunes-zh opencc
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin libgl-dev
-  fonts-noto-cjk fonts-hanazono xvfb xauth
+  libxkbcommon-dev  # else Qt's CMake files report "Could NOT find XKB" on every configure
+  fonts-noto-cjk fonts-hanazono xvfb xauth desktop-file-utils
   clang libclang-rt-14-dev
 )
 
@@ -23,9 +24,19 @@ if [ ${#missing[@]} -eq 0 ]; then
   exit 0
 fi
 
-echo "Installing: ${missing[*]}"
+echo "Missing Debian packages: ${missing[*]}"
 sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update -qq
-"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo > /dev/null; then
+    echo "Installing them needs root, and sudo is not installed. Run this again as root, or first" >&2
+    echo "install sudo and let your user use it (as root: apt-get install sudo && adduser $(id -un) sudo)," >&2
+    echo "then log in again." >&2
+    exit 1
+  fi
+  sudo_cmd=(sudo)
+  echo "Installing them with sudo apt-get (sudo may ask for your password)."
+fi
+# env passes the setting through sudo, which drops the caller's environment.
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -5,10 +5,12 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j "$(nproc)"
+# Only what running needs: the tests and benchmarks are left to scripts/test.sh.
+cmake --build build -j "$(nproc)" --target kolva kolva-build kolva-search sample_collection
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display: the reader needs a desktop session; here is the same search from the command line."
+  echo "No display: the reader (build/bin/kolva) needs a desktop session; run this again in one."
+  echo "Here is a search of the sample collection from the command line (build/bin/kolva-search 明月):"
   exec build/bin/kolva-search 明月
 fi
 # The browser engine's sandbox does not run as root.

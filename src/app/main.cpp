@@ -1,12 +1,19 @@
 // kolva: the reader.
 #include <unistd.h>
 
+#include <QLoggingCategory>
+
 #include "shell/book.h"
 
 int main(int argc, char** argv) {
     // The browser engine's sandbox cannot run as root.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    // Quiet on a terminal: no trace of the windows' steps (qDebug) and no report of the browser
+    // engine's graphics set-up on every start. QT_LOGGING_RULES turns either back on, e.g.
+    // QT_LOGGING_RULES=default.debug=true for the trace.
+    QLoggingCategory::setFilterRules(
+        QStringLiteral("default.debug=false\nqt.webenginecontext.info=false"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     kolva::CBookApp app(argc, argv);
     if (!app.InitInstance()) return 1;

@@ -17,9 +17,11 @@ constexpr const char* kUsage =
     "       kolva-build --help | --version\n"
     "\n"
     "Builds a collection from the source folder SOURCE (catalogue.txt, the volume folders with\n"
-    "their pages, an optional yitizi.txt; see docs/collection-format.md) and writes its ten data\n"
-    "files into OUTDIR, which is created when missing. Files of an earlier collection in OUTDIR\n"
-    "are replaced only when the build succeeds.\n"
+    "their pages, an optional yitizi.txt) and writes its ten data files into OUTDIR, which is\n"
+    "created when missing. Files of an earlier collection in OUTDIR are replaced only when the\n"
+    "build succeeds. The reader opens the collection beside itself: kolva-build SOURCE /opt/kolva\n"
+    "replaces the installed one. The source format is described in collection-format.md\n"
+    "(PREFIX/share/doc/kolva/ where installed, docs/ in the source tree).\n"
     "\n"
     "Exit status: 0 built, 1 the source has a fault or the files cannot be written, 2 usage.\n";
 
