@@ -10,6 +10,7 @@
 #include "index/codeconverter.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
+#include "test_support.h"
 #include "writer/writer.h"
 
 namespace {
@@ -46,30 +47,22 @@ std::string MakePage() {
 class Collection {
 public:
     Collection() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kolva-bench-XXXXXX");
-        if (!mkdtemp(pattern.data())) std::abort();
-        m_dir = pattern;
-        PageStoreWriter store(m_dir);
+        PageStoreWriter store(m_dir.path());
         store.AddPage("vol\\0013.htm", MakePage());
         store.Finish();
         IndexWriter writer;
         writer.AddText(0, U"\u4E00");
-        for (int mode : {0, 1, 2}) writer.Write(m_dir, IndexFileStem("Index", mode));
+        for (int mode : {0, 1, 2}) writer.Write(m_dir.path(), IndexFileStem("Index", mode));
         WriteVariantTable(m_dir / "yitizi.txt",
                           {{0x4E00, 0x4E01, 0x4E02, 0x4E03},
                            {0x4E04, 0x4E05, 0x4E06, 0x4E07},
                            {0x4E08, 0x4E09, 0x4E0A, 0x4E0B}});
-        if (!m_index.Open(m_dir, "Index", kModeWholeText)) std::abort();
-    }
-    ~Collection() {
-        m_index.Close();
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
+        if (!m_index.Open(m_dir.path(), "Index", kModeWholeText)) std::abort();
     }
     const CIndex& index() const { return m_index; }
 
 private:
-    std::filesystem::path m_dir;
+    test::TempDir m_dir;  // removed after the index below is closed
     CIndex m_index;
 };
 

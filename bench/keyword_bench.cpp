@@ -10,6 +10,7 @@
 #include "index/codeconverter.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
+#include "test_support.h"
 #include "writer/writer.h"
 
 namespace {
@@ -25,12 +26,9 @@ char16_t Variant(int i) { return char16_t(0x4E00 + kVariantChars + i); }
 class Collection {
 public:
     Collection() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kolva-bench-XXXXXX");
-        if (!mkdtemp(pattern.data())) std::abort();
-        m_dir = pattern;
         std::vector<VariantGroup> groups;
         for (int i = 0; i < kVariantChars; ++i) groups.push_back({Plain(i), Variant(i)});
-        PageStoreWriter store(m_dir);
+        PageStoreWriter store(m_dir.path());
         IndexWriter writer(groups);
         for (int page = 0; page < 80; ++page) {
             std::u16string text;
@@ -46,19 +44,14 @@ public:
             writer.AddText(uint32_t(page), std::u32string(body.begin(), body.end()));
         }
         store.Finish();
-        for (int mode : {0, 1, 2}) writer.Write(m_dir, IndexFileStem("Index", mode));
+        for (int mode : {0, 1, 2}) writer.Write(m_dir.path(), IndexFileStem("Index", mode));
         WriteVariantTable(m_dir / "yitizi.txt", groups);
-        if (!m_index.Open(m_dir, "Index", kModeWholeText)) std::abort();
-    }
-    ~Collection() {
-        m_index.Close();
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
+        if (!m_index.Open(m_dir.path(), "Index", kModeWholeText)) std::abort();
     }
     CIndex& index() { return m_index; }
 
 private:
-    std::filesystem::path m_dir;
+    test::TempDir m_dir;  // removed after the index below is closed
     CIndex m_index;
 };
 

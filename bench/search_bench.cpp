@@ -11,6 +11,7 @@
 #include <map>
 #include <random>
 
+#include "test_support.h"
 #include "writer/writer.h"
 
 namespace {
@@ -22,20 +23,17 @@ constexpr uint32_t kCharsPerPage = 600;
 constexpr uint32_t kAlphabet = 6000;
 
 struct Collection {
-    std::filesystem::path folder;
+    test::TempDir folder;  // removed after the index below is closed
     std::vector<std::u32string> pages;
     std::map<int32_t, uint64_t> streamBytes;  // slot -> bytes of its stream
     CIndex index;
 
     Collection() {
-        char pattern[] = "/tmp/kolva-bench-XXXXXX";
-        if (!mkdtemp(pattern)) std::abort();
-        folder = pattern;
         std::mt19937 rng(7);
         std::vector<double> weights(kAlphabet);
         for (uint32_t r = 0; r < kAlphabet; ++r) weights[r] = 1.0 / std::pow(r + 1, 1.05);
         std::discrete_distribution<uint32_t> zipf(weights.begin(), weights.end());
-        PageStoreWriter store(folder);
+        PageStoreWriter store(folder.path());
         IndexWriter writer;
         pages.resize(kPages);
         for (uint32_t p = 0; p < kPages; ++p) {
@@ -44,12 +42,11 @@ struct Collection {
             writer.AddText(p, pages[p]);
         }
         store.Finish();
-        writer.Write(folder, "Index");
+        writer.Write(folder.path(), "Index");
         for (char32_t c = 0x4E00; c < 0x4E00 + kAlphabet; ++c)
             streamBytes[CharToSlot(c)] = writer.SlotStream(CharToSlot(c)).size();
-        if (!index.Open(folder, "Index", 0)) std::abort();
+        if (!index.Open(folder.path(), "Index", 0)) std::abort();
     }
-    ~Collection() { std::filesystem::remove_all(folder); }
 
     // A phrase of n characters cut from the text, starting at a character of the given rank band.
     std::u16string Phrase(uint32_t n, uint32_t minRank, uint32_t maxRank, uint32_t seed) const {
