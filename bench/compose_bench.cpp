@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
 #include "test_support.h"

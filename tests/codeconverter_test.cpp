@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 
 namespace kolva {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "builder/builder.h"
 #include "catalogue/catalogue.h"
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "test_support.h"
 
 namespace kolva {

@@ -3,7 +3,7 @@
 // bench/keyword_bench.cpp.)
 #include <gtest/gtest.h>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "pagestore/compose.h"
 #include "pagestore/hitmark.h"
 #include "test_support.h"

@@ -3,7 +3,7 @@
 #include <map>
 #include <random>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "test_support.h"
 
 namespace kolva {

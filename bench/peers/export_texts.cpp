@@ -11,7 +11,7 @@
 
 #include "builder/builder.h"
 #include "builder/source.h"
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "index/index.h"
 #include "platform/file.h"
 

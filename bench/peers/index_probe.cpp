@@ -19,7 +19,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "builder/source.h"
 #include "index/index.h"
 #include "platform/file.h"

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "catalogue/catalogue.h"
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
 #include "platform/file.h"

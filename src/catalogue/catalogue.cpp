@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "platform/file.h"
 
 namespace kolva {

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QSettings>
 
-#include "shell/appinfo.h"
+#include "ui/appinfo.h"
 
 namespace kolva {
 

@@ -3,7 +3,7 @@
 #include <QEnterEvent>
 #include <QPainter>
 
-#include "shell/icons.h"
+#include "ui/icons.h"
 
 namespace kolva {
 

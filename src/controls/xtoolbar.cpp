@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <QStyleOptionToolBar>
 
-#include "shell/icons.h"
+#include "ui/icons.h"
 
 namespace kolva {
 

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 
 namespace kolva {
 

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <set>
 
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "pagestore/filelist.h"
 #include "pagestore/hitmark.h"
 #include "platform/file.h"

@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "shell/icons.h"
+#include "ui/icons.h"
 
 namespace kolva {
 

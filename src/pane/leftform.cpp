@@ -18,9 +18,9 @@
 #include "pane/htmlctrl.h"
 #include "pane/sortlistctrl.h"
 #include "platform/scratch.h"
-#include "shell/appinfo.h"
-#include "shell/icons.h"
-#include "shell/messagebox.h"
+#include "ui/appinfo.h"
+#include "ui/icons.h"
+#include "ui/messagebox.h"
 #include "view/bookview.h"
 
 namespace kolva {

@@ -5,7 +5,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-#include "shell/appinfo.h"
+#include "ui/appinfo.h"
 
 namespace kolva {
 

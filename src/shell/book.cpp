@@ -4,8 +4,8 @@
 #include <QFile>
 
 #include "pane/leftform.h"
-#include "shell/appinfo.h"
-#include "shell/messagebox.h"
+#include "ui/appinfo.h"
+#include "ui/messagebox.h"
 #include "shell/splash.h"
 #include "view/bookview.h"
 

@@ -16,10 +16,10 @@
 #include "controls/scrolltoolbar.h"
 #include "pane/leftform.h"
 #include "shell/aboutdlg.h"
-#include "shell/appinfo.h"
+#include "ui/appinfo.h"
 #include "shell/commands.h"
-#include "shell/icons.h"
-#include "shell/messagebox.h"
+#include "ui/icons.h"
+#include "ui/messagebox.h"
 #include "shell/splash.h"
 #include "view/bookview.h"
 

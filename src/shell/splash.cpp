@@ -7,7 +7,7 @@
 #include <QPainter>
 #include <QScreen>
 
-#include "shell/appinfo.h"
+#include "ui/appinfo.h"
 
 namespace kolva {
 

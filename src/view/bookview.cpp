@@ -11,7 +11,7 @@
 #include <QPrintPreviewDialog>
 #include <QTimer>
 
-#include "shell/messagebox.h"
+#include "ui/messagebox.h"
 
 namespace kolva {
 

@@ -6,7 +6,7 @@
 #include <QTest>
 #include <map>
 
-#include "shell/messagebox.h"
+#include "ui/messagebox.h"
 #include "test_support.h"
 
 namespace kolva::test {

@@ -10,7 +10,7 @@
 #include "gui/gui_support.h"
 #include "pane/leftform.h"
 #include "platform/scratch.h"
-#include "shell/appinfo.h"
+#include "ui/appinfo.h"
 #include "shell/book.h"
 #include "shell/mainfrm.h"
 #include "view/bookview.h"

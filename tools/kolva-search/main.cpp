@@ -10,7 +10,7 @@
 
 #include "builder/source.h"
 #include "catalogue/catalogue.h"
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 #include "index/index.h"
 
 namespace {

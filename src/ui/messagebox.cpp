@@ -1,8 +1,8 @@
-#include "shell/messagebox.h"
+#include "ui/messagebox.h"
 
 #include <QMessageBox>
 
-#include "shell/appinfo.h"
+#include "ui/appinfo.h"
 
 namespace kolva {
 

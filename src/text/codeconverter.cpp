@@ -1,4 +1,4 @@
-#include "index/codeconverter.h"
+#include "text/codeconverter.h"
 
 namespace kolva {
 

@@ -1,4 +1,4 @@
-#include "shell/icons.h"
+#include "ui/icons.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,0 +1,47 @@
+# The sources of the core and of the windows, listed once for the main build and for fuzz/.
+# Paths are relative to the project root; KOLVA_ROOT must name it before this file is included.
+# A new source file is added here (the build does not glob).
+
+# The core: standard library and POSIX only, no Qt. Layers from the bottom up.
+set(KOLVA_CORE_FILES
+  src/platform/file.cpp
+  src/platform/scratch.cpp
+  src/text/codeconverter.cpp
+  src/pagestore/filelist.cpp
+  src/pagestore/compose.cpp
+  src/pagestore/hitmark.cpp
+  src/index/index.cpp
+  src/index/search.cpp
+  src/index/variants.cpp
+  src/index/variant_forms.cpp
+  src/catalogue/catalogue.cpp
+  src/writer/pagestore_writer.cpp
+  src/writer/index_writer.cpp
+  src/writer/catalogue_writer.cpp
+  src/builder/source.cpp
+  src/builder/builder.cpp
+)
+
+# The windows: Qt Widgets and Qt WebEngine on top of the core. Headers are listed for moc.
+set(KOLVA_APP_FILES
+  src/ui/appinfo.h
+  src/ui/icons.h src/ui/icons.cpp
+  src/ui/messagebox.h src/ui/messagebox.cpp
+  src/view/bookview.h src/view/bookview.cpp
+  src/controls/xtoolbar.h src/controls/xtoolbar.cpp
+  src/controls/scrolltoolbar.h src/controls/scrolltoolbar.cpp
+  src/controls/st_splitterwnd.h src/controls/st_splitterwnd.cpp
+  src/controls/tooltipbutton.h src/controls/tooltipbutton.cpp
+  src/pane/htmlctrl.h src/pane/htmlctrl.cpp
+  src/pane/sortlistctrl.h src/pane/sortlistctrl.cpp
+  src/pane/leftform.h src/pane/leftform.cpp
+  src/shell/aboutdlg.h src/shell/aboutdlg.cpp
+  src/shell/splash.h src/shell/splash.cpp
+  src/shell/commands.h
+  src/shell/bookdoc.h
+  src/shell/mainfrm.h src/shell/mainfrm.cpp
+  src/shell/book.h src/shell/book.cpp
+)
+
+list(TRANSFORM KOLVA_CORE_FILES PREPEND ${KOLVA_ROOT}/ OUTPUT_VARIABLE KOLVA_CORE_SOURCES)
+list(TRANSFORM KOLVA_APP_FILES PREPEND ${KOLVA_ROOT}/ OUTPUT_VARIABLE KOLVA_APP_SOURCES)
