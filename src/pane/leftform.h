@@ -43,10 +43,29 @@ public:
 
     // Shows one page of catalogue entry ID: its first page when bFromStart is 1, else page
     // number nPage. The page is written as stored to "windows.html" and the view shown it.
-    // False (nothing written, the view keeps its page) when the entry has no such page.
+    // False (nothing written, the view keeps its page) when the entry has no such page. The
+    // reading position stays as it is.
     bool ShowNodePage(int ID, int bFromStart, int nPage);
     // Places the controls for the pane's size and the current tab.
     void LayoutPane();
+
+    // The reading position (m_nCurNode, m_nCurPage, m_nCurHit, m_nHitCount, m_strCurPageFile) is
+    // the pane's: the frame and the toolbar move it with these verbs, and every page they show is
+    // announced by currentPageChanged.
+    // Reads page number nPage of volume slot nNode: the position moves there and the page is shown.
+    void ShowVolumePage(int nNode, int nPage);
+    // Reads page number nPage of the volume being read; nothing before a volume is open.
+    void ShowPage(int nPage);
+    // The page before (step -1) or after (step +1) the one being read; nothing before a volume
+    // is open.
+    void StepPage(int step);
+    // Opens the volume before (-1) or after (+1) the one being read, in slot order, at its first
+    // page; the tree's selection follows. False, and nothing moved, when there is none.
+    bool StepVolume(int step);
+    // Goes to the hit before (-1) or after (+1) the current one on the result page shown.
+    void StepHit(int step);
+    // The toolbar's page label for the page being read: "headerCount/page".
+    QString PageLabel() const;
 
     // Runs a search with the keyword box, the options and the range (the 検索 button, Enter).
     void OnSearch();
@@ -98,7 +117,8 @@ public:
     static constexpr int kRowsPerListPage = 100;
 
 signals:
-    // The page being read changed (entry, page number): the toolbar follows it.
+    // A page of a volume was shown (volume slot, page number): the frame puts the toolbar's
+    // slider and page label in step.
     void currentPageChanged(int node, int page);
 
 protected:
@@ -108,6 +128,11 @@ protected:
 
 private:
     void CreateControls();
+    void MakeControls();
+    void SetUpControls();
+    void GroupRadios();
+    void SetStartValues();
+    void ConnectControls();
     void LoadCatalogue();
     void OnTreeSelChanged();
     void OnResultItemChanged();
