@@ -56,7 +56,7 @@ CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
     setObjectName(QStringLiteral("CLeftForm"));
     LoadAppResources();
     CreateControls();
-    m_index.Open(m_dataFolder, "Index", kModeWholeText);
+    OpenIndex(m_index, m_dataFolder, SearchTarget::kWholeText);
 }
 
 CLeftForm::~CLeftForm() {
@@ -389,52 +389,74 @@ void CLeftForm::LayoutPane() {
 
 namespace kolva {
 
-void CLeftForm::SetTarget(int target) {
-    // The radios number the targets otherwise than the index and the composer do.
-    static const int kIndexMode[] = {kModeWholeText, kModeMainText, kModeNotes};
+void CLeftForm::SetTarget(SearchTarget target) {
     m_index.Close();
-    m_index.Open(m_dataFolder, "Index", kIndexMode[target]);
-    m_nTargetCode = target;
+    OpenIndex(m_index, m_dataFolder, target);
+    m_nTargetCode = TargetCodeOf(target);
 }
 
 void CLeftForm::OnSearch() {
     qDebug("Start search");
     m_nCurHit = 0;
+    ReadSearchOptions();
+    if (!ReadKeyWords()) return;  // an empty box: nothing to search, nothing to say
+    if (!CheckSearchInput()) return;
+    SearchIndex();
+    ShowSearchResults();
+    WriteSearchOptions();
+    m_hiddenEdit->clear();
+}
+
+// The method, target and variant controls into their members.
+void CLeftForm::ReadSearchOptions() {
     m_nAndOr = m_orRadio->isChecked() ? 1 : 0;
     m_nTarget = m_notesRadio->isChecked() ? 2 : m_mainTextRadio->isChecked() ? 1 : 0;
     m_bVariant = m_variantBox->isChecked();
+}
+
+// m_strKeyWords from the hidden edit, then from the keyword box, ideographic spaces made
+// spaces. False when the box answers null.
+bool CLeftForm::ReadKeyWords() {
     m_strKeyWords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
     qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
     if (CHtmlCtrl* input = InputCtrl()) {
         const CHtmlCtrl::Inputs inputs = input->ReadInputs();
         for (const std::optional<QString>& value : inputs.values) {
-            if (!value) return;  // an empty box: nothing to search, nothing to say
+            if (!value) return false;
             m_strKeyWords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));
         }
     }
     qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
+    return true;
+}
+
+// A range and a keyword, or the message that asks for the missing one.
+bool CLeftForm::CheckSearchInput() {
     if (m_nRangeNode == 0) {
         ShowMessageBox(this, QStringLiteral("検索範囲をまた指定していません。"));
-        return;
+        return false;
     }
     if (m_strKeyWords.isEmpty()) {
         ShowMessageBox(this, QStringLiteral("何かキーワードを入力して検索をして下さい。"));
-        return;
+        return false;
     }
+    return true;
+}
+
+void CLeftForm::SearchIndex() {
     // The index writes U+3000 over every space of the text it is given, and the pane keeps
     // that text for the highlighting.
     std::u16string keywords = m_strKeyWords.toStdU16String();
-    if (m_nAndOr == 0)
-        m_index.SearchAnd(keywords, m_bVariant);
-    else
-        m_index.SearchOr(keywords, m_bVariant);
+    RunSearch(m_index, keywords, m_nAndOr == 0 ? SearchMethod::kAnd : SearchMethod::kOr,
+              m_bVariant);
     m_strKeyWords = QString::fromStdU16String(keywords);
+}
 
+// The rows of the index's hit pages in the range, the totals and the first list page.
+void CLeftForm::ShowSearchResults() {
     m_resultList->clear();
     // Without a catalogue entry in the range slot there is no range and so no row.
-    const ContentsNodeTag* range = m_catalogue.IsValidSlot(m_nRangeNode)
-                                       ? FindNode(m_catalogue.Root(), m_catalogue.Record(m_nRangeNode))
-                                       : nullptr;
+    const ContentsNodeTag* range = FindRangeNode(m_catalogue, m_nRangeNode);
     m_HitPages = *m_index.GetResultPages();
     m_HitCounts = *m_index.GetResultCounts();
     const uint32_t total = BuildResultList(range, m_HitPages, m_HitCounts, m_SearchResults);
@@ -442,7 +464,7 @@ void CLeftForm::OnSearch() {
     m_HitCounts.clear();
     const int rows = int(m_SearchResults.size());
     m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
-    m_totals->setText(QStringLiteral("全部で %1 頁で、%2 箇所でした。").arg(rows).arg(total));
+    m_totals->setText(FromU16(TotalsText(m_SearchResults.size(), total)));
     if (m_nListPageCount > 0) {
         m_nListPage = 1;
         ShowResultPage();
@@ -450,12 +472,14 @@ void CLeftForm::OnSearch() {
         m_nListPage = 0;
     }
     LayoutPane();  // shows or hides the page row
+}
 
+// The members back into the method, target and variant controls.
+void CLeftForm::WriteSearchOptions() {
     m_andRadio->setChecked(m_nAndOr == 0);
     m_orRadio->setChecked(m_nAndOr == 1);
     (m_nTarget == 2 ? m_notesRadio : m_nTarget == 1 ? m_mainTextRadio : m_fullTextRadio)->setChecked(true);
     m_variantBox->setChecked(m_bVariant);
-    m_hiddenEdit->clear();
 }
 
 void CLeftForm::ShowResultPage() {

@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/query.h"
+#include "catalogue/results.h"
 #include "index/index.h"
 
 class QButtonGroup;
@@ -70,9 +72,9 @@ public:
     // Runs a search with the keyword box, the options and the range (the 検索 button, Enter).
     void OnSearch();
     // The target radios: reopen the index on whole text, main text or notes.
-    void OnTargetFullText() { SetTarget(0); }
-    void OnTargetMainText() { SetTarget(1); }
-    void OnTargetNotes() { SetTarget(2); }
+    void OnTargetFullText() { SetTarget(SearchTarget::kWholeText); }
+    void OnTargetMainText() { SetTarget(SearchTarget::kMainText); }
+    void OnTargetNotes() { SetTarget(SearchTarget::kNotes); }
     // The result list: list page m_nListPage, the page row, paging.
     void ShowResultPage();
     void UpdatePageBox();
@@ -96,9 +98,9 @@ public:
     std::filesystem::path m_strTempResult2;  // "windows2.html"
 
     int m_nAndOr = 0;           // 0 and, 1 or
-    int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈
+    int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈 (a SearchTarget)
     bool m_bVariant = true;     // relate variant characters
-    int m_nTargetCode = 0;      // composition target: 0 whole text, 1 main text, 2 notes
+    int m_nTargetCode = 0;      // composition target (TargetCodeOf): 0 whole, 1 main text, 2 notes
     uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = none
     QString m_strRange = QStringLiteral("ｾｭ");
     QString m_strKeyWords;
@@ -136,7 +138,14 @@ private:
     void LoadCatalogue();
     void OnTreeSelChanged();
     void OnResultItemChanged();
-    void SetTarget(int target);
+    void SetTarget(SearchTarget target);
+    // The steps of OnSearch.
+    void ReadSearchOptions();
+    bool ReadKeyWords();
+    bool CheckSearchInput();
+    void SearchIndex();
+    void ShowSearchResults();
+    void WriteSearchOptions();
     void WatchKeys(QWidget* widget);
 
     CCatalogue m_catalogue;
