@@ -7,6 +7,7 @@ set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
   src/text/codeconverter.cpp
+  src/text/utf8.cpp
   src/pagestore/filelist.cpp
   src/pagestore/compose.cpp
   src/pagestore/hitmark.cpp

@@ -20,9 +20,9 @@
 #include <sstream>
 
 #include "text/codeconverter.h"
-#include "builder/source.h"
 #include "index/index.h"
 #include "platform/file.h"
+#include "text/utf8.h"
 
 namespace {
 

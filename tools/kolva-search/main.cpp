@@ -8,7 +8,7 @@
 #include <iostream>
 #include <optional>
 
-#include "builder/source.h"
+#include "text/utf8.h"
 #include "catalogue/catalogue.h"
 #include "text/codeconverter.h"
 #include "index/index.h"
