@@ -12,7 +12,6 @@ set(KOLVA_CORE_FILES
   src/pagestore/compose.cpp
   src/pagestore/hitmark.cpp
   src/index/index.cpp
-  src/index/postings_stream.cpp
   src/index/slot_guides.cpp
   src/index/word_matcher.cpp
   src/index/keyword_search.cpp

@@ -82,7 +82,8 @@ uint64_t StreamLength(const Chains& c, int32_t slot, uint32_t lastPage) {
         uint8_t bytes[kMaxPostingNumberBytes];
         bytes[0] = uint8_t(byte());
         for (uint32_t k = 1; k < PostingNumberLength(bytes[0]); ++k) bytes[k] = uint8_t(byte());
-        return GetPostingNumber(bytes);
+        uint32_t length;
+        return GetPostingNumber(bytes, length);
     };
     for (bool firstEntry = true;; firstEntry = false) {
         page += number();

@@ -165,8 +165,8 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
         terms[j].check = &m_slotChecks[size_t(terms[j].slot)];
     for (uint32_t j = 0; m_useShortcuts && m > 1 && j < m; ++j)
         terms[j].guide = &UseGuide(m_slotGuides, terms[j].slot, m_wordSearches, m_guideMemory);
-    WordMatcher(reader, terms.data(), m, segments.data(), k, p, m_useShortcuts, m_guideMemory)
-        .Run(m_pFirstBlock.data(), mode == kIntersect ? &within : nullptr, pages, counts);
+    MatchWord(reader, m_pFirstBlock.data(), terms.data(), m, segments.data(), k, p, m_useShortcuts,
+              m_guideMemory, mode == kIntersect ? &within : nullptr, pages, counts);
     Combine(pages, counts, mode);
     return m_nResultCount;
 }

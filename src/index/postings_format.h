@@ -62,12 +62,21 @@ inline char* PutPostingNumber(char* out, uint32_t value) {
     return out + 3;
 }
 
-// The number that starts at in; reads PostingNumberLength(in[0]) bytes.
-inline uint32_t GetPostingNumber(const uint8_t* in) {
+// The number that starts at in, and its length in bytes (PostingNumberLength(in[0]): only those
+// bytes are read). The length is decided by branches, not computed from the first byte, so that
+// a loop over numbers need not wait for one number's load to find the next.
+inline uint32_t GetPostingNumber(const uint8_t* in, uint32_t& length) {
     const uint32_t b0 = in[0];
-    if (b0 < 0x80) return b0;
+    if (b0 < 0x80) {
+        length = 1;
+        return b0;
+    }
     const uint32_t two = (b0 & 0x3F) << 8 | in[1];
-    if (b0 < 0xC0) return two;
+    if (b0 < 0xC0) {
+        length = 2;
+        return two;
+    }
+    length = 3;
     return two << 8 | in[2];
 }
 

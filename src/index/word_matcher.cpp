@@ -4,6 +4,65 @@
 
 namespace kolva {
 
+namespace {
+
+// The state of one word search: its terms, segments and the walk over pages and positions.
+class WordMatcher {
+  public:
+    WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
+                const Segment* segments, uint32_t segmentCount, uint32_t length, bool shortcuts,
+                GuideMemory& memory);
+
+    // Walks the pages; appends every page with hits and its count. With `within` (ascending),
+    // pages outside it may be passed over: a word whose hits only count on those pages.
+    void Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
+             std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+
+  private:
+    uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
+    uint32_t MaxAligned(uint32_t from, uint32_t to) const {
+        uint32_t best = m_terms[from].aligned;
+        for (uint32_t i = from + 1; i < to; ++i) best = std::max(best, m_terms[i].aligned);
+        return best;
+    }
+
+    // Keeps the first n values of candidates that the first m of other hold too; both strictly
+    // increase. Returns how many are kept.
+    static size_t KeepCommon(uint32_t* candidates, size_t n, const uint32_t* other, size_t m);
+
+    // Keeps the first n candidates (ascending) that t's entry holds as aligned values, reading
+    // the entry only up to the last candidate. The entry lies in one block and reads cleanly.
+    size_t KeepInEntry(uint32_t* candidates, size_t n, const Term& t, uint32_t shift) const;
+
+    // A word without "*" between its terms, on a page where every term's entry reads cleanly:
+    // MatchPage would then count exactly the aligned values that all terms share (each round
+    // moves every term below the largest value, a round where all are equal is a hit) and never
+    // fail, so count those directly. The terms stay at the start of their entries; Run skips
+    // them as it skips partly read ones. False, with nothing changed, when MatchPage must walk.
+    bool CountCleanPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+
+    // Reads the stream of t's slot whole, as a term would, keeping skip points on the way, and
+    // notes whether every entry reads cleanly.
+    void CheckSlot(const Term& term);
+
+    // Counts the occurrences on page. False when a stream turned out corrupt.
+    bool MatchPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+
+    const StreamReader& m_reader;
+    GuideMemory& m_memory;
+    const int32_t* m_firstBlock = nullptr;
+    std::vector<uint32_t> m_scratch;
+    Term* m_terms;
+    uint32_t m_termCount;
+    const Segment* m_segments;
+    uint32_t m_segmentCount;
+    uint32_t m_length;
+    bool m_gap = false;                           // kept from page to page within the word
+    bool m_singleSegment = false;                 // all terms in one segment
+    std::vector<std::vector<uint32_t>> m_values;  // per term: aligned values on the page
+    std::vector<size_t> m_counts;                 // per term: how many of them
+};
+
 WordMatcher::WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
                          const Segment* segments, uint32_t segmentCount, uint32_t length,
                          bool shortcuts, GuideMemory& memory)
@@ -86,10 +145,12 @@ size_t WordMatcher::KeepInEntry(uint32_t* candidates, size_t n, const Term& t,
     const uint8_t* bytes = m_reader.BlockBytes(t) + t.offset;
     const uint32_t last = candidates[n - 1];
     uint32_t aligned = shift;
+    const size_t size = t.remaining;
     size_t q = 0, i = 0, kept = 0;
-    while (q < t.remaining) {
-        aligned += GetPostingNumber(bytes + q);
-        q += PostingNumberLength(bytes[q]);
+    while (q < size) {
+        uint32_t length;
+        aligned += GetPostingNumber(bytes + q, length);
+        q += length;
         while (candidates[i] < aligned && ++i < n) {
         }
         if (i == n) break;
@@ -239,6 +300,16 @@ bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
             t.aligned += pos;
         }
     }
+}
+
+}  // namespace
+
+void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
+               uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
+               bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
+               std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
+    WordMatcher(reader, terms, termCount, segments, segmentCount, length, shortcuts, memory)
+        .Run(firstBlock, within, pages, counts);
 }
 
 }  // namespace kolva
