@@ -8,7 +8,7 @@
 #   kolva-sample_VERSION_all.deb  the ten files of the sample collection in /opt/kolva. The
 #                                 reader's package owns none of them, so a collection of one's
 #                                 own built into /opt/kolva is never touched by the reader's
-#                                 upgrades or removal.
+#                                 upgrades or removal (and the sample will not install over it).
 #
 # The package layout is its own set of install rules in two components, left out of a plain
 # `cmake --install` (which keeps the source install's layout under its prefix).
@@ -168,6 +168,8 @@ set(CPACK_DEBIAN_SAMPLE_PACKAGE_NAME kolva-sample)
 set(CPACK_DEBIAN_SAMPLE_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_SAMPLE_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_SAMPLE_PACKAGE_ENHANCES kolva)
+set(CPACK_DEBIAN_SAMPLE_PACKAGE_CONTROL_EXTRA ${KOLVA_DEBIAN_DIR}/sample/preinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_COMPONENT_SAMPLE_DESCRIPTION
    "sample collection of Tang and Song poems for the Kolva reader
 The poems of Tang and Song of Debian's fortunes-zh as a collection for the
