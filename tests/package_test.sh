@@ -167,6 +167,7 @@ base=${KOLVA_PACKAGE_ROOT_BASE:-/var/tmp}
 cache=${KOLVA_PACKAGE_CACHE:-/var/cache/kolva-package-test}
 mkdir -p "$base" "$cache"
 chroot_dir=$(mktemp -d "$base/kolva-package-root.XXXXXX")
+chmod 755 "$chroot_dir"  # its / : users of the root, apt's own among them, must reach into it
 case "$chroot_dir/" in "$(cd "$(dirname "$0")/.." && pwd)"/*) fail "the root must lie outside the repository";; esac
 if [ "${KOLVA_PACKAGE_KEEP:-0}" = 1 ]; then
   echo "package: the root stays in $chroot_dir"
@@ -176,7 +177,10 @@ fi
 in_root() { chroot "$chroot_dir" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
               LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"; }
 as_user() { in_root su -s /bin/sh -l reader -c "$*"; }
-installed_packages() { in_root dpkg-query -W -f '${db:Status-Abbrev} ${Package}\n' | sort; }
+# Every package dpkg knows in any state but not-installed (a purged one may stay listed as that).
+installed_packages() {
+  in_root dpkg-query -W -f '${db:Status-Abbrev} ${Package}\n' | awk 'substr($1, 2, 1) != "n"' | sort
+}
 
 debootstrap --variant=minbase --cache-dir="$cache" bookworm "$chroot_dir" "$mirror" \
   > "$work/debootstrap.log" 2>&1 || { tail -n 30 "$work/debootstrap.log"; fail "debootstrap failed"; }
@@ -262,7 +266,11 @@ in_root apt-get install -y -qq --reinstall "/tmp/debs/$(basename "$reader_deb")"
 [ "$(collection_sums)" = "$own_sums" ] ||
   fail "reinstalling the reader changed the collection built into /opt/kolva"
 as_user "kolva-search 啼鳥" | tail -n 1 | grep -q '^全部で 1' || fail "kolva-search does not find 啼鳥 in one's own collection"
-step "own collection built into /opt/kolva; reinstalling kolva left it as it was"
+if in_root apt-get install -y -qq "/tmp/debs/$(basename "$sample_deb")" > "$work/over.log" 2>&1; then
+  fail "kolva-sample installed over one's own collection"
+fi
+[ "$(collection_sums)" = "$own_sums" ] || fail "the refused kolva-sample changed one's own collection"
+step "own collection built into /opt/kolva; reinstalling kolva left it as it was; kolva-sample refused to overwrite it: $(grep -m 1 'kolva-sample:' "$work/over.log")"
 
 # Removal: nothing of either package is left, and with the helpers gone the root is as before.
 in_root apt-get purge -y -qq kolva > /dev/null 2>&1
