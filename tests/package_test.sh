@@ -283,9 +283,10 @@ done < <(cat "$work/reader.list" "$work/sample.list"; echo "$metainfo")
 left=$(cd "$chroot_dir/opt/kolva" && ls | sort | tr '\n' ' ')
 rm -rf "$chroot_dir/opt/kolva"
 in_root apt-get purge -y -qq xvfb xauth x11-utils > /dev/null 2>&1
-# Some of what the install brought is only recommended by packages of the base root (apt
-# recommends ca-certificates, perl netbase), which would keep it: recommendations do not count here.
-in_root apt-get autoremove --purge -y -qq -o APT::AutoRemove::RecommendsImportant=false > /dev/null 2>&1
+# Some of what the install brought is only recommended or suggested by packages of the base root
+# (apt recommends ca-certificates, debconf suggests perl), which would keep it: those do not count.
+in_root apt-get autoremove --purge -y -qq -o APT::AutoRemove::RecommendsImportant=false \
+  -o APT::AutoRemove::SuggestsImportant=false > /dev/null 2>&1
 after=$(installed_packages)
 if [ "$after" != "$before" ]; then
   diff <(echo "$before") <(echo "$after") || true
