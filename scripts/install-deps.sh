@@ -11,6 +11,7 @@ packages=(
   libqt6webenginecore6-bin libgl-dev
   libxkbcommon-dev  # else Qt's CMake files report "Could NOT find XKB" on every configure
   fonts-noto-cjk fonts-hanazono xvfb xauth desktop-file-utils
+  dpkg-dev lintian appstream debootstrap  # the Debian packages: shlibdeps, their checks, the install test
   clang libclang-rt-14-dev
   nlohmann-json3-dev  # kolva-search --json
 )
