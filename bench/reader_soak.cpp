@@ -120,6 +120,8 @@ int main(int argc, char** argv) {
     std::printf("%6s %8s %10s %10s %10s %10s\n", "cycle", "seconds", "reader", "engine", "total",
                 "pss");
     auto report = [&](int cycle) {
+        // A moment idle first, so that the engine's processes have settled after the last page.
+        QTest::qWait(1000);
         const Memory m = Measure();
         std::printf("%6d %8.1f %10.1f %10.1f %10.1f %10.1f\n", cycle, clock.elapsed() / 1000.0,
                     m.reader, m.engine, m.reader + m.engine, m.pss);
