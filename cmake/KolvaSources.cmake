@@ -33,6 +33,7 @@ set(KOLVA_APP_FILES
   src/ui/appinfo.h
   src/ui/icons.h src/ui/icons.cpp
   src/ui/messagebox.h src/ui/messagebox.cpp
+  src/view/documentpage.h src/view/documentpage.cpp
   src/view/bookview.h src/view/bookview.cpp
   src/controls/xtoolbar.h src/controls/xtoolbar.cpp
   src/controls/scrolltoolbar.h src/controls/scrolltoolbar.cpp

@@ -273,7 +273,7 @@ TEST(Builder, BadSourcesNameTheFileAndLine) {
         {"long title", "1\t" + std::string(100, 'T') + "\n", {}, "catalogue.txt:1: a title may have"},
         {"too many entries", manyEntries, {}, "catalogue.txt:10000: a catalogue holds at most 9999"},
         {"too many groups", ok, {{"v/1.txt", "一"}, {"yitizi.txt", manyGroups}},
-         "11936 variant groups"},
+         "yitizi.txt: 11936 variant groups; a collection holds at most 11935"},
         {"catalogue not UTF-8", "1\tA\n2\t\xff\n", {}, "catalogue.txt:2: the text is not UTF-8"},
         {"page not UTF-8", ok, {{"v/1.txt", "一\n\xc0\xaf"}}, "1.txt:2: the text is not UTF-8"},
         {"unclosed note", ok, {{"v/1.txt", "一\n{二\n"}}, "1.txt:2: a note is not closed"},
@@ -311,10 +311,22 @@ TEST(Builder, TextPagesAreLaidOutInTheBodyCellByPageNumber) {
     EXPECT_EQ(nodes[0].text, "巻 2");
     EXPECT_EQ(nodes[1].text, "<p>一&lt;二&gt;&amp;<br>三" + std::string(kNoteOpen) + "注" +
                                  std::string(kNoteClose) + "</p>\n<p>四</p>\n");
-    EXPECT_EQ(nodes[2].text, "巻<br>2");
+    // The label cell of an even page also carries the rule that widens the body's column.
+    EXPECT_TRUE(nodes[2].text.starts_with("<style>")) << nodes[2].text;
+    EXPECT_TRUE(nodes[2].text.ends_with("</style>巻<br>2")) << nodes[2].text;
     ParsePage(odd, nodes);
     EXPECT_EQ(nodes[1].text, "巻<br>3");
     EXPECT_EQ(nodes[2].text, "<p>一</p>\n");
+
+    // A text page is stored in the composer's frame: composing it with a keyword it does not
+    // hold gives back the stored bytes, so the page from the contents and the result page match.
+    for (const std::string* page : {&even, &odd}) {
+        std::string composed;
+        int anchors = 0;
+        ComposePass(*page, composed, "無", page == &even ? 0 : 1, kTargetWholeText, anchors);
+        EXPECT_EQ(composed, *page);
+        EXPECT_EQ(anchors, 0);
+    }
 
     PageTexts texts;
     ExtractPageTexts(even, 2, texts);

@@ -162,6 +162,47 @@ TEST_F(CliTest, ExitCodesAndUsageErrors) {
     EXPECT_EQ(RunProgram("kolva-search", {"--version"}).status, 0);
 }
 
+// A catalogue that cannot serve the range is a collection that cannot be searched (exit 1), unless
+// the user typed a slot beyond it (a usage error); no row is ever named after the tree's root.
+TEST_F(CliTest, CataloguesThatCannotServeTheRange) {
+    TempDir copy;
+    for (const auto& file : std::filesystem::directory_iterator(data->path()))
+        std::filesystem::copy_file(file.path(), copy / file.path().filename().string());
+    const std::string intact = test::ReadBytes(copy / "kolva.dir");
+    std::string zeroFirst = intact, zeroLast = intact;  // a record of zeros in slot 1 or 4
+    std::fill(zeroFirst.begin(), zeroFirst.begin() + 216, '\0');
+    std::fill(zeroLast.begin() + 3 * 216, zeroLast.begin() + 4 * 216, '\0');
+    struct Case {
+        const char* what;
+        std::string catalogue;
+        std::vector<std::string> args;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"empty", "", {"明月"}, 1, "has no entries (it is empty or cut short)"},
+        {"cut inside its first record", intact.substr(0, 100), {"明月"}, 1, "has no entries"},
+        {"empty, slot typed", "", {"--range", "1", "明月"}, 2, "--range 1: the catalogue has slots 1 to 0"},
+        {"first record zeros", zeroFirst, {"明月"}, 1, "slot 1 of"},
+        {"first record zeros, slot typed", zeroFirst, {"--range", "1", "明月"}, 1, "is damaged"},
+        {"last record zeros, slot typed", zeroLast, {"--range", "4", "明月"}, 1, "slot 4 of"},
+        {"last record zeros, the first entry", zeroLast, {"明月"}, 0, ""},
+        {"queries, empty", "", {"--queries", "/dev/null"}, 1, "has no entries"},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(copy / "kolva.dir", c.catalogue);
+        std::vector<std::string> args = {"--data", copy.path().string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome o = RunProgram("kolva-search", args);
+        EXPECT_EQ(o.status, c.status) << c.what << ": " << o.err;
+        EXPECT_NE(o.err.find(c.err), std::string::npos) << c.what << ": " << o.err;
+        EXPECT_EQ(o.err.find("Usage:") != std::string::npos, c.status == 2) << c.what;
+        EXPECT_EQ(o.out.find("root"), std::string::npos) << c.what << ": " << o.out;
+        if (c.status == 0) {
+            EXPECT_NE(o.out.find("巻一\t1\t"), std::string::npos) << o.out;
+        }
+    }
+}
+
 TEST_F(CliTest, FailedBuildsLeaveNoCollectionBehind) {
     TempDir work;
     std::filesystem::create_directories(work / "bad");

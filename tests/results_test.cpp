@@ -171,6 +171,24 @@ TEST_F(ResultsTest, RangeNodeIsTheFirstEntryEqualToTheSlotsRecord) {
     EXPECT_EQ(FindRangeNode(catalogue, catalogue.NodeCount()), nullptr);
 }
 
+TEST_F(ResultsTest, ARecordOfZerosNamesNoEntryAndNoRowNamesTheRoot) {
+    // A damaged first record (level 0, every number 0) is equal to the tree's root node.
+    std::vector<CatalogueEntry> entries = Sample();
+    entries.insert(entries.begin(), Entry(u"", 0, 0, 0, 0));
+    ASSERT_TRUE(Load(entries));
+    EXPECT_EQ(FindRangeNode(catalogue, 1), nullptr);
+    EXPECT_EQ(FindRangeNode(catalogue, 2), catalogue.Node(2));
+    // Asked with the root itself (whose empty span holds every page), no row takes its name.
+    std::vector<SearchNodeTag> rows;
+    BuildResultList(catalogue.Root(), {2, 12}, {1, 1}, rows);
+    for (const SearchNodeTag& row : rows) {
+        EXPECT_NE(row.volume, u"root");
+        EXPECT_NE(row.title, u"root");
+        EXPECT_NE(row.category, u"root");
+    }
+    EXPECT_EQ(FindVolumeNode(2, catalogue.Root()), nullptr);
+}
+
 TEST(ResultsTotalsTest, TotalsLine) {
     EXPECT_EQ(TotalsText(0, 0), u"全部で 0 頁で、0 箇所でした。");
     EXPECT_EQ(TotalsText(7, 4294967295u), u"全部で 7 頁で、4294967295 箇所でした。");

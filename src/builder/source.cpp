@@ -219,11 +219,38 @@ CollectionSource ReadCollectionSource(const std::filesystem::path& root) {
         const size_t groups = ParseVariantTable(source.variantTable, SIZE_MAX).size();
         if (groups > size_t(kMaxVariantGroups))
             throw SourceError(tableFile, 0,
-                              std::to_string(groups) + " variant groups; the index has slots for " +
-                                  std::to_string(kMaxVariantGroups));
+                              std::to_string(groups) + " variant groups; a collection holds at most " +
+                                  std::to_string(kMaxVariantGroups) +
+                                  " (one index slot each): merge or remove groups");
     }
     return source;
 }
+
+namespace {
+
+// The frame's first cell is the narrow one (80 pixels beside 450). An even page keeps its body
+// there, so its page swaps the two widths: the body gets the wide column on both parities. The
+// rule rides in the label cell, which the composer copies and never marks.
+constexpr std::string_view kWideFirstCell =
+    "<style>table.wd_gray>tbody>tr>td:first-child{width:450px}"
+    "table.wd_gray>tbody>tr>td:last-child{width:80px}</style>";
+
+// A stored page in the composer's own frame, so that the page shown as it is stored and the
+// same page composed with marks look alike: title, body cell and label cell in one place.
+std::string FramedPage(const std::string& title, const std::string& body, const std::string& label,
+                       int pageNumber) {
+    const bool bodyFirst = BodyColumn(pageNumber) == 0;
+    const std::string labelCell = bodyFirst ? std::string(kWideFirstCell) + label : label;
+    std::string page;
+    page.reserve(kFrameT1.size() + kFrameT2.size() + kFrameT3.size() + kFrameT4.size() +
+                 title.size() + body.size() + labelCell.size());
+    page.append(kFrameT1).append(title).append(kFrameT2);
+    page.append(bodyFirst ? body : labelCell).append(kFrameT3);
+    page.append(bodyFirst ? labelCell : body).append(kFrameT4);
+    return page;
+}
+
+}  // namespace
 
 std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitle,
                            uint16_t pageNumber, const std::filesystem::path& file) {
@@ -270,12 +297,7 @@ std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitl
     if (inNote) throw SourceError(file, noteLine, "a note is not closed");
     if (inParagraph) body += "</p>\n";
 
-    const std::string other = title + "<br>" + number;
-    const bool bodyFirst = BodyColumn(pageNumber) == 0;
-    return "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">"
-           "<title>" + title + " " + number + "</title></head>\n<body><table><tr><TD>" +
-           (bodyFirst ? body : other) + "</TD><TD>" + (bodyFirst ? other : body) +
-           "</TD></tr></table></body></html>\n";
+    return FramedPage(title + " " + number, body, title + "<br>" + number, pageNumber);
 }
 
 void ExtractPageTexts(std::string_view html, int pageNumber, PageTexts& texts) {

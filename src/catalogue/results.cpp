@@ -41,7 +41,8 @@ const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag*
             if (child->ContainsPage(pageIndex)) return child;
         return nullptr;
     }
-    return range;
+    // Only a volume is its own volume: a node that is no entry (the root) names none.
+    return range->level == 3 ? range : nullptr;
 }
 
 namespace {
@@ -140,7 +141,9 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
         const uint32_t p = hitPages[i];
         if (!range->ContainsPage(p)) continue;
         const ContentsNodeTag* volume =
-            range->level == 1 || range->level == 2 ? volumeOf.Find(p) : range;
+            range->level == 1 || range->level == 2 ? volumeOf.Find(p)
+            : range->level == 3                    ? range
+                                                   : nullptr;
         kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
                         uint32_t(i), volume});
     }
@@ -171,7 +174,10 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
 
 const ContentsNodeTag* FindRangeNode(const CCatalogue& catalogue, int slot) {
     if (!catalogue.IsValidSlot(slot)) return nullptr;
-    return FindNode(catalogue.Root(), catalogue.Record(slot));
+    // The tree's own root (level 0, every number 0) stands for no record: a damaged record of
+    // zeros matches it, and would name every row after it.
+    const ContentsNodeTag* node = FindNode(catalogue.Root(), catalogue.Record(slot));
+    return node == catalogue.Root() ? nullptr : node;
 }
 
 std::u16string TotalsText(size_t pages, uint32_t hits) {

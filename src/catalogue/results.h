@@ -27,7 +27,8 @@ std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range);
 const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag* range);
 
 // The range node of a search: the first node, pre-order from the root, whose record equals the
-// record in `slot` (FindNode); null when the slot holds no record.
+// record in `slot` (FindNode); null when the slot holds no record or its record matches only
+// the tree's root, which is no entry of the contents.
 const ContentsNodeTag* FindRangeNode(const CCatalogue& catalogue, int slot);
 
 // The rows of the hit pages that lie in range, named from the tree and sorted by page number

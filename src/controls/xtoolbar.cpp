@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleOptionToolBar>
 
@@ -19,7 +20,34 @@ QImage MaskStrip(const QImage& strip, QRgb transparent) {
     return out;
 }
 
-CXToolBar::CXToolBar(QWidget* parent) : QToolBar(parent) { LoadAppResources(); }
+namespace {
+
+// The bar's items sit side by side as the pictures were drawn for: no spacing or margin between
+// them, separators 6 pixels wide. With the buttons at image width + 7 this keeps the slider and
+// the page label on a 1024-pixel window instead of in the overflow menu.
+class CToolBarStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        switch (metric) {
+            case PM_ToolBarItemSpacing:
+            case PM_ToolBarItemMargin:
+                return 0;
+            case PM_ToolBarSeparatorExtent:
+                return kSeparatorWidth;
+            default:
+                return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+};
+
+}  // namespace
+
+CXToolBar::CXToolBar(QWidget* parent) : QToolBar(parent) {
+    LoadAppResources();
+    auto* style = new CToolBarStyle;
+    style->setParent(this);
+    setStyle(style);
+}
 
 void CXToolBar::SetImageSize(int width, int height) {
     m_nImageWidth = width;
@@ -49,6 +77,7 @@ void CXToolBar::LoadButtonImages(int imageCount, QRgb transparent, const QString
                                                              m_nImageWidth, m_nImageHeight)),
                            modes[s]);
         buttons[i]->setIcon(icon);
+        if (QWidget* button = widgetForAction(buttons[i])) button->setFixedWidth(m_nImageWidth + kButtonPadding);
     }
 }
 

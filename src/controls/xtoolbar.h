@@ -12,6 +12,10 @@ namespace kolva {
 // that the toolbar's background picture shows behind the button wherever the button sits.
 QImage MaskStrip(const QImage& strip, QRgb transparent);
 
+// A button is its image plus this many pixels wide; a separator is kSeparatorWidth wide.
+inline constexpr int kButtonPadding = 7;
+inline constexpr int kSeparatorWidth = 6;
+
 class CXToolBar : public QToolBar {
     Q_OBJECT
 public:

@@ -184,6 +184,8 @@ void CMainFrame::OnCreateClient() {
     m_wndSplitter->setObjectName(QStringLiteral("59648"));
     m_pLeftForm = new CLeftForm(m_paths.dataFolder, m_paths.scratchFolder);
     m_pBookView = new CBookView;
+    m_pBookView->SetReadableFolders({QString::fromStdString(m_paths.scratchFolder.string()),
+                                     QString::fromStdString(m_paths.dataFolder.string())});
     m_pLeftForm->SetBookView(m_pBookView);
     m_wndSplitter->Create(m_pLeftForm, m_pBookView);
     setCentralWidget(m_wndSplitter);

@@ -22,6 +22,17 @@ void ShowMessageBox(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+QMessageBox* OpenMessageBox(QWidget* parent, const QString& text) {
+    if (Hook()) {
+        Hook()(text);
+        return nullptr;
+    }
+    auto* box = new QMessageBox(QMessageBox::NoIcon, kAppTitle, text, QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+    return box;
+}
+
 void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
 
 }  // namespace kolva

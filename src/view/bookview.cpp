@@ -6,12 +6,15 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QPrinterInfo>
 #include <QTimer>
 
 #include "ui/messagebox.h"
+#include "view/documentpage.h"
 
 namespace kolva {
 
@@ -29,7 +32,9 @@ QString CutToByteLimit(const QString& text, int limit) {
     return cut == text.size() ? text : text.left(cut);
 }
 
-CBookView::CBookView(QWidget* parent) : QWebEngineView(parent), m_popup(new QMenu(this)) {
+CBookView::CBookView(QWidget* parent)
+    : QWebEngineView(parent), m_page(new CDocumentPage(this)), m_popup(new QMenu(this)) {
+    setPage(m_page);
     setContextMenuPolicy(Qt::NoContextMenu);
     m_popup->setObjectName(QStringLiteral("RightClick"));
     QAction* copy = m_popup->addAction(QStringLiteral("コピー(300字以内に制限しています。)"));
@@ -38,6 +43,10 @@ CBookView::CBookView(QWidget* parent) : QWebEngineView(parent), m_popup(new QMen
     QAction* all = m_popup->addAction(QStringLiteral("すべて選択。"));
     all->setData(int(ID_SELECT_ALL));
     connect(all, &QAction::triggered, this, &CBookView::OnSelectAll);
+}
+
+void CBookView::SetReadableFolders(const QStringList& folders) {
+    m_page->Guard()->SetReadableFolders(folders);
 }
 
 void CBookView::OnInitialUpdate() { setUrl(QUrl(QStringLiteral("about:blank"))); }
@@ -58,16 +67,31 @@ QString CBookView::GetLocationURL() const {
 
 bool CBookView::event(QEvent* event) {
     // The engine renders into a child widget, which receives the mouse and the keys: watch it.
+    // Windows of their own (the menu, a box) keep their keys and clicks.
     if (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished) {
-        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child && child->isWidgetType())
+        QObject* child = static_cast<QChildEvent*>(event)->child();
+        if (child && child->isWidgetType() && !static_cast<QWidget*>(child)->isWindow())
             child->installEventFilter(this);
     }
     return QWebEngineView::event(event);
 }
 
 bool CBookView::eventFilter(QObject* watched, QEvent* event) {
-    if (FilterMessage(event)) return true;
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && !widget->isWindow() && FilterMessage(event)) return true;
     return QWebEngineView::eventFilter(watched, event);
+}
+
+void CBookView::ShowCopyHint() {
+    // One hint at a time: a further press brings the open one forward.
+    if (m_hint && m_hint->isVisible()) {
+        m_hint->raise();
+        m_hint->activateWindow();
+        return;
+    }
+    // The box is a window of the main window, not of the view, so that the view's handling of
+    // keys and clicks never reaches it.
+    m_hint = OpenMessageBox(window(), QStringLiteral("マウスの右ボタンでコピーして下さい。"));
 }
 
 bool CBookView::FilterMessage(QEvent* event) {
@@ -85,7 +109,7 @@ bool CBookView::FilterMessage(QEvent* event) {
         case QEvent::KeyPress: {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Control) {
-                ShowMessageBox(this, QStringLiteral("マウスの右ボタンでコピーして下さい。"));
+                ShowCopyHint();
                 return true;
             }
             // Ctrl shortcuts are not typed into the view: the Ctrl press has been answered.
@@ -138,10 +162,20 @@ void CBookView::OnSelectAll() {
     triggerPageAction(QWebEnginePage::SelectAll);
 }
 
-void CBookView::OnPrint() { print(&m_printer); }
+bool CBookView::HasPrinter() {
+    // The engine has nowhere to send a page without one: say so rather than print into nothing.
+    if (!QPrinterInfo::availablePrinters().isEmpty()) return true;
+    ShowMessageBox(window(), QString::fromUtf8(kNoPrinterMessage));
+    return false;
+}
+
+void CBookView::OnPrint() {
+    if (HasPrinter()) print(&m_printer);
+}
 
 void CBookView::OnPrintSetup() {
     // The page settings stay as they are; nothing asks the user.
+    HasPrinter();
 }
 
 void CBookView::OnPrintWithPrompt() {

@@ -4,10 +4,19 @@
 #pragma once
 
 #include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPrinter>
 #include <QWebEngineView>
 
 namespace kolva {
+
+class CDocumentPage;
+
+// What printing and the page setup answer on a computer without a printer.
+inline constexpr const char* kNoPrinterMessage =
+    "プリンターが見つかりません。印刷するには、プリンターを設定して下さい。\n"
+    "（印刷プレビューは、左側の欄を選んでから「ファイル」→「印刷設定」で表示できます。）";
 
 // The copy limit in bytes, counted as a double-byte code page counts them.
 constexpr int kCopyLimitBytes = 600;
@@ -23,6 +32,10 @@ public:
 
     explicit CBookView(QWidget* parent = nullptr);
 
+    // The folders whose files the pages shown may load: the scratch pages' and the collection's.
+    void SetReadableFolders(const QStringList& folders);
+    CDocumentPage* DocumentPage() const { return m_page; }
+
     void OnInitialUpdate();
     // Shows a local file, scrolled to the anchor when one is given.
     void Navigate2(const QString& path, const QString& anchor = QString());
@@ -32,12 +45,15 @@ public:
 
     void OnCopyLimited();
     void OnSelectAll();
+    // Without a printer, printing and the page setup tell the user so instead.
     void OnPrint();             // to the current printer, no dialog
     void OnPrintSetup();        // keeps the printer's page settings, no dialog
     void OnPrintWithPrompt();   // the print dialog first
     void OnPrintPreview();
 
     QMenu* PopupMenu() const { return m_popup; }
+    // The hint shown when Ctrl is pressed in the view, while it is open.
+    QMessageBox* HintBox() const { return m_hint; }
     QPrinter* Printer() { return &m_printer; }
 
 signals:
@@ -50,9 +66,14 @@ protected:
 
 private:
     bool FilterMessage(QEvent* event);
+    // True when there is a printer; otherwise shows the message that there is none.
+    bool HasPrinter();
+    void ShowCopyHint();
     void LimitClipboardText();
 
+    CDocumentPage* m_page;
     QMenu* m_popup;
+    QPointer<QMessageBox> m_hint;
     QPrinter m_printer;
     QMetaObject::Connection m_pendingCopy;
 };

@@ -208,6 +208,23 @@ private slots:
         QVERIFY(Form()->m_index.IsOpen());
     }
     // Whatever the tests did, the collection is as it was written and nothing was added to it.
+    // A damaged first record (all zeros) is the search range at start-up: it names no entry, so
+    // the search finds no row, and none is named after the tree's root.
+    void aRangeRecordOfZerosGivesNoRows() {
+        test::TempDir data;
+        WriteSearchCollection(data.path());
+        WriteCatalogue(data / "kolva.dir", {{u"", 0, 0, 0, 0}, {u"類", 1, 1, 260, 1},
+                                            {u"書", 2, 1, 250, 1}, {u"巻", 3, 1, 250, 1}});
+        CLeftForm form(data.path(), m_scratch.Path());
+        form.OnInitialUpdate();
+        form.Tab()->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form.InputCtrl()->IsLoaded(), 20000);
+        form.InputCtrl()->SetValue(QStringLiteral("一"));
+        form.OnSearch();
+        QCOMPARE(form.ResultList()->topLevelItemCount(), 0);
+        QCOMPARE(qobject_cast<QLabel*>(form.Control(1030))->text(), QStringLiteral("全部で 0 頁で、0 箇所でした。"));
+    }
+
     void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }
 };
 

@@ -181,6 +181,20 @@ private slots:
         QCOMPARE(clipboard->text(), QString(1000, 'z'));
     }
 
+    // On a 1024-pixel screen the reader's position stays in sight: the slider and the page label
+    // keep their places on the toolbar rather than going into its overflow menu.
+    void toolbarKeepsSliderAndLabelAt1024Pixels() {
+        auto frame = MakeFrame(m_data.path());
+        frame->showNormal();
+        frame->resize(1024, 740);
+        QTRY_COMPARE(frame->width(), 1024);
+        CSCrollToolBar* bar = frame->ToolBar();
+        for (QWidget* control : {static_cast<QWidget*>(bar->Slider()), static_cast<QWidget*>(bar->PageLabel())}) {
+            QTRY_VERIFY(control->isVisible());
+            QVERIFY(bar->rect().contains(control->geometry()));
+        }
+    }
+
     void commandLineFlags() {
         struct Case {
             QStringList args;

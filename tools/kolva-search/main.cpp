@@ -46,7 +46,8 @@ constexpr const char* kUsage =
     "  --times      with --queries, two more columns: microseconds taken by the search and by\n"
     "               naming its result rows\n"
     "\n"
-    "Exit status: 0 done (also without hits), 1 the collection cannot be opened, 2 usage error.\n";
+    "Exit status: 0 done (also without hits), 1 the collection cannot be opened or searched (an\n"
+    "empty or damaged catalogue), 2 usage error (an explicit --range beyond the catalogue too).\n";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -61,6 +62,7 @@ struct Options {
     SearchTarget target = SearchTarget::kWholeText;
     bool variant = true;
     int range = 1;
+    bool rangeGiven = false;  // --range was typed; else the range is the first entry
     bool json = false;
     bool times = false;
     int pageIndex = 0;
@@ -125,6 +127,7 @@ private:
             o.variant = ParseVariant(Value(arg));
         } else if (arg == "--range") {
             o.range = ParseNumber(Value(arg), "--range");
+            o.rangeGiven = true;
         } else if (arg == "--json") {
             o.json = true;
         } else if (arg == "--times") {
@@ -266,16 +269,31 @@ int PrintComposedPage(const CIndex& index, const Options& o) {
     return 0;
 }
 
-// Loads the catalogue and checks the range slot against it. False when it cannot be read.
-bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, int range) {
-    if (!catalogue.Load(data / "kolva.dir", {})) {
-        std::cerr << "kolva-search: you delete data file! (" << (data / "kolva.dir").string() << ")\n";
+// Loads the catalogue and checks the range slot against it. False, with the reason on standard
+// error, when it cannot be read or cannot serve the range. A slot the user typed beyond the
+// catalogue is a usage error; the default range that an empty or cut catalogue cannot serve,
+// or a slot whose record names no entry of the contents, is a collection that cannot be searched.
+bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, const Options& o) {
+    const std::filesystem::path file = data / "kolva.dir";
+    if (!catalogue.Load(file, {})) {
+        std::cerr << "kolva-search: you delete data file! (" << file.string() << ")\n";
         return false;
     }
-    if (range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
-    if (!catalogue.IsValidSlot(range))
-        throw UsageError("--range " + std::to_string(range) + ": the catalogue has slots 1 to " +
-                         std::to_string(catalogue.NodeCount() - 1));
+    if (o.range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    const int last = catalogue.NodeCount() - 1;
+    if (!catalogue.IsValidSlot(o.range)) {
+        if (o.rangeGiven)
+            throw UsageError("--range " + std::to_string(o.range) + ": the catalogue has slots 1 to " +
+                             std::to_string(last));
+        std::cerr << "kolva-search: the catalogue " << file.string() << " has no entries (it is empty "
+                  << "or cut short), so the collection cannot be searched\n";
+        return false;
+    }
+    if (!FindRangeNode(catalogue, o.range)) {
+        std::cerr << "kolva-search: the catalogue entry in slot " << o.range << " of " << file.string()
+                  << " is damaged (it names no part of the contents), so it cannot be searched\n";
+        return false;
+    }
     return true;
 }
 
@@ -366,7 +384,7 @@ int Run(const Options& o) {
     if (o.mode == Mode::kCompose) return PrintComposedPage(index, o);
 
     CCatalogue catalogue;
-    if (!LoadCatalogue(catalogue, data, o.range)) return 1;
+    if (!LoadCatalogue(catalogue, data, o)) return 1;
     if (o.mode == Mode::kQueries) return PrintQueryTotals(index, catalogue, o);
     return PrintRows(index, catalogue, o);
 }
