@@ -6,6 +6,7 @@
 set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
+  src/platform/checksum.cpp
   src/text/codeconverter.cpp
   src/pagestore/filelist.cpp
   src/pagestore/compose.cpp
@@ -14,10 +15,12 @@ set(KOLVA_CORE_FILES
   src/index/search.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
+  src/index/pairs.cpp
   src/catalogue/catalogue.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp
+  src/writer/pairs_writer.cpp
   src/builder/source.cpp
   src/builder/builder.cpp
 )
