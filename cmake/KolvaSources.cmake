@@ -16,6 +16,7 @@ set(KOLVA_CORE_FILES
   src/index/variants.cpp
   src/index/variant_forms.cpp
   src/index/pairs.cpp
+  src/index/pair_narrowing.cpp
   src/catalogue/catalogue.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp

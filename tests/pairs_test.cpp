@@ -73,6 +73,9 @@ TEST(PairsFileTest, ListsExactlyThePairsOfTheTexts) {
         for (char32_t c : std::u32string(U"一二三四五六七八九十万萬\U00020000あ"))
             keys.insert(PairKey(CharToSlot(c), groups));
         EXPECT_EQ(PairsOfFile(file, keys), expected) << letters << " letters";
+        for (char32_t c : std::u32string(U"一三万萬\U00020000")) {
+            EXPECT_EQ(file.Key(CharToSlot(c)), PairKey(CharToSlot(c), groups));
+        }
         // Every slot with postings is clean; one without is not.
         std::set<char32_t> present;
         for (const auto& page : pages) present.insert(page.begin(), page.end());

@@ -15,8 +15,8 @@ namespace {
 uint64_t LoadLE64(const uint8_t* p) { return uint64_t(LoadLE32(p)) | uint64_t(LoadLE32(p + 4)) << 32; }
 
 // Sizes of the tables between the header and the list area, for key count k and pair count m.
-uint64_t TablesSize(uint64_t k, uint64_t m) {
-    return kSlotBits / 8 + 4 * k + 4 * (k + 1) + uint64_t(kPairEntrySize) * m;
+uint64_t TablesSize(uint64_t k, uint64_t m, uint64_t a) {
+    return kSlotBits / 8 + 4 * k + 4 * (k + 1) + 8 * a + uint64_t(kPairEntrySize) * m;
 }
 
 }  // namespace
@@ -75,6 +75,20 @@ int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups) {
         for (uint32_t member : groups[g])
             if (member == c) return kVariantSlotBase + int32_t(g);
     return slot;
+}
+
+std::vector<int32_t> PairKeys(const std::vector<VariantGroup>& groups) {
+    std::vector<int32_t> keys(kSlotCount);
+    std::vector<bool> grouped(kSlotCount, false);
+    for (int32_t s = 0; s < kSlotCount; ++s) keys[size_t(s)] = s;
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (uint32_t member : groups[g]) {
+            const int32_t s = CharToSlot(member);
+            if (s < 0 || grouped[size_t(s)]) continue;
+            grouped[size_t(s)] = true;
+            keys[size_t(s)] = kVariantSlotBase + int32_t(g);
+        }
+    return keys;
 }
 
 bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& pages) {
@@ -157,8 +171,10 @@ bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp) {
     fp.tableSize = LoadLE64(data + 56);
     fp.tableChecksum = LoadLE64(data + 64);
     const uint32_t keys = LoadLE32(data + 76), pairs = LoadLE32(data + 80);
-    if (keys > kMaxPairKeys || uint64_t(pairs) > uint64_t(keys) * keys) return false;
-    const uint64_t tables = TablesSize(keys, pairs);
+    const uint32_t aliases = LoadLE32(data + 84);
+    if (keys > kMaxPairKeys || uint64_t(pairs) > uint64_t(keys) * keys || aliases > kSlotBits)
+        return false;
+    const uint64_t tables = TablesSize(keys, pairs, aliases);
     const uint64_t lists = LoadLE64(data + 88);
     if (tables > size - kPairsHeaderSize || lists != size - kPairsHeaderSize - tables ||
         lists > UINT32_MAX)
@@ -179,10 +195,12 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_pageLimit = LoadLE32(data + 72);
     m_keyCount = LoadLE32(data + 76);
     m_pairCount = LoadLE32(data + 80);
+    m_aliasCount = LoadLE32(data + 84);
     m_clean = data + kPairsHeaderSize;
     m_keys = m_clean + kSlotBits / 8;
     m_rowStarts = m_keys + 4 * uint64_t(m_keyCount);
-    m_directory = m_rowStarts + 4 * (uint64_t(m_keyCount) + 1);
+    m_aliases = m_rowStarts + 4 * (uint64_t(m_keyCount) + 1);
+    m_directory = m_aliases + 8 * uint64_t(m_aliasCount);
     m_lists = m_directory + uint64_t(kPairEntrySize) * m_pairCount;
     m_listsSize = m_file.Size() - uint64_t(m_lists - data);
     return true;
@@ -190,14 +208,26 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
 
 void PairsFile::Close() {
     m_file.Close();
-    m_clean = m_keys = m_rowStarts = m_directory = m_lists = nullptr;
+    m_clean = m_keys = m_rowStarts = m_aliases = m_directory = m_lists = nullptr;
     m_listsSize = 0;
-    m_pageLimit = m_keyCount = m_pairCount = 0;
+    m_pageLimit = m_keyCount = m_pairCount = m_aliasCount = 0;
 }
 
 bool PairsFile::SlotClean(int32_t slot) const {
     if (!IsOpen() || slot < 0 || uint32_t(slot) >= kSlotBits) return false;
     return m_clean[slot / 8] >> (slot % 8) & 1;
+}
+
+int32_t PairsFile::Key(int32_t slot) const {
+    uint32_t low = 0, high = m_aliasCount;
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        const int64_t s = LoadLE32(m_aliases + 8 * uint64_t(mid));
+        if (s == slot) return int32_t(LoadLE32(m_aliases + 8 * uint64_t(mid) + 4));
+        if (s < slot) low = mid + 1;
+        else high = mid;
+    }
+    return slot;
 }
 
 int32_t PairsFile::Rank(int32_t key) const {

@@ -33,6 +33,8 @@ uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
 uint32_t SlotToCodePoint(int32_t slot);
 // The key of slot: that of the first group holding its character, else the slot itself.
 int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups);
+// PairKey of every slot at once.
+std::vector<int32_t> PairKeys(const std::vector<VariantGroup>& groups);
 
 // One page list of the pairs file, in place in the mapping.
 struct PageList {
@@ -61,6 +63,8 @@ public:
 
     // Whether slot's whole postings stream read without a fault when the file was made.
     bool SlotClean(int32_t slot) const;
+    // The key of slot (PairKey, as the file was made with it).
+    int32_t Key(int32_t slot) const;
     // Rank of key among the listed keys, -1 when it is not listed.
     int32_t Rank(int32_t key) const;
     // The list of the pair of ranks (a, b): kAbsent when no page holds it, kDamaged when its
@@ -75,10 +79,11 @@ private:
     const uint8_t* m_clean = nullptr;
     const uint8_t* m_keys = nullptr;
     const uint8_t* m_rowStarts = nullptr;
+    const uint8_t* m_aliases = nullptr;
     const uint8_t* m_directory = nullptr;
     const uint8_t* m_lists = nullptr;
     uint64_t m_listsSize = 0;
-    uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0;
+    uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_aliasCount = 0;
 };
 
 // Whether the bytes of a whole pairs file hold a header and tables that are whole (their

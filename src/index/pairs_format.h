@@ -17,7 +17,7 @@
 //     +72   uint32   page limit P: every page in a list is below it
 //     +76   uint32   key count K, at most kMaxPairKeys
 //     +80   uint32   pair count M
-//     +84   uint32   0
+//     +84   uint32   alias count A
 //     +88   uint64   size of the list area
 //     +96   uint64   checksum of the tables (everything from the header's end to the list area)
 //     +104  uint64[2] 0
@@ -28,6 +28,8 @@
 //     uint32[K]             keys, ascending: a key's rank is its place here
 //     uint32[K + 1]         row starts: the pairs whose first key has rank r are entries
 //                           rowStart[r] .. rowStart[r+1] - 1 of the directory
+//     {uint32 slot, uint32 key}[A]  aliases, ascending by slot: every character slot whose key
+//                           is not the slot itself (the members of variant groups)
 //     entry[M]              directory, 16 bytes an entry, by first rank, then second rank:
 //                             uint16 second rank, uint8 list kind, uint8 0,
 //                             uint32 pages in the list (at least 1),

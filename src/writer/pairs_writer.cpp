@@ -284,7 +284,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     // Pass 1: every stream read whole; the clean ones count their entries under their key.
     PairsStats stats;
     std::vector<uint8_t> clean(kSlotBits / 8, 0);
-    std::vector<int32_t> keyOf(kSlotCount, -1);
+    const std::vector<int32_t> keyOfSlot = PairKeys(groups);
+    std::vector<int32_t> keyOf(kSlotCount, -1);  // clean slots only
     std::vector<uint64_t> entriesOfKey(kSlotCount, 0);
     std::vector<uint32_t> positions;
     for (int32_t s = 0; s < kSlotCount; ++s) {
@@ -303,7 +304,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
             continue;
         }
         clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
-        keyOf[size_t(s)] = PairKey(s, groups);
+        keyOf[size_t(s)] = keyOfSlot[size_t(s)];
         entriesOfKey[size_t(keyOf[size_t(s)])] += entries;
     }
 
@@ -408,6 +409,13 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     }
     rowStarts.push_back(pairCount);
     for (uint32_t r : rowStarts) PutLE32(tables, r);
+    uint32_t aliasCount = 0;
+    for (int32_t s = 0; s < kSlotCount; ++s)
+        if (keyOfSlot[size_t(s)] != s) {
+            PutLE32(tables, uint32_t(s));
+            PutLE32(tables, uint32_t(keyOfSlot[size_t(s)]));
+            ++aliasCount;
+        }
     tables += directory;
     pairs = {};
 
@@ -424,7 +432,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     PutLE32(head, pageLimit);
     PutLE32(head, keyCount);
     PutLE32(head, pairCount);
-    PutLE32(head, 0);
+    PutLE32(head, aliasCount);
     PutLE64(head, lists.size());
     PutLE64(head, Checksum64(tables.data(), tables.size()));
     PutLE64(head, 0);
