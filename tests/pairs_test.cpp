@@ -80,7 +80,9 @@ TEST(PairsFileTest, ListsExactlyThePairsOfTheTexts) {
         std::set<char32_t> present;
         for (const auto& page : pages) present.insert(page.begin(), page.end());
         for (char32_t c : present) {
-            if (CharToSlot(c) >= 0) EXPECT_TRUE(file.SlotClean(CharToSlot(c)));
+            if (CharToSlot(c) >= 0) {
+                EXPECT_TRUE(file.SlotClean(CharToSlot(c)));
+            }
         }
         EXPECT_FALSE(file.SlotClean(CharToSlot(U'九')) && letters < 9);
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "index/index.h"
 #include "platform/checksum.h"
 
 namespace kolva {

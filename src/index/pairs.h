@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "index/index.h"
 #include "index/pairs_format.h"
 #include "platform/file.h"
 
@@ -32,9 +31,10 @@ uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
 // The code point whose slot is slot, or UINT32_MAX when no code point has it.
 uint32_t SlotToCodePoint(int32_t slot);
 // The key of slot: that of the first group holding its character, else the slot itself.
-int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups);
+// (groups: the variant groups in file order, as ParseVariantTable gives them)
+int32_t PairKey(int32_t slot, const std::vector<std::vector<uint32_t>>& groups);
 // PairKey of every slot at once.
-std::vector<int32_t> PairKeys(const std::vector<VariantGroup>& groups);
+std::vector<int32_t> PairKeys(const std::vector<std::vector<uint32_t>>& groups);
 
 // One page list of the pairs file, in place in the mapping.
 struct PageList {
