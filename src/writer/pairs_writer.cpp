@@ -46,6 +46,30 @@ public:
     bool ReadPositions(std::vector<uint32_t>& out) {
         out.clear();
         uint64_t aligned = kPositionShift;
+        if (m_offset + m_remaining <= m_limit) {
+            // The usual case: the whole entry inside the block.
+            const uint8_t* b = m_postings + uint64_t(m_block) * kBlockSize + m_offset;
+            const uint8_t* const end = b + m_remaining;
+            out.reserve(m_remaining);
+            while (b < end) {
+                uint32_t value = b[0];
+                if (value >= 0x80) {
+                    const uint32_t extra = value >= 0xC0 ? 2 : 1;
+                    if (b + 1 + extra > end) return false;
+                    value = extra == 1 ? (value & 0x3F) << 8 | b[1]
+                                       : (value & 0x3F) << 16 | uint32_t(b[1]) << 8 | b[2];
+                    b += extra;
+                }
+                ++b;
+                if (value == 0 && !out.empty()) return false;
+                aligned += value;
+                if (aligned >= UINT32_MAX) return false;
+                out.push_back(uint32_t(aligned - kPositionShift));
+            }
+            m_offset += m_remaining;
+            m_remaining = 0;
+            return true;
+        }
         while (m_remaining != 0) {
             uint32_t value, n;
             if (!ReadNumber(value, n) || n > m_remaining) return false;
@@ -55,6 +79,19 @@ public:
             if (aligned >= UINT32_MAX) return false;
             out.push_back(uint32_t(aligned - kPositionShift));
         }
+        return true;
+    }
+    // Passes over the positions of the current entry; false on a fault.
+    bool SkipPositions() {
+        uint32_t target = m_offset + m_remaining;
+        m_remaining = 0;
+        while (target > kBlockSize) {
+            if (m_limit != kBlockSize || m_block >= m_next.size() || !Enter(m_next[m_block]))
+                return false;
+            target -= kBlockSize;
+        }
+        if (target > m_limit) return false;
+        m_offset = target;
         return true;
     }
     // Moves to the next entry, its positions read; false at the end or on a fault (Faulty tells).
@@ -281,12 +318,13 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<VariantGroup> groups;
     if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
 
-    // Pass 1: every stream read whole; the clean ones count their entries under their key.
+    // Pass 1: the page entries of every stream counted under its slot's key, positions passed
+    // over. Whether a stream is clean is known once its positions are read (pass 2 or 3).
     PairsStats stats;
     std::vector<uint8_t> clean(kSlotBits / 8, 0);
     const std::vector<int32_t> keyOfSlot = PairKeys(groups);
-    std::vector<int32_t> keyOf(kSlotCount, -1);  // clean slots only
     std::vector<uint64_t> entriesOfKey(kSlotCount, 0);
+    std::vector<uint8_t> readable(kSlotCount, 0);  // the entries can be passed over to the end
     std::vector<uint32_t> positions;
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (f.firstBlock[size_t(s)] == -1) continue;
@@ -294,18 +332,13 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         uint64_t entries = 0;
         while (ok) {
-            ok = c.ReadPositions(positions);
+            ok = c.SkipPositions();
             ++entries;
             if (!ok || !c.Next()) break;
         }
-        ok = ok && !c.Faulty();
-        if (!ok) {
-            ++stats.faultySlots;
-            continue;
-        }
-        clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
-        keyOf[size_t(s)] = keyOfSlot[size_t(s)];
-        entriesOfKey[size_t(keyOf[size_t(s)])] += entries;
+        if (!ok || c.Faulty()) continue;
+        readable[size_t(s)] = 1;
+        entriesOfKey[size_t(keyOfSlot[size_t(s)])] += entries;
     }
 
     // The keys on the most page entries, ranked in key order.
@@ -331,12 +364,17 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         bool done;
     };
     std::vector<Walker> walkers;
+    std::vector<int32_t> walked;  // the slot of each walker
     for (int32_t s = 0; s < kSlotCount; ++s) {
-        if (keyOf[size_t(s)] < 0 || rankOfKey[size_t(keyOf[size_t(s)])] == kNoRank) continue;
-        Walker w{StreamCursor(f.postings.Data(), f.postings.Size(), f.next, f.blockCount),
-                 rankOfKey[size_t(keyOf[size_t(s)])], false};
+        if (!readable[size_t(s)]) continue;
+        const uint16_t rank = rankOfKey[size_t(keyOfSlot[size_t(s)])];
+        if (rank == kNoRank) continue;
+        Walker w{StreamCursor(f.postings.Data(), f.postings.Size(), f.next, f.blockCount), rank,
+                 false};
         w.cursor.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         walkers.push_back(std::move(w));
+        walked.push_back(s);
+        clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));  // until a fault shows
     }
     std::vector<PairPages> pairs(size_t(keyCount) * keyCount);
     PageLayout layout;
@@ -350,15 +388,36 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
                 any = true;
             }
         if (!any) break;
-        for (Walker& w : walkers) {
+        for (size_t i = 0; i < walkers.size(); ++i) {
+            Walker& w = walkers[i];
             if (w.done || w.cursor.Page() != page) continue;
-            w.cursor.ReadPositions(positions);  // clean: reads as in pass 1
-            for (uint32_t x : positions) layout.Add(x, w.rank);
-            w.done = !w.cursor.Next();
+            // Positions of a faulty stream's earlier pages may stay in the lists: they only make
+            // them longer, and no phrase with a term of that slot is narrowed.
+            const bool read = w.cursor.ReadPositions(positions);
+            if (read)
+                for (uint32_t x : positions) layout.Add(x, w.rank);
+            w.done = !read || !w.cursor.Next();
+            if (!read || w.cursor.Faulty())
+                clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
         }
         layout.Emit(page, keyCount, pairs);
         pageLimit = page + 1;  // pages come in ascending order
     }
+
+    // Pass 3: the positions of the other streams, only to know whether they are clean.
+    for (int32_t s = 0; s < kSlotCount; ++s) {
+        if (!readable[size_t(s)] || rankOfKey[size_t(keyOfSlot[size_t(s)])] != kNoRank) continue;
+        StreamCursor c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
+        bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
+        while (ok) {
+            ok = c.ReadPositions(positions);
+            if (!ok || !c.Next()) break;
+        }
+        if (ok && !c.Faulty()) clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
+    }
+    for (int32_t s = 0; s < kSlotCount; ++s)
+        if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
+            ++stats.faultySlots;
 
     // The file: header, tables, lists.
     const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
