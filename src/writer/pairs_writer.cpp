@@ -29,9 +29,9 @@ constexpr uint16_t kNoRank = 0xFFFF;
 constexpr uint32_t kDirectPositions = 1 << 16;  // positions laid out in an array; others sorted
 
 // A postings stream read from its start, with every check the search makes.
-class StreamCursor {
+class SlotStream {
 public:
-    StreamCursor(const uint8_t* postings, uint64_t size, const std::vector<uint32_t>& next,
+    SlotStream(const uint8_t* postings, uint64_t size, const std::vector<uint32_t>& next,
                  uint32_t blockCount)
         : m_postings(postings), m_size(size), m_next(next), m_blockCount(blockCount) {}
 
@@ -328,7 +328,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<uint32_t> positions;
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (f.firstBlock[size_t(s)] == -1) continue;
-        StreamCursor c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
+        SlotStream c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         uint64_t entries = 0;
         while (ok) {
@@ -359,7 +359,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
 
     // Pass 2: the clean streams of listed keys, page by page together.
     struct Walker {
-        StreamCursor cursor;
+        SlotStream cursor;
         uint16_t rank;
         bool done;
     };
@@ -369,7 +369,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         if (!readable[size_t(s)]) continue;
         const uint16_t rank = rankOfKey[size_t(keyOfSlot[size_t(s)])];
         if (rank == kNoRank) continue;
-        Walker w{StreamCursor(f.postings.Data(), f.postings.Size(), f.next, f.blockCount), rank,
+        Walker w{SlotStream(f.postings.Data(), f.postings.Size(), f.next, f.blockCount), rank,
                  false};
         w.cursor.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         walkers.push_back(std::move(w));
@@ -407,7 +407,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     // Pass 3: the positions of the other streams, only to know whether they are clean.
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (!readable[size_t(s)] || rankOfKey[size_t(keyOfSlot[size_t(s)])] != kNoRank) continue;
-        StreamCursor c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
+        SlotStream c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         while (ok) {
             ok = c.ReadPositions(positions);
