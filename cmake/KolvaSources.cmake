@@ -18,6 +18,8 @@ set(KOLVA_CORE_FILES
   src/index/pairs.cpp
   src/index/pair_narrowing.cpp
   src/catalogue/catalogue.cpp
+  src/catalogue/results.cpp
+  src/catalogue/query.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp

@@ -8,8 +8,12 @@
 #include <iostream>
 #include <optional>
 
+#include <nlohmann/json.hpp>
+
 #include "builder/source.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/query.h"
+#include "catalogue/results.h"
 #include "text/codeconverter.h"
 #include "index/index.h"
 
@@ -53,9 +57,8 @@ enum class Mode { kRows, kRaw, kCompose, kQueries };
 struct Options {
     Mode mode = Mode::kRows;
     std::filesystem::path data;
-    bool orMode = false;
-    int indexMode = kModeWholeText;
-    int targetCode = 0;
+    SearchMethod method = SearchMethod::kAnd;
+    SearchTarget target = SearchTarget::kWholeText;
     bool variant = true;
     int range = 1;
     bool json = false;
@@ -77,73 +80,109 @@ int ParseNumber(const std::string& text, const char* what) {
     return int(value);
 }
 
-Options ParseOptions(int argc, char** argv) {
-    Options o;
-    bool keywordsSeen = false, modeSeen = false;
-    auto setMode = [&](Mode m) {
-        if (modeSeen) throw UsageError("--raw, --compose and --queries exclude each other");
-        modeSeen = true;
-        o.mode = m;
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--" && i + 1 < argc && !keywordsSeen) {
-            o.keywords = argv[++i];
-            keywordsSeen = true;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-            if (arg == "--data") {
-                o.data = value();
-            } else if (arg == "--or") {
-                o.orMode = true;
-            } else if (arg == "--target") {
-                const std::string t = value();
-                if (t == "full") o.indexMode = kModeWholeText, o.targetCode = 0;
-                else if (t == "main") o.indexMode = kModeMainText, o.targetCode = 1;
-                else if (t == "notes") o.indexMode = kModeNotes, o.targetCode = 2;
-                else throw UsageError("--target is full, main or notes");
-            } else if (arg == "--variant") {
-                const std::string v = value();
-                if (v != "on" && v != "off") throw UsageError("--variant is on or off");
-                o.variant = v == "on";
-            } else if (arg == "--range") {
-                o.range = ParseNumber(value(), "--range");
-            } else if (arg == "--json") {
-                o.json = true;
-            } else if (arg == "--times") {
-                o.times = true;
-            } else if (arg == "--raw") {
-                setMode(Mode::kRaw);
-            } else if (arg == "--compose") {
-                setMode(Mode::kCompose);
-                o.pageIndex = ParseNumber(value(), "--compose");
-            } else if (arg == "--queries") {
-                setMode(Mode::kQueries);
-                o.queries = value();
-            } else {
-                throw UsageError("unknown option " + arg);
-            }
+SearchTarget ParseTarget(const std::string& name) {
+    if (name == "full") return SearchTarget::kWholeText;
+    if (name == "main") return SearchTarget::kMainText;
+    if (name == "notes") return SearchTarget::kNotes;
+    throw UsageError("--target is full, main or notes");
+}
+
+bool ParseVariant(const std::string& value) {
+    if (value != "on" && value != "off") throw UsageError("--variant is on or off");
+    return value == "on";
+}
+
+// Reads the command line into Options, left to right; the first fault found is the one
+// reported.
+class OptionParser {
+public:
+    OptionParser(int argc, char** argv) : m_argc(argc), m_argv(argv) {}
+
+    Options Parse() {
+        for (m_next = 1; m_next < m_argc;) {
+            const std::string arg = m_argv[m_next++];
+            if (arg == "--" && m_next < m_argc && !m_keywordsSeen)
+                SetKeywords(m_argv[m_next++]);
+            else if (arg.size() > 1 && arg[0] == '-' && arg != "--")
+                ParseOption(arg);
+            else
+                SetKeywords(arg);
+        }
+        CheckCombinations();
+        return m_options;
+    }
+
+private:
+    void ParseOption(const std::string& arg) {
+        Options& o = m_options;
+        if (arg == "--data") {
+            o.data = Value(arg);
+        } else if (arg == "--or") {
+            o.method = SearchMethod::kOr;
+        } else if (arg == "--target") {
+            o.target = ParseTarget(Value(arg));
+        } else if (arg == "--variant") {
+            o.variant = ParseVariant(Value(arg));
+        } else if (arg == "--range") {
+            o.range = ParseNumber(Value(arg), "--range");
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--times") {
+            o.times = true;
+        } else if (arg == "--raw") {
+            SetMode(Mode::kRaw);
+        } else if (arg == "--compose") {
+            SetMode(Mode::kCompose);
+            o.pageIndex = ParseNumber(Value(arg), "--compose");
+        } else if (arg == "--queries") {
+            SetMode(Mode::kQueries);
+            o.queries = Value(arg);
         } else {
-            if (keywordsSeen) throw UsageError("KEYWORDS is one argument: quote it");
-            o.keywords = arg;
-            keywordsSeen = true;
+            throw UsageError("unknown option " + arg);
         }
     }
-    if (o.mode == Mode::kQueries && keywordsSeen)
-        throw UsageError("--queries reads its keywords from the file");
-    if (o.mode != Mode::kQueries && !keywordsSeen) throw UsageError("KEYWORDS is missing");
-    if (o.json && o.mode != Mode::kRows) throw UsageError("--json goes with the default output");
-    if (o.times && o.mode != Mode::kQueries) throw UsageError("--times goes with --queries");
-    if (o.mode == Mode::kRaw || o.mode == Mode::kCompose) {
-        for (int i = 1; i < argc; ++i)
-            if (std::strcmp(argv[i], "--range") == 0 || (o.mode == Mode::kCompose && std::strcmp(argv[i], "--or") == 0))
-                throw UsageError(std::string(argv[i]) + " does not go with this mode");
+
+    // The argument after an option that takes a value.
+    std::string Value(const std::string& option) {
+        if (m_next >= m_argc) throw UsageError(option + " needs a value");
+        return m_argv[m_next++];
     }
-    return o;
-}
+
+    void SetKeywords(const std::string& keywords) {
+        if (m_keywordsSeen) throw UsageError("KEYWORDS is one argument: quote it");
+        m_options.keywords = keywords;
+        m_keywordsSeen = true;
+    }
+
+    void SetMode(Mode mode) {
+        if (m_modeSeen) throw UsageError("--raw, --compose and --queries exclude each other");
+        m_modeSeen = true;
+        m_options.mode = mode;
+    }
+
+    // What each mode needs and what it does not take.
+    void CheckCombinations() const {
+        const Options& o = m_options;
+        if (o.mode == Mode::kQueries && m_keywordsSeen)
+            throw UsageError("--queries reads its keywords from the file");
+        if (o.mode != Mode::kQueries && !m_keywordsSeen) throw UsageError("KEYWORDS is missing");
+        if (o.json && o.mode != Mode::kRows) throw UsageError("--json goes with the default output");
+        if (o.times && o.mode != Mode::kQueries) throw UsageError("--times goes with --queries");
+        if (o.mode != Mode::kRaw && o.mode != Mode::kCompose) return;
+        for (int i = 1; i < m_argc; ++i)
+            if (std::strcmp(m_argv[i], "--range") == 0 ||
+                (o.mode == Mode::kCompose && std::strcmp(m_argv[i], "--or") == 0))
+                throw UsageError(std::string(m_argv[i]) + " does not go with this mode");
+    }
+
+    int m_argc;
+    char** m_argv;
+    int m_next = 1;  // the argument read next
+    Options m_options;
+    bool m_keywordsSeen = false, m_modeSeen = false;
+};
+
+Options ParseOptions(int argc, char** argv) { return OptionParser(argc, argv).Parse(); }
 
 // UTF-8 to UTF-16; the three-byte form of a surrogate stands for that one unpaired unit.
 std::u16string KeywordsFromUtf8(const std::string& bytes, const std::string& where) {
@@ -160,25 +199,19 @@ std::string Utf8(std::u16string_view text) {
     return out;
 }
 
-std::string JsonString(std::u16string_view text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i];
-        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        char buf[8];
-        if (u == u'"' || u == u'\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF && !pair)) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(u));
-            out += buf;
-        } else {
-            out += Utf8(text.substr(i, pair ? 2 : 1));
-            if (pair) ++i;
-        }
+// UTF-8 for a JSON string. JSON text is Unicode, so a unit of an unpaired surrogate (which only
+// a damaged catalogue holds) is written as U+FFFD.
+std::string JsonText(std::u16string_view text) {
+    std::u16string valid(text);
+    for (size_t i = 0; i < valid.size(); ++i) {
+        const char16_t u = valid[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < valid.size() && valid[i + 1] >= 0xDC00 &&
+            valid[i + 1] <= 0xDFFF)
+            ++i;
+        else if (u >= 0xD800 && u <= 0xDFFF)
+            valid[i] = u'\uFFFD';
     }
-    return out + "\"";
+    return Utf8(valid);
 }
 
 std::filesystem::path ExecutableFolder() {
@@ -200,121 +233,142 @@ uint32_t SearchRows(CIndex& index, const CCatalogue& catalogue, const Options& o
                     std::chrono::steady_clock::time_point* searchEnd = nullptr) {
     rows.clear();
     std::u16string keywords = ForSearch(typed);
-    if (CIndex::CountKeywords(keywords) == 0) {  // a rejected string finds nothing
+    // A rejected string finds nothing here, where the index would keep an earlier query's pages.
+    if (CIndex::CountKeywords(keywords) == 0) {
         if (searchEnd) *searchEnd = std::chrono::steady_clock::now();
         return 0;
     }
-    if (o.orMode)
-        index.SearchOr(keywords, o.variant);
-    else
-        index.SearchAnd(keywords, o.variant);
+    RunSearch(index, keywords, o.method, o.variant);
     if (searchEnd) *searchEnd = std::chrono::steady_clock::now();
-    const ContentsNodeTag* range = FindNode(catalogue.Root(), catalogue.Record(o.range));
-    return BuildResultList(range, *index.GetResultPages(), *index.GetResultCounts(), rows);
+    return BuildResultList(FindRangeNode(catalogue, o.range), *index.GetResultPages(),
+                           *index.GetResultCounts(), rows);
 }
 
-std::string Totals(size_t rows, uint32_t hits) {
-    return "全部で " + std::to_string(rows) + " 頁で、" + std::to_string(hits) + " 箇所でした。";
+// --raw: the index's result lists, without a range.
+int PrintResultLists(CIndex& index, const Options& o) {
+    std::u16string keywords = ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS"));
+    RunSearch(index, keywords, o.method, o.variant);
+    const auto& pages = *index.GetResultPages();
+    const auto& counts = *index.GetResultCounts();
+    for (int i = 0; i < index.GetResultCount(); ++i)
+        std::cout << pages[size_t(i)] << '\t' << counts[size_t(i)] << '\n';
+    return 0;
+}
+
+// --compose: the composed page on standard output, its anchor count on standard error.
+int PrintComposedPage(const CIndex& index, const Options& o) {
+    std::string html;
+    const int anchors = index.ComposePage(o.pageIndex, html, KeywordsFromUtf8(o.keywords, "KEYWORDS"),
+                                          TargetCodeOf(o.target), o.variant);
+    std::cout.write(html.data(), std::streamsize(html.size()));
+    std::cout.flush();
+    std::cerr << "anchors: " << anchors << '\n';
+    return 0;
+}
+
+// Loads the catalogue and checks the range slot against it. False when it cannot be read.
+bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, int range) {
+    if (!catalogue.Load(data / "kolva.dir", {})) {
+        std::cerr << "kolva-search: you delete data file! (" << (data / "kolva.dir").string() << ")\n";
+        return false;
+    }
+    if (range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    if (!catalogue.IsValidSlot(range))
+        throw UsageError("--range " + std::to_string(range) + ": the catalogue has slots 1 to " +
+                         std::to_string(catalogue.NodeCount() - 1));
+    return true;
+}
+
+// The keywords of a queries file, one line each.
+std::vector<std::u16string> ReadQueries(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw UsageError("cannot read " + file);
+    std::string line;
+    std::vector<std::u16string> queries;
+    for (size_t n = 1; std::getline(in, line); ++n) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        queries.push_back(KeywordsFromUtf8(line, file + ":" + std::to_string(n)));
+    }
+    return queries;
+}
+
+// --queries: "rows<TAB>hits" per query, with --times the microseconds of the search and of
+// naming its rows.
+int PrintQueryTotals(CIndex& index, const CCatalogue& catalogue, const Options& o) {
+    using Micro = std::chrono::duration<double, std::micro>;
+    std::vector<SearchNodeTag> rows;
+    std::string out;
+    for (const std::u16string& q : ReadQueries(o.queries)) {
+        std::chrono::steady_clock::time_point searchEnd;
+        const auto start = std::chrono::steady_clock::now();
+        const uint32_t hits = SearchRows(index, catalogue, o, q, rows, &searchEnd);
+        const Micro rowsTook = std::chrono::steady_clock::now() - searchEnd;
+        out += std::to_string(rows.size()) + '\t' + std::to_string(hits);
+        if (o.times) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "\t%.1f\t%.1f", Micro(searchEnd - start).count(),
+                          rowsTook.count());
+            out += buf;
+        }
+        out += '\n';
+    }
+    std::cout << out;
+    return 0;
+}
+
+std::string RowsAsText(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
+    std::string out;
+    for (const SearchNodeTag& r : rows)
+        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
+               std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
+               std::to_string(r.pageIndex) + '\n';
+    return out + Utf8(TotalsText(rows.size(), hits)) + '\n';
+}
+
+// One object: the rows, the numbers of pages and hits, the totals line. Keys in this order.
+std::string RowsAsJson(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
+    for (const SearchNodeTag& r : rows)
+        list.push_back(Json{{"category", JsonText(r.category)},
+                            {"title", JsonText(r.title)},
+                            {"volume", JsonText(r.volume)},
+                            {"pageNumber", r.pageNumber},
+                            {"hits", r.hits},
+                            {"pageIndex", r.pageIndex}});
+    const Json out{{"rows", std::move(list)},
+                   {"pages", rows.size()},
+                   {"hits", hits},
+                   {"totals", JsonText(TotalsText(rows.size(), hits))}};
+    return out.dump() + '\n';
+}
+
+// The default output: the rows in the range and the totals line, as text or JSON.
+int PrintRows(CIndex& index, const CCatalogue& catalogue, const Options& o) {
+    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
+    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
+        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    std::vector<SearchNodeTag> rows;
+    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
+    std::cout << (o.json ? RowsAsJson(rows, hits) : RowsAsText(rows, hits));
+    return 0;
 }
 
 int Run(const Options& o) {
     const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
     std::u16string failure;
     CIndex index([&](std::u16string_view m) { failure = m; });
-    if (!index.Open(data, "Index", o.indexMode)) {
+    if (!OpenIndex(index, data, o.target)) {
         std::cerr << "kolva-search: " << Utf8(failure) << " (" << data.string() << ")\n";
         return 1;
     }
-
-    if (o.mode == Mode::kRaw) {
-        std::u16string keywords = ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS"));
-        if (o.orMode)
-            index.SearchOr(keywords, o.variant);
-        else
-            index.SearchAnd(keywords, o.variant);
-        const auto& pages = *index.GetResultPages();
-        const auto& counts = *index.GetResultCounts();
-        for (int i = 0; i < index.GetResultCount(); ++i)
-            std::cout << pages[size_t(i)] << '\t' << counts[size_t(i)] << '\n';
-        return 0;
-    }
-    if (o.mode == Mode::kCompose) {
-        std::string html;
-        const int anchors = index.ComposePage(o.pageIndex, html, KeywordsFromUtf8(o.keywords, "KEYWORDS"),
-                                              o.targetCode, o.variant);
-        std::cout.write(html.data(), std::streamsize(html.size()));
-        std::cout.flush();
-        std::cerr << "anchors: " << anchors << '\n';
-        return 0;
-    }
+    if (o.mode == Mode::kRaw) return PrintResultLists(index, o);
+    if (o.mode == Mode::kCompose) return PrintComposedPage(index, o);
 
     CCatalogue catalogue;
-    if (!catalogue.Load(data / "kolva.dir", {})) {
-        std::cerr << "kolva-search: you delete data file! (" << (data / "kolva.dir").string() << ")\n";
-        return 1;
-    }
-    if (o.range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
-    if (!catalogue.IsValidSlot(o.range))
-        throw UsageError("--range " + std::to_string(o.range) + ": the catalogue has slots 1 to " +
-                         std::to_string(catalogue.NodeCount() - 1));
-
-    std::vector<SearchNodeTag> rows;
-    if (o.mode == Mode::kQueries) {
-        std::ifstream in(o.queries, std::ios::binary);
-        if (!in) throw UsageError("cannot read " + o.queries);
-        std::string line;
-        std::vector<std::u16string> queries;
-        for (size_t n = 1; std::getline(in, line); ++n) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            queries.push_back(KeywordsFromUtf8(line, o.queries + ":" + std::to_string(n)));
-        }
-        std::string out;
-        for (const std::u16string& q : queries) {
-            using Micro = std::chrono::duration<double, std::micro>;
-            std::chrono::steady_clock::time_point searchEnd;
-            const auto start = std::chrono::steady_clock::now();
-            const uint32_t hits = SearchRows(index, catalogue, o, q, rows, &searchEnd);
-            const Micro rowsTook = std::chrono::steady_clock::now() - searchEnd;
-            out += std::to_string(rows.size()) + '\t' + std::to_string(hits);
-            if (o.times) {
-                char buf[64];
-                std::snprintf(buf, sizeof buf, "\t%.1f\t%.1f", Micro(searchEnd - start).count(),
-                              rowsTook.count());
-                out += buf;
-            }
-            out += '\n';
-        }
-        std::cout << out;
-        return 0;
-    }
-
-    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
-    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
-        throw UsageError("何かキーワードを入力して検索をして下さい。");
-    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
-    if (o.json) {
-        std::string out = "{\"rows\":[";
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const SearchNodeTag& r = rows[i];
-            out += (i ? "," : "") + std::string("{\"category\":") + JsonString(r.category) +
-                   ",\"title\":" + JsonString(r.title) + ",\"volume\":" + JsonString(r.volume) +
-                   ",\"pageNumber\":" + std::to_string(r.pageNumber) +
-                   ",\"hits\":" + std::to_string(r.hits) +
-                   ",\"pageIndex\":" + std::to_string(r.pageIndex) + "}";
-        }
-        // The totals line holds nothing JSON would escape.
-        out += "],\"pages\":" + std::to_string(rows.size()) + ",\"hits\":" + std::to_string(hits) +
-               ",\"totals\":\"" + Totals(rows.size(), hits) + "\"}";
-        std::cout << out << '\n';
-        return 0;
-    }
-    std::string out;
-    for (const SearchNodeTag& r : rows)
-        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
-               std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
-               std::to_string(r.pageIndex) + '\n';
-    std::cout << out << Totals(rows.size(), hits) << '\n';
-    return 0;
+    if (!LoadCatalogue(catalogue, data, o.range)) return 1;
+    if (o.mode == Mode::kQueries) return PrintQueryTotals(index, catalogue, o);
+    return PrintRows(index, catalogue, o);
 }
 
 }  // namespace
