@@ -64,7 +64,9 @@ void ExpectSameSearches(const std::filesystem::path& paired, const std::filesyst
         CIndex a, b;
         ASSERT_TRUE(a.Open(paired, "Index", mode));
         ASSERT_TRUE(b.Open(plain, "Index", mode));
-        if (mode == 0) EXPECT_EQ(a.HasPairs(), expectPairs) << what;
+        if (mode == 0) {
+            EXPECT_EQ(a.HasPairs(), expectPairs) << what;
+        }
         EXPECT_FALSE(b.HasPairs());
         for (int round = 0; round < rounds; ++round) {
             std::u32string keyword = RandomWord(rng, pages);
