@@ -16,6 +16,8 @@
 
 #include "index/index.h"
 #include "index/pairs.h"
+#include "index/postings_stream.h"
+#include "index/word_matcher.h"
 #include "platform/checksum.h"
 #include "platform/file.h"
 #include "writer/writer.h"
@@ -24,136 +26,46 @@ namespace kolva {
 
 namespace {
 
-constexpr uint32_t kPositionShift = 300;     // the search's largest shift of a position
 constexpr uint16_t kNoRank = 0xFFFF;
 constexpr uint32_t kDirectPositions = 1 << 16;  // positions laid out in an array; others sorted
 
-// A postings stream read from its start, with every check the search makes.
+// One slot's postings stream read from its start through the search's own reader, so that a
+// stream is clean here exactly when the search's slot check finds it clean.
 class SlotStream {
 public:
-    SlotStream(const uint8_t* postings, uint64_t size, const std::vector<uint32_t>& next,
-                 uint32_t blockCount)
-        : m_postings(postings), m_size(size), m_next(next), m_blockCount(blockCount) {}
+    explicit SlotStream(const StreamReader& reader) : m_reader(&reader) {}
 
     // Reads up to the first entry's positions; false when the stream is faulty there.
     bool Start(uint32_t firstBlock, uint32_t lastPage) {
-        m_lastPage = lastPage;
-        m_blocksSeen = 0;
-        m_page = 0;
-        return Enter(firstBlock) && ReadEntry(true);
+        m_cursor = StreamCursor{};
+        m_cursor.lastPage = lastPage;
+        return m_reader->Start(m_cursor, firstBlock);
     }
-    // Reads the positions of the current entry (ascending); false on a fault.
+    // Reads the positions of the current entry (ascending) as the search's slot check decodes
+    // them; false on a fault.
     bool ReadPositions(std::vector<uint32_t>& out) {
-        out.clear();
-        uint64_t aligned = kPositionShift;
-        if (m_offset + m_remaining <= m_limit) {
-            // The usual case: the whole entry inside the block.
-            const uint8_t* b = m_postings + uint64_t(m_block) * kBlockSize + m_offset;
-            const uint8_t* const end = b + m_remaining;
-            out.reserve(m_remaining);
-            while (b < end) {
-                uint32_t value = b[0];
-                if (value >= 0x80) {
-                    const uint32_t extra = value >= 0xC0 ? 2 : 1;
-                    if (b + 1 + extra > end) return false;
-                    value = extra == 1 ? (value & 0x3F) << 8 | b[1]
-                                       : (value & 0x3F) << 16 | uint32_t(b[1]) << 8 | b[2];
-                    b += extra;
-                }
-                ++b;
-                if (value == 0 && !out.empty()) return false;
-                aligned += value;
-                if (aligned >= UINT32_MAX) return false;
-                out.push_back(uint32_t(aligned - kPositionShift));
-            }
-            m_offset += m_remaining;
-            m_remaining = 0;
-            return true;
-        }
-        while (m_remaining != 0) {
-            uint32_t value, n;
-            if (!ReadNumber(value, n) || n > m_remaining) return false;
-            m_remaining -= n;
-            if (value == 0 && !out.empty()) return false;
-            aligned += value;
-            if (aligned >= UINT32_MAX) return false;
-            out.push_back(uint32_t(aligned - kPositionShift));
-        }
-        return true;
+        size_t count = 0;
+        if (!DecodeEntry(*m_reader, m_cursor, kMaxShift, m_aligned, count)) return false;
+        out.resize(count);
+        for (size_t i = 0; i < count; ++i) out[i] = m_aligned[i] - kMaxShift;
+        // As the slot check: nothing after the last entry is read.
+        return m_cursor.page == m_cursor.lastPage || m_reader->SkipEntry(m_cursor);
     }
     // Passes over the positions of the current entry; false on a fault.
-    bool SkipPositions() {
-        uint32_t target = m_offset + m_remaining;
-        m_remaining = 0;
-        while (target > kBlockSize) {
-            if (m_limit != kBlockSize || m_block >= m_next.size() || !Enter(m_next[m_block]))
-                return false;
-            target -= kBlockSize;
-        }
-        if (target > m_limit) return false;
-        m_offset = target;
-        return true;
-    }
-    // Moves to the next entry, its positions read; false at the end or on a fault (Faulty tells).
+    bool SkipPositions() { return m_reader->SkipEntry(m_cursor); }
+    // Moves to the next entry; false at the end or on a fault (Faulty tells).
     bool Next() {
-        if (m_page == m_lastPage) return false;
-        m_faulty = !ReadEntry(false);
+        if (m_cursor.page == m_cursor.lastPage) return false;
+        m_faulty = !m_reader->ReadEntry(m_cursor, false);
         return !m_faulty;
     }
-    uint32_t Page() const { return m_page; }
+    uint32_t Page() const { return m_cursor.page; }
     bool Faulty() const { return m_faulty; }
 
 private:
-    bool Enter(uint32_t block) {
-        if (block >= m_blockCount || ++m_blocksSeen > m_blockCount) return false;
-        m_block = block;
-        m_offset = 0;
-        m_limit = uint32_t(std::min<uint64_t>(kBlockSize, m_size - uint64_t(block) * kBlockSize));
-        return true;
-    }
-    bool ReadByte(uint32_t& b) {
-        if (m_offset == m_limit) {
-            if (m_limit != kBlockSize || m_block >= m_next.size() || !Enter(m_next[m_block]))
-                return false;
-        }
-        b = m_postings[uint64_t(m_block) * kBlockSize + m_offset++];
-        return true;
-    }
-    bool ReadNumber(uint32_t& value, uint32_t& bytes) {
-        uint32_t b0, b1, b2;
-        if (!ReadByte(b0)) return false;
-        if (b0 < 0x80) {
-            value = b0;
-            bytes = 1;
-            return true;
-        }
-        if (!ReadByte(b1)) return false;
-        if (b0 < 0xC0) {
-            value = (b0 & 0x3F) << 8 | b1;
-            bytes = 2;
-            return true;
-        }
-        if (!ReadByte(b2)) return false;
-        value = (b0 & 0x3F) << 16 | b1 << 8 | b2;
-        bytes = 3;
-        return true;
-    }
-    bool ReadEntry(bool first) {
-        uint32_t delta, n, lo, hi;
-        if (!ReadNumber(delta, n) || (!first && delta == 0) || delta > UINT32_MAX - m_page)
-            return false;
-        m_page += delta;
-        if (m_page > m_lastPage || !ReadByte(lo) || !ReadByte(hi)) return false;
-        m_remaining = lo | hi << 8;
-        return m_remaining != 0;
-    }
-
-    const uint8_t* m_postings;
-    uint64_t m_size;
-    const std::vector<uint32_t>& m_next;
-    uint32_t m_blockCount;
-    uint32_t m_block = 0, m_offset = 0, m_limit = 0, m_blocksSeen = 0;
-    uint32_t m_page = 0, m_lastPage = 0, m_remaining = 0;
+    const StreamReader* m_reader;
+    StreamCursor m_cursor{};
+    std::vector<uint32_t> m_aligned;
     bool m_faulty = false;
 };
 
@@ -314,6 +226,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         throw WriterError("cannot read the index files of " + (folder / stem).string());
     IndexFiles f;
     ReadIndexFiles(folder, stem, f);
+    const StreamReader reader(f.postings.Data(), f.postings.Size(), f.next.data(),
+                              uint32_t(f.next.size()), f.blockCount);
     std::string table;
     std::vector<VariantGroup> groups;
     if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
@@ -328,7 +242,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<uint32_t> positions;
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (f.firstBlock[size_t(s)] == -1) continue;
-        SlotStream c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
+        SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         uint64_t entries = 0;
         while (ok) {
@@ -369,8 +283,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         if (!readable[size_t(s)]) continue;
         const uint16_t rank = rankOfKey[size_t(keyOfSlot[size_t(s)])];
         if (rank == kNoRank) continue;
-        Walker w{SlotStream(f.postings.Data(), f.postings.Size(), f.next, f.blockCount), rank,
-                 false};
+        Walker w{SlotStream(reader), rank, false};
         w.cursor.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         walkers.push_back(std::move(w));
         walked.push_back(s);
@@ -407,7 +320,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     // Pass 3: the positions of the other streams, only to know whether they are clean.
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (!readable[size_t(s)] || rankOfKey[size_t(keyOfSlot[size_t(s)])] != kNoRank) continue;
-        SlotStream c(f.postings.Data(), f.postings.Size(), f.next, f.blockCount);
+        SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         while (ok) {
             ok = c.ReadPositions(positions);
