@@ -13,7 +13,8 @@ install(TARGETS kolva kolva-build kolva-search DESTINATION .)
 install(FILES resources/help.html DESTINATION .)
 if(KOLVA_INSTALL_SAMPLE)
   set(KOLVA_SAMPLE_FILES Index-fl.h Index-fl.cnt Index-idx.h Index-idx.m Index_desc-idx.h
-      Index_desc-idx.m Index_content-idx.h Index_content-idx.m yitizi.txt kolva.dir)
+      Index_desc-idx.m Index_content-idx.h Index_content-idx.m yitizi.txt kolva.dir
+      Index-idx.pairs Index_desc-idx.pairs Index_content-idx.pairs)
   list(TRANSFORM KOLVA_SAMPLE_FILES PREPEND ${CMAKE_BINARY_DIR}/bin/)
   install(FILES ${KOLVA_SAMPLE_FILES} DESTINATION .)
 endif()

@@ -6,6 +6,7 @@
 set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
+  src/platform/checksum.cpp
   src/text/codeconverter.cpp
   src/text/utf8.cpp
   src/pagestore/filelist.cpp
@@ -18,12 +19,15 @@ set(KOLVA_CORE_FILES
   src/index/result_merge.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
+  src/index/pairs.cpp
+  src/index/pair_narrowing.cpp
   src/catalogue/catalogue.cpp
   src/catalogue/results.cpp
   src/catalogue/query.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp
+  src/writer/pairs_writer.cpp
   src/builder/source.cpp
   src/builder/builder.cpp
 )

@@ -1,6 +1,7 @@
 // The command-line contract of kolva-build and kolva-search: outputs, exit codes, usage errors.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include <sys/wait.h>
@@ -223,6 +224,35 @@ TEST_F(CliTest, FailedBuildsLeaveNoCollectionBehind) {
     EXPECT_EQ(RunProgram("kolva-build", {source->path().string(), (work / "out").string()}).status, 0);
     EXPECT_EQ(test::ReadBytes(work / "out" / "kolva.dir"), test::ReadBytes(*data / "kolva.dir"));
     EXPECT_EQ(RunProgram("kolva-build", {"only-one"}).status, 2);
+}
+
+// kolva-build writes the pairs files unless told not to, and --accelerate adds the same files to a
+// collection without them, reading it only.
+TEST_F(CliTest, PairsFilesBesideTheTenFiles) {
+    const char* pairs[] = {"Index-idx.pairs", "Index_desc-idx.pairs", "Index_content-idx.pairs"};
+    for (const char* name : pairs) EXPECT_TRUE(std::filesystem::exists(*data / name)) << name;
+    TempDir work;
+    const std::string plain = (work / "plain").string();
+    ASSERT_EQ(RunProgram("kolva-build", {"--no-accelerator", source->path().string(), plain}).status, 0);
+    std::map<std::string, std::string> ten;
+    for (const auto& e : std::filesystem::directory_iterator(work / "plain"))
+        ten[e.path().filename().string()] = test::ReadBytes(e.path());
+    EXPECT_EQ(ten.size(), 10u);
+    for (const auto& [name, bytes] : ten) EXPECT_EQ(bytes, test::ReadBytes(*data / name)) << name;
+
+    const Outcome accelerated = RunProgram("kolva-build", {"--accelerate", plain});
+    ASSERT_EQ(accelerated.status, 0) << accelerated.err;
+    for (const char* name : pairs)
+        EXPECT_EQ(test::ReadBytes(work / "plain" / name), test::ReadBytes(*data / name)) << name;
+    for (const auto& [name, bytes] : ten) EXPECT_EQ(bytes, test::ReadBytes(work / "plain" / name));
+
+    // A build without them over a collection with them removes the old ones.
+    ASSERT_EQ(RunProgram("kolva-build", {"--no-accelerator", source->path().string(), plain}).status, 0);
+    for (const char* name : pairs) EXPECT_FALSE(std::filesystem::exists(work / "plain" / name));
+
+    EXPECT_EQ(RunProgram("kolva-build", {"--accelerate", (work / "none").string()}).status, 1);
+    EXPECT_EQ(RunProgram("kolva-build", {"--accelerate"}).status, 2);
+    EXPECT_EQ(RunProgram("kolva-build", {"--no-accelerator", plain}).status, 2);
 }
 
 }  // namespace

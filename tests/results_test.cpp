@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <random>
 #include <tuple>
 
@@ -130,12 +131,13 @@ TEST(ResultListTest, RowsAreWhatThePerPageLookupsNameOnSoundAndDamagedTrees) {
         if (tree % 3 == 0 && !counts.empty()) counts.pop_back();  // fewer counts: 0 hits
         for (const ContentsNodeTag* range : ranges) {
             std::vector<SearchNodeTag> expected;
+            std::deque<std::u16string> names;  // what the expected rows' names view
             uint32_t expectedTotal = 0;
             for (size_t i = 0; i < pages.size(); ++i) {
                 if (!range->ContainsPage(pages[i])) continue;
                 SearchNodeTag row;
-                row.category = GetCategoryName(range);
-                row.title = GetBookName(pages[i], range);
+                row.category = names.emplace_back(GetCategoryName(range));
+                row.title = names.emplace_back(GetBookName(pages[i], range));
                 if (const ContentsNodeTag* v = FindVolumeNode(pages[i], range)) {
                     row.volume = v->name;
                     row.pageNumber = pages[i] + 1 - uint32_t(v->docID) + v->curFileName;

@@ -2,7 +2,8 @@
 //
 // Memory: resident memory of this process before the index is opened, after Open, and after
 // every query of QUERYFILE (one keyword string a line, searched with AND, variants off and on),
-// without the resident pages of the mapped postings file, which the page cache holds anyway.
+// without the resident pages of the mapped postings and pairs files, which the page cache holds
+// anyway.
 //
 // Decoding: CHARS is a UTF-8 string of characters. For each, and for the phrase of the first
 // two, the best of several searches (processor time of the thread) is set against the best of several plain sequential reads
@@ -52,7 +53,9 @@ long MappingRssKb(const std::string& fileName) {
     return total;
 }
 
-long ResidentBeyondPostings() { return StatusKb("VmRSS:") - MappingRssKb("/Index-idx.m"); }
+long ResidentBeyondPostings() {
+    return StatusKb("VmRSS:") - MappingRssKb("/Index-idx.m") - MappingRssKb("/Index-idx.pairs");
+}
 
 struct Chains {
     std::vector<int32_t> first;

@@ -4,12 +4,21 @@
 
 namespace kolva {
 
+namespace {
+
+// The node whose name is the category of a range: the range, its parent or its grandparent.
+const ContentsNodeTag* CategoryNode(const ContentsNodeTag* range) {
+    if (!range) return nullptr;
+    if (range->level == 1) return range;
+    if (range->level == 2) return range->parent;
+    return range->parent ? range->parent->parent : nullptr;
+}
+
+}  // namespace
+
 std::u16string GetCategoryName(const ContentsNodeTag* range) {
-    if (!range) return {};
-    if (range->level == 1) return range->name;
-    if (range->level == 2) return range->parent ? range->parent->name : std::u16string();
-    const ContentsNodeTag* grand = range->parent ? range->parent->parent : nullptr;
-    return grand ? grand->name : std::u16string();
+    const ContentsNodeTag* node = CategoryNode(range);
+    return node ? node->name : std::u16string();
 }
 
 std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range) {
@@ -83,27 +92,34 @@ private:
     bool m_ordered = true;
 };
 
+// A hit page kept for a row: its page number, its place in the hit lists, its volume.
+struct Kept {
+    uint32_t pageNumber, hit;
+    const ContentsNodeTag* volume;
+};
+
 // Sorts rows by page number, equal numbers in the order they came: by counting when the
-// numbers lie close together (as volumes' page numbers do), else by merging.
-template <typename Row>
-void SortByPageNumber(std::vector<Row>& rows) {
+// numbers lie close together (as volumes' page numbers do), else by merging. sorted and start
+// are working lists whose memory is kept.
+void SortByPageNumber(std::vector<Kept>& rows, std::vector<Kept>& sorted,
+                      std::vector<uint32_t>& start) {
     if (rows.size() < 2) return;
     uint32_t low = UINT32_MAX, high = 0;
-    for (const Row& row : rows) {
+    for (const Kept& row : rows) {
         low = std::min(low, row.pageNumber);
         high = std::max(high, row.pageNumber);
     }
     if (high - low > 4 * rows.size() + 4096) {
-        std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+        std::stable_sort(rows.begin(), rows.end(), [](const Kept& a, const Kept& b) {
             return a.pageNumber < b.pageNumber;
         });
         return;
     }
-    std::vector<uint32_t> start(size_t(high - low) + 2, 0);
-    for (const Row& row : rows) ++start[row.pageNumber - low + 1];
+    start.assign(size_t(high - low) + 2, 0);
+    for (const Kept& row : rows) ++start[row.pageNumber - low + 1];
     for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-    std::vector<Row> sorted(rows.size());
-    for (const Row& row : rows) sorted[start[row.pageNumber - low]++] = row;
+    sorted.resize(rows.size());
+    for (const Kept& row : rows) sorted[start[row.pageNumber - low]++] = row;
     rows.swap(sorted);
 }
 
@@ -125,18 +141,21 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
         volumes.assign(range->children.begin(), range->children.end());
     }
     const FirstContaining bookOf(books), volumeOf(volumes);
-    const std::u16string category = GetCategoryName(range);
-    const std::u16string noName;
-    const std::u16string* rangeBook = &noName;
-    if (range->level == 2) rangeBook = &range->name;
-    if (range->level == 3 && range->parent) rangeBook = &range->parent->name;
+    const ContentsNodeTag* categoryNode = CategoryNode(range);
+    const std::u16string_view category =
+        categoryNode ? std::u16string_view(categoryNode->name) : std::u16string_view();
+    std::u16string_view rangeBook;
+    if (range->level == 2) rangeBook = range->name;
+    if (range->level == 3 && range->parent) rangeBook = range->parent->name;
 
     // Rows are sorted by page number, equal numbers in the index's order, before they are made.
-    struct Kept {
-        uint32_t pageNumber, hit;
-        const ContentsNodeTag* volume;
-    };
-    std::vector<Kept> kept;
+    // The working lists keep their memory from one search to the next: a search of a frequent
+    // character names tens of thousands of rows, and lists that size would otherwise be mapped
+    // and unmapped by the allocator every time.
+    thread_local std::vector<Kept> kept;
+    thread_local std::vector<Kept> sorted;
+    thread_local std::vector<uint32_t> start;
+    kept.clear();
     for (size_t i = 0; i < hitPages.size(); ++i) {
         const uint32_t p = hitPages[i];
         if (!range->ContainsPage(p)) continue;
@@ -147,7 +166,7 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
         kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
                         uint32_t(i), volume});
     }
-    SortByPageNumber(kept);
+    SortByPageNumber(kept, sorted, start);
 
     uint32_t total = 0;
     rows.resize(kept.size());
@@ -157,13 +176,16 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
         row.category = category;
         if (range->level == 1) {
             const ContentsNodeTag* book = bookOf.Find(p);
-            row.title = book ? book->name : noName;
+            row.title = book ? std::u16string_view(book->name) : std::u16string_view();
         } else {
-            row.title = *rangeBook;
+            row.title = rangeBook;
         }
         if (kept[k].volume) {
             row.volume = kept[k].volume->name;
             row.pageNumber = kept[k].pageNumber;
+        } else {
+            row.volume = {};
+            row.pageNumber = 0;
         }
         row.pageIndex = p;
         row.hits = kept[k].hit < hitCounts.size() ? hitCounts[kept[k].hit] : 0;

@@ -5,19 +5,22 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue.h"
 
 namespace kolva {
 
-// One result row.
+// One result row. Its names are views of the names in the contents tree (never copies), so
+// naming rows allocates nothing per row; they stay valid while the catalogue whose tree named
+// them is loaded and unchanged (the pane and kolva-search keep theirs to the end).
 struct SearchNodeTag {
-    std::u16string category;  // "類別"
-    std::u16string title;     // "書名"
-    std::u16string volume;    // "巻": empty when no volume holds the page
-    uint32_t pageIndex = 0;   // 0-based page index
-    uint32_t pageNumber = 0;  // "頁": page number in its volume, 0 when no volume holds it
+    std::u16string_view category;  // "類別"
+    std::u16string_view title;     // "書名"
+    std::u16string_view volume;    // "巻": empty when no volume holds the page
+    uint32_t pageIndex = 0;        // 0-based page index
+    uint32_t pageNumber = 0;       // "頁": page number in its volume, 0 when no volume holds it
     uint32_t hits = 0;
 };
 

@@ -77,6 +77,8 @@ bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseNa
                     std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize,
                                        UINT32_MAX));
                 ok = m_fileList.Open(folder, baseName);
+                // Optional: without a pairs file that fits, the search reads as it always did.
+                if (ok) m_pairs.Open(folder, IndexFileStem(baseName, mode));
             }
         }
     } catch (const FileError&) {
@@ -95,6 +97,7 @@ void CIndex::Close() {
     m_slotGuides = {};
     m_guideMemory.used = 0;
     m_slotChecks = {};
+    m_pairs.Close();
     m_pNextBlock = {};
     m_pFirstBlock = {};
     m_pLastPage = {};

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "index/pairs.h"
 #include "index/postings_format.h"
 #include "index/slot_guides.h"
 #include "pagestore/filelist.h"
@@ -103,6 +104,9 @@ public:
 
     // Postings of one slot, for tools and tests: first block (-1 = none) and last page.
     int32_t FirstBlock(int32_t slot) const;
+    // Whether the pairs file of the open index is in use (present, whole, and made from exactly
+    // the index files and variant table beside it).
+    bool HasPairs() const { return m_pairs.IsOpen(); }
     uint32_t LastPage(int32_t slot) const;
 
 private:
@@ -135,6 +139,10 @@ private:
     // Per slot: what the search knows of its whole stream (word_matcher.h), kept when guides go.
     std::vector<uint8_t> m_slotChecks;
     bool m_useShortcuts = true;
+    // Which pages hold two frequent characters side by side, when a fitting pairs file lies
+    // beside the index: words pass over the pages that cannot hold them (a shortcut like those
+    // above: off with them, and never changing a result).
+    PairsFile m_pairs;
     MessageSink m_messageSink;                  // where the open failure is shown
 };
 

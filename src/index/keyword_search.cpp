@@ -5,6 +5,7 @@
 #include <array>
 
 #include "index/index.h"
+#include "index/pair_narrowing.h"
 #include "index/word_matcher.h"
 
 namespace kolva {
@@ -110,6 +111,7 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
     const std::u16string kept = WithoutUnindexed(normal);
 
     std::array<Term, kMaxTerms> terms;
+    std::array<PhraseTerm, kMaxTerms> phrase;  // the terms as the pairs file sees them
     std::array<Segment, kMaxSegments> segments;
     uint32_t m = 0, k = 0, c = 0, p = 0;
     // A word longer than the search has room for yields no terms, as does a closed index.
@@ -138,6 +140,7 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
             terms[m].slot = slot;
             terms[m].keyPos = p;
             terms[m].lastPage = m_pLastPage[size_t(slot)];
+            phrase[m] = PhraseTerm{slot, p, k};
             ++m;
             ++c;
             ++p;
@@ -161,12 +164,20 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
     ++m_wordSearches;
     if (m_guideMemory.used > m_guideMemory.limit) DropOldGuides(m_slotGuides, m_guideMemory);
     if (m_useShortcuts && m_slotChecks.empty()) m_slotChecks.assign(size_t(kSlotCount), 0);
-    for (uint32_t j = 0; m_useShortcuts && j < m; ++j)
+    for (uint32_t j = 0; m_useShortcuts && j < m; ++j) {
         terms[j].check = &m_slotChecks[size_t(terms[j].slot)];
+        // The pairs file's maker read every stream whole, with the checks a slot check makes.
+        if (*terms[j].check < kCheckAfter && m_pairs.SlotClean(terms[j].slot))
+            *terms[j].check = kSlotClean;
+    }
+    std::vector<uint32_t> candidates;
+    const bool narrowed =
+        m_useShortcuts && m > 1 && PagesByPairs(m_pairs, phrase.data(), m, candidates);
     for (uint32_t j = 0; m_useShortcuts && m > 1 && j < m; ++j)
         terms[j].guide = &UseGuide(m_slotGuides, terms[j].slot, m_wordSearches, m_guideMemory);
     MatchWord(reader, m_pFirstBlock.data(), terms.data(), m, segments.data(), k, p, m_useShortcuts,
-              m_guideMemory, mode == kIntersect ? &within : nullptr, pages, counts);
+              m_guideMemory, mode == kIntersect ? &within : nullptr,
+              narrowed ? &candidates : nullptr, pages, counts);
     Combine(pages, counts, mode);
     return m_nResultCount;
 }

@@ -14,9 +14,11 @@ class WordMatcher {
                 GuideMemory& memory);
 
     // Walks the pages; appends every page with hits and its count. With `within` (ascending),
-    // pages outside it may be passed over: a word whose hits only count on those pages.
+    // pages outside it may be passed over: a word whose hits only count on those pages. With
+    // `candidates`, pages outside it may be passed over (MatchWord says why).
     void Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
-             std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+             const std::vector<uint32_t>* candidates, std::vector<uint32_t>& pages,
+             std::vector<uint32_t>& counts);
 
   private:
     uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
@@ -83,7 +85,8 @@ WordMatcher::WordMatcher(const StreamReader& reader, Term* terms, uint32_t termC
 }
 
 void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
-                      std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
+                      const std::vector<uint32_t>* candidates, std::vector<uint32_t>& pages,
+                      std::vector<uint32_t>& counts) {
     m_firstBlock = firstBlock;
     for (uint32_t i = 0; i < m_termCount; ++i) {
         if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
@@ -95,13 +98,22 @@ void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* wi
     bool narrow = within != nullptr && m_singleSegment;
     for (uint32_t i = 0; narrow && i < m_termCount; ++i)
         narrow = m_terms[i].check && *m_terms[i].check == kSlotClean;
-    size_t next = 0;
+    size_t next = 0, nextCandidate = 0;
     for (;;) {
         uint32_t target = m_terms[0].page;
         bool allEqual = true;
         for (uint32_t i = 1; i < m_termCount; ++i) {
             if (m_terms[i].page != m_terms[0].page) allEqual = false;
             target = std::max(target, m_terms[i].page);
+        }
+        if (candidates) {
+            while (nextCandidate < candidates->size() && (*candidates)[nextCandidate] < target)
+                ++nextCandidate;
+            if (nextCandidate == candidates->size()) return;
+            if ((*candidates)[nextCandidate] > target) {
+                target = (*candidates)[nextCandidate];
+                allEqual = false;
+            }
         }
         if (narrow) {
             while (next < within->size() && (*within)[next] < target) ++next;
@@ -307,9 +319,10 @@ bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
 void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
                uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
                bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
+               const std::vector<uint32_t>* candidates,
                std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
     WordMatcher(reader, terms, termCount, segments, segmentCount, length, shortcuts, memory)
-        .Run(firstBlock, within, pages, counts);
+        .Run(firstBlock, within, candidates, pages, counts);
 }
 
 }  // namespace kolva

@@ -56,10 +56,14 @@ struct Segment {
 // each at the start of its stream; segments[0 .. segmentCount) group them; length is the word's
 // length in positions. With shortcuts, slot checks and guides (when the terms hold them) are
 // used and kept. With within (ascending), pages outside it may be passed over: a word whose hits
-// only count on those pages.
+// only count on those pages. With candidates (ascending, from the pairs file), pages outside it
+// may be passed over whatever the word: they lack a pair of neighbouring terms of one segment,
+// so no round on them gets past the adjacency test, and such a page neither counts a hit nor
+// touches the gap flag; the terms' streams must be clean.
 void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
                uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
                bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
-               std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+               const std::vector<uint32_t>* candidates, std::vector<uint32_t>& pages,
+               std::vector<uint32_t>& counts);
 
 }  // namespace kolva

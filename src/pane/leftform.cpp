@@ -39,7 +39,9 @@ T* Make(QWidget* parent, int id, const QString& text = QString()) {
     return widget;
 }
 
-QString FromU16(const std::u16string& text) { return QString::fromStdU16String(text); }
+QString FromU16(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()), qsizetype(text.size()));
+}
 
 }  // namespace
 

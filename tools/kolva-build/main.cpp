@@ -1,4 +1,5 @@
 // kolva-build SOURCE OUTDIR: makes a collection from a collection source folder.
+// kolva-build --accelerate DIR: adds the pairs files to a collection made by any writer.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,12 +9,14 @@
 #include <iostream>
 
 #include "builder/builder.h"
+#include "writer/pairs_writer.h"
 #include "writer/writer.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kolva-build SOURCE OUTDIR\n"
+    "Usage: kolva-build [--no-accelerator] SOURCE OUTDIR\n"
+    "       kolva-build --accelerate DIR\n"
     "       kolva-build --help | --version\n"
     "\n"
     "Builds a collection from the source folder SOURCE (catalogue.txt, the volume folders with\n"
@@ -22,6 +25,13 @@ constexpr const char* kUsage =
     "build succeeds. The reader opens the collection beside itself: kolva-build SOURCE /opt/kolva\n"
     "replaces the installed one. The source format is described in collection-format.md\n"
     "(PREFIX/share/doc/kolva/ where installed, docs/ in the source tree).\n"
+    "\n"
+    "Beside the ten files it writes three pairs files (Index-idx.pairs, Index_desc-idx.pairs,\n"
+    "Index_content-idx.pairs) that let the search pass over pages that cannot hold a phrase;\n"
+    "--no-accelerator leaves them out. The search finds the same either way, and ignores pairs\n"
+    "files that were not made from exactly the files beside them.\n"
+    "--accelerate DIR writes (or refreshes) the pairs files of the collection in DIR, made by\n"
+    "any writer, reading only its files and changing none of them.\n"
     "\n"
     "Exit status: 0 built, 1 the source has a fault or the files cannot be written, 2 usage.\n";
 
@@ -60,7 +70,11 @@ private:
     Clock::time_point m_last{};
 };
 
-// Moves the built files into outDir: the whole folder when outDir is new, else file by file.
+const char* const kPairsFiles[] = {"Index-idx.pairs", "Index_desc-idx.pairs",
+                                   "Index_content-idx.pairs"};
+
+// Moves the built files into outDir: the whole folder when outDir is new, else file by file
+// (pairs files of an earlier build that this one did not write are removed).
 void Publish(const std::filesystem::path& built, const std::filesystem::path& outDir) {
     if (!std::filesystem::exists(outDir)) {
         std::filesystem::rename(built, outDir);
@@ -68,7 +82,23 @@ void Publish(const std::filesystem::path& built, const std::filesystem::path& ou
     }
     for (const std::string& name : kolva::CollectionFileNames())
         std::filesystem::rename(built / name, outDir / name);
+    for (const char* name : kPairsFiles) {
+        if (std::filesystem::exists(built / name))
+            std::filesystem::rename(built / name, outDir / name);
+        else
+            std::filesystem::remove(outDir / name);
+    }
     std::filesystem::remove(built);
+}
+
+int Accelerate(const std::filesystem::path& dir) {
+    try {
+        kolva::AccelerateCollection(dir);
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << "kolva-build: " << e.what() << "\n";
+        return 1;
+    }
 }
 
 }  // namespace
@@ -81,6 +111,14 @@ int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::cout << "kolva-build 0.1\n";
         return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--accelerate") == 0 && argv[2][0] != '-')
+        return Accelerate(argv[2]);
+    bool pairs = true;
+    if (argc == 4 && std::strcmp(argv[1], "--no-accelerator") == 0) {
+        pairs = false;
+        ++argv;
+        --argc;
     }
     if (argc != 3 || argv[1][0] == '-' || argv[2][0] == '-') {
         std::cerr << kUsage;
@@ -113,6 +151,7 @@ int main(int argc, char** argv) {
         ProgressBar bar(isatty(STDERR_FILENO));
         const kolva::BuildResult result = kolva::BuildCollection(
             collection, work, [&](const kolva::BuildProgress& p) { bar.Update(p); });
+        if (pairs) kolva::AccelerateCollection(work);
         Publish(work, outDir);
         bar.Finish(result);
         return 0;

@@ -1,0 +1,281 @@
+// Reading a pairs file (format drawn in pairs_format.h). Every read is bounded by the mapping:
+// the header and the tables are checked whole at open (their checksums and their layout), a
+// directory entry and its list when a search asks for them.
+#include "index/pairs.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "index/index.h"
+#include "platform/checksum.h"
+
+namespace kolva {
+
+namespace {
+
+uint64_t LoadLE64(const uint8_t* p) { return uint64_t(LoadLE32(p)) | uint64_t(LoadLE32(p + 4)) << 32; }
+
+// Sizes of the tables between the header and the list area, for key count k and pair count m.
+uint64_t TablesSize(uint64_t k, uint64_t m, uint64_t a) {
+    return kSlotBits / 8 + 4 * k + 4 * (k + 1) + 8 * a + uint64_t(kPairEntrySize) * m;
+}
+
+}  // namespace
+
+uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size) {
+    const uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
+    if (blocks <= kPostingsSamples) return Checksum64(postings, size);
+    uint64_t h = 0;
+    for (uint64_t i = 0; i < kPostingsSamples; ++i) {
+        const uint64_t block = i * (blocks - 1) / (kPostingsSamples - 1);
+        const uint64_t start = block * kBlockSize;
+        h = Checksum64(postings + start, std::min<uint64_t>(kBlockSize, size - start), h);
+    }
+    return h;
+}
+
+bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
+                             PairsFingerprint& out) {
+    ReadOnlyMapping header, postings;
+    if (!header.Open(folder / (stem + "-idx.h")) || !postings.Open(folder / (stem + "-idx.m")))
+        return false;
+    out.headerSize = header.Size();
+    out.headerChecksum = Checksum64(header.Data(), header.Size());
+    out.postingsSize = postings.Size();
+    out.postingsChecksum = PostingsSamplesChecksum(postings.Data(), postings.Size());
+    std::string table;
+    if (ReadWholeFile(folder / "yitizi.txt", table)) {
+        out.tableSize = table.size();
+        out.tableChecksum = Checksum64(table.data(), table.size());
+    } else {
+        out.tableSize = kNoFile;
+        out.tableChecksum = 0;
+    }
+    return true;
+}
+
+uint32_t SlotToCodePoint(int32_t s) {
+    if (s < 0) return UINT32_MAX;
+    const uint32_t slot = uint32_t(s);
+    if (slot <= 27647) return slot + 0x3400;
+    if (slot >= 27904 && slot <= 28415) return slot + 0x8C00;
+    if (slot >= 32512 && slot <= 75231) return slot + 0x18100;
+    if (slot >= 75232 && slot <= 75775) return slot + 0x1D220;
+    if (slot >= 75776 && slot <= 75956) return slot - 0xF7BE;
+    if (slot >= 75957 && slot <= 84148) {
+        const uint32_t c = slot - 0x48B5;
+        return c >= 0xF900 && c <= 0xFAFF ? UINT32_MAX : c;  // those take the row above
+    }
+    return UINT32_MAX;
+}
+
+int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups) {
+    const uint32_t c = SlotToCodePoint(slot);
+    if (c == UINT32_MAX) return slot;
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (uint32_t member : groups[g])
+            if (member == c) return kVariantSlotBase + int32_t(g);
+    return slot;
+}
+
+std::vector<int32_t> PairKeys(const std::vector<VariantGroup>& groups) {
+    std::vector<int32_t> keys(kSlotCount);
+    std::vector<bool> grouped(kSlotCount, false);
+    for (int32_t s = 0; s < kSlotCount; ++s) keys[size_t(s)] = s;
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (uint32_t member : groups[g]) {
+            const int32_t s = CharToSlot(member);
+            if (s < 0 || grouped[size_t(s)]) continue;
+            grouped[size_t(s)] = true;
+            keys[size_t(s)] = kVariantSlotBase + int32_t(g);
+        }
+    return keys;
+}
+
+bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& pages) {
+    pages.clear();
+    if (list.kind == kPairBitmap) {
+        if (list.size != (uint64_t(pageLimit) + 7) / 8) return false;
+        for (uint32_t i = 0; i < list.size; ++i)
+            for (uint32_t b = list.bytes[i]; b != 0; b &= b - 1) {
+                const uint32_t page = i * 8 + uint32_t(__builtin_ctz(b));
+                if (page >= pageLimit) return false;
+                pages.push_back(page);
+            }
+        return pages.size() == list.count;
+    }
+    if (list.kind != kPairList) return false;
+    pages.reserve(list.count);
+    uint64_t page = 0;
+    uint32_t q = 0;
+    while (q < list.size) {
+        uint64_t value = 0;
+        int shift = 0;
+        uint8_t b;
+        do {
+            if (q == list.size || shift > 28) return false;
+            b = list.bytes[q++];
+            value |= uint64_t(b & 0x7F) << shift;
+            shift += 7;
+        } while (b & 0x80);
+        if (!pages.empty() && value == 0) return false;
+        page = pages.empty() ? value : page + value;
+        if (page >= pageLimit || pages.size() == list.count) return false;
+        pages.push_back(uint32_t(page));
+    }
+    return pages.size() == list.count;
+}
+
+bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates) {
+    if (list.kind == kPairBitmap) {
+        if (list.size != (uint64_t(pageLimit) + 7) / 8) return false;
+        size_t kept = 0;
+        for (uint32_t page : candidates)
+            if (page < pageLimit && (list.bytes[page / 8] >> (page % 8) & 1))
+                candidates[kept++] = page;
+        candidates.resize(kept);
+        return true;
+    }
+    if (list.kind != kPairList) return false;
+    uint64_t page = 0;
+    uint32_t q = 0, read = 0;
+    size_t i = 0, kept = 0;
+    while (q < list.size && i < candidates.size()) {
+        uint64_t value = 0;
+        int shift = 0;
+        uint8_t b;
+        do {
+            if (q == list.size || shift > 28) return false;
+            b = list.bytes[q++];
+            value |= uint64_t(b & 0x7F) << shift;
+            shift += 7;
+        } while (b & 0x80);
+        if (read != 0 && value == 0) return false;
+        page = read == 0 ? value : page + value;
+        if (page >= pageLimit || ++read > list.count) return false;
+        while (i < candidates.size() && candidates[i] < page) ++i;
+        if (i < candidates.size() && candidates[i] == page) candidates[kept++] = candidates[i++];
+    }
+    candidates.resize(kept);
+    return true;
+}
+
+bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp) {
+    if (size < kPairsHeaderSize || std::memcmp(data, kPairsMagic, 8) != 0 ||
+        LoadLE32(data + 8) != kPairsVersion || LoadLE32(data + 12) != kPairsHeaderSize ||
+        LoadLE64(data + 16) != size || LoadLE64(data + 120) != Checksum64(data, 120))
+        return false;
+    fp.headerSize = LoadLE64(data + 24);
+    fp.headerChecksum = LoadLE64(data + 32);
+    fp.postingsSize = LoadLE64(data + 40);
+    fp.postingsChecksum = LoadLE64(data + 48);
+    fp.tableSize = LoadLE64(data + 56);
+    fp.tableChecksum = LoadLE64(data + 64);
+    const uint32_t keys = LoadLE32(data + 76), pairs = LoadLE32(data + 80);
+    const uint32_t aliases = LoadLE32(data + 84);
+    if (keys > kMaxPairKeys || uint64_t(pairs) > uint64_t(keys) * keys || aliases > kSlotBits)
+        return false;
+    const uint64_t tables = TablesSize(keys, pairs, aliases);
+    const uint64_t lists = LoadLE64(data + 88);
+    if (tables > size - kPairsHeaderSize || lists != size - kPairsHeaderSize - tables ||
+        lists > UINT32_MAX)
+        return false;
+    return LoadLE64(data + 96) == Checksum64(data + kPairsHeaderSize, tables);
+}
+
+bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem) {
+    Close();
+    PairsFingerprint expected, named;
+    if (!m_file.Open(folder / (stem + kPairsSuffix))) return false;
+    const uint8_t* data = m_file.Data();
+    if (!ReadPairsHeader(data, m_file.Size(), named) ||
+        !ComputePairsFingerprint(folder, stem, expected) || !(expected == named)) {
+        Close();
+        return false;
+    }
+    m_pageLimit = LoadLE32(data + 72);
+    m_keyCount = LoadLE32(data + 76);
+    m_pairCount = LoadLE32(data + 80);
+    m_aliasCount = LoadLE32(data + 84);
+    m_clean = data + kPairsHeaderSize;
+    m_keys = m_clean + kSlotBits / 8;
+    m_rowStarts = m_keys + 4 * uint64_t(m_keyCount);
+    m_aliases = m_rowStarts + 4 * (uint64_t(m_keyCount) + 1);
+    m_directory = m_aliases + 8 * uint64_t(m_aliasCount);
+    m_lists = m_directory + uint64_t(kPairEntrySize) * m_pairCount;
+    m_listsSize = m_file.Size() - uint64_t(m_lists - data);
+    return true;
+}
+
+void PairsFile::Close() {
+    m_file.Close();
+    m_clean = m_keys = m_rowStarts = m_aliases = m_directory = m_lists = nullptr;
+    m_listsSize = 0;
+    m_pageLimit = m_keyCount = m_pairCount = m_aliasCount = 0;
+}
+
+bool PairsFile::SlotClean(int32_t slot) const {
+    if (!IsOpen() || slot < 0 || uint32_t(slot) >= kSlotBits) return false;
+    return m_clean[slot / 8] >> (slot % 8) & 1;
+}
+
+int32_t PairsFile::Key(int32_t slot) const {
+    uint32_t low = 0, high = m_aliasCount;
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        const int64_t s = LoadLE32(m_aliases + 8 * uint64_t(mid));
+        if (s == slot) return int32_t(LoadLE32(m_aliases + 8 * uint64_t(mid) + 4));
+        if (s < slot) low = mid + 1;
+        else high = mid;
+    }
+    return slot;
+}
+
+int32_t PairsFile::Rank(int32_t key) const {
+    uint32_t low = 0, high = m_keyCount;
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        const int64_t k = LoadLE32(m_keys + 4 * uint64_t(mid));
+        if (k == key) return int32_t(mid);
+        if (k < key) low = mid + 1;
+        else high = mid;
+    }
+    return -1;
+}
+
+PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list) const {
+    if (!IsOpen() || rankA < 0 || rankB < 0 || uint32_t(rankA) >= m_keyCount ||
+        uint32_t(rankB) >= m_keyCount)
+        return Lookup::kDamaged;
+    uint32_t low = LoadLE32(m_rowStarts + 4 * uint64_t(rankA));
+    uint32_t high = LoadLE32(m_rowStarts + 4 * (uint64_t(rankA) + 1));
+    if (low > high || high > m_pairCount) return Lookup::kDamaged;
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        const uint8_t* e = m_directory + uint64_t(kPairEntrySize) * mid;
+        const int32_t second = LoadLE16(e);
+        if (second < rankB) {
+            low = mid + 1;
+            continue;
+        }
+        if (second > rankB) {
+            high = mid;
+            continue;
+        }
+        const uint64_t offset = LoadLE32(e + 8);
+        const uint64_t end =
+            mid + 1 < m_pairCount ? LoadLE32(e + kPairEntrySize + 8) : m_listsSize;
+        if (offset > end || end > m_listsSize) return Lookup::kDamaged;
+        list.kind = e[2];
+        list.count = LoadLE32(e + 4);
+        list.bytes = m_lists + offset;
+        list.size = uint32_t(end - offset);
+        if (list.count == 0 ||
+            uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
+            return Lookup::kDamaged;
+        return Lookup::kFound;
+    }
+    return Lookup::kAbsent;
+}
+
+}  // namespace kolva

@@ -1,0 +1,93 @@
+// Reading the pairs file of an index (format in pairs_format.h), and what both its reader and its
+// writer compute: the fingerprint of the files it was made from, and the key of a slot.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "index/pairs_format.h"
+#include "platform/file.h"
+
+namespace kolva {
+
+// What a pairs file was made from: the index pair and the variant table beside it.
+struct PairsFingerprint {
+    uint64_t headerSize = 0, headerChecksum = 0;
+    uint64_t postingsSize = 0, postingsChecksum = 0;
+    uint64_t tableSize = kNoFile, tableChecksum = 0;
+    bool operator==(const PairsFingerprint&) const = default;
+};
+
+// The fingerprint of the files of index stem ("Index_desc") in folder: the whole header file,
+// samples of the postings file, the whole variant table. False when an index file is missing.
+bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
+                             PairsFingerprint& out);
+// Checksum of the postings samples: every block of a file of at most kPostingsSamples blocks,
+// else kPostingsSamples blocks spread evenly from the first to the last.
+uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
+
+// The code point whose slot is slot, or UINT32_MAX when no code point has it.
+uint32_t SlotToCodePoint(int32_t slot);
+// The key of slot: that of the first group holding its character, else the slot itself.
+// (groups: the variant groups in file order, as ParseVariantTable gives them)
+int32_t PairKey(int32_t slot, const std::vector<std::vector<uint32_t>>& groups);
+// PairKey of every slot at once.
+std::vector<int32_t> PairKeys(const std::vector<std::vector<uint32_t>>& groups);
+
+// One page list of the pairs file, in place in the mapping.
+struct PageList {
+    uint8_t kind = kPairList;
+    uint32_t count = 0;
+    const uint8_t* bytes = nullptr;
+    uint32_t size = 0;
+};
+
+// Decodes list into pages (ascending). False when the list does not read as its kind says.
+bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& pages);
+// Keeps the pages of candidates (ascending) that list holds. False when the list does not read
+// as its kind says (candidates are then left in an unspecified order).
+bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates);
+
+// The pairs file of one index, mapped read-only.
+class PairsFile {
+public:
+    enum class Lookup { kAbsent, kFound, kDamaged };
+
+    // Opens folder/<stem>-idx.pairs when it is whole and made from exactly the files beside it;
+    // false (and closed) otherwise. Never shows a message: without it the search runs as ever.
+    bool Open(const std::filesystem::path& folder, const std::string& stem);
+    void Close();
+    bool IsOpen() const { return m_file.IsOpen(); }
+
+    // Whether slot's whole postings stream read without a fault when the file was made.
+    bool SlotClean(int32_t slot) const;
+    // The key of slot (PairKey, as the file was made with it).
+    int32_t Key(int32_t slot) const;
+    // Rank of key among the listed keys, -1 when it is not listed.
+    int32_t Rank(int32_t key) const;
+    // The list of the pair of ranks (a, b): kAbsent when no page holds it, kDamaged when its
+    // directory entry or its bytes are not as written.
+    Lookup Find(int32_t rankA, int32_t rankB, PageList& list) const;
+    uint32_t PageLimit() const { return m_pageLimit; }
+    uint32_t KeyCount() const { return m_keyCount; }
+    uint32_t PairCount() const { return m_pairCount; }
+
+private:
+    ReadOnlyMapping m_file;
+    const uint8_t* m_clean = nullptr;
+    const uint8_t* m_keys = nullptr;
+    const uint8_t* m_rowStarts = nullptr;
+    const uint8_t* m_aliases = nullptr;
+    const uint8_t* m_directory = nullptr;
+    const uint8_t* m_lists = nullptr;
+    uint64_t m_listsSize = 0;
+    uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_aliasCount = 0;
+};
+
+// Whether the bytes of a whole pairs file hold a header and tables that are whole (their
+// checksums) and laid out within the file; fp is set to the fingerprint it names.
+bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp);
+
+}  // namespace kolva

@@ -1,0 +1,73 @@
+// The pairs file "<base>[_desc|_content]-idx.pairs": which pages hold two frequent characters
+// side by side, written by the accelerator writer and read by the search. It is ours, beside the
+// ten data files, and optional: the search uses it only to pass over pages that cannot hold a
+// phrase, and only when it was made from exactly the index and variant table beside it.
+//
+//   header, kPairsHeaderSize bytes (little-endian):
+//     +0    char[8]  kPairsMagic
+//     +8    uint32   kPairsVersion
+//     +12   uint32   kPairsHeaderSize
+//     +16   uint64   size of the whole file
+//     +24   uint64   fingerprint: size of the index header file (-idx.h)
+//     +32   uint64   fingerprint: checksum of the whole index header file
+//     +40   uint64   fingerprint: size of the postings file (-idx.m)
+//     +48   uint64   fingerprint: checksum of the postings samples (PostingsSamples)
+//     +56   uint64   fingerprint: size of yitizi.txt, kNoFile when there is none
+//     +64   uint64   fingerprint: checksum of yitizi.txt
+//     +72   uint32   page limit P: every page in a list is below it
+//     +76   uint32   key count K, at most kMaxPairKeys
+//     +80   uint32   pair count M
+//     +84   uint32   alias count A
+//     +88   uint64   size of the list area
+//     +96   uint64   checksum of the tables (everything from the header's end to the list area)
+//     +104  uint64[2] 0
+//     +120  uint64   checksum of bytes 0..119
+//   tables, right after the header:
+//     uint8[kSlotBits / 8]  clean bits: bit s (byte s/8, bit s%8) set when slot s's whole
+//                           postings stream reads without a fault
+//     uint32[K]             keys, ascending: a key's rank is its place here
+//     uint32[K + 1]         row starts: the pairs whose first key has rank r are entries
+//                           rowStart[r] .. rowStart[r+1] - 1 of the directory
+//     {uint32 slot, uint32 key}[A]  aliases, ascending by slot: every character slot whose key
+//                           is not the slot itself (the members of variant groups)
+//     entry[M]              directory, 16 bytes an entry, by first rank, then second rank:
+//                             uint16 second rank, uint8 list kind, uint8 0,
+//                             uint32 pages in the list (at least 1),
+//                             uint32 offset of the list in the list area (lists lie in
+//                                    directory order; a list ends where the next begins),
+//                             uint32 low half of the checksum of the list's bytes
+//   list area: the lists
+//     kind kPairList:   varint page deltas, LEB128 (7 bits a byte, low first, at most 5 bytes);
+//                       the first is the page itself, every later delta at least 1
+//     kind kPairBitmap: (P + 7) / 8 bytes, bit p (byte p/8, bit p%8) set when page p holds it
+//
+// Keys. A character's key is the slot of the first variant group that holds it, else its own
+// slot; a variant group's slot is its own key. So a key stands for a character with every form
+// of it, and one list serves the search with the variant option on and off alike. Position x of
+// page p has the keys of every slot whose postings hold x on p; the pair (a, b) lists p when some
+// x has key a and x + 1 key b. Only the K keys on the most page entries take part, and only the
+// positions of clean slots: a phrase can use a list only when the streams of all its terms are
+// clean, and a pair of two listed keys that has no directory entry is on no page.
+#pragma once
+
+#include <cstdint>
+
+namespace kolva {
+
+constexpr char kPairsMagic[8] = {'K', 'O', 'L', 'V', 'A', 'P', 'R', '1'};
+constexpr uint32_t kPairsVersion = 1;
+constexpr uint32_t kPairsHeaderSize = 128;
+constexpr uint64_t kNoFile = ~uint64_t(0);
+constexpr uint32_t kMaxPairKeys = 1024;
+constexpr uint32_t kPairEntrySize = 16;
+constexpr uint32_t kSlotBits = 100000;  // one per slot
+constexpr uint8_t kPairList = 0;
+constexpr uint8_t kPairBitmap = 1;
+// Postings blocks whose bytes enter the fingerprint: all of a small file, else this many spread
+// evenly over it (the first and the last among them).
+constexpr uint32_t kPostingsSamples = 256;
+
+// The suffix of a pairs file after the index file stem, e.g. "Index_desc" + kPairsSuffix.
+constexpr const char* kPairsSuffix = "-idx.pairs";
+
+}  // namespace kolva

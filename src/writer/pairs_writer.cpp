@@ -1,0 +1,448 @@
+// The pairs file of an index, made from its postings: every slot's stream is read whole once,
+// as the search would read it, to learn whether it is clean and how many page entries it has;
+// then the streams of the clean slots of the most frequent keys are walked page by page together,
+// each page's positions laid out by key, and every pair of keys on neighbouring positions notes
+// the page.
+#include "writer/pairs_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "index/index.h"
+#include "index/pairs.h"
+#include "index/postings_stream.h"
+#include "index/word_matcher.h"
+#include "platform/checksum.h"
+#include "platform/file.h"
+#include "writer/writer.h"
+
+namespace kolva {
+
+namespace {
+
+constexpr uint16_t kNoRank = 0xFFFF;
+constexpr uint32_t kDirectPositions = 1 << 16;  // positions laid out in an array; others sorted
+
+// One slot's postings stream read from its start through the search's own reader, so that a
+// stream is clean here exactly when the search's slot check finds it clean.
+class SlotStream {
+public:
+    explicit SlotStream(const StreamReader& reader) : m_reader(&reader) {}
+
+    // Reads up to the first entry's positions; false when the stream is faulty there.
+    bool Start(uint32_t firstBlock, uint32_t lastPage) {
+        m_cursor = StreamCursor{};
+        m_cursor.lastPage = lastPage;
+        return m_reader->Start(m_cursor, firstBlock);
+    }
+    // Reads the positions of the current entry (ascending) as the search's slot check decodes
+    // them; false on a fault.
+    bool ReadPositions(std::vector<uint32_t>& out) {
+        size_t count = 0;
+        if (!DecodeEntry(*m_reader, m_cursor, kMaxShift, m_aligned, count)) return false;
+        out.resize(count);
+        for (size_t i = 0; i < count; ++i) out[i] = m_aligned[i] - kMaxShift;
+        // As the slot check: nothing after the last entry is read.
+        return m_cursor.page == m_cursor.lastPage || m_reader->SkipEntry(m_cursor);
+    }
+    // Passes over the positions of the current entry; false on a fault.
+    bool SkipPositions() { return m_reader->SkipEntry(m_cursor); }
+    // Moves to the next entry; false at the end or on a fault (Faulty tells).
+    bool Next() {
+        if (m_cursor.page == m_cursor.lastPage) return false;
+        m_faulty = !m_reader->ReadEntry(m_cursor, false);
+        return !m_faulty;
+    }
+    uint32_t Page() const { return m_cursor.page; }
+    bool Faulty() const { return m_faulty; }
+
+private:
+    const StreamReader* m_reader;
+    StreamCursor m_cursor{};
+    std::vector<uint32_t> m_aligned;
+    bool m_faulty = false;
+};
+
+// The header tables of an index and its mapped postings.
+struct IndexFiles {
+    std::vector<int32_t> firstBlock;
+    std::vector<uint32_t> lastPage;
+    std::vector<uint32_t> next;
+    ReadOnlyMapping postings;
+    uint32_t blockCount = 0;
+};
+
+void ReadIndexFiles(const std::filesystem::path& folder, const std::string& stem, IndexFiles& f) {
+    const std::filesystem::path header = folder / (stem + "-idx.h");
+    std::string bytes;
+    if (!ReadWholeFile(header, bytes) || bytes.size() < kHeaderTablesSize ||
+        (bytes.size() - kHeaderTablesSize) / 4 > UINT32_MAX)
+        throw WriterError("cannot read the index header " + header.string());
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(bytes.data());
+    f.firstBlock.resize(kSlotCount);
+    f.lastPage.resize(kSlotCount);
+    for (int s = 0; s < kSlotCount; ++s) {
+        f.firstBlock[size_t(s)] = int32_t(LoadLE32(p + 4 * size_t(s)));
+        f.lastPage[size_t(s)] = LoadLE32(p + 1000000 + 4 * size_t(s));
+    }
+    f.next.resize((bytes.size() - kHeaderTablesSize) / 4);
+    for (size_t b = 0; b < f.next.size(); ++b) f.next[b] = LoadLE32(p + kHeaderTablesSize + 4 * b);
+    const std::filesystem::path postings = folder / (stem + "-idx.m");
+    if (!f.postings.Open(postings))
+        throw WriterError("cannot read the index postings " + postings.string());
+    f.blockCount = uint32_t(
+        std::min<uint64_t>((f.postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
+}
+
+// A pair's pages as they are found, in ascending order.
+struct PairPages {
+    std::vector<uint8_t> bytes;  // varint deltas
+    uint32_t last = 0;
+    uint32_t count = 0;
+    void Add(uint32_t page) {
+        if (count != 0 && page == last) return;
+        uint32_t delta = count == 0 ? page : page - last;
+        while (delta >= 0x80) {
+            bytes.push_back(uint8_t(delta | 0x80));
+            delta >>= 7;
+        }
+        bytes.push_back(uint8_t(delta));
+        last = page;
+        ++count;
+    }
+};
+
+// The keys of one page's positions, and the pairs they make.
+class PageLayout {
+public:
+    PageLayout() : m_rankAt(kDirectPositions + 1, kNoRank) {}
+
+    void Add(uint32_t position, uint16_t rank) {
+        m_all.emplace_back(position, rank);
+        if (position >= kDirectPositions) {
+            m_sorted = true;
+            return;
+        }
+        uint16_t& at = m_rankAt[position];
+        if (at != kNoRank && at != rank) m_sorted = true;  // two keys at one position
+        at = rank;
+        m_low = std::min(m_low, position);
+        m_high = std::max(m_high, position);
+    }
+
+    // Notes page under every pair of keys on neighbouring positions, and empties the layout.
+    void Emit(uint32_t page, uint32_t keyCount, std::vector<PairPages>& pairs) {
+        if (!m_all.empty()) {
+            const bool sparse = uint64_t(m_high - m_low) > 8 * uint64_t(m_all.size()) + 64;
+            if (m_sorted || sparse) {
+                EmitSorted(page, keyCount, pairs);
+            } else {
+                for (uint32_t x = m_low; x < m_high; ++x) {
+                    const uint16_t a = m_rankAt[x], b = m_rankAt[x + 1];
+                    if (a != kNoRank && b != kNoRank) pairs[size_t(a) * keyCount + b].Add(page);
+                }
+            }
+        }
+        for (const auto& [position, rank] : m_all)
+            if (position < kDirectPositions) m_rankAt[position] = kNoRank;
+        m_all.clear();
+        m_sorted = false;
+        m_low = UINT32_MAX;
+        m_high = 0;
+    }
+
+private:
+    void EmitSorted(uint32_t page, uint32_t keyCount, std::vector<PairPages>& pairs) {
+        std::sort(m_all.begin(), m_all.end());
+        m_all.erase(std::unique(m_all.begin(), m_all.end()), m_all.end());
+        // For each run of one position, every key of it against every key of the next position.
+        size_t i = 0;
+        while (i < m_all.size()) {
+            size_t j = i;
+            while (j < m_all.size() && m_all[j].first == m_all[i].first) ++j;
+            if (j < m_all.size() && m_all[i].first != UINT32_MAX &&
+                m_all[j].first == m_all[i].first + 1) {
+                size_t k = j;
+                while (k < m_all.size() && m_all[k].first == m_all[j].first) ++k;
+                for (size_t a = i; a < j; ++a)
+                    for (size_t b = j; b < k; ++b)
+                        pairs[size_t(m_all[a].second) * keyCount + m_all[b].second].Add(page);
+            }
+            i = j;
+        }
+    }
+
+    std::vector<uint16_t> m_rankAt;
+    std::vector<std::pair<uint32_t, uint16_t>> m_all;
+    bool m_sorted = false;
+    uint32_t m_low = UINT32_MAX, m_high = 0;
+};
+
+void PutLE32(std::string& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i)));
+}
+void PutLE64(std::string& out, uint64_t v) {
+    PutLE32(out, uint32_t(v));
+    PutLE32(out, uint32_t(v >> 32));
+}
+void SetLE64(std::string& out, size_t at, uint64_t v) {
+    for (int i = 0; i < 8; ++i) out[at + size_t(i)] = char(v >> (8 * i));
+}
+
+// Writes bytes to path through a temporary file in the same folder and a rename.
+void ReplaceFile(const std::filesystem::path& path, const std::string& head,
+                 const std::string& lists) {
+    std::string temp = path.string() + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) throw WriterError("cannot create a temporary file beside " + path.string());
+    bool ok = fchmod(fd, 0644) == 0;
+    for (const std::string* part : {&head, &lists}) {
+        size_t done = 0;
+        while (ok && done < part->size()) {
+            const ssize_t n = write(fd, part->data() + done, part->size() - done);
+            if (n <= 0) ok = false;
+            else done += size_t(n);
+        }
+    }
+    ok = close(fd) == 0 && ok;
+    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
+    std::remove(temp.c_str());
+    throw WriterError("cannot write " + path.string());
+}
+
+}  // namespace
+
+PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
+                          uint32_t maxKeys) {
+    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
+    PairsFingerprint fp;
+    if (!ComputePairsFingerprint(folder, stem, fp))
+        throw WriterError("cannot read the index files of " + (folder / stem).string());
+    IndexFiles f;
+    ReadIndexFiles(folder, stem, f);
+    const StreamReader reader(f.postings.Data(), f.postings.Size(), f.next.data(),
+                              uint32_t(f.next.size()), f.blockCount);
+    std::string table;
+    std::vector<VariantGroup> groups;
+    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
+
+    // Pass 1: the page entries of every stream counted under its slot's key, positions passed
+    // over. Whether a stream is clean is known once its positions are read (pass 2 or 3).
+    PairsStats stats;
+    std::vector<uint8_t> clean(kSlotBits / 8, 0);
+    const std::vector<int32_t> keyOfSlot = PairKeys(groups);
+    std::vector<uint64_t> entriesOfKey(kSlotCount, 0);
+    std::vector<uint8_t> readable(kSlotCount, 0);  // the entries can be passed over to the end
+    std::vector<uint32_t> positions;
+    for (int32_t s = 0; s < kSlotCount; ++s) {
+        if (f.firstBlock[size_t(s)] == -1) continue;
+        SlotStream c(reader);
+        bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
+        uint64_t entries = 0;
+        while (ok) {
+            ok = c.SkipPositions();
+            ++entries;
+            if (!ok || !c.Next()) break;
+        }
+        if (!ok || c.Faulty()) continue;
+        readable[size_t(s)] = 1;
+        entriesOfKey[size_t(keyOfSlot[size_t(s)])] += entries;
+    }
+
+    // The keys on the most page entries, ranked in key order.
+    std::vector<int32_t> keys;
+    for (int32_t k = 0; k < kSlotCount; ++k)
+        if (entriesOfKey[size_t(k)] != 0) keys.push_back(k);
+    if (keys.size() > maxKeys) {
+        std::nth_element(keys.begin(), keys.begin() + maxKeys, keys.end(), [&](int32_t a, int32_t b) {
+            const uint64_t ea = entriesOfKey[size_t(a)], eb = entriesOfKey[size_t(b)];
+            return ea != eb ? ea > eb : a < b;
+        });
+        keys.resize(maxKeys);
+    }
+    std::sort(keys.begin(), keys.end());
+    const uint32_t keyCount = uint32_t(keys.size());
+    std::vector<uint16_t> rankOfKey(kSlotCount, kNoRank);
+    for (uint32_t r = 0; r < keyCount; ++r) rankOfKey[size_t(keys[r])] = uint16_t(r);
+
+    // Pass 2: the clean streams of listed keys, page by page together.
+    struct Walker {
+        SlotStream cursor;
+        uint16_t rank;
+        bool done;
+    };
+    std::vector<Walker> walkers;
+    std::vector<int32_t> walked;  // the slot of each walker
+    for (int32_t s = 0; s < kSlotCount; ++s) {
+        if (!readable[size_t(s)]) continue;
+        const uint16_t rank = rankOfKey[size_t(keyOfSlot[size_t(s)])];
+        if (rank == kNoRank) continue;
+        Walker w{SlotStream(reader), rank, false};
+        w.cursor.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
+        walkers.push_back(std::move(w));
+        walked.push_back(s);
+        clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));  // until a fault shows
+    }
+    std::vector<PairPages> pairs(size_t(keyCount) * keyCount);
+    PageLayout layout;
+    uint32_t pageLimit = 0;
+    for (;;) {
+        uint32_t page = UINT32_MAX;
+        bool any = false;
+        for (const Walker& w : walkers)
+            if (!w.done) {
+                page = std::min(page, w.cursor.Page());
+                any = true;
+            }
+        if (!any) break;
+        for (size_t i = 0; i < walkers.size(); ++i) {
+            Walker& w = walkers[i];
+            if (w.done || w.cursor.Page() != page) continue;
+            // Positions of a faulty stream's earlier pages may stay in the lists: they only make
+            // them longer, and no phrase with a term of that slot is narrowed.
+            const bool read = w.cursor.ReadPositions(positions);
+            if (read)
+                for (uint32_t x : positions) layout.Add(x, w.rank);
+            w.done = !read || !w.cursor.Next();
+            if (!read || w.cursor.Faulty())
+                clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
+        }
+        layout.Emit(page, keyCount, pairs);
+        pageLimit = page + 1;  // pages come in ascending order
+    }
+
+    // Pass 3: the positions of the other streams, only to know whether they are clean.
+    for (int32_t s = 0; s < kSlotCount; ++s) {
+        if (!readable[size_t(s)] || rankOfKey[size_t(keyOfSlot[size_t(s)])] != kNoRank) continue;
+        SlotStream c(reader);
+        bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
+        while (ok) {
+            ok = c.ReadPositions(positions);
+            if (!ok || !c.Next()) break;
+        }
+        if (ok && !c.Faulty()) clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
+    }
+    for (int32_t s = 0; s < kSlotCount; ++s)
+        if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
+            ++stats.faultySlots;
+
+    // The file: header, tables, lists.
+    const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
+    std::string tables(clean.begin(), clean.end());
+    for (int32_t k : keys) PutLE32(tables, uint32_t(k));
+    std::string directory, lists;
+    std::vector<uint32_t> rowStarts;
+    uint32_t pairCount = 0;
+    std::string bitmap;
+    for (uint32_t a = 0; a < keyCount; ++a) {
+        rowStarts.push_back(pairCount);
+        for (uint32_t b = 0; b < keyCount; ++b) {
+            const PairPages& pp = pairs[size_t(a) * keyCount + b];
+            if (pp.count == 0) continue;
+            const uint32_t offset = uint32_t(lists.size());
+            uint8_t kind = kPairList;
+            if (bitmapBytes < pp.bytes.size()) {
+                kind = kPairBitmap;
+                bitmap.assign(bitmapBytes, '\0');
+                uint32_t pg = 0;
+                size_t q = 0;
+                for (uint32_t i = 0; i < pp.count; ++i) {
+                    uint32_t v = 0;
+                    int shift = 0;
+                    uint8_t byte;
+                    do {
+                        byte = pp.bytes[q++];
+                        v |= uint32_t(byte & 0x7F) << shift;
+                        shift += 7;
+                    } while (byte & 0x80);
+                    pg = i == 0 ? v : pg + v;
+                    bitmap[pg / 8] = char(uint8_t(bitmap[pg / 8]) | uint8_t(1 << (pg % 8)));
+                }
+                lists += bitmap;
+            } else {
+                lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
+            }
+            if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
+            directory.push_back(char(b & 0xFF));
+            directory.push_back(char(b >> 8));
+            directory.push_back(char(kind));
+            directory.push_back('\0');
+            PutLE32(directory, pp.count);
+            PutLE32(directory, offset);
+            PutLE32(directory, uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
+            ++pairCount;
+        }
+    }
+    rowStarts.push_back(pairCount);
+    for (uint32_t r : rowStarts) PutLE32(tables, r);
+    uint32_t aliasCount = 0;
+    for (int32_t s = 0; s < kSlotCount; ++s)
+        if (keyOfSlot[size_t(s)] != s) {
+            PutLE32(tables, uint32_t(s));
+            PutLE32(tables, uint32_t(keyOfSlot[size_t(s)]));
+            ++aliasCount;
+        }
+    tables += directory;
+    pairs = {};
+
+    std::string head(kPairsMagic, 8);
+    PutLE32(head, kPairsVersion);
+    PutLE32(head, kPairsHeaderSize);
+    PutLE64(head, kPairsHeaderSize + tables.size() + lists.size());
+    PutLE64(head, fp.headerSize);
+    PutLE64(head, fp.headerChecksum);
+    PutLE64(head, fp.postingsSize);
+    PutLE64(head, fp.postingsChecksum);
+    PutLE64(head, fp.tableSize);
+    PutLE64(head, fp.tableChecksum);
+    PutLE32(head, pageLimit);
+    PutLE32(head, keyCount);
+    PutLE32(head, pairCount);
+    PutLE32(head, aliasCount);
+    PutLE64(head, lists.size());
+    PutLE64(head, Checksum64(tables.data(), tables.size()));
+    PutLE64(head, 0);
+    PutLE64(head, 0);
+    PutLE64(head, 0);
+    SetLE64(head, 120, Checksum64(head.data(), 120));
+    head += tables;
+    ReplaceFile(folder / (stem + kPairsSuffix), head, lists);
+
+    stats.bytes = head.size() + lists.size();
+    stats.keys = keyCount;
+    stats.pairs = pairCount;
+    return stats;
+}
+
+uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
+    const int modes[] = {kModeWholeText, kModeMainText, kModeNotes};
+    PairsStats stats[3];
+    std::exception_ptr errors[3];
+    // The whole text on another thread, main text and notes on this one.
+    std::thread whole([&] {
+        try {
+            stats[0] = WritePairsFile(folder, IndexFileStem(baseName, modes[0]));
+        } catch (...) {
+            errors[0] = std::current_exception();
+        }
+    });
+    for (int i = 1; i < 3; ++i) {
+        try {
+            stats[i] = WritePairsFile(folder, IndexFileStem(baseName, modes[i]));
+        } catch (...) {
+            errors[i] = std::current_exception();
+        }
+    }
+    whole.join();
+    for (const std::exception_ptr& e : errors)
+        if (e) std::rethrow_exception(e);
+    return stats[0].bytes + stats[1].bytes + stats[2].bytes;
+}
+
+}  // namespace kolva

@@ -1,0 +1,30 @@
+// Writing the pairs files of a collection (format in index/pairs_format.h) from its index files
+// and variant table alone, so that a collection made by any writer can be given them.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace kolva {
+
+struct PairsStats {
+    uint64_t bytes = 0;          // size of the file written
+    uint32_t keys = 0;           // keys listed
+    uint32_t pairs = 0;          // pairs with a list
+    uint32_t faultySlots = 0;    // slots whose streams do not read cleanly
+};
+
+// Writes folder/<stem>-idx.pairs for the index pair folder/<stem>-idx.h/.m and folder/yitizi.txt
+// (kMaxPairKeys keys unless told fewer). Only those files are read, and none is changed. The file
+// is written under a temporary name and renamed into place. Raises WriterError when an index
+// file cannot be read or the file cannot be written.
+PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
+                          uint32_t maxKeys = 0);
+
+// Writes the pairs files of the three indexes of the collection in folder (base name "Index").
+// Returns the bytes written.
+uint64_t AccelerateCollection(const std::filesystem::path& folder,
+                              const std::string& baseName = "Index");
+
+}  // namespace kolva

@@ -1,0 +1,224 @@
+// The pairs file: what its writer lists against the pages' texts, and when its reader refuses it
+// (another index or variant table beside it, damage anywhere in it).
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <set>
+
+#include "index/pairs.h"
+#include "test_support.h"
+#include "writer/pairs_writer.h"
+
+namespace kolva {
+namespace {
+
+using PairSet = std::map<std::pair<int32_t, int32_t>, std::set<uint32_t>>;
+
+// Pairs of keys on neighbouring positions of the pages' indexed texts, with their pages.
+PairSet PairsOfTexts(const std::vector<std::u32string>& pages,
+                     const std::vector<VariantGroup>& groups) {
+    PairSet out;
+    for (uint32_t p = 0; p < pages.size(); ++p) {
+        std::vector<int32_t> keys;
+        for (char32_t c : pages[p])
+            if (CharToSlot(c) >= 0) keys.push_back(PairKey(CharToSlot(c), groups));
+        for (size_t i = 0; i + 1 < keys.size(); ++i) out[{keys[i], keys[i + 1]}].insert(p);
+    }
+    return out;
+}
+
+// Every pair of listed keys as the file has it: pages, or nothing when it has no entry.
+PairSet PairsOfFile(const PairsFile& file, const std::set<int32_t>& candidates) {
+    PairSet out;
+    for (int32_t a : candidates)
+        for (int32_t b : candidates) {
+            PageList list;
+            const int32_t ra = file.Rank(a), rb = file.Rank(b);
+            if (ra < 0 || rb < 0) continue;
+            auto found = file.Find(ra, rb, list);
+            EXPECT_NE(found, PairsFile::Lookup::kDamaged);
+            if (found != PairsFile::Lookup::kFound) continue;
+            std::vector<uint32_t> pages;
+            EXPECT_TRUE(DecodePageList(list, file.PageLimit(), pages));
+            out[{a, b}] = std::set<uint32_t>(pages.begin(), pages.end());
+        }
+    return out;
+}
+
+std::vector<std::u32string> RandomTexts(std::mt19937& rng, size_t count, size_t letters) {
+    const std::u32string pool = U"一二三四五六七八九十万萬\U00020000あ、a";
+    std::vector<std::u32string> pages(count);
+    for (auto& page : pages) {
+        const size_t n = rng() % 5 == 0 ? 0 : rng() % 90;
+        for (size_t i = 0; i < n; ++i) page += pool[rng() % std::min(letters, pool.size())];
+    }
+    return pages;
+}
+
+TEST(PairsFileTest, ListsExactlyThePairsOfTheTexts) {
+    const std::vector<VariantGroup> groups = {{0x4E07, 0x842C}, {0x4E09, 0x20000}};
+    std::mt19937 rng(1612);
+    for (size_t letters : {3u, 8u, 16u}) {
+        test::TempDir dir;
+        // Sparse and dense pairs, so that both list kinds occur.
+        const auto pages = RandomTexts(rng, 400 + rng() % 300, letters);
+        test::WriteCollection(dir.path(), pages, groups, BlockOrder::kInterleaved);
+        const PairsStats stats = WritePairsFile(dir.path(), "Index");
+        EXPECT_EQ(stats.faultySlots, 0u);
+        PairsFile file;
+        ASSERT_TRUE(file.Open(dir.path(), "Index"));
+        const PairSet expected = PairsOfTexts(pages, groups);
+        std::set<int32_t> keys;
+        for (char32_t c : std::u32string(U"一二三四五六七八九十万萬\U00020000あ"))
+            keys.insert(PairKey(CharToSlot(c), groups));
+        EXPECT_EQ(PairsOfFile(file, keys), expected) << letters << " letters";
+        for (char32_t c : std::u32string(U"一三万萬\U00020000")) {
+            EXPECT_EQ(file.Key(CharToSlot(c)), PairKey(CharToSlot(c), groups));
+        }
+        // Every slot with postings is clean; one without is not.
+        std::set<char32_t> present;
+        for (const auto& page : pages) present.insert(page.begin(), page.end());
+        for (char32_t c : present) {
+            if (CharToSlot(c) >= 0) {
+                EXPECT_TRUE(file.SlotClean(CharToSlot(c)));
+            }
+        }
+        EXPECT_FALSE(file.SlotClean(CharToSlot(U'九')) && letters < 9);
+    }
+}
+
+TEST(PairsFileTest, FewerKeysListOnlyTheMostFrequent) {
+    test::TempDir dir;
+    std::vector<std::u32string> pages;
+    for (int i = 0; i < 50; ++i) pages.push_back(i % 10 == 0 ? U"一二三一二" : U"一二一二");
+    test::WriteCollection(dir.path(), pages);
+    WritePairsFile(dir.path(), "Index", 2);
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    EXPECT_EQ(file.KeyCount(), 2u);
+    EXPECT_EQ(file.Rank(CharToSlot(U'三')), -1);
+    PageList list;
+    ASSERT_EQ(file.Find(file.Rank(CharToSlot(U'二')), file.Rank(CharToSlot(U'一')), list),
+              PairsFile::Lookup::kFound);
+    std::vector<uint32_t> found;
+    ASSERT_TRUE(DecodePageList(list, file.PageLimit(), found));
+    EXPECT_EQ(found.size(), 45u);  // not on the pages of 一二三一二
+    EXPECT_EQ(file.Find(file.Rank(CharToSlot(U'一')), file.Rank(CharToSlot(U'一')), list),
+              PairsFile::Lookup::kAbsent);
+}
+
+// A file that does not belong to the index beside it, or is damaged, is not opened; a damaged
+// list is found out when it is asked for.
+TEST(PairsFileTest, RefusedWhenStaleOrDamaged) {
+    std::mt19937 rng(16);
+    const auto pages = RandomTexts(rng, 300, 8);
+    const std::vector<VariantGroup> groups = {{0x4E07, 0x842C}};
+    test::TempDir dir;
+    test::WriteCollection(dir.path(), pages, groups);
+    WritePairsFile(dir.path(), "Index");
+    const std::filesystem::path path = dir / "Index-idx.pairs";
+    const std::string good = test::ReadBytes(path);
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    file.Close();
+
+    // Another collection in the folder, the old file left beside it; another variant table;
+    // a postings byte changed in place.
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+    };
+    const std::string postings = test::ReadBytes(dir / "Index-idx.m");
+    const std::string table = test::ReadBytes(dir / "yitizi.txt");
+    const std::vector<Case> stale = {
+        {"rebuilt", [&] { test::WriteCollection(dir.path(), RandomTexts(rng, 300, 8), groups); }},
+        {"variant table", [&] { test::WriteBytes(dir / "yitizi.txt", "4E07,842C\n4E00,4E01\n"); }},
+        {"no variant table", [&] { std::filesystem::remove(dir / "yitizi.txt"); }},
+        {"postings byte", [&] {
+             std::string m = postings;
+             m[m.size() / 2] = char(m[m.size() / 2] ^ 1);
+             test::WriteBytes(dir / "Index-idx.m", m);
+         }},
+    };
+    for (const Case& c : stale) {
+        c.change();
+        EXPECT_FALSE(file.Open(dir.path(), "Index")) << c.what;
+        test::WriteCollection(dir.path(), pages, groups);
+        test::WriteBytes(dir / "yitizi.txt", table);
+        ASSERT_TRUE(file.Open(dir.path(), "Index")) << c.what;
+        file.Close();
+    }
+
+    // Every byte of the header and tables is covered by a checksum; list bytes by their own.
+    const size_t tablesEnd = good.size() - [&] {
+        uint64_t lists = 0;
+        for (int i = 0; i < 8; ++i) lists |= uint64_t(uint8_t(good[88 + size_t(i)])) << (8 * i);
+        return size_t(lists);
+    }();
+    for (size_t at = 0; at < good.size(); at += 1 + at / 7) {
+        std::string bad = good;
+        bad[at] = char(bad[at] ^ 0x10);
+        test::WriteBytes(path, bad);
+        if (at < tablesEnd) {
+            EXPECT_FALSE(file.Open(dir.path(), "Index")) << at;
+            continue;
+        }
+        ASSERT_TRUE(file.Open(dir.path(), "Index")) << at;
+        bool damaged = false;
+        for (uint32_t a = 0; a < file.KeyCount(); ++a)
+            for (uint32_t b = 0; b < file.KeyCount(); ++b) {
+                PageList list;
+                damaged |= file.Find(int32_t(a), int32_t(b), list) == PairsFile::Lookup::kDamaged;
+            }
+        EXPECT_TRUE(damaged) << at;
+        file.Close();
+    }
+    test::WriteBytes(path, good.substr(0, good.size() - 1));
+    EXPECT_FALSE(file.Open(dir.path(), "Index"));
+    test::WriteBytes(path, good + "x");
+    EXPECT_FALSE(file.Open(dir.path(), "Index"));
+}
+
+TEST(PairsFileTest, FaultyStreamsAreMarkedAndLeftOut) {
+    test::TempDir dir;
+    std::vector<std::u32string> pages(40, U"一二三");
+    test::WriteCollection(dir.path(), pages);
+    // Page delta 0 in the second entry of 二's stream: the stream is faulty from there.
+    std::string m = test::ReadBytes(dir / "Index-idx.m");
+    std::string h = test::ReadBytes(dir / "Index-idx.h");
+    const uint32_t block = LoadLE32(reinterpret_cast<const uint8_t*>(h.data()) +
+                                    4 * size_t(CharToSlot(U'二')));
+    // First entry: delta 0, count 1 0, position 1; second entry starts 4 bytes in.
+    m[size_t(block) * kBlockSize + 4] = 0;
+    test::WriteBytes(dir / "Index-idx.m", m);
+    const PairsStats stats = WritePairsFile(dir.path(), "Index");
+    EXPECT_EQ(stats.faultySlots, 1u);
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    EXPECT_TRUE(file.SlotClean(CharToSlot(U'一')));
+    EXPECT_FALSE(file.SlotClean(CharToSlot(U'二')));
+    EXPECT_EQ(file.Rank(CharToSlot(U'二')), -1);
+}
+
+TEST(PairsFileTest, AccelerateWritesAllThreeAndChangesNothingElse) {
+    test::TempDir dir;
+    std::mt19937 rng(3);
+    test::WriteCollection(dir.path(), RandomTexts(rng, 100, 8), {{0x4E07, 0x842C}});
+    std::map<std::string, std::string> before;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        before[e.path().filename().string()] = test::ReadBytes(e.path());
+    EXPECT_GT(AccelerateCollection(dir.path()), 0u);
+    std::map<std::string, std::string> after;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        after[e.path().filename().string()] = test::ReadBytes(e.path());
+    for (const char* name : {"Index-idx.pairs", "Index_desc-idx.pairs", "Index_content-idx.pairs"})
+        EXPECT_EQ(after.erase(name), 1u) << name;
+    EXPECT_EQ(after, before);
+    PairsFile file;
+    for (const char* stem : {"Index", "Index_desc", "Index_content"})
+        EXPECT_TRUE(file.Open(dir.path(), stem)) << stem;
+}
+
+}  // namespace
+}  // namespace kolva
