@@ -10,11 +10,13 @@ set(KOLVA_CORE_FILES
   src/pagestore/filelist.cpp
   src/pagestore/compose.cpp
   src/pagestore/hitmark.cpp
+  src/pagestore/kwic.cpp
   src/index/index.cpp
   src/index/search.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
   src/catalogue/catalogue.cpp
+  src/catalogue/concordance.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp
