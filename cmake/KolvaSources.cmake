@@ -17,6 +17,7 @@ set(KOLVA_CORE_FILES
   src/index/variant_forms.cpp
   src/catalogue/catalogue.cpp
   src/catalogue/concordance.cpp
+  src/catalogue/concordance_page.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "catalogue/concordance.h"
+#include "catalogue/concordance_page.h"
 #include "pagestore/compose.h"
 #include "pagestore/hitmark.h"
 #include "pagestore/kwic.h"
@@ -305,6 +306,75 @@ TEST(SortConcordance, LeftBackwardsRightForwardTiesInPageOrder) {
     for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(shuffled[i].left, lines[i].left);
     // A supplementary character is one character when read backwards.
     EXPECT_EQ(ConcordanceKey(line(0, 0, "a𠀀b", ""), ConcordanceOrder::kLeft), "b𠀀a");
+}
+
+}  // namespace
+}  // namespace kolva
+
+namespace kolva {
+namespace {
+
+TEST(ConcordancePage, LinksReadBackAndOddOnesAreRefused) {
+    ConcordanceLink link;
+    ASSERT_TRUE(ParseConcordanceLink("kolva-concordance:view?order=left&page=3&book=2", link));
+    EXPECT_EQ(link.kind, ConcordanceLink::kView);
+    EXPECT_EQ(link.order, ConcordanceOrder::kLeft);
+    EXPECT_EQ(link.page, 3u);
+    EXPECT_EQ(link.book, 2);
+    ASSERT_TRUE(ParseConcordanceLink("kolva-concordance:line?row=12&anchor=7", link));
+    EXPECT_EQ(link.kind, ConcordanceLink::kLine);
+    EXPECT_EQ(link.row, 12u);
+    EXPECT_EQ(link.anchor, 7);
+    // What the page writes (with its &amp; decoded by the browser) reads back the same.
+    std::string written = ConcordanceViewLink(ConcordanceOrder::kRight, 4, -1);
+    for (size_t at; (at = written.find("&amp;")) != std::string::npos;) written.replace(at, 5, "&");
+    ASSERT_TRUE(ParseConcordanceLink(written, link));
+    EXPECT_EQ(link.order, ConcordanceOrder::kRight);
+    EXPECT_EQ(link.page, 4u);
+    EXPECT_EQ(link.book, -1);
+    for (const char* bad : {"kolva-concordance:line?row=1", "kolva-concordance:view?order=up",
+                            "kolva-concordance:view?page=-1", "kolva-concordance:copy?row=x&anchor=1",
+                            "file:///tmp/a.html", "kolva-concordance:erase", "kolva-concordance:view?page"})
+        EXPECT_FALSE(ParseConcordanceLink(bad, link)) << bad;
+}
+
+TEST(ConcordancePage, BarsCitationAndCopy) {
+    auto row = [](std::u16string title, std::u16string volume, uint32_t index, uint32_t hits) {
+        SearchNodeTag r;
+        r.title = std::move(title);
+        r.volume = std::move(volume);
+        r.pageIndex = index;
+        r.pageNumber = index + 1;
+        r.hits = hits;
+        return r;
+    };
+    // Rows in page-number order, which mixes the books: bars follow the collection instead.
+    const std::vector<SearchNodeTag> rows = {row(u"詩集", u"巻二", 40, 3), row(u"文集", u"巻一", 5, 2),
+                                             row(u"詩集", u"巻一", 30, 1), row(u"詩集", u"巻二", 41, 4)};
+    const std::vector<ConcordanceBar> books = HitsPerBook(rows);
+    ASSERT_EQ(books.size(), 2u);
+    EXPECT_EQ(books[0].label, u"文集");
+    EXPECT_EQ(books[0].hits, 2u);
+    EXPECT_EQ(books[1].hits, 8u);
+    const std::vector<ConcordanceBar> volumes = HitsPerVolume(rows, u"詩集");
+    ASSERT_EQ(volumes.size(), 2u);
+    EXPECT_EQ(volumes[0].label, u"巻一");
+    EXPECT_EQ(volumes[1].hits, 7u);
+    EXPECT_EQ(ConcordanceCitation(rows[0]), u"《詩集》巻二 41頁");
+    const ConcordanceLine line{0, 2, "前<", "丙", "後"};
+    EXPECT_EQ(ConcordanceCopyText(line, rows[0]), u"前<丙後（《詩集》巻二 41頁）");
+
+    const std::vector<ConcordanceLine> lines = {line};
+    ConcordancePageModel model;
+    model.keywords = u"丙";
+    model.rows = &rows;
+    model.lines = &lines;
+    model.books = books;
+    const std::string html = ConcordancePageHtml(model);
+    EXPECT_NE(html.find("前&lt;"), std::string::npos);  // page text is escaped
+    EXPECT_NE(html.find("kolva-concordance:line?row=0&amp;anchor=2"), std::string::npos);
+    EXPECT_NE(html.find("<svg"), std::string::npos);
+    EXPECT_EQ(html.find("<script"), std::string::npos);
 }
 
 }  // namespace
