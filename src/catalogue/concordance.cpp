@@ -8,6 +8,23 @@
 
 namespace kolva {
 
+const char* ConcordanceOrderName(ConcordanceOrder order) {
+    switch (order) {
+        case ConcordanceOrder::kLeft: return "left";
+        case ConcordanceOrder::kRight: return "right";
+        default: return "page";
+    }
+}
+
+bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order) {
+    for (ConcordanceOrder o : {ConcordanceOrder::kPage, ConcordanceOrder::kLeft, ConcordanceOrder::kRight})
+        if (name == ConcordanceOrderName(o)) {
+            order = o;
+            return true;
+        }
+    return false;
+}
+
 CConcordance::CConcordance(const CIndex& index, std::vector<uint32_t> pages,
                            ConcordanceQuery query)
     : m_index(index), m_pages(std::move(pages)), m_query(std::move(query)), m_lineStart{0} {}

@@ -32,6 +32,10 @@ enum class ConcordanceOrder {
     kRight,  // the match followed by the right context
 };
 
+// "page", "left", "right", as kolva-search's --sort and the page's links name the orders.
+const char* ConcordanceOrderName(ConcordanceOrder order);
+bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order);
+
 // What the rows were searched with: the marks are those the reading view sets for the same.
 struct ConcordanceQuery {
     std::u16string keywords;        // as given to the search (spaces or ideographic spaces)

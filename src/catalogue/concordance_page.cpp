@@ -120,23 +120,6 @@ std::string LineLink(const char* kind, const ConcordanceLine& line) {
 
 }  // namespace
 
-const char* ConcordanceOrderName(ConcordanceOrder order) {
-    switch (order) {
-        case ConcordanceOrder::kLeft: return "left";
-        case ConcordanceOrder::kRight: return "right";
-        default: return "page";
-    }
-}
-
-bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order) {
-    for (ConcordanceOrder o : {ConcordanceOrder::kPage, ConcordanceOrder::kLeft, ConcordanceOrder::kRight})
-        if (name == ConcordanceOrderName(o)) {
-            order = o;
-            return true;
-        }
-    return false;
-}
-
 std::string ConcordanceViewLink(ConcordanceOrder order, size_t page, int book) {
     return std::string(kConcordanceScheme) + ":view?order=" + ConcordanceOrderName(order) +
            "&amp;page=" + std::to_string(page) + "&amp;book=" + std::to_string(book);

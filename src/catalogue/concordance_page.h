@@ -37,8 +37,6 @@ struct ConcordanceLink {
 bool ParseConcordanceLink(std::string_view url, ConcordanceLink& link);
 std::string ConcordanceViewLink(ConcordanceOrder order, size_t page, int book);
 
-const char* ConcordanceOrderName(ConcordanceOrder order);  // "page", "left", "right"
-bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order);
 
 // One bar of a chart: a book or a volume and its hits.
 struct ConcordanceBar {

@@ -10,6 +10,7 @@
 
 #include "builder/source.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/concordance.h"
 #include "text/codeconverter.h"
 #include "index/index.h"
 
@@ -24,6 +25,8 @@ constexpr const char* kUsage =
     "       kolva-search --compose PAGEINDEX [--data DIR] [--target ...] [--variant ...] [--] KEYWORDS\n"
     "       kolva-search --queries FILE [--times] [--data DIR] [--or] [--target ...]\n"
     "                    [--variant ...] [--range SLOT]\n"
+    "       kolva-search --kwic [--context N] [--limit M] [--sort page|left|right] [--data DIR]\n"
+    "                    [--or] [--target ...] [--variant ...] [--range SLOT] [--json] [--] KEYWORDS\n"
     "       kolva-search --help | --version\n"
     "\n"
     "Searches the collection in DIR (default: the folder of this program) for KEYWORDS, one\n"
@@ -41,6 +44,15 @@ constexpr const char* kUsage =
     "  --queries F  every line of F is one KEYWORDS; one line \"rows<TAB>hits\" per query\n"
     "  --times      with --queries, two more columns: microseconds taken by the search and by\n"
     "               naming its result rows\n"
+    "  --kwic       the concordance: every marked hit of the rows, page by page in anchor order\n"
+    "               (as F3 visits them), one line each: \"category<TAB>title<TAB>volume<TAB>\n"
+    "               pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right\"; left and\n"
+    "               right are up to N characters (--context, default 20) of the same cell's\n"
+    "               visible text; TAB or line break in a field as one space; \"lines: N\" on\n"
+    "               standard error; --json: one object with the lines as objects\n"
+    "  --limit M    with --kwic, stop after M lines (a sort then covers only those)\n"
+    "  --sort S     with --kwic: page (default), left (by the left context read backwards from\n"
+    "               the match) or right (by the match and the right context); ties in page order\n"
     "\n"
     "Exit status: 0 done (also without hits), 1 the collection cannot be opened, 2 usage error.\n";
 
@@ -48,7 +60,7 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { kRows, kRaw, kCompose, kQueries };
+enum class Mode { kRows, kRaw, kCompose, kQueries, kKwic };
 
 struct Options {
     Mode mode = Mode::kRows;
@@ -63,6 +75,10 @@ struct Options {
     int pageIndex = 0;
     std::string queries;
     std::string keywords;
+    size_t context = kDefaultContext;  // --kwic
+    size_t limit = 0;                  // --kwic: 0 = every line
+    ConcordanceOrder order = ConcordanceOrder::kPage;
+    bool kwicOptionSeen = false;
 };
 
 int ParseNumber(const std::string& text, const char* what) {
@@ -81,7 +97,7 @@ Options ParseOptions(int argc, char** argv) {
     Options o;
     bool keywordsSeen = false, modeSeen = false;
     auto setMode = [&](Mode m) {
-        if (modeSeen) throw UsageError("--raw, --compose and --queries exclude each other");
+        if (modeSeen) throw UsageError("--raw, --compose, --queries and --kwic exclude each other");
         modeSeen = true;
         o.mode = m;
     };
@@ -123,6 +139,17 @@ Options ParseOptions(int argc, char** argv) {
             } else if (arg == "--queries") {
                 setMode(Mode::kQueries);
                 o.queries = value();
+            } else if (arg == "--kwic") {
+                setMode(Mode::kKwic);
+            } else if (arg == "--context") {
+                o.context = size_t(ParseNumber(value(), "--context"));
+                o.kwicOptionSeen = true;
+            } else if (arg == "--limit") {
+                o.limit = size_t(ParseNumber(value(), "--limit"));
+                o.kwicOptionSeen = true;
+            } else if (arg == "--sort") {
+                if (!ParseConcordanceOrder(value(), o.order)) throw UsageError("--sort is page, left or right");
+                o.kwicOptionSeen = true;
             } else {
                 throw UsageError("unknown option " + arg);
             }
@@ -135,7 +162,10 @@ Options ParseOptions(int argc, char** argv) {
     if (o.mode == Mode::kQueries && keywordsSeen)
         throw UsageError("--queries reads its keywords from the file");
     if (o.mode != Mode::kQueries && !keywordsSeen) throw UsageError("KEYWORDS is missing");
-    if (o.json && o.mode != Mode::kRows) throw UsageError("--json goes with the default output");
+    if (o.json && o.mode != Mode::kRows && o.mode != Mode::kKwic)
+        throw UsageError("--json goes with the default output or --kwic");
+    if (o.kwicOptionSeen && o.mode != Mode::kKwic)
+        throw UsageError("--context, --limit and --sort go with --kwic");
     if (o.times && o.mode != Mode::kQueries) throw UsageError("--times goes with --queries");
     if (o.mode == Mode::kRaw || o.mode == Mode::kCompose) {
         for (int i = 1; i < argc; ++i)
@@ -217,6 +247,92 @@ std::string Totals(size_t rows, uint32_t hits) {
     return "全部で " + std::to_string(rows) + " 頁で、" + std::to_string(hits) + " 箇所でした。";
 }
 
+// A field of a concordance line: a TAB or line break inside it reads as one space.
+std::string Field(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+void AppendKwicLine(const ConcordanceLine& line, const SearchNodeTag& r, std::string& out) {
+    out += Field(Utf8(r.category)) + '\t' + Field(Utf8(r.title)) + '\t' + Field(Utf8(r.volume)) +
+           '\t' + std::to_string(r.pageNumber) + '\t' + std::to_string(r.pageIndex) + '\t' +
+           std::to_string(line.anchor) + '\t' + Field(line.left) + '\t' + Field(line.match) + '\t' +
+           Field(line.right) + '\n';
+}
+
+// UTF-8 page text for a JSON string: JSON holds Unicode only, so what is not (a lone surrogate
+// a page may hold) is written as U+FFFD.
+std::string JsonText(const std::string& utf8) {
+    std::u32string points;
+    size_t bad = 0;
+    if (DecodeUtf8(utf8, points, bad)) return JsonString(CodePointsToUtf16(points));
+    std::u32string lenient;
+    DecodeUtf8(utf8, lenient, bad, true);
+    for (char32_t& c : lenient)
+        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+    return JsonString(CodePointsToUtf16(lenient));
+}
+
+// --kwic: the concordance of the rows in the range, in page order as it is made, or sorted.
+int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& o) {
+    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
+    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
+        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    std::vector<SearchNodeTag> rows;
+    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
+    std::vector<uint32_t> pages;
+    pages.reserve(rows.size());
+    for (const SearchNodeTag& r : rows) pages.push_back(r.pageIndex);
+    CConcordance concordance(index, std::move(pages), {typed, o.targetCode, o.variant, o.context});
+
+    size_t count = 0;
+    if (o.order == ConcordanceOrder::kPage && !o.json) {
+        // Written a row at a time: the first lines come out before the last page is composed.
+        std::vector<ConcordanceLine> lines;
+        std::string out;
+        for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); ++row) {
+            lines.clear();
+            concordance.AppendRowLines(row, lines);
+            out.clear();
+            for (const ConcordanceLine& line : lines) {
+                if (o.limit && count == o.limit) break;
+                AppendKwicLine(line, rows[row], out);
+                ++count;
+            }
+            std::cout << out;
+        }
+        std::cout.flush();
+    } else {
+        const std::vector<ConcordanceLine> lines = concordance.Lines(o.order, o.limit);
+        count = lines.size();
+        std::string out;
+        if (o.json) {
+            out = "{\"lines\":[";
+            for (size_t i = 0; i < lines.size(); ++i) {
+                const ConcordanceLine& l = lines[i];
+                const SearchNodeTag& r = rows[l.row];
+                out += (i ? "," : "") + std::string("{\"category\":") + JsonString(r.category) +
+                       ",\"title\":" + JsonString(r.title) + ",\"volume\":" + JsonString(r.volume) +
+                       ",\"pageNumber\":" + std::to_string(r.pageNumber) +
+                       ",\"pageIndex\":" + std::to_string(r.pageIndex) +
+                       ",\"anchor\":" + std::to_string(l.anchor) + ",\"left\":" + JsonText(l.left) +
+                       ",\"match\":" + JsonText(l.match) + ",\"right\":" + JsonText(l.right) + "}";
+            }
+            out += "],\"count\":" + std::to_string(lines.size()) + ",\"sort\":\"" +
+                   ConcordanceOrderName(o.order) + "\",\"context\":" + std::to_string(o.context) +
+                   ",\"pages\":" + std::to_string(rows.size()) + ",\"hits\":" + std::to_string(hits) +
+                   ",\"totals\":\"" + Totals(rows.size(), hits) + "\"}\n";
+        } else {
+            for (const ConcordanceLine& line : lines) AppendKwicLine(line, rows[line.row], out);
+        }
+        std::cout << out;
+        std::cout.flush();
+    }
+    std::cerr << "lines: " << count << '\n';
+    return 0;
+}
+
 int Run(const Options& o) {
     const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
     std::u16string failure;
@@ -258,6 +374,7 @@ int Run(const Options& o) {
         throw UsageError("--range " + std::to_string(o.range) + ": the catalogue has slots 1 to " +
                          std::to_string(catalogue.NodeCount() - 1));
 
+    if (o.mode == Mode::kKwic) return PrintConcordance(index, catalogue, o);
     std::vector<SearchNodeTag> rows;
     if (o.mode == Mode::kQueries) {
         std::ifstream in(o.queries, std::ios::binary);
