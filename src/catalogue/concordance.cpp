@@ -48,7 +48,6 @@ size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& 
     }
     std::vector<PageLine> pageLines;
     ReadPageLines(html, column, anchors, m_query.context, pageLines);
-    lines.reserve(lines.size() + pageLines.size());
     for (PageLine& p : pageLines)
         lines.push_back(ConcordanceLine{row, p.anchor, std::move(p.left), std::move(p.match),
                                         std::move(p.right)});
