@@ -16,6 +16,8 @@ set(KOLVA_CORE_FILES
   src/index/variants.cpp
   src/index/variant_forms.cpp
   src/catalogue/catalogue.cpp
+  src/catalogue/results.cpp
+  src/catalogue/query.cpp
   src/catalogue/concordance.cpp
   src/catalogue/concordance_page.cpp
   src/writer/pagestore_writer.cpp

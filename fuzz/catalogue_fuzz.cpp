@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/results.h"
 #include "fuzz_support.h"
 #include "platform/file.h"
 

@@ -12,6 +12,7 @@ packages=(
   libxkbcommon-dev  # else Qt's CMake files report "Could NOT find XKB" on every configure
   fonts-noto-cjk fonts-hanazono xvfb xauth desktop-file-utils
   clang libclang-rt-14-dev
+  nlohmann-json3-dev  # kolva-search --json
 )
 
 packages+=("$@")

@@ -14,6 +14,7 @@
 
 #include "builder/builder.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/results.h"
 #include "text/codeconverter.h"
 #include "test_support.h"
 

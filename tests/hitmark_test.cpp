@@ -19,6 +19,8 @@ std::string Stretch(int n, const std::string& text) {
 }
 
 TEST(AppendAnchor, FourDigitsThenWider) {
+    EXPECT_EQ(AnchorName(7), "0007");
+    EXPECT_EQ(AnchorName(10000), "10000");
     EXPECT_EQ(Anchor(0), "<a name=\"0000\"></a>");
     EXPECT_EQ(Anchor(7).size(), 19u);
     EXPECT_EQ(Anchor(9999), "<a name=\"9999\"></a>");

@@ -204,6 +204,126 @@ const SourcePage& PageAt(const CollectionSource& source, uint32_t pageIndex) {
     }
 }
 
+// Hands each page's texts to the three index writers: on the calling thread as the page
+// comes, or in batches to the index threads.
+class IndexFeed {
+public:
+    IndexFeed(IndexWriter& whole, IndexWriter& main, IndexWriter& notes, bool indexThreads)
+        : m_whole(whole), m_main(main), m_notes(notes) {
+        if (indexThreads) m_threads = std::make_unique<IndexThreads>(whole, main, notes);
+    }
+
+    // An index thread failed on a page: reading more pages is of no use.
+    bool Failed() const { return m_threads && m_threads->Failure().Any(); }
+
+    // On the calling thread the page is indexed now (a WriterError comes from here); else its
+    // texts are taken into the batch for the index threads.
+    void Add(uint32_t pageIndex, PageTexts& texts) {
+        if (!m_threads) {
+            m_whole.AddText(pageIndex, texts.whole);
+            m_main.AddText(pageIndex, texts.main);
+            m_notes.AddText(pageIndex, texts.notes);
+            return;
+        }
+        if (!m_batch) {
+            m_batch = std::make_shared<PageBatch>();
+            m_batch->first = pageIndex;
+            m_batch->pages.reserve(kBatchPages);
+        }
+        m_batch->pages.push_back(std::move(texts));
+        if (m_batch->pages.size() == kBatchPages) PushBatch();
+    }
+
+    // Waits for the index threads to index every page added, after the last page or a fault,
+    // and raises the first error of theirs as the builder raises it for that page.
+    void Finish(const CollectionSource& source) {
+        if (!m_threads) return;
+        PushBatch();
+        m_threads->Join();
+        if (m_threads->Failure().Any())
+            RaiseIndexError(source, m_threads->Failure().Page(), m_threads->Failure().Error());
+    }
+
+private:
+    // Hands the pages read so far to the index threads.
+    void PushBatch() {
+        if (m_batch && !m_batch->pages.empty()) m_threads->Push(std::move(m_batch));
+        m_batch.reset();
+    }
+
+    IndexWriter& m_whole;
+    IndexWriter& m_main;
+    IndexWriter& m_notes;
+    std::unique_ptr<IndexThreads> m_threads;  // null: everything on the calling thread
+    std::shared_ptr<PageBatch> m_batch;       // pages not yet handed to the threads
+};
+
+// The page as the store keeps it: an HTML page as written, once it is found to be UTF-8 in
+// the page layout; a text page laid out. Takes the bytes of an HTML page from `bytes`.
+std::string PageHtml(const SourceEntry& volume, const SourcePage& page, std::string& bytes) {
+    std::string html;
+    if (page.html) {
+        std::u32string ignored;
+        size_t bad;
+        if (!DecodeUtf8(bytes, ignored, bad))
+            throw SourceError(
+                page.file,
+                size_t(std::count(bytes.begin(), bytes.begin() + long(bad), '\n')) + 1,
+                "the text is not UTF-8");
+        CheckPageLayout(bytes, page.file);
+        html.swap(bytes);
+    } else {
+        html = LayoutTextPage(bytes, volume.title, page.number, page.file);
+    }
+    return html;
+}
+
+// Reads every page of the source in order, stores it and hands its texts to the indexes.
+// Stops early when an index thread failed. Returns the number of pages stored.
+uint32_t StorePages(const CollectionSource& source, PageStoreWriter& store, IndexFeed& feed,
+                    const std::function<void(const BuildProgress&)>& progress) {
+    BuildProgress state;
+    state.pageCount = source.pageCount;
+    state.bytesTotal = source.pageBytes;
+    uint32_t pageIndex = 0;
+    std::string bytes;
+    PageTexts texts;
+    for (const SourceEntry& volume : source.entries) {
+        for (const SourcePage& page : volume.pages) {
+            // An index thread failed on an earlier page: that is the first fault.
+            if (feed.Failed()) return pageIndex;
+            if (!ReadWholeFile(page.file, bytes))
+                throw SourceError(page.file, 0, "cannot read the page");
+            state.bytesDone += bytes.size();
+            const std::string html = PageHtml(volume, page, bytes);
+            ExtractPageTexts(html, page.number, texts);
+            try {
+                store.AddPage(PageRecordName(volume, page), html);
+                feed.Add(pageIndex, texts);
+            } catch (const WriterError& e) {
+                throw SourceError(page.file, 0, e.what());
+            }
+            ++pageIndex;
+            ++state.pagesDone;
+            if (progress) progress(state);
+        }
+    }
+    return pageIndex;
+}
+
+// The indexes, the catalogue and the variant table, once every page is stored.
+void WriteTables(const CollectionSource& source, const std::filesystem::path& folder,
+                 IndexWriter& whole, IndexWriter& main, IndexWriter& notes) {
+    whole.Write(folder, IndexFileStem("Index", kModeWholeText));
+    notes.Write(folder, IndexFileStem("Index", kModeNotes));
+    main.Write(folder, IndexFileStem("Index", kModeMainText));
+    WriteCatalogue(folder / "kolva.dir", CatalogueEntries(source));
+    std::ofstream table(folder / "yitizi.txt", std::ios::binary | std::ios::trunc);
+    table.write(source.variantTable.data(), std::streamsize(source.variantTable.size()));
+    table.close();
+    if (!table) throw WriterError("cannot write " + (folder / "yitizi.txt").string());
+}
+
 }  // namespace
 
 const std::vector<std::string>& CollectionFileNames() {
@@ -222,96 +342,19 @@ BuildResult BuildCollection(const CollectionSource& source, const std::filesyste
     IndexWriter whole(groups, folder / "Index-idx.m");
     IndexWriter notes(groups, folder / (IndexFileStem("Index", kModeNotes) + "-idx.m"));
     IndexWriter main(groups, folder / (IndexFileStem("Index", kModeMainText) + "-idx.m"));
-    std::unique_ptr<IndexThreads> threads;
-    if (options.indexThreads) threads = std::make_unique<IndexThreads>(whole, main, notes);
-
-    BuildProgress state;
-    state.pageCount = source.pageCount;
-    state.bytesTotal = source.pageBytes;
-    uint32_t pageIndex = 0;
-    std::string bytes;
-    PageTexts texts;
-    std::shared_ptr<PageBatch> batch;
-    // Hands the pages read so far to the index threads.
-    auto pushBatch = [&] {
-        if (batch && !batch->pages.empty()) threads->Push(std::move(batch));
-        batch.reset();
-    };
+    IndexFeed feed(whole, main, notes, options.indexThreads);
+    uint32_t pages = 0;
     try {
-        for (const SourceEntry& volume : source.entries) {
-            for (const SourcePage& page : volume.pages) {
-                // An index thread failed on an earlier page: that is the first fault.
-                if (threads && threads->Failure().Any()) break;
-                if (!ReadWholeFile(page.file, bytes))
-                    throw SourceError(page.file, 0, "cannot read the page");
-                state.bytesDone += bytes.size();
-                std::string html;
-                if (page.html) {
-                    std::u32string ignored;
-                    size_t bad;
-                    if (!DecodeUtf8(bytes, ignored, bad))
-                        throw SourceError(
-                            page.file,
-                            size_t(std::count(bytes.begin(), bytes.begin() + long(bad), '\n')) + 1,
-                            "the text is not UTF-8");
-                    CheckPageLayout(bytes, page.file);
-                    html.swap(bytes);
-                } else {
-                    html = LayoutTextPage(bytes, volume.title, page.number, page.file);
-                }
-                ExtractPageTexts(html, page.number, texts);
-                try {
-                    store.AddPage(PageRecordName(volume, page), html);
-                    if (!threads) {
-                        whole.AddText(pageIndex, texts.whole);
-                        main.AddText(pageIndex, texts.main);
-                        notes.AddText(pageIndex, texts.notes);
-                    }
-                } catch (const WriterError& e) {
-                    throw SourceError(page.file, 0, e.what());
-                }
-                if (threads) {
-                    if (!batch) {
-                        batch = std::make_shared<PageBatch>();
-                        batch->first = pageIndex;
-                        batch->pages.reserve(kBatchPages);
-                    }
-                    batch->pages.push_back(std::move(texts));
-                    if (batch->pages.size() == kBatchPages) pushBatch();
-                }
-                ++pageIndex;
-                ++state.pagesDone;
-                if (progress) progress(state);
-            }
-            if (threads && threads->Failure().Any()) break;
-        }
+        pages = StorePages(source, store, feed, progress);
     } catch (...) {
         // The pages before this fault are indexed first: a fault of theirs comes earlier.
-        if (!threads) throw;
-        pushBatch();
-        threads->Join();
-        if (threads->Failure().Any())
-            RaiseIndexError(source, threads->Failure().Page(), threads->Failure().Error());
+        feed.Finish(source);
         throw;
     }
-    if (threads) {
-        pushBatch();
-        threads->Join();
-        if (threads->Failure().Any())
-            RaiseIndexError(source, threads->Failure().Page(), threads->Failure().Error());
-        threads.reset();
-    }
-
+    feed.Finish(source);
     store.Finish();
-    whole.Write(folder, IndexFileStem("Index", kModeWholeText));
-    notes.Write(folder, IndexFileStem("Index", kModeNotes));
-    main.Write(folder, IndexFileStem("Index", kModeMainText));
-    WriteCatalogue(folder / "kolva.dir", CatalogueEntries(source));
-    std::ofstream table(folder / "yitizi.txt", std::ios::binary | std::ios::trunc);
-    table.write(source.variantTable.data(), std::streamsize(source.variantTable.size()));
-    table.close();
-    if (!table) throw WriterError("cannot write " + (folder / "yitizi.txt").string());
-    return BuildResult{pageIndex, whole.PositionCount()};
+    WriteTables(source, folder, whole, main, notes);
+    return BuildResult{pages, whole.PositionCount()};
 }
 
 }  // namespace kolva

@@ -10,7 +10,7 @@
 //
 // The records live in a fixed table of 10,000 slots (slot 0 unused, record i in slot i); the
 // slot number names an entry everywhere (tree items, search range, reading position). The same
-// records also form a tree of ContentsNodeTag used to name result rows.
+// records also form a tree of ContentsNodeTag, from which result rows are named (results.h).
 #pragma once
 
 #include <cstdint>
@@ -96,25 +96,5 @@ private:
     std::vector<ContentsNodeTag*> m_nodeOfSlot;  // slot -> node or null
     std::vector<int> m_volumeSlots;              // slots of level-3 records, ascending
 };
-
-// One result row.
-struct SearchNodeTag {
-    std::u16string category;  // "類別"
-    std::u16string title;     // "書名"
-    std::u16string volume;    // "巻": empty when no volume holds the page
-    uint32_t pageIndex = 0;   // 0-based page index
-    uint32_t pageNumber = 0;  // "頁": page number in its volume, 0 when no volume holds it
-    uint32_t hits = 0;
-};
-
-std::u16string GetCategoryName(const ContentsNodeTag* range);
-std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range);
-const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag* range);
-
-// The rows of the hit pages that lie in range, named from the tree and sorted by page number
-// (stable: equal page numbers keep the index's order). Returns the hits of the kept rows.
-uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
-                         const std::vector<uint32_t>& hitCounts,
-                         std::vector<SearchNodeTag>& rows);
 
 }  // namespace kolva

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "catalogue/catalogue.h"
+#include "catalogue/results.h"
 #include "catalogue/concordance.h"
 
 namespace kolva {

@@ -2,8 +2,6 @@
 
 #include <QToolTip>
 
-#include "pane/leftform.h"
-
 namespace kolva {
 
 namespace {
@@ -64,13 +62,7 @@ void CSCrollToolBar::OnCreate() {
     });
 }
 
-void CSCrollToolBar::OnEndOfMove() {
-    if (!m_pLeftForm || m_pLeftForm->m_nCurNode == 0) return;
-    const int page = m_wndSlider->value();
-    m_pLeftForm->ShowNodePage(m_pLeftForm->m_nCurNode, 0, page);
-    m_pLeftForm->m_nCurPage = page;
-    SetPageLabel(QStringLiteral("%1/%2").arg(m_pLeftForm->m_index.GetHeaderCount()).arg(page));
-}
+void CSCrollToolBar::OnEndOfMove() { emit pageChosen(m_wndSlider->value()); }
 
 void CSCrollToolBar::SetSliderRange(int minimum, int maximum) {
     if (!m_wndSlider) return;

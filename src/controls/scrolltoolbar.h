@@ -1,5 +1,7 @@
 // The main window's toolbar: the command buttons, a page slider over the pages of the volume
-// being read and a read-only page label ("headerCount/page").
+// being read and a read-only page label ("headerCount/page"). The toolbar shows no page itself:
+// it tells the main window which page the reader chose with the slider, and the main window sets
+// the slider and the label whenever a page is shown.
 #pragma once
 
 #include <QLineEdit>
@@ -8,8 +10,6 @@
 #include "controls/xtoolbar.h"
 
 namespace kolva {
-
-class CLeftForm;
 
 // A slider and an edit that paint their background with the toolbar's picture.
 class CXSliderCtrl : public QSlider {
@@ -33,9 +33,8 @@ public:
 
     // Builds the picture background, the slider and the label after the buttons were added.
     void OnCreate();
-    void SetLeftForm(CLeftForm* form) { m_pLeftForm = form; }
 
-    // Set by the frame and the pane when they show a page; these never show a page themselves.
+    // Set by the main window when a page is shown; these never show a page themselves.
     void SetSliderRange(int minimum, int maximum);
     void SetSliderPos(int position);
     void SetPageLabel(const QString& text);
@@ -43,13 +42,16 @@ public:
     CXSliderCtrl* Slider() const { return m_wndSlider; }
     CXEdit* PageLabel() const { return m_wndPageLabel; }
 
+signals:
+    // The reader moved the slider to page number page (once, when the movement ended).
+    void pageChosen(int page);
+
 private:
     // The end of a movement of the slider (drag released, a click in the channel, a key).
     void OnEndOfMove();
 
     CXSliderCtrl* m_wndSlider = nullptr;  // 101
     CXEdit* m_wndPageLabel = nullptr;     // 102
-    CLeftForm* m_pLeftForm = nullptr;
     bool m_settingSlider = false;
 };
 

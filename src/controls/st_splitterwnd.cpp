@@ -1,9 +1,6 @@
 #include "controls/st_splitterwnd.h"
 
 #include <QApplication>
-#include <QSettings>
-
-#include "ui/appinfo.h"
 
 namespace kolva {
 
@@ -11,8 +8,6 @@ ST_SplitterWnd::ST_SplitterWnd(int level, QWidget* parent)
     : QSplitter(Qt::Horizontal, parent), m_nLevel(level) {
     setChildrenCollapsible(false);
 }
-
-ST_SplitterWnd::~ST_SplitterWnd() { SaveSizes(); }
 
 void ST_SplitterWnd::Create(QWidget* pane0, QWidget* pane1) {
     m_panes[0] = pane0;
@@ -74,17 +69,17 @@ void ST_SplitterWnd::RememberSizes() {
     m_nMin1 = m_panes[1]->minimumSizeHint().width();
 }
 
-void ST_SplitterWnd::SaveSizes() {
-    RememberSizes();
-    if (m_nSize0 == -1) m_nSize0 = 100;
-    if (m_nSize1 == -1) m_nSize1 = 100;
-    QSettings profile(kProfileOrganisation, kAppTitle);
-    profile.setValue(m_strSection + QStringLiteral("/Panes_%1").arg(m_nLevel),
-                     QStringLiteral("%1 %2 %3 %4")
-                         .arg(m_nHiddenCol)
-                         .arg(m_nSize0)
-                         .arg(m_nHiddenRow)
-                         .arg(m_nSize1));
+QString ST_SplitterWnd::ProfileKey() const {
+    return m_strSection + QStringLiteral("/Panes_%1").arg(m_nLevel);
+}
+
+QString ST_SplitterWnd::ProfileValue() const {
+    auto size = [](int s) { return s == -1 ? 100 : s; };
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(m_nHiddenCol)
+        .arg(size(m_nSize0))
+        .arg(m_nHiddenRow)
+        .arg(size(m_nSize1));
 }
 
 }  // namespace kolva

@@ -1,7 +1,7 @@
 // The splitter of the main window: the left pane and the reading view side by side. It can hide
-// the left column and bring it back at its old width, and it writes the pane sizes to the
-// profile when it goes ("SplitterWnd" / "Panes_<level>" = "hiddenCol size0 hiddenRow size1").
-// The value is never read back: every start lays the panes out afresh.
+// the left column and bring it back at its old width, and it remembers the pane sizes for the
+// profile ("SplitterWnd" / "Panes_<level>" = "hiddenCol size0 hiddenRow size1"), which the main
+// window writes when it closes.
 #pragma once
 
 #include <QPointer>
@@ -13,7 +13,6 @@ class ST_SplitterWnd : public QSplitter {
     Q_OBJECT
 public:
     explicit ST_SplitterWnd(int level = 0, QWidget* parent = nullptr);
-    ~ST_SplitterWnd() override;
 
     // Adds pane 0 (260 pixels wide) and pane 1 (the rest); side by side.
     void Create(QWidget* pane0, QWidget* pane1);
@@ -24,7 +23,10 @@ public:
     void ShowColumn();
     // Copies the current pane sizes while nothing is hidden.
     void RememberSizes();
-    void SaveSizes();
+    // The profile entry of the remembered sizes: its key ("SplitterWnd/Panes_<level>") and its
+    // value ("hiddenCol size0 hiddenRow size1"; a size of -1 is written as 100).
+    QString ProfileKey() const;
+    QString ProfileValue() const;
 
     int HiddenColumn() const { return m_nHiddenCol; }
     QWidget* Pane(int column) const;

@@ -45,10 +45,16 @@ void CompilePiece(std::string_view piece, std::vector<Seg>& segs) {
     segs.pop_back();
 }
 
+std::string AnchorName(int number) {
+    char buffer[16];
+    const int length = std::snprintf(buffer, sizeof buffer, "%04d", number);
+    return std::string(buffer, size_t(length));
+}
+
 void AppendAnchor(std::string& out, int number) {
-    char buffer[32];
-    int length = std::snprintf(buffer, sizeof buffer, "<a name=\"%04d\"></a>", number);
-    out.append(buffer, size_t(length));
+    out.append("<a name=\"");
+    out.append(AnchorName(number));
+    out.append("\"></a>");
 }
 
 namespace {
@@ -83,101 +89,138 @@ private:
     bool m_valid = false;
 };
 
+// The shortest text a full match can span: its literals and the bytes its "?" stand for.
+size_t MinimumSpan(const std::vector<Seg>& segs) {
+    size_t span = 0;
+    for (const Seg& seg : segs)
+        span += seg.text.size() + (seg.kind == kSegAfterQuestion ? kQuestionWidth * size_t(seg.gap) : 0);
+    return span;
+}
+
+// The match attempts of one compiled keyword over one run of text. An attempt looks for each
+// literal in turn where the previous one left off; a literal that cannot be placed leaves its
+// hit out, so an attempt is a full match only when every literal has its hit.
+class KeywordMatcher {
+public:
+    KeywordMatcher(std::string_view text, const std::vector<Seg>& segs)
+        : m_segs(segs), m_end(text.size()),
+          m_paragraphs(text, kParagraphBarrier), m_headings(text, kHeadingBarrier) {
+        m_finders.reserve(segs.size());
+        for (const Seg& seg : segs) m_finders.emplace_back(text, seg.text);
+    }
+
+    // One attempt starting at pos: hits gets the position of every literal placed. Returns where
+    // the next attempt starts (the end of the match, or where this one gave up).
+    size_t Attempt(size_t pos, std::vector<size_t>& hits) {
+        hits.clear();
+        for (size_t i = 0; i < m_segs.size(); ++i) {
+            switch (m_segs[i].kind) {
+                case kSegFirst: pos = PlaceFirst(i, pos, hits); break;
+                case kSegAfterStar: pos = PlaceAfterStar(i, pos, hits); break;
+                default: pos = PlaceAfterQuestion(i, pos, hits); break;
+            }
+        }
+        return pos;
+    }
+
+private:
+    size_t Advance(size_t from, size_t by) const { return std::min(m_end, from + by); }
+
+    // The keyword's first literal: its next occurrence.
+    size_t PlaceFirst(size_t i, size_t pos, std::vector<size_t>& hits) {
+        pos = m_finders[i].Find(pos);
+        if (pos == m_end) return pos;
+        hits.push_back(pos);
+        return Advance(pos, m_segs[i].text.size());
+    }
+
+    // A literal after "*": its next occurrence, unless a paragraph or heading comes first.
+    size_t PlaceAfterStar(size_t i, size_t pos, std::vector<size_t>& hits) {
+        if (pos == m_end) return pos;
+        const size_t start = pos;
+        pos = m_finders[i].Find(start);
+        const size_t p = m_paragraphs.Find(start);
+        const size_t h = m_headings.Find(start);
+        // A "*" stretch ends at a paragraph or heading: the attempt is given up and the next one
+        // starts after the barrier.
+        if (p < pos) return Advance(p, kParagraphBarrier.size());
+        if (h < pos) return Advance(h, kHeadingBarrier.size());
+        if (pos == m_end) return pos;
+        hits.push_back(pos);
+        return Advance(pos, m_segs[i].text.size());
+    }
+
+    // A literal after "?": exactly 3 bytes per "?" after the previous literal.
+    size_t PlaceAfterQuestion(size_t i, size_t pos, std::vector<size_t>& hits) {
+        const size_t skip = kQuestionWidth * size_t(m_segs[i].gap);
+        if (pos == m_end || pos + skip >= m_end) return pos;
+        const size_t start = pos + skip;
+        pos = m_finders[i].Find(start);
+        if (pos == start) {
+            hits.push_back(pos);
+            return Advance(pos, m_segs[i].text.size());
+        }
+        // Not in its place: back to where this literal began; the end when it is nowhere.
+        return pos != m_end ? start - skip : pos;
+    }
+
+    const std::vector<Seg>& m_segs;
+    size_t m_end;
+    std::vector<ForwardFinder> m_finders;  // one per literal
+    ForwardFinder m_paragraphs;
+    ForwardFinder m_headings;
+};
+
+// Writes the text from cur up to a full match and the match itself: each literal marked after its
+// anchor; the stretch between two literals plain after a "*", marked with its own anchor inside
+// after a "?" (the characters a "?" stood for are a hit of their own).
+void WriteMatch(std::string_view text, const std::vector<Seg>& segs, const std::vector<size_t>& hits,
+                size_t cur, std::string& out, int& anchorCounter) {
+    out.append(text.substr(cur, hits[0] - cur));
+    for (size_t i = 0; i < segs.size(); ++i) {
+        const size_t literalEnd = hits[i] + segs[i].text.size();
+        AppendAnchor(out, anchorCounter++);
+        out.append(kMarkOpen);
+        out.append(text.substr(hits[i], segs[i].text.size()));
+        out.append(kMarkClose);
+        if (i + 1 == segs.size()) break;
+        const std::string_view between = text.substr(literalEnd, hits[i + 1] - literalEnd);
+        if (segs[i + 1].kind == kSegAfterQuestion) {
+            out.append(kMarkOpen);
+            AppendAnchor(out, anchorCounter++);
+            out.append(between);
+            out.append(kMarkClose);
+        } else {
+            out.append(between);
+        }
+    }
+}
+
 }  // namespace
 
 void HighlightItem(std::string_view text, std::string_view keyword, std::string& out,
                    int& anchorCounter) {
     const std::vector<Seg> segs = CompileKeyword(keyword);
-    // A full match spans at least its literals and the bytes its "?" stand for. Where the text is
-    // shorter no attempt can succeed, and attempts that fail copy the text as it is; a pasted
-    // keyword of thousands of pieces would otherwise walk all of them once per attempt.
-    size_t span = 0;
-    for (const Seg& seg : segs)
-        span += seg.text.size() + (seg.kind == kSegAfterQuestion ? kQuestionWidth * size_t(seg.gap) : 0);
-    // A keyword of wildcards only has nothing to look for. Treating the empty list as a match
-    // would never advance.
-    if (segs.empty() || span > text.size()) {
+    // A keyword of wildcards only has nothing to look for: treating the empty list as a match
+    // would never advance. Where the text is shorter than any full match no attempt can succeed,
+    // and failed attempts copy the text as it is; a pasted keyword of thousands of pieces would
+    // otherwise walk all of them once per attempt.
+    if (segs.empty() || MinimumSpan(segs) > text.size()) {
         out.append(text);
         return;
     }
-    const size_t end = text.size();
-    std::vector<ForwardFinder> finders;
-    finders.reserve(segs.size());
-    for (const Seg& seg : segs) finders.emplace_back(text, seg.text);
-    ForwardFinder paragraphs(text, kParagraphBarrier);
-    ForwardFinder headings(text, kHeadingBarrier);
-    auto advance = [end](size_t from, size_t by) { return std::min(end, from + by); };
-
+    KeywordMatcher matcher(text, segs);
     std::vector<size_t> hits;
     hits.reserve(segs.size());
+    // Matches never overlap: each attempt starts where the previous one ended.
     size_t cur = 0;
-    size_t pos = 0;
-    while (cur < end) {
-        // One match attempt: each literal is looked for where the previous one left pos.
-        hits.clear();
-        for (size_t i = 0; i < segs.size(); ++i) {
-            const Seg& seg = segs[i];
-            const size_t length = seg.text.size();
-            if (seg.kind == kSegFirst) {
-                pos = finders[i].Find(pos);
-                if (pos != end) {
-                    hits.push_back(pos);
-                    pos = advance(pos, length);
-                }
-            } else if (seg.kind == kSegAfterStar) {
-                if (pos == end) continue;
-                const size_t start = pos;
-                pos = finders[i].Find(start);
-                const size_t p = paragraphs.Find(start);
-                const size_t h = headings.Find(start);
-                // A "*" stretch ends at a paragraph or heading: the attempt is given up and the
-                // next one starts after the barrier.
-                if (p < pos) {
-                    pos = advance(p, kParagraphBarrier.size());
-                } else if (h < pos) {
-                    pos = advance(h, kHeadingBarrier.size());
-                } else if (pos != end) {
-                    hits.push_back(pos);
-                    pos = advance(pos, length);
-                }
-            } else {
-                const size_t skip = kQuestionWidth * size_t(seg.gap);
-                if (pos == end || pos + skip >= end) continue;
-                const size_t start = pos + skip;
-                pos = finders[i].Find(start);
-                if (pos == start) {
-                    hits.push_back(pos);
-                    pos = advance(pos, length);
-                } else if (pos != end) {
-                    pos = start - skip;
-                }
-            }
-        }
-
-        if (hits.size() == segs.size()) {
-            out.append(text.substr(cur, hits[0] - cur));
-            for (size_t i = 0; i < segs.size(); ++i) {
-                const size_t literalEnd = hits[i] + segs[i].text.size();
-                AppendAnchor(out, anchorCounter++);
-                out.append(kMarkOpen);
-                out.append(text.substr(hits[i], segs[i].text.size()));
-                out.append(kMarkClose);
-                if (i + 1 == segs.size()) break;
-                const std::string_view between = text.substr(literalEnd, hits[i + 1] - literalEnd);
-                if (segs[i + 1].kind == kSegAfterQuestion) {
-                    // The characters a "?" stood for are a hit of their own.
-                    out.append(kMarkOpen);
-                    AppendAnchor(out, anchorCounter++);
-                    out.append(between);
-                    out.append(kMarkClose);
-                } else {
-                    out.append(between);
-                }
-            }
-        } else {
-            out.append(text.substr(cur, pos - cur));
-        }
-        cur = pos;
+    while (cur < text.size()) {
+        const size_t next = matcher.Attempt(cur, hits);
+        if (hits.size() == segs.size())
+            WriteMatch(text, segs, hits, cur, out, anchorCounter);
+        else
+            out.append(text.substr(cur, next - cur));
+        cur = next;
     }
 }
 

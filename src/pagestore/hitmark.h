@@ -46,6 +46,9 @@ std::vector<Seg> CompileKeyword(std::string_view keyword);
 // appended for the piece and into new kSegAfterQuestion Segs.
 void CompilePiece(std::string_view piece, std::vector<Seg>& segs);
 
+// The name of hit anchor number ("%04d": 0000, 0001, ...; five digits and more from 10000). The
+// page composer writes it and the reader navigates to "#" followed by it.
+std::string AnchorName(int number);
 // Appends "<a name="%04d"></a>" for number to out.
 void AppendAnchor(std::string& out, int number);
 

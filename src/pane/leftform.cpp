@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 
 #include "controls/tooltipbutton.h"
+#include "pagestore/hitmark.h"
 #include "pane/htmlctrl.h"
 #include "pane/sortlistctrl.h"
 #include "platform/scratch.h"
@@ -55,7 +56,7 @@ CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
     setObjectName(QStringLiteral("CLeftForm"));
     LoadAppResources();
     CreateControls();
-    m_index.Open(m_dataFolder, "Index", kModeWholeText);
+    OpenIndex(m_index, m_dataFolder, SearchTarget::kWholeText);
 }
 
 CLeftForm::~CLeftForm() {
@@ -66,58 +67,79 @@ CLeftForm::~CLeftForm() {
 }
 
 void CLeftForm::CreateControls() {
-    // Group boxes and the tab control first, so that the controls they frame lie above them.
+    MakeControls();
+    SetUpControls();
+    GroupRadios();
+    SetStartValues();
+    ConnectControls();
+}
+
+// Every control of the form, in the form's order: the order of creation is the stacking order
+// and the order of the Tab key. The tab control and the group boxes come first, so that the
+// controls they frame lie above them.
+void CLeftForm::MakeControls() {
     m_tab = Make<QTabBar>(this, 1010);
-    m_tab->setDrawBase(true);
     m_methodGroup = Make<QGroupBox>(this, 1022, QStringLiteral("検索方法："));
     m_rangeGroup = Make<QGroupBox>(this, 1033, QStringLiteral("検索範囲："));
     m_targetGroup = Make<QGroupBox>(this, 1045, QStringLiteral("検索対象："));
-
     m_hiddenEdit = Make<QPlainTextEdit>(this, 1001);
-    m_hiddenEdit->hide();
     m_prompt = Make<QLabel>(this, 1004);
     m_resultList = Make<CSortListCtrl>(this, 1007);
     m_tree = Make<QTreeWidget>(this, 1009);
+    m_searchButton = Make<QPushButton>(this, 1011);
+    m_andRadio = Make<QRadioButton>(this, 1019, QStringLiteral("and"));
+    m_orRadio = Make<QRadioButton>(this, 1020, QStringLiteral("or"));
+    m_totals = Make<QLabel>(this, 1030, QStringLiteral("検索集計："));
+    m_rangeLabel = Make<QLabel>(this, 1035);
+    m_inputCtrl = Make<QWidget>(this, 1041);
+    m_fullTextRadio = Make<QRadioButton>(this, 1042, QStringLiteral("全文"));
+    m_mainTextRadio = Make<QRadioButton>(this, 1043, QStringLiteral("正文"));
+    m_notesRadio = Make<QRadioButton>(this, 1044, QStringLiteral("注釈"));
+    m_prevButton = Make<CToolTipResourceButton>(this, 1055, QStringLiteral("<"));
+    m_nextButton = Make<CToolTipResourceButton>(this, 1057, QStringLiteral(">"));
+    m_pageBox = Make<QLineEdit>(this, 1058);
+    m_pageCount = Make<QLabel>(this, 1059);
+    m_variantBox = Make<QCheckBox>(this, 1061, QStringLiteral("簡繁・中日等の異体字の関連"));
+    m_line = Make<QFrame>(this, 1062);
+}
+
+// What the form says of a control beyond its kind and its text.
+void CLeftForm::SetUpControls() {
+    m_tab->setDrawBase(true);
+    m_hiddenEdit->hide();
     m_tree->setHeaderHidden(true);
     m_tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_tree->header()->setStretchLastSection(false);
     m_tree->setIconSize(QSize(20, 20));
-    m_searchButton = Make<QPushButton>(this, 1011);
-    m_andRadio = Make<QRadioButton>(this, 1019, QStringLiteral("and"));
-    m_orRadio = Make<QRadioButton>(this, 1020, QStringLiteral("or"));
+    m_rangeLabel->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
+    m_pageBox->setAlignment(Qt::AlignCenter);
+    m_pageBox->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
+    m_line->setFrameShape(QFrame::HLine);
+    m_line->setFrameShadow(QFrame::Sunken);
+}
+
+// The and/or radios and the target radios: each set is one exclusive group.
+void CLeftForm::GroupRadios() {
     auto* andOr = new QButtonGroup(this);
     andOr->addButton(m_andRadio, 0);
     andOr->addButton(m_orRadio, 1);
-    m_totals = Make<QLabel>(this, 1030, QStringLiteral("検索集計："));
-    m_rangeLabel = Make<QLabel>(this, 1035);
-    m_rangeLabel->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
-    m_inputCtrl = Make<QWidget>(this, 1041);
-    m_fullTextRadio = Make<QRadioButton>(this, 1042, QStringLiteral("全文"));
-    m_mainTextRadio = Make<QRadioButton>(this, 1043, QStringLiteral("正文"));
-    m_notesRadio = Make<QRadioButton>(this, 1044, QStringLiteral("注釈"));
     auto* target = new QButtonGroup(this);
     target->addButton(m_fullTextRadio, 0);
     target->addButton(m_mainTextRadio, 1);
     target->addButton(m_notesRadio, 2);
-    m_prevButton = Make<CToolTipResourceButton>(this, 1055, QStringLiteral("<"));
-    m_nextButton = Make<CToolTipResourceButton>(this, 1057, QStringLiteral(">"));
-    m_pageBox = Make<QLineEdit>(this, 1058);
-    m_pageBox->setAlignment(Qt::AlignCenter);
-    m_pageBox->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
-    m_pageCount = Make<QLabel>(this, 1059);
-    m_variantBox = Make<QCheckBox>(this, 1061, QStringLiteral("簡繁・中日等の異体字の関連"));
-    m_line = Make<QFrame>(this, 1062);
-    m_line->setFrameShape(QFrame::HLine);
-    m_line->setFrameShadow(QFrame::Sunken);
+}
 
-    // Start values: "and", "全文" and the variant box on.
+// Start values: "and", "全文" and the variant box on.
+void CLeftForm::SetStartValues() {
     m_andRadio->setChecked(m_nAndOr == 0);
     m_orRadio->setChecked(m_nAndOr == 1);
     m_fullTextRadio->setChecked(true);
     m_variantBox->setChecked(m_bVariant);
+}
 
+void CLeftForm::ConnectControls() {
     connect(m_tab, &QTabBar::currentChanged, this, [this] { LayoutPane(); });
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnTreeSelChanged);
     connect(m_searchButton, &QPushButton::clicked, this, &CLeftForm::OnSearch);
@@ -215,12 +237,7 @@ void CLeftForm::OnTreeSelChanged() {
     for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
         m_strRange = up->text(0) + QLatin1Char('\\') + m_strRange;
     m_rangeLabel->setText(m_strRange);
-    if (item->childCount() == 0) {
-        m_nCurNode = slot;
-        m_nCurPage = m_catalogue.Record(slot).curFileName;
-        ShowNodePage(slot, 1, 1);
-        emit currentPageChanged(m_nCurNode, m_nCurPage);
-    }
+    if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).curFileName);
 }
 
 bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
@@ -238,6 +255,67 @@ bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
     if (!WriteFileNoFollow(m_strTempPage, page)) return false;
     if (m_pBookView) m_pBookView->Navigate2(QString::fromStdString(m_strTempPage.string()));
     return true;
+}
+
+void CLeftForm::ShowVolumePage(int nNode, int nPage) {
+    m_nCurNode = nNode;
+    m_nCurPage = nPage;
+    // A page that is not there leaves the view as it was; the position moves all the same.
+    ShowNodePage(nNode, 0, nPage);
+    emit currentPageChanged(m_nCurNode, m_nCurPage);
+}
+
+void CLeftForm::ShowPage(int nPage) {
+    if (m_nCurNode != 0) ShowVolumePage(m_nCurNode, nPage);
+}
+
+void CLeftForm::StepPage(int step) {
+    if (m_nCurNode != 0) ShowVolumePage(m_nCurNode, m_nCurPage + step);
+}
+
+namespace {
+
+// The item a volume step selects after the selected one: its next (previous) sibling, else the
+// first (last) child of its parent's next (previous) sibling; null when there is none.
+QTreeWidgetItem* SteppedItem(QTreeWidget* tree, QTreeWidgetItem* selected, int step) {
+    auto sibling = [tree](QTreeWidgetItem* item, int by) -> QTreeWidgetItem* {
+        QTreeWidgetItem* parent = item->parent();
+        const int index = (parent ? parent->indexOfChild(item) : tree->indexOfTopLevelItem(item)) + by;
+        const int count = parent ? parent->childCount() : tree->topLevelItemCount();
+        if (index < 0 || index >= count) return nullptr;
+        return parent ? parent->child(index) : tree->topLevelItem(index);
+    };
+    if (!selected) return nullptr;
+    if (QTreeWidgetItem* next = sibling(selected, step)) return next;
+    QTreeWidgetItem* uncle = selected->parent() ? sibling(selected->parent(), step) : nullptr;
+    if (!uncle || uncle->childCount() == 0) return nullptr;
+    return uncle->child(step > 0 ? 0 : uncle->childCount() - 1);
+}
+
+}  // namespace
+
+bool CLeftForm::StepVolume(int step) {
+    const int s = m_catalogue.NextVolumeSlot(m_nCurNode, step);
+    if (s == 0) return false;
+    ShowVolumePage(s, m_catalogue.Record(s).curFileName);
+    // The tree steps as well (selecting a volume shows its first page again). It assumes its
+    // selection sits on the volume that was read; when it has no item to step to, it selects
+    // the volume opened.
+    QTreeWidgetItem* item = SteppedItem(m_tree, m_tree->currentItem(), step);
+    if (!item) item = ItemOfSlot(s);
+    if (item) m_tree->setCurrentItem(item);
+    return true;
+}
+
+void CLeftForm::StepHit(int step) {
+    m_nCurHit += step;
+    if (m_pBookView)
+        m_pBookView->Navigate2(QString::fromStdString(m_strCurPageFile.string()),
+                               QString::fromStdString(AnchorName(m_nCurHit)));
+}
+
+QString CLeftForm::PageLabel() const {
+    return QStringLiteral("%1/%2").arg(m_index.GetHeaderCount()).arg(m_nCurPage);
 }
 
 void CLeftForm::resizeEvent(QResizeEvent* event) {
@@ -311,52 +389,74 @@ void CLeftForm::LayoutPane() {
 
 namespace kolva {
 
-void CLeftForm::SetTarget(int target) {
-    // The radios number the targets otherwise than the index and the composer do.
-    static const int kIndexMode[] = {kModeWholeText, kModeMainText, kModeNotes};
+void CLeftForm::SetTarget(SearchTarget target) {
     m_index.Close();
-    m_index.Open(m_dataFolder, "Index", kIndexMode[target]);
-    m_nTargetCode = target;
+    OpenIndex(m_index, m_dataFolder, target);
+    m_nTargetCode = TargetCodeOf(target);
 }
 
 void CLeftForm::OnSearch() {
     qDebug("Start search");
     m_nCurHit = 0;
+    ReadSearchOptions();
+    if (!ReadKeyWords()) return;  // an empty box: nothing to search, nothing to say
+    if (!CheckSearchInput()) return;
+    SearchIndex();
+    ShowSearchResults();
+    WriteSearchOptions();
+    m_hiddenEdit->clear();
+}
+
+// The method, target and variant controls into their members.
+void CLeftForm::ReadSearchOptions() {
     m_nAndOr = m_orRadio->isChecked() ? 1 : 0;
     m_nTarget = m_notesRadio->isChecked() ? 2 : m_mainTextRadio->isChecked() ? 1 : 0;
     m_bVariant = m_variantBox->isChecked();
+}
+
+// m_strKeyWords from the hidden edit, then from the keyword box, ideographic spaces made
+// spaces. False when the box answers null.
+bool CLeftForm::ReadKeyWords() {
     m_strKeyWords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
     qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
     if (CHtmlCtrl* input = InputCtrl()) {
         const CHtmlCtrl::Inputs inputs = input->ReadInputs();
         for (const std::optional<QString>& value : inputs.values) {
-            if (!value) return;  // an empty box: nothing to search, nothing to say
+            if (!value) return false;
             m_strKeyWords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));
         }
     }
     qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
+    return true;
+}
+
+// A range and a keyword, or the message that asks for the missing one.
+bool CLeftForm::CheckSearchInput() {
     if (m_nRangeNode == 0) {
         ShowMessageBox(this, QStringLiteral("検索範囲をまた指定していません。"));
-        return;
+        return false;
     }
     if (m_strKeyWords.isEmpty()) {
         ShowMessageBox(this, QStringLiteral("何かキーワードを入力して検索をして下さい。"));
-        return;
+        return false;
     }
+    return true;
+}
+
+void CLeftForm::SearchIndex() {
     // The index writes U+3000 over every space of the text it is given, and the pane keeps
     // that text for the highlighting.
     std::u16string keywords = m_strKeyWords.toStdU16String();
-    if (m_nAndOr == 0)
-        m_index.SearchAnd(keywords, m_bVariant);
-    else
-        m_index.SearchOr(keywords, m_bVariant);
+    RunSearch(m_index, keywords, m_nAndOr == 0 ? SearchMethod::kAnd : SearchMethod::kOr,
+              m_bVariant);
     m_strKeyWords = QString::fromStdU16String(keywords);
+}
 
+// The rows of the index's hit pages in the range, the totals and the first list page.
+void CLeftForm::ShowSearchResults() {
     m_resultList->clear();
     // Without a catalogue entry in the range slot there is no range and so no row.
-    const ContentsNodeTag* range = m_catalogue.IsValidSlot(m_nRangeNode)
-                                       ? FindNode(m_catalogue.Root(), m_catalogue.Record(m_nRangeNode))
-                                       : nullptr;
+    const ContentsNodeTag* range = FindRangeNode(m_catalogue, m_nRangeNode);
     m_HitPages = *m_index.GetResultPages();
     m_HitCounts = *m_index.GetResultCounts();
     const uint32_t total = BuildResultList(range, m_HitPages, m_HitCounts, m_SearchResults);
@@ -364,7 +464,7 @@ void CLeftForm::OnSearch() {
     m_HitCounts.clear();
     const int rows = int(m_SearchResults.size());
     m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
-    m_totals->setText(QStringLiteral("全部で %1 頁で、%2 箇所でした。").arg(rows).arg(total));
+    m_totals->setText(FromU16(TotalsText(m_SearchResults.size(), total)));
     if (m_nListPageCount > 0) {
         m_nListPage = 1;
         ShowResultPage();
@@ -372,12 +472,14 @@ void CLeftForm::OnSearch() {
         m_nListPage = 0;
     }
     LayoutPane();  // shows or hides the page row
+}
 
+// The members back into the method, target and variant controls.
+void CLeftForm::WriteSearchOptions() {
     m_andRadio->setChecked(m_nAndOr == 0);
     m_orRadio->setChecked(m_nAndOr == 1);
     (m_nTarget == 2 ? m_notesRadio : m_nTarget == 1 ? m_mainTextRadio : m_fullTextRadio)->setChecked(true);
     m_variantBox->setChecked(m_bVariant);
-    m_hiddenEdit->clear();
 }
 
 void CLeftForm::ShowResultPage() {
@@ -452,7 +554,9 @@ void CLeftForm::OnResultItemChanged() {
     if (!WriteFileNoFollow(target, html)) return;
     m_nHitCount = anchors;
     m_nCurHit = 0;
-    if (m_pBookView) m_pBookView->Navigate2(QString::fromStdString(target.string()), QStringLiteral("0000"));
+    if (m_pBookView)
+        m_pBookView->Navigate2(QString::fromStdString(target.string()),
+                               QString::fromStdString(AnchorName(0)));
     m_bUseResult1 = !m_bUseResult1;
     m_strCurPageFile = target;
 }

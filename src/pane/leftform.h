@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/query.h"
+#include "catalogue/results.h"
 #include "index/index.h"
 
 class QButtonGroup;
@@ -43,17 +45,36 @@ public:
 
     // Shows one page of catalogue entry ID: its first page when bFromStart is 1, else page
     // number nPage. The page is written as stored to "windows.html" and the view shown it.
-    // False (nothing written, the view keeps its page) when the entry has no such page.
+    // False (nothing written, the view keeps its page) when the entry has no such page. The
+    // reading position stays as it is.
     bool ShowNodePage(int ID, int bFromStart, int nPage);
     // Places the controls for the pane's size and the current tab.
     void LayoutPane();
 
+    // The reading position (m_nCurNode, m_nCurPage, m_nCurHit, m_nHitCount, m_strCurPageFile) is
+    // the pane's: the frame and the toolbar move it with these verbs, and every page they show is
+    // announced by currentPageChanged.
+    // Reads page number nPage of volume slot nNode: the position moves there and the page is shown.
+    void ShowVolumePage(int nNode, int nPage);
+    // Reads page number nPage of the volume being read; nothing before a volume is open.
+    void ShowPage(int nPage);
+    // The page before (step -1) or after (step +1) the one being read; nothing before a volume
+    // is open.
+    void StepPage(int step);
+    // Opens the volume before (-1) or after (+1) the one being read, in slot order, at its first
+    // page; the tree's selection follows. False, and nothing moved, when there is none.
+    bool StepVolume(int step);
+    // Goes to the hit before (-1) or after (+1) the current one on the result page shown.
+    void StepHit(int step);
+    // The toolbar's page label for the page being read: "headerCount/page".
+    QString PageLabel() const;
+
     // Runs a search with the keyword box, the options and the range (the 検索 button, Enter).
     void OnSearch();
     // The target radios: reopen the index on whole text, main text or notes.
-    void OnTargetFullText() { SetTarget(0); }
-    void OnTargetMainText() { SetTarget(1); }
-    void OnTargetNotes() { SetTarget(2); }
+    void OnTargetFullText() { SetTarget(SearchTarget::kWholeText); }
+    void OnTargetMainText() { SetTarget(SearchTarget::kMainText); }
+    void OnTargetNotes() { SetTarget(SearchTarget::kNotes); }
     // The result list: list page m_nListPage, the page row, paging.
     void ShowResultPage();
     void UpdatePageBox();
@@ -77,9 +98,9 @@ public:
     std::filesystem::path m_strTempResult2;  // "windows2.html"
 
     int m_nAndOr = 0;           // 0 and, 1 or
-    int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈
+    int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈 (a SearchTarget)
     bool m_bVariant = true;     // relate variant characters
-    int m_nTargetCode = 0;      // composition target: 0 whole text, 1 main text, 2 notes
+    int m_nTargetCode = 0;      // composition target (TargetCodeOf): 0 whole, 1 main text, 2 notes
     uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = none
     QString m_strRange = QStringLiteral("ｾｭ");
     QString m_strKeyWords;
@@ -98,7 +119,8 @@ public:
     static constexpr int kRowsPerListPage = 100;
 
 signals:
-    // The page being read changed (entry, page number): the toolbar follows it.
+    // A page of a volume was shown (volume slot, page number): the frame puts the toolbar's
+    // slider and page label in step.
     void currentPageChanged(int node, int page);
 
 protected:
@@ -108,10 +130,22 @@ protected:
 
 private:
     void CreateControls();
+    void MakeControls();
+    void SetUpControls();
+    void GroupRadios();
+    void SetStartValues();
+    void ConnectControls();
     void LoadCatalogue();
     void OnTreeSelChanged();
     void OnResultItemChanged();
-    void SetTarget(int target);
+    void SetTarget(SearchTarget target);
+    // The steps of OnSearch.
+    void ReadSearchOptions();
+    bool ReadKeyWords();
+    bool CheckSearchInput();
+    void SearchIndex();
+    void ShowSearchResults();
+    void WriteSearchOptions();
     void WatchKeys(QWidget* widget);
 
     CCatalogue m_catalogue;

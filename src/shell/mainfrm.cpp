@@ -9,8 +9,8 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QSettings>
 #include <QSplitterHandle>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include "controls/scrolltoolbar.h"
@@ -84,7 +84,7 @@ void CMainFrame::OnCreate() {
 }
 
 QAction* CMainFrame::AddCommand(int id, const QString& menuText, const QString& tip,
-                                const QList<QKeySequence>& keys) {
+                                const QList<QKeySequence>& keys, void (CMainFrame::*handler)()) {
     auto* action = new QAction(menuText, this);
     action->setObjectName(QString::number(id));
     action->setData(id);
@@ -92,93 +92,91 @@ QAction* CMainFrame::AddCommand(int id, const QString& menuText, const QString& 
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::ApplicationShortcut);
     addAction(action);  // the keys work wherever the focus is in the window
+    if (handler) connect(action, &QAction::triggered, this, handler);
     m_actions.insert(id, action);
     return action;
 }
 
 void CMainFrame::CreateActions() {
-    QAction* setup = AddCommand(ID_FILE_PRINT_SETUP, QStringLiteral("印刷設定(&S)"));
-    QAction* print = AddCommand(ID_FILE_PRINT, QStringLiteral("印刷(&P)"), QStringLiteral("印刷"));
-    QAction* exit = AddCommand(ID_APP_EXIT, QStringLiteral("終了(&X)"));
-    QAction* copy = AddCommand(ID_EDIT_COPY, QStringLiteral("コピー(&C)"), QStringLiteral("コピー"),
-                               {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    QAction* all = AddCommand(ID_EDIT_SELECT_ALL, QStringLiteral("すべて選択(&Q)"),
-                              QStringLiteral("すべて選択"));
-    QAction* toolbar = AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("ツールバー(&T)"));
-    toolbar->setCheckable(true);
-    QAction* status = AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状態バー(&S)"));
-    QAction* showAll = AddCommand(ID_VIEW_SHOW_ALL, QStringLiteral("全表示(&p)"));
-    QAction* prevPage = AddCommand(ID_PREV_PAGE, QStringLiteral("上の頁へ(&P)"), QStringLiteral("上の頁"));
-    QAction* nextPage = AddCommand(ID_NEXT_PAGE, QStringLiteral("次の頁へ(&N)"), QStringLiteral("次の頁"));
-    QAction* prevVolume = AddCommand(ID_PREV_VOLUME, QStringLiteral("上の巻へ"), QStringLiteral("上の巻へ"));
-    QAction* nextVolume = AddCommand(ID_NEXT_VOLUME, QStringLiteral("次の巻へ"), QStringLiteral("次の巻へ"));
-    QAction* prevHit = AddCommand(ID_PREV_HIT, QStringLiteral("上の検索結果"), QStringLiteral("上の検索結果"),
-                                  {QKeySequence(Qt::ALT | Qt::Key_F3)});
-    QAction* nextHit = AddCommand(ID_NEXT_HIT, QStringLiteral("次の検索結果"), QStringLiteral("次の検索結果"),
-                                  {QKeySequence(Qt::Key_F3)});
-    QAction* about = AddCommand(ID_APP_ABOUT, QStringLiteral("バージョン(&A)..."), QStringLiteral("情報"));
-    QAction* help = AddCommand(ID_HELP_FILE, QStringLiteral("ヘルプ"));
-    QAction* standardPrint = AddCommand(ID_FILE_PRINT_STANDARD, QStringLiteral("印刷"), {},
-                                        {QKeySequence(Qt::CTRL | Qt::Key_P)});
-    QAction* nextPane = AddCommand(ID_NEXT_PANE, QString(), {}, {QKeySequence(Qt::Key_F6)});
-    QAction* prevPane = AddCommand(ID_PREV_PANE, QString(), {}, {QKeySequence(Qt::SHIFT | Qt::Key_F6)});
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    fileMenu->addAction(AddCommand(ID_FILE_PRINT_SETUP, QStringLiteral("印刷設定(&S)"), {}, {},
+                                   &CMainFrame::OnPrintSetup));
+    fileMenu->addAction(AddCommand(ID_FILE_PRINT, QStringLiteral("印刷(&P)"),
+                                   QStringLiteral("印刷"), {}, &CMainFrame::OnPrint));
+    fileMenu->addAction(
+        AddCommand(ID_APP_EXIT, QStringLiteral("終了(&X)"), {}, {}, &CMainFrame::OnAppExit));
 
-    connect(setup, &QAction::triggered, this, &CMainFrame::OnPrintSetup);
-    connect(print, &QAction::triggered, this, &CMainFrame::OnPrint);
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-    connect(copy, &QAction::triggered, this, &CMainFrame::OnEditCopy);
-    connect(all, &QAction::triggered, this, &CMainFrame::OnSelectAll);
-    connect(toolbar, &QAction::triggered, this, [this](bool on) { m_wndToolBar->setVisible(on); });
-    connect(showAll, &QAction::triggered, this, &CMainFrame::OnShowAll);
-    connect(prevPage, &QAction::triggered, this, &CMainFrame::OnPrevPage);
-    connect(nextPage, &QAction::triggered, this, &CMainFrame::OnNextPage);
-    connect(prevVolume, &QAction::triggered, this, &CMainFrame::OnPrevVolume);
-    connect(nextVolume, &QAction::triggered, this, &CMainFrame::OnNextVolume);
-    connect(prevHit, &QAction::triggered, this, &CMainFrame::OnPrevHit);
-    connect(nextHit, &QAction::triggered, this, &CMainFrame::OnNextHit);
-    connect(about, &QAction::triggered, this, &CMainFrame::OnAppAbout);
-    connect(help, &QAction::triggered, this, &CMainFrame::OnHelp);
-    connect(standardPrint, &QAction::triggered, this, [this] {
-        if (m_pBookView && m_activePane == m_pBookView) m_pBookView->OnPrintWithPrompt();
-    });
-    auto switchPane = [this] {
-        QWidget* other = m_activePane == m_pBookView ? static_cast<QWidget*>(m_pLeftForm) : m_pBookView;
-        if (other) other->setFocus();
-        m_activePane = other;
-    };
-    connect(nextPane, &QAction::triggered, this, switchPane);
-    connect(prevPane, &QAction::triggered, this, switchPane);
-    (void)status;  // there is no status bar: the item shows no check and changes nothing
+    QMenu* editMenu = menuBar()->addMenu(QStringLiteral("編集(&E)"));
+    editMenu->addAction(
+        AddCommand(ID_EDIT_COPY, QStringLiteral("コピー(&C)"), QStringLiteral("コピー"),
+                   {QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+                   &CMainFrame::OnEditCopy));
+    editMenu->addAction(AddCommand(ID_EDIT_SELECT_ALL, QStringLiteral("すべて選択(&Q)"),
+                                   QStringLiteral("すべて選択"), {}, &CMainFrame::OnSelectAll));
 
-    QMenuBar* bar = menuBar();
-    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    file->addActions({setup, print, exit});
-    QMenu* edit = bar->addMenu(QStringLiteral("編集(&E)"));
-    edit->addActions({copy, all});
-    QMenu* view = bar->addMenu(QStringLiteral("表示(&V)"));
-    view->addActions({toolbar, status, showAll});
-    QMenu* list = bar->addMenu(QStringLiteral("一覧"));
-    list->addActions({prevPage, nextPage});
-    list->addSeparator();
-    list->addActions({prevVolume, nextVolume});
-    list->addSeparator();
-    list->addActions({prevHit, nextHit});
-    QMenu* helpMenu = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    helpMenu->addActions({about, help});
-    for (QMenu* menu : {file, edit, view, list, helpMenu})
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    QAction* toolBar = AddCommand(ID_VIEW_TOOLBAR, QStringLiteral("ツールバー(&T)"), {}, {},
+                                  &CMainFrame::OnViewToolBar);
+    toolBar->setCheckable(true);
+    viewMenu->addAction(toolBar);
+    // There is no status bar: the item shows no check and changes nothing.
+    viewMenu->addAction(
+        AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状態バー(&S)"), {}, {}, nullptr));
+    viewMenu->addAction(
+        AddCommand(ID_VIEW_SHOW_ALL, QStringLiteral("全表示(&p)"), {}, {}, &CMainFrame::OnShowAll));
+
+    QMenu* listMenu = menuBar()->addMenu(QStringLiteral("一覧"));
+    listMenu->addAction(AddCommand(ID_PREV_PAGE, QStringLiteral("上の頁へ(&P)"),
+                                   QStringLiteral("上の頁"), {}, &CMainFrame::OnPrevPage));
+    listMenu->addAction(AddCommand(ID_NEXT_PAGE, QStringLiteral("次の頁へ(&N)"),
+                                   QStringLiteral("次の頁"), {}, &CMainFrame::OnNextPage));
+    listMenu->addSeparator();
+    listMenu->addAction(AddCommand(ID_PREV_VOLUME, QStringLiteral("上の巻へ"),
+                                   QStringLiteral("上の巻へ"), {}, &CMainFrame::OnPrevVolume));
+    listMenu->addAction(AddCommand(ID_NEXT_VOLUME, QStringLiteral("次の巻へ"),
+                                   QStringLiteral("次の巻へ"), {}, &CMainFrame::OnNextVolume));
+    listMenu->addSeparator();
+    listMenu->addAction(AddCommand(ID_PREV_HIT, QStringLiteral("上の検索結果"),
+                                   QStringLiteral("上の検索結果"),
+                                   {QKeySequence(Qt::ALT | Qt::Key_F3)}, &CMainFrame::OnPrevHit));
+    listMenu->addAction(AddCommand(ID_NEXT_HIT, QStringLiteral("次の検索結果"),
+                                   QStringLiteral("次の検索結果"), {QKeySequence(Qt::Key_F3)},
+                                   &CMainFrame::OnNextHit));
+
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    helpMenu->addAction(AddCommand(ID_APP_ABOUT, QStringLiteral("バージョン(&A)..."),
+                                   QStringLiteral("情報"), {}, &CMainFrame::OnAppAbout));
+    helpMenu->addAction(
+        AddCommand(ID_HELP_FILE, QStringLiteral("ヘルプ"), {}, {}, &CMainFrame::OnHelp));
+
+    // Commands of the keys alone.
+    AddCommand(ID_FILE_PRINT_STANDARD, QStringLiteral("印刷"), {},
+               {QKeySequence(Qt::CTRL | Qt::Key_P)}, &CMainFrame::OnFilePrintStandard);
+    AddCommand(ID_NEXT_PANE, {}, {}, {QKeySequence(Qt::Key_F6)}, &CMainFrame::OnNextPane);
+    AddCommand(ID_PREV_PANE, {}, {}, {QKeySequence(Qt::SHIFT | Qt::Key_F6)},
+               &CMainFrame::OnPrevPane);
+
+    for (QMenu* menu : {fileMenu, editMenu, viewMenu, listMenu, helpMenu})
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    CreateToolBarButtons();
+}
 
-    // The toolbar's buttons, separators and the places of the slider and the label.
-    for (QAction* a : {all, copy}) m_wndToolBar->addAction(a);
-    m_wndToolBar->addSeparator();
-    m_wndToolBar->addAction(print);
-    m_wndToolBar->addSeparator();
-    for (QAction* a : {prevVolume, prevPage, nextPage, nextVolume}) m_wndToolBar->addAction(a);
-    m_wndToolBar->addSeparator();
-    for (QAction* a : {prevHit, nextHit}) m_wndToolBar->addAction(a);
-    m_wndToolBar->addSeparator();
-    m_wndToolBar->addAction(about);
-    m_wndToolBar->addSeparator();
+// The toolbar's buttons in the order of the toolbar resource (0 is a separator); the slider and
+// the page label come after them.
+void CMainFrame::CreateToolBarButtons() {
+    static const int kButtons[] = {
+        ID_EDIT_SELECT_ALL, ID_EDIT_COPY, 0,
+        ID_FILE_PRINT, 0,
+        ID_PREV_VOLUME, ID_PREV_PAGE, ID_NEXT_PAGE, ID_NEXT_VOLUME, 0,
+        ID_PREV_HIT, ID_NEXT_HIT, 0,
+        ID_APP_ABOUT, 0,
+    };
+    for (int id : kButtons) {
+        if (id == 0)
+            m_wndToolBar->addSeparator();
+        else
+            m_wndToolBar->addAction(Action(id));
+    }
 }
 
 void CMainFrame::OnCreateClient() {
@@ -189,9 +187,9 @@ void CMainFrame::OnCreateClient() {
     m_pLeftForm->SetBookView(m_pBookView);
     m_wndSplitter->Create(m_pLeftForm, m_pBookView);
     setCentralWidget(m_wndSplitter);
-    m_wndToolBar->SetLeftForm(m_pLeftForm);
     m_activePane = m_pLeftForm;
-    connect(m_pLeftForm, &CLeftForm::currentPageChanged, this, &CMainFrame::OnVolumeShown);
+    connect(m_pLeftForm, &CLeftForm::currentPageChanged, this, &CMainFrame::OnPageShown);
+    connect(m_wndToolBar, &CSCrollToolBar::pageChosen, this, &CMainFrame::OnSliderPage);
     // The end of a drag of the bar between the panes repaints the left pane.
     m_wndSplitter->handle(1)->installEventFilter(this);
 }
@@ -232,93 +230,32 @@ void CMainFrame::UpdateCommandUI() {
     Action(ID_VIEW_TOOLBAR)->setChecked(m_wndToolBar->isVisible());
 }
 
-void CMainFrame::ShowPageLabel() {
-    m_wndToolBar->SetPageLabel(
-        QStringLiteral("%1/%2").arg(m_pLeftForm->m_index.GetHeaderCount()).arg(m_pLeftForm->m_nCurPage));
-}
-
-void CMainFrame::OnVolumeShown(int node, int page) {
+void CMainFrame::OnPageShown(int node, int page) {
     const CatalogueRecord& r = m_pLeftForm->Catalogue().Record(node);
     m_wndToolBar->SetSliderRange(r.curFileName, r.curFileName + r.docNo - 1);
     m_wndToolBar->SetSliderPos(page);
-    ShowPageLabel();
+    m_wndToolBar->SetPageLabel(m_pLeftForm->PageLabel());
 }
 
-void CMainFrame::OnPrevPage() {
-    m_pLeftForm->m_nCurPage -= 1;
-    m_pLeftForm->ShowNodePage(m_pLeftForm->m_nCurNode, 0, m_pLeftForm->m_nCurPage);
-    m_wndToolBar->SetSliderPos(m_pLeftForm->m_nCurPage);
-    ShowPageLabel();
+void CMainFrame::OnSliderPage(int page) {
+    if (m_pLeftForm) m_pLeftForm->ShowPage(page);
 }
 
-void CMainFrame::OnNextPage() {
-    m_pLeftForm->m_nCurPage += 1;
-    m_pLeftForm->ShowNodePage(m_pLeftForm->m_nCurNode, 0, m_pLeftForm->m_nCurPage);
-    m_wndToolBar->SetSliderPos(m_pLeftForm->m_nCurPage);
-    ShowPageLabel();
+void CMainFrame::OnPrevPage() { m_pLeftForm->StepPage(-1); }
+void CMainFrame::OnNextPage() { m_pLeftForm->StepPage(+1); }
+
+void CMainFrame::OnNextVolume() {
+    if (!m_pLeftForm->StepVolume(+1))
+        ShowMessageBox(this, QStringLiteral("もう最後の巻まで至りました。"));
 }
 
-void CMainFrame::OpenVolume(int s) {
-    const CatalogueRecord& r = m_pLeftForm->Catalogue().Record(s);
-    m_pLeftForm->m_nCurNode = s;
-    m_pLeftForm->ShowNodePage(s, 1, 1);
-    m_pLeftForm->m_nCurPage = r.curFileName;
-    m_wndToolBar->SetSliderRange(r.curFileName, r.curFileName + r.docNo - 1);
-    m_wndToolBar->SetSliderPos(r.curFileName);
+void CMainFrame::OnPrevVolume() {
+    if (!m_pLeftForm->StepVolume(-1))
+        ShowMessageBox(this, QStringLiteral("これ以上戻れません。もう巻一に至っています。"));
 }
 
-namespace {
-
-// The item a volume command selects after the selected one: its next (previous) sibling, else
-// the first (last) child of its parent's next (previous) sibling; null when there is none.
-QTreeWidgetItem* SteppedItem(QTreeWidget* tree, QTreeWidgetItem* selected, int step) {
-    auto sibling = [tree](QTreeWidgetItem* item, int by) -> QTreeWidgetItem* {
-        QTreeWidgetItem* parent = item->parent();
-        const int index = (parent ? parent->indexOfChild(item) : tree->indexOfTopLevelItem(item)) + by;
-        const int count = parent ? parent->childCount() : tree->topLevelItemCount();
-        if (index < 0 || index >= count) return nullptr;
-        return parent ? parent->child(index) : tree->topLevelItem(index);
-    };
-    if (!selected) return nullptr;
-    if (QTreeWidgetItem* next = sibling(selected, step)) return next;
-    QTreeWidgetItem* uncle = selected->parent() ? sibling(selected->parent(), step) : nullptr;
-    if (!uncle || uncle->childCount() == 0) return nullptr;
-    return uncle->child(step > 0 ? 0 : uncle->childCount() - 1);
-}
-
-}  // namespace
-
-void CMainFrame::StepVolume(int step) {
-    const CCatalogue& catalogue = m_pLeftForm->Catalogue();
-    const int s = catalogue.NextVolumeSlot(m_pLeftForm->m_nCurNode, step);
-    if (s == 0) {
-        ShowMessageBox(this, step > 0 ? QStringLiteral("もう最後の巻まで至りました。")
-                                      : QStringLiteral("これ以上戻れません。もう巻一に至っています。"));
-        return;
-    }
-    OpenVolume(s);
-    // The tree follows the step; when it has no item to step to, it selects the volume opened.
-    QTreeWidget* tree = m_pLeftForm->Tree();
-    QTreeWidgetItem* item = SteppedItem(tree, tree->currentItem(), step);
-    if (!item) item = m_pLeftForm->ItemOfSlot(s);
-    if (item) tree->setCurrentItem(item);
-    ShowPageLabel();
-}
-
-void CMainFrame::OnNextVolume() { StepVolume(+1); }
-void CMainFrame::OnPrevVolume() { StepVolume(-1); }
-
-void CMainFrame::OnPrevHit() {
-    m_pLeftForm->m_nCurHit -= 1;
-    m_pBookView->Navigate2(QString::fromStdString(m_pLeftForm->m_strCurPageFile.string()),
-                           QStringLiteral("%1").arg(m_pLeftForm->m_nCurHit, 4, 10, QLatin1Char('0')));
-}
-
-void CMainFrame::OnNextHit() {
-    m_pLeftForm->m_nCurHit += 1;
-    m_pBookView->Navigate2(QString::fromStdString(m_pLeftForm->m_strCurPageFile.string()),
-                           QStringLiteral("%1").arg(m_pLeftForm->m_nCurHit, 4, 10, QLatin1Char('0')));
-}
+void CMainFrame::OnPrevHit() { m_pLeftForm->StepHit(-1); }
+void CMainFrame::OnNextHit() { m_pLeftForm->StepHit(+1); }
 
 void CMainFrame::OnShowAll() {
     qDebug("%s", qUtf8Printable(Action(ID_VIEW_SHOW_ALL)->text()));
@@ -352,6 +289,24 @@ void CMainFrame::OnAppAbout() {
     about.exec();
 }
 
+void CMainFrame::OnAppExit() { close(); }
+
+void CMainFrame::OnViewToolBar() { m_wndToolBar->setVisible(Action(ID_VIEW_TOOLBAR)->isChecked()); }
+
+// Ctrl+P: the browser's own print, with its prompts, when the reading view is the active pane.
+void CMainFrame::OnFilePrintStandard() {
+    if (m_pBookView && m_activePane == m_pBookView) m_pBookView->OnPrintWithPrompt();
+}
+
+void CMainFrame::OnNextPane() { ActivateOtherPane(); }
+void CMainFrame::OnPrevPane() { ActivateOtherPane(); }
+
+void CMainFrame::ActivateOtherPane() {
+    QWidget* other = m_activePane == m_pBookView ? static_cast<QWidget*>(m_pLeftForm) : m_pBookView;
+    if (other) other->setFocus();
+    m_activePane = other;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
     Shutdown();
     event->accept();
@@ -362,7 +317,6 @@ void CMainFrame::Shutdown() {
     m_shutDown = true;
     // The sizes saved are those of the last layout, taken while the panes still exist.
     if (m_wndSplitter) m_wndSplitter->RememberSizes();
-    if (m_wndToolBar) m_wndToolBar->SetLeftForm(nullptr);
     delete m_pLeftForm;  // deletes its scratch pages and closes the index
     m_pLeftForm = nullptr;
     delete m_pBookView;
@@ -372,7 +326,15 @@ void CMainFrame::Shutdown() {
     std::error_code ec;
     if (std::filesystem::exists(endProgram, ec))
         QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(endProgram.string())));
-    delete m_wndSplitter;  // writes the pane sizes to the profile
+    WriteSettings();
+    delete m_wndSplitter;
+}
+
+void CMainFrame::WriteSettings() {
+    // Nothing here is read back: every start lays the panes out afresh.
+    if (!m_wndSplitter) return;
+    QSettings profile(kProfileOrganisation, kAppTitle);
+    profile.setValue(m_wndSplitter->ProfileKey(), m_wndSplitter->ProfileValue());
 }
 
 }  // namespace kolva

@@ -1,6 +1,7 @@
 // The main window: the toolbar on top, the left pane and the reading view side by side, and the
 // commands that move the reader through the collection. The reading position lives in the left
-// pane; the frame reads and writes it there.
+// pane: the frame's commands and the toolbar's slider ask the pane to move it, and the frame keeps
+// the slider and the page label in step with every page the pane shows.
 #pragma once
 
 #include <QMainWindow>
@@ -56,6 +57,11 @@ public:
     void OnPrint();
     void OnPrintSetup();
     void OnAppAbout();
+    void OnAppExit();
+    void OnViewToolBar();
+    void OnFilePrintStandard();
+    void OnNextPane();
+    void OnPrevPane();
 
     CLeftForm* m_pLeftForm = nullptr;  // pane (0, 0)
     CBookView* m_pBookView = nullptr;  // pane (0, 1)
@@ -67,16 +73,22 @@ protected:
 private:
     void OnCreate();
     void OnCreateClient();
+    // Every command: its action, keys, handler and menu entry; then the toolbar's buttons.
     void CreateActions();
-    QAction* AddCommand(int id, const QString& menuText, const QString& tip = QString(),
-                        const QList<QKeySequence>& keys = {});
-    void ShowPageLabel();
-    void OnVolumeShown(int node, int page);
-    // Opens volume s after a volume command: its first page, the slider, the label.
-    void OpenVolume(int s);
-    // The next (+1) or previous (-1) volume in slot order, with the tree following.
-    void StepVolume(int step);
-    // The end of the window: panes destroyed, "end.exe" started, the splitter's sizes saved.
+    void CreateToolBarButtons();
+    // Makes the action of command id, shared by its menu entry, its toolbar button and its keys.
+    // A command without a handler does nothing.
+    QAction* AddCommand(int id, const QString& menuText, const QString& tip,
+                        const QList<QKeySequence>& keys, void (CMainFrame::*handler)());
+    // The left pane showed page number page of volume slot node: the slider and the label follow.
+    void OnPageShown(int node, int page);
+    // The reader chose a page with the toolbar's slider.
+    void OnSliderPage(int page);
+    // Makes the other pane the active one (there are two, so next and previous are the same).
+    void ActivateOtherPane();
+    // The profile: only the splitter's pane sizes, written at exit and never read back.
+    void WriteSettings();
+    // The end of the window: panes destroyed, "end.exe" started, the pane sizes saved.
     void Shutdown();
 
     AppPaths m_paths;

@@ -8,9 +8,13 @@
 #include <iostream>
 #include <optional>
 
+#include <nlohmann/json.hpp>
+
 #include "builder/source.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/concordance.h"
+#include "catalogue/query.h"
+#include "catalogue/results.h"
 #include "text/codeconverter.h"
 #include "index/index.h"
 
@@ -65,9 +69,8 @@ enum class Mode { kRows, kRaw, kCompose, kQueries, kKwic };
 struct Options {
     Mode mode = Mode::kRows;
     std::filesystem::path data;
-    bool orMode = false;
-    int indexMode = kModeWholeText;
-    int targetCode = 0;
+    SearchMethod method = SearchMethod::kAnd;
+    SearchTarget target = SearchTarget::kWholeText;
     bool variant = true;
     int range = 1;
     bool json = false;
@@ -75,10 +78,9 @@ struct Options {
     int pageIndex = 0;
     std::string queries;
     std::string keywords;
-    size_t context = kDefaultContext;  // --kwic
-    size_t limit = 0;                  // --kwic: 0 = every line
+    size_t context = kDefaultContext;  // --kwic: characters on each side
+    size_t limit = 0;                  // --kwic: at most this many lines, 0 = all
     ConcordanceOrder order = ConcordanceOrder::kPage;
-    bool kwicOptionSeen = false;
 };
 
 int ParseNumber(const std::string& text, const char* what) {
@@ -93,87 +95,124 @@ int ParseNumber(const std::string& text, const char* what) {
     return int(value);
 }
 
-Options ParseOptions(int argc, char** argv) {
-    Options o;
-    bool keywordsSeen = false, modeSeen = false;
-    auto setMode = [&](Mode m) {
-        if (modeSeen) throw UsageError("--raw, --compose, --queries and --kwic exclude each other");
-        modeSeen = true;
-        o.mode = m;
-    };
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc) throw UsageError(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--" && i + 1 < argc && !keywordsSeen) {
-            o.keywords = argv[++i];
-            keywordsSeen = true;
-        } else if (arg.size() > 1 && arg[0] == '-' && arg != "--") {
-            if (arg == "--data") {
-                o.data = value();
-            } else if (arg == "--or") {
-                o.orMode = true;
-            } else if (arg == "--target") {
-                const std::string t = value();
-                if (t == "full") o.indexMode = kModeWholeText, o.targetCode = 0;
-                else if (t == "main") o.indexMode = kModeMainText, o.targetCode = 1;
-                else if (t == "notes") o.indexMode = kModeNotes, o.targetCode = 2;
-                else throw UsageError("--target is full, main or notes");
-            } else if (arg == "--variant") {
-                const std::string v = value();
-                if (v != "on" && v != "off") throw UsageError("--variant is on or off");
-                o.variant = v == "on";
-            } else if (arg == "--range") {
-                o.range = ParseNumber(value(), "--range");
-            } else if (arg == "--json") {
-                o.json = true;
-            } else if (arg == "--times") {
-                o.times = true;
-            } else if (arg == "--raw") {
-                setMode(Mode::kRaw);
-            } else if (arg == "--compose") {
-                setMode(Mode::kCompose);
-                o.pageIndex = ParseNumber(value(), "--compose");
-            } else if (arg == "--queries") {
-                setMode(Mode::kQueries);
-                o.queries = value();
-            } else if (arg == "--kwic") {
-                setMode(Mode::kKwic);
-            } else if (arg == "--context") {
-                o.context = size_t(ParseNumber(value(), "--context"));
-                o.kwicOptionSeen = true;
-            } else if (arg == "--limit") {
-                o.limit = size_t(ParseNumber(value(), "--limit"));
-                o.kwicOptionSeen = true;
-            } else if (arg == "--sort") {
-                if (!ParseConcordanceOrder(value(), o.order)) throw UsageError("--sort is page, left or right");
-                o.kwicOptionSeen = true;
-            } else {
-                throw UsageError("unknown option " + arg);
-            }
+SearchTarget ParseTarget(const std::string& name) {
+    if (name == "full") return SearchTarget::kWholeText;
+    if (name == "main") return SearchTarget::kMainText;
+    if (name == "notes") return SearchTarget::kNotes;
+    throw UsageError("--target is full, main or notes");
+}
+
+bool ParseVariant(const std::string& value) {
+    if (value != "on" && value != "off") throw UsageError("--variant is on or off");
+    return value == "on";
+}
+
+// Reads the command line into Options, left to right; the first fault found is the one
+// reported.
+class OptionParser {
+public:
+    OptionParser(int argc, char** argv) : m_argc(argc), m_argv(argv) {}
+
+    Options Parse() {
+        for (m_next = 1; m_next < m_argc;) {
+            const std::string arg = m_argv[m_next++];
+            if (arg == "--" && m_next < m_argc && !m_keywordsSeen)
+                SetKeywords(m_argv[m_next++]);
+            else if (arg.size() > 1 && arg[0] == '-' && arg != "--")
+                ParseOption(arg);
+            else
+                SetKeywords(arg);
+        }
+        CheckCombinations();
+        return m_options;
+    }
+
+private:
+    void ParseOption(const std::string& arg) {
+        Options& o = m_options;
+        if (arg == "--data") {
+            o.data = Value(arg);
+        } else if (arg == "--or") {
+            o.method = SearchMethod::kOr;
+        } else if (arg == "--target") {
+            o.target = ParseTarget(Value(arg));
+        } else if (arg == "--variant") {
+            o.variant = ParseVariant(Value(arg));
+        } else if (arg == "--range") {
+            o.range = ParseNumber(Value(arg), "--range");
+        } else if (arg == "--json") {
+            o.json = true;
+        } else if (arg == "--times") {
+            o.times = true;
+        } else if (arg == "--raw") {
+            SetMode(Mode::kRaw);
+        } else if (arg == "--compose") {
+            SetMode(Mode::kCompose);
+            o.pageIndex = ParseNumber(Value(arg), "--compose");
+        } else if (arg == "--queries") {
+            SetMode(Mode::kQueries);
+            o.queries = Value(arg);
+        } else if (arg == "--kwic") {
+            SetMode(Mode::kKwic);
+        } else if (arg == "--context") {
+            o.context = size_t(ParseNumber(Value(arg), "--context"));
+            m_kwicOptionSeen = true;
+        } else if (arg == "--limit") {
+            o.limit = size_t(ParseNumber(Value(arg), "--limit"));
+            m_kwicOptionSeen = true;
+        } else if (arg == "--sort") {
+            if (!ParseConcordanceOrder(Value(arg), o.order))
+                throw UsageError("--sort is page, left or right");
+            m_kwicOptionSeen = true;
         } else {
-            if (keywordsSeen) throw UsageError("KEYWORDS is one argument: quote it");
-            o.keywords = arg;
-            keywordsSeen = true;
+            throw UsageError("unknown option " + arg);
         }
     }
-    if (o.mode == Mode::kQueries && keywordsSeen)
-        throw UsageError("--queries reads its keywords from the file");
-    if (o.mode != Mode::kQueries && !keywordsSeen) throw UsageError("KEYWORDS is missing");
-    if (o.json && o.mode != Mode::kRows && o.mode != Mode::kKwic)
-        throw UsageError("--json goes with the default output or --kwic");
-    if (o.kwicOptionSeen && o.mode != Mode::kKwic)
-        throw UsageError("--context, --limit and --sort go with --kwic");
-    if (o.times && o.mode != Mode::kQueries) throw UsageError("--times goes with --queries");
-    if (o.mode == Mode::kRaw || o.mode == Mode::kCompose) {
-        for (int i = 1; i < argc; ++i)
-            if (std::strcmp(argv[i], "--range") == 0 || (o.mode == Mode::kCompose && std::strcmp(argv[i], "--or") == 0))
-                throw UsageError(std::string(argv[i]) + " does not go with this mode");
+
+    // The argument after an option that takes a value.
+    std::string Value(const std::string& option) {
+        if (m_next >= m_argc) throw UsageError(option + " needs a value");
+        return m_argv[m_next++];
     }
-    return o;
-}
+
+    void SetKeywords(const std::string& keywords) {
+        if (m_keywordsSeen) throw UsageError("KEYWORDS is one argument: quote it");
+        m_options.keywords = keywords;
+        m_keywordsSeen = true;
+    }
+
+    void SetMode(Mode mode) {
+        if (m_modeSeen) throw UsageError("--raw, --compose, --queries and --kwic exclude each other");
+        m_modeSeen = true;
+        m_options.mode = mode;
+    }
+
+    // What each mode needs and what it does not take.
+    void CheckCombinations() const {
+        const Options& o = m_options;
+        if (o.mode == Mode::kQueries && m_keywordsSeen)
+            throw UsageError("--queries reads its keywords from the file");
+        if (o.mode != Mode::kQueries && !m_keywordsSeen) throw UsageError("KEYWORDS is missing");
+        if (o.json && o.mode != Mode::kRows && o.mode != Mode::kKwic)
+            throw UsageError("--json goes with the default output or --kwic");
+        if (m_kwicOptionSeen && o.mode != Mode::kKwic)
+            throw UsageError("--context, --limit and --sort go with --kwic");
+        if (o.times && o.mode != Mode::kQueries) throw UsageError("--times goes with --queries");
+        if (o.mode != Mode::kRaw && o.mode != Mode::kCompose) return;
+        for (int i = 1; i < m_argc; ++i)
+            if (std::strcmp(m_argv[i], "--range") == 0 ||
+                (o.mode == Mode::kCompose && std::strcmp(m_argv[i], "--or") == 0))
+                throw UsageError(std::string(m_argv[i]) + " does not go with this mode");
+    }
+
+    int m_argc;
+    char** m_argv;
+    int m_next = 1;  // the argument read next
+    Options m_options;
+    bool m_keywordsSeen = false, m_modeSeen = false, m_kwicOptionSeen = false;
+};
+
+Options ParseOptions(int argc, char** argv) { return OptionParser(argc, argv).Parse(); }
 
 // UTF-8 to UTF-16; the three-byte form of a surrogate stands for that one unpaired unit.
 std::u16string KeywordsFromUtf8(const std::string& bytes, const std::string& where) {
@@ -190,25 +229,19 @@ std::string Utf8(std::u16string_view text) {
     return out;
 }
 
-std::string JsonString(std::u16string_view text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i];
-        const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        char buf[8];
-        if (u == u'"' || u == u'\\') {
-            out += '\\';
-            out += char(u);
-        } else if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF && !pair)) {
-            std::snprintf(buf, sizeof buf, "\\u%04X", unsigned(u));
-            out += buf;
-        } else {
-            out += Utf8(text.substr(i, pair ? 2 : 1));
-            if (pair) ++i;
-        }
+// UTF-8 for a JSON string. JSON text is Unicode, so a unit of an unpaired surrogate (which only
+// a damaged catalogue holds) is written as U+FFFD.
+std::string JsonText(std::u16string_view text) {
+    std::u16string valid(text);
+    for (size_t i = 0; i < valid.size(); ++i) {
+        const char16_t u = valid[i];
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < valid.size() && valid[i + 1] >= 0xDC00 &&
+            valid[i + 1] <= 0xDFFF)
+            ++i;
+        else if (u >= 0xD800 && u <= 0xDFFF)
+            valid[i] = u'\uFFFD';
     }
-    return out + "\"";
+    return Utf8(valid);
 }
 
 std::filesystem::path ExecutableFolder() {
@@ -230,21 +263,125 @@ uint32_t SearchRows(CIndex& index, const CCatalogue& catalogue, const Options& o
                     std::chrono::steady_clock::time_point* searchEnd = nullptr) {
     rows.clear();
     std::u16string keywords = ForSearch(typed);
-    if (CIndex::CountKeywords(keywords) == 0) {  // a rejected string finds nothing
+    // A rejected string finds nothing here, where the index would keep an earlier query's pages.
+    if (CIndex::CountKeywords(keywords) == 0) {
         if (searchEnd) *searchEnd = std::chrono::steady_clock::now();
         return 0;
     }
-    if (o.orMode)
-        index.SearchOr(keywords, o.variant);
-    else
-        index.SearchAnd(keywords, o.variant);
+    RunSearch(index, keywords, o.method, o.variant);
     if (searchEnd) *searchEnd = std::chrono::steady_clock::now();
-    const ContentsNodeTag* range = FindNode(catalogue.Root(), catalogue.Record(o.range));
-    return BuildResultList(range, *index.GetResultPages(), *index.GetResultCounts(), rows);
+    return BuildResultList(FindRangeNode(catalogue, o.range), *index.GetResultPages(),
+                           *index.GetResultCounts(), rows);
 }
 
-std::string Totals(size_t rows, uint32_t hits) {
-    return "全部で " + std::to_string(rows) + " 頁で、" + std::to_string(hits) + " 箇所でした。";
+// --raw: the index's result lists, without a range.
+int PrintResultLists(CIndex& index, const Options& o) {
+    std::u16string keywords = ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS"));
+    RunSearch(index, keywords, o.method, o.variant);
+    const auto& pages = *index.GetResultPages();
+    const auto& counts = *index.GetResultCounts();
+    for (int i = 0; i < index.GetResultCount(); ++i)
+        std::cout << pages[size_t(i)] << '\t' << counts[size_t(i)] << '\n';
+    return 0;
+}
+
+// --compose: the composed page on standard output, its anchor count on standard error.
+int PrintComposedPage(const CIndex& index, const Options& o) {
+    std::string html;
+    const int anchors = index.ComposePage(o.pageIndex, html, KeywordsFromUtf8(o.keywords, "KEYWORDS"),
+                                          TargetCodeOf(o.target), o.variant);
+    std::cout.write(html.data(), std::streamsize(html.size()));
+    std::cout.flush();
+    std::cerr << "anchors: " << anchors << '\n';
+    return 0;
+}
+
+// Loads the catalogue and checks the range slot against it. False when it cannot be read.
+bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, int range) {
+    if (!catalogue.Load(data / "kolva.dir", {})) {
+        std::cerr << "kolva-search: you delete data file! (" << (data / "kolva.dir").string() << ")\n";
+        return false;
+    }
+    if (range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    if (!catalogue.IsValidSlot(range))
+        throw UsageError("--range " + std::to_string(range) + ": the catalogue has slots 1 to " +
+                         std::to_string(catalogue.NodeCount() - 1));
+    return true;
+}
+
+// The keywords of a queries file, one line each.
+std::vector<std::u16string> ReadQueries(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw UsageError("cannot read " + file);
+    std::string line;
+    std::vector<std::u16string> queries;
+    for (size_t n = 1; std::getline(in, line); ++n) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        queries.push_back(KeywordsFromUtf8(line, file + ":" + std::to_string(n)));
+    }
+    return queries;
+}
+
+// --queries: "rows<TAB>hits" per query, with --times the microseconds of the search and of
+// naming its rows.
+int PrintQueryTotals(CIndex& index, const CCatalogue& catalogue, const Options& o) {
+    using Micro = std::chrono::duration<double, std::micro>;
+    std::vector<SearchNodeTag> rows;
+    std::string out;
+    for (const std::u16string& q : ReadQueries(o.queries)) {
+        std::chrono::steady_clock::time_point searchEnd;
+        const auto start = std::chrono::steady_clock::now();
+        const uint32_t hits = SearchRows(index, catalogue, o, q, rows, &searchEnd);
+        const Micro rowsTook = std::chrono::steady_clock::now() - searchEnd;
+        out += std::to_string(rows.size()) + '\t' + std::to_string(hits);
+        if (o.times) {
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "\t%.1f\t%.1f", Micro(searchEnd - start).count(),
+                          rowsTook.count());
+            out += buf;
+        }
+        out += '\n';
+    }
+    std::cout << out;
+    return 0;
+}
+
+std::string RowsAsText(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
+    std::string out;
+    for (const SearchNodeTag& r : rows)
+        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
+               std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
+               std::to_string(r.pageIndex) + '\n';
+    return out + Utf8(TotalsText(rows.size(), hits)) + '\n';
+}
+
+// One object: the rows, the numbers of pages and hits, the totals line. Keys in this order.
+std::string RowsAsJson(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
+    for (const SearchNodeTag& r : rows)
+        list.push_back(Json{{"category", JsonText(r.category)},
+                            {"title", JsonText(r.title)},
+                            {"volume", JsonText(r.volume)},
+                            {"pageNumber", r.pageNumber},
+                            {"hits", r.hits},
+                            {"pageIndex", r.pageIndex}});
+    const Json out{{"rows", std::move(list)},
+                   {"pages", rows.size()},
+                   {"hits", hits},
+                   {"totals", JsonText(TotalsText(rows.size(), hits))}};
+    return out.dump() + '\n';
+}
+
+// The default output: the rows in the range and the totals line, as text or JSON.
+int PrintRows(CIndex& index, const CCatalogue& catalogue, const Options& o) {
+    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
+    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
+        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    std::vector<SearchNodeTag> rows;
+    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
+    std::cout << (o.json ? RowsAsJson(rows, hits) : RowsAsText(rows, hits));
+    return 0;
 }
 
 // A field of a concordance line: a TAB or line break inside it reads as one space.
@@ -254,6 +391,7 @@ std::string Field(std::string text) {
     return text;
 }
 
+// "category<TAB>title<TAB>volume<TAB>pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right"
 void AppendKwicLine(const ConcordanceLine& line, const SearchNodeTag& r, std::string& out) {
     out += Field(Utf8(r.category)) + '\t' + Field(Utf8(r.title)) + '\t' + Field(Utf8(r.volume)) +
            '\t' + std::to_string(r.pageNumber) + '\t' + std::to_string(r.pageIndex) + '\t' +
@@ -261,20 +399,36 @@ void AppendKwicLine(const ConcordanceLine& line, const SearchNodeTag& r, std::st
            Field(line.right) + '\n';
 }
 
-// UTF-8 page text for a JSON string: JSON holds Unicode only, so what is not (a lone surrogate
-// a page may hold) is written as U+FFFD.
-std::string JsonText(const std::string& utf8) {
-    std::u32string points;
-    size_t bad = 0;
-    if (DecodeUtf8(utf8, points, bad)) return JsonString(CodePointsToUtf16(points));
-    std::u32string lenient;
-    DecodeUtf8(utf8, lenient, bad, true);
-    for (char32_t& c : lenient)
-        if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-    return JsonString(CodePointsToUtf16(lenient));
+// One object: the lines as objects, their count, the order and context, the search's totals.
+std::string KwicAsJson(const std::vector<ConcordanceLine>& lines,
+                       const std::vector<SearchNodeTag>& rows, uint32_t hits, const Options& o) {
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
+    for (const ConcordanceLine& l : lines) {
+        const SearchNodeTag& r = rows[l.row];
+        list.push_back(Json{{"category", JsonText(r.category)},
+                            {"title", JsonText(r.title)},
+                            {"volume", JsonText(r.volume)},
+                            {"pageNumber", r.pageNumber},
+                            {"pageIndex", r.pageIndex},
+                            {"anchor", l.anchor},
+                            {"left", l.left},
+                            {"match", l.match},
+                            {"right", l.right}});
+    }
+    const Json out{{"lines", std::move(list)},
+                   {"count", lines.size()},
+                   {"sort", ConcordanceOrderName(o.order)},
+                   {"context", o.context},
+                   {"pages", rows.size()},
+                   {"hits", hits},
+                   {"totals", JsonText(TotalsText(rows.size(), hits))}};
+    // Page text may hold a lone surrogate's bytes: JSON gets U+FFFD for what is not Unicode.
+    return out.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
 }
 
-// --kwic: the concordance of the rows in the range, in page order as it is made, or sorted.
+// --kwic: the concordance of the rows in the range, written a row at a time in page order, or
+// sorted; "lines: N" on standard error.
 int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& o) {
     const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
     if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
@@ -284,11 +438,12 @@ int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& 
     std::vector<uint32_t> pages;
     pages.reserve(rows.size());
     for (const SearchNodeTag& r : rows) pages.push_back(r.pageIndex);
-    CConcordance concordance(index, std::move(pages), {typed, o.targetCode, o.variant, o.context});
+    CConcordance concordance(index, std::move(pages),
+                             {typed, TargetCodeOf(o.target), o.variant, o.context});
 
     size_t count = 0;
     if (o.order == ConcordanceOrder::kPage && !o.json) {
-        // Written a row at a time: the first lines come out before the last page is composed.
+        // The first lines come out before the last page is composed.
         std::vector<ConcordanceLine> lines;
         std::string out;
         for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); ++row) {
@@ -302,33 +457,17 @@ int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& 
             }
             std::cout << out;
         }
-        std::cout.flush();
     } else {
         const std::vector<ConcordanceLine> lines = concordance.Lines(o.order, o.limit);
         count = lines.size();
         std::string out;
-        if (o.json) {
-            out = "{\"lines\":[";
-            for (size_t i = 0; i < lines.size(); ++i) {
-                const ConcordanceLine& l = lines[i];
-                const SearchNodeTag& r = rows[l.row];
-                out += (i ? "," : "") + std::string("{\"category\":") + JsonString(r.category) +
-                       ",\"title\":" + JsonString(r.title) + ",\"volume\":" + JsonString(r.volume) +
-                       ",\"pageNumber\":" + std::to_string(r.pageNumber) +
-                       ",\"pageIndex\":" + std::to_string(r.pageIndex) +
-                       ",\"anchor\":" + std::to_string(l.anchor) + ",\"left\":" + JsonText(l.left) +
-                       ",\"match\":" + JsonText(l.match) + ",\"right\":" + JsonText(l.right) + "}";
-            }
-            out += "],\"count\":" + std::to_string(lines.size()) + ",\"sort\":\"" +
-                   ConcordanceOrderName(o.order) + "\",\"context\":" + std::to_string(o.context) +
-                   ",\"pages\":" + std::to_string(rows.size()) + ",\"hits\":" + std::to_string(hits) +
-                   ",\"totals\":\"" + Totals(rows.size(), hits) + "\"}\n";
-        } else {
+        if (o.json)
+            out = KwicAsJson(lines, rows, hits, o);
+        else
             for (const ConcordanceLine& line : lines) AppendKwicLine(line, rows[line.row], out);
-        }
         std::cout << out;
-        std::cout.flush();
     }
+    std::cout.flush();
     std::cerr << "lines: " << count << '\n';
     return 0;
 }
@@ -337,101 +476,18 @@ int Run(const Options& o) {
     const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
     std::u16string failure;
     CIndex index([&](std::u16string_view m) { failure = m; });
-    if (!index.Open(data, "Index", o.indexMode)) {
+    if (!OpenIndex(index, data, o.target)) {
         std::cerr << "kolva-search: " << Utf8(failure) << " (" << data.string() << ")\n";
         return 1;
     }
-
-    if (o.mode == Mode::kRaw) {
-        std::u16string keywords = ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS"));
-        if (o.orMode)
-            index.SearchOr(keywords, o.variant);
-        else
-            index.SearchAnd(keywords, o.variant);
-        const auto& pages = *index.GetResultPages();
-        const auto& counts = *index.GetResultCounts();
-        for (int i = 0; i < index.GetResultCount(); ++i)
-            std::cout << pages[size_t(i)] << '\t' << counts[size_t(i)] << '\n';
-        return 0;
-    }
-    if (o.mode == Mode::kCompose) {
-        std::string html;
-        const int anchors = index.ComposePage(o.pageIndex, html, KeywordsFromUtf8(o.keywords, "KEYWORDS"),
-                                              o.targetCode, o.variant);
-        std::cout.write(html.data(), std::streamsize(html.size()));
-        std::cout.flush();
-        std::cerr << "anchors: " << anchors << '\n';
-        return 0;
-    }
+    if (o.mode == Mode::kRaw) return PrintResultLists(index, o);
+    if (o.mode == Mode::kCompose) return PrintComposedPage(index, o);
 
     CCatalogue catalogue;
-    if (!catalogue.Load(data / "kolva.dir", {})) {
-        std::cerr << "kolva-search: you delete data file! (" << (data / "kolva.dir").string() << ")\n";
-        return 1;
-    }
-    if (o.range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
-    if (!catalogue.IsValidSlot(o.range))
-        throw UsageError("--range " + std::to_string(o.range) + ": the catalogue has slots 1 to " +
-                         std::to_string(catalogue.NodeCount() - 1));
-
+    if (!LoadCatalogue(catalogue, data, o.range)) return 1;
+    if (o.mode == Mode::kQueries) return PrintQueryTotals(index, catalogue, o);
     if (o.mode == Mode::kKwic) return PrintConcordance(index, catalogue, o);
-    std::vector<SearchNodeTag> rows;
-    if (o.mode == Mode::kQueries) {
-        std::ifstream in(o.queries, std::ios::binary);
-        if (!in) throw UsageError("cannot read " + o.queries);
-        std::string line;
-        std::vector<std::u16string> queries;
-        for (size_t n = 1; std::getline(in, line); ++n) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            queries.push_back(KeywordsFromUtf8(line, o.queries + ":" + std::to_string(n)));
-        }
-        std::string out;
-        for (const std::u16string& q : queries) {
-            using Micro = std::chrono::duration<double, std::micro>;
-            std::chrono::steady_clock::time_point searchEnd;
-            const auto start = std::chrono::steady_clock::now();
-            const uint32_t hits = SearchRows(index, catalogue, o, q, rows, &searchEnd);
-            const Micro rowsTook = std::chrono::steady_clock::now() - searchEnd;
-            out += std::to_string(rows.size()) + '\t' + std::to_string(hits);
-            if (o.times) {
-                char buf[64];
-                std::snprintf(buf, sizeof buf, "\t%.1f\t%.1f", Micro(searchEnd - start).count(),
-                              rowsTook.count());
-                out += buf;
-            }
-            out += '\n';
-        }
-        std::cout << out;
-        return 0;
-    }
-
-    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
-    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
-        throw UsageError("何かキーワードを入力して検索をして下さい。");
-    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
-    if (o.json) {
-        std::string out = "{\"rows\":[";
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const SearchNodeTag& r = rows[i];
-            out += (i ? "," : "") + std::string("{\"category\":") + JsonString(r.category) +
-                   ",\"title\":" + JsonString(r.title) + ",\"volume\":" + JsonString(r.volume) +
-                   ",\"pageNumber\":" + std::to_string(r.pageNumber) +
-                   ",\"hits\":" + std::to_string(r.hits) +
-                   ",\"pageIndex\":" + std::to_string(r.pageIndex) + "}";
-        }
-        // The totals line holds nothing JSON would escape.
-        out += "],\"pages\":" + std::to_string(rows.size()) + ",\"hits\":" + std::to_string(hits) +
-               ",\"totals\":\"" + Totals(rows.size(), hits) + "\"}";
-        std::cout << out << '\n';
-        return 0;
-    }
-    std::string out;
-    for (const SearchNodeTag& r : rows)
-        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
-               std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
-               std::to_string(r.pageIndex) + '\n';
-    std::cout << out << Totals(rows.size(), hits) << '\n';
-    return 0;
+    return PrintRows(index, catalogue, o);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// The result rows of a search: the hit pages that lie in the search range, each named by the
+// category, book and volume that hold it, sorted by page number; and the totals line the
+// reader and kolva-search show under them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+
+namespace kolva {
+
+// One result row.
+struct SearchNodeTag {
+    std::u16string category;  // "類別"
+    std::u16string title;     // "書名"
+    std::u16string volume;    // "巻": empty when no volume holds the page
+    uint32_t pageIndex = 0;   // 0-based page index
+    uint32_t pageNumber = 0;  // "頁": page number in its volume, 0 when no volume holds it
+    uint32_t hits = 0;
+};
+
+// The names of a row, looked up for one page of a range.
+std::u16string GetCategoryName(const ContentsNodeTag* range);
+std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range);
+const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag* range);
+
+// The range node of a search: the first node, pre-order from the root, whose record equals the
+// record in `slot` (FindNode); null when the slot holds no record.
+const ContentsNodeTag* FindRangeNode(const CCatalogue& catalogue, int slot);
+
+// The rows of the hit pages that lie in range, named from the tree and sorted by page number
+// (stable: equal page numbers keep the index's order). Returns the hits of the kept rows.
+uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
+                         const std::vector<uint32_t>& hitCounts,
+                         std::vector<SearchNodeTag>& rows);
+
+
+// The totals line: "全部で <pages> 頁で、<hits> 箇所でした。".
+std::u16string TotalsText(size_t pages, uint32_t hits);
+
+}  // namespace kolva
