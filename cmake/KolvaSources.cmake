@@ -33,12 +33,14 @@ set(KOLVA_APP_FILES
   src/ui/icons.h src/ui/icons.cpp
   src/ui/messagebox.h src/ui/messagebox.cpp
   src/view/bookview.h src/view/bookview.cpp
+  src/view/concordancescheme.h src/view/concordancescheme.cpp
   src/controls/xtoolbar.h src/controls/xtoolbar.cpp
   src/controls/scrolltoolbar.h src/controls/scrolltoolbar.cpp
   src/controls/st_splitterwnd.h src/controls/st_splitterwnd.cpp
   src/controls/tooltipbutton.h src/controls/tooltipbutton.cpp
   src/pane/htmlctrl.h src/pane/htmlctrl.cpp
   src/pane/sortlistctrl.h src/pane/sortlistctrl.cpp
+  src/pane/concordancebrowser.h src/pane/concordancebrowser.cpp
   src/pane/leftform.h src/pane/leftform.cpp
   src/shell/aboutdlg.h src/shell/aboutdlg.cpp
   src/shell/splash.h src/shell/splash.cpp
