@@ -7,12 +7,16 @@ set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
   src/text/codeconverter.cpp
+  src/text/utf8.cpp
   src/pagestore/filelist.cpp
   src/pagestore/compose.cpp
   src/pagestore/hitmark.cpp
   src/pagestore/kwic.cpp
   src/index/index.cpp
-  src/index/search.cpp
+  src/index/slot_guides.cpp
+  src/index/word_matcher.cpp
+  src/index/keyword_search.cpp
+  src/index/result_merge.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
   src/catalogue/catalogue.cpp

@@ -5,6 +5,7 @@
 #include "builder/source.h"
 #include "fuzz_support.h"
 #include "pagestore/compose.h"
+#include "text/utf8.h"
 
 using namespace kolva;
 

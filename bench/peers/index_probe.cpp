@@ -20,9 +20,10 @@
 #include <sstream>
 
 #include "text/codeconverter.h"
-#include "builder/source.h"
 #include "index/index.h"
+#include "index/postings_format.h"
 #include "platform/file.h"
+#include "text/utf8.h"
 
 namespace {
 
@@ -78,11 +79,11 @@ uint64_t StreamLength(const Chains& c, int32_t slot, uint32_t lastPage) {
         return uint8_t(c.postings[size_t(block) * kBlockSize + offset++]);
     };
     auto number = [&]() -> uint32_t {
-        uint32_t b0 = byte();
-        if (b0 < 0x80) return b0;
-        uint32_t b1 = byte();
-        if (b0 < 0xC0) return (b0 & 0x3F) << 8 | b1;
-        return (b0 & 0x3F) << 16 | b1 << 8 | byte();
+        uint8_t bytes[kMaxPostingNumberBytes];
+        bytes[0] = uint8_t(byte());
+        for (uint32_t k = 1; k < PostingNumberLength(bytes[0]); ++k) bytes[k] = uint8_t(byte());
+        uint32_t length;
+        return GetPostingNumber(bytes, length);
     };
     for (bool firstEntry = true;; firstEntry = false) {
         page += number();

@@ -13,6 +13,7 @@
 #include "index/index.h"
 #include "pagestore/filelist.h"
 #include "platform/file.h"
+#include "text/utf8.h"
 #include "writer/writer.h"
 
 namespace kolva {

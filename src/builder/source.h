@@ -54,11 +54,6 @@ std::string PageRecordName(const SourceEntry& volume, const SourcePage& page);
 std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitle,
                            uint16_t pageNumber, const std::filesystem::path& file);
 
-// Decodes strict UTF-8. On failure returns false and the offset of the bad byte. With
-// surrogates set, the three-byte forms of U+D800..U+DFFF are taken as those values.
-bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset,
-                bool surrogates = false);
-
 // The indexed texts of a page: its body cell (by page number) as the page parser and the note
 // splitter read it, outside tags; whole text, main text and notes.
 struct PageTexts {

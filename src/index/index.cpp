@@ -65,7 +65,7 @@ bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseNa
         // A header that cannot hold its four tables in full is not an index header.
         if (length >= kHeaderTablesSize && (length - kHeaderTablesSize) / 4 <= UINT32_MAX) {
             ReadTable(header, m_pFirstBlock, kSlotCount);
-            header.Seek(1000000);
+            header.Seek(kLastPageTableOffset);
             ReadTable(header, m_pLastPage, kSlotCount);
             m_nNextBlockCount = static_cast<uint32_t>((length - kHeaderTablesSize) / 4);
             ReadTable(header, m_pNextBlock, m_nNextBlockCount);

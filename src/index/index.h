@@ -1,21 +1,5 @@
 // The full-text index: one of three index pairs (whole text, notes, main text), the variant
-// table and the page store.
-//
-//   header file "<base>[_desc|_content]-idx.h" (little-endian)
-//   +0          int32[100000]   first block of each slot's postings, -1 = no postings
-//   +400000     200000 bytes    unused by the search (zeros)
-//   +600000     400000 bytes    unused by the search (zeros)
-//   +1000000    uint32[100000]  page index of the last page entry of each slot
-//   +1400000    uint32[N]       next-block table: block b continues in block next[b]
-//
-//   postings file "<...>-idx.m": blocks of 4096 bytes. A slot's postings are one byte stream that
-//   starts at byte 0 of its first block and runs on through next[] whenever a read passes a
-//   block's end. The stream is a series of page entries:
-//       number   page delta (the first entry's delta is its page index)
-//       uint16   byte count of the position data (low byte first), at least 1
-//       numbers  position deltas (the first is the position itself)
-//   A number is 1 to 3 bytes, high part first: 0xxxxxxx | 10xxxxxx b | 11xxxxxx b b.
-//   The entry whose page is the slot's last page ends the stream.
+// table and the page store. The files' format: index/postings_format.h.
 #pragma once
 
 #include <cstdint>
@@ -26,17 +10,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "index/postings_format.h"
+#include "index/slot_guides.h"
 #include "pagestore/filelist.h"
 #include "platform/file.h"
 
 namespace kolva {
 
-constexpr int kSlotCount = 100000;
 constexpr int kVariantSlotBase = 88065;
 constexpr int kMaxVariantGroups = kSlotCount - kVariantSlotBase;  // 11,935
-constexpr uint32_t kBlockSize = 4096;
-constexpr uint64_t kHeaderTablesSize = 1400000;  // the four tables before the next-block table
-constexpr uint32_t kMaxPostingNumber = 4194303;  // largest 3-byte number
 
 // The one message the index shows: its files could not be opened.
 extern const char16_t kOpenFailedMessage[];
@@ -51,28 +33,6 @@ using VariantGroup = std::vector<uint32_t>;
 // kMaxVariantGroups: later groups could have no slot, so search and highlighting both ignore them.
 std::vector<VariantGroup> ParseVariantTable(std::string_view bytes,
                                             size_t limit = size_t(kMaxVariantGroups));
-
-// A place in a slot's postings stream where a search can take up reading: the reader's state
-// right after it read the page delta and byte count of an entry. Which entry follows from where
-// the point is kept, the readable length of the block from the block.
-struct StreamPoint {
-    uint32_t page, block, blocksSeen;
-    uint16_t offset;     // at most the block size
-    uint16_t remaining;  // the entry's byte count
-};
-
-// What the search learnt of one slot's stream as its terms walked it: the state at every
-// kSkipInterval-th entry (search.cpp), from the first entry as far as any walk went.
-struct SlotGuide {
-    std::vector<StreamPoint> points;
-    uint64_t lastUse = 0;  // the word search that used it last
-};
-
-// Memory taken by the slot guides, and how much they may take.
-struct GuideMemory {
-    size_t used = 0;
-    size_t limit = size_t(8) << 20;
-};
 
 // Index mode given to Open: which of the three index pairs.
 enum IndexMode { kModeWholeText = 0, kModeNotes = 1, kModeMainText = 2 };
@@ -169,10 +129,10 @@ private:
     // Guides of the slots that words of several characters have searched, filled in as their
     // terms walk, so that later terms can leap over long runs of entries; the least recently
     // used make way when they take more memory than the search keeps for them.
-    std::unordered_map<int32_t, SlotGuide> m_slotGuides;
+    SlotGuides m_slotGuides;
     GuideMemory m_guideMemory;
     uint64_t m_wordSearches = 0;
-    // Per slot: what the search knows of its whole stream (search.cpp), kept when guides go.
+    // Per slot: what the search knows of its whole stream (word_matcher.h), kept when guides go.
     std::vector<uint8_t> m_slotChecks;
     bool m_useShortcuts = true;
     MessageSink m_messageSink;                  // where the open failure is shown

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "index/postings_format.h"
 #include "writer/writer.h"
 
 namespace kolva {
@@ -16,24 +17,12 @@ void AppendLE32(std::string& out, uint32_t v) {
 
 constexpr uint32_t kNoBlock = 0xFFFFFFFF;
 
-// Writes a posting number at out, which has room for 3 bytes; returns the end.
-char* PutPostingNumber(char* out, uint32_t value) {
-    if (value < 0x80) {
-        *out++ = char(value);
-    } else if (value < 0x4000) {
-        out[0] = char(0x80 | value >> 8);
-        out[1] = char(value & 0xFF);
-        out += 2;
-    } else if (value <= kMaxPostingNumber) {
-        out[0] = char(0xC0 | value >> 16);
-        out[1] = char(value >> 8 & 0xFF);
-        out[2] = char(value & 0xFF);
-        out += 3;
-    } else {
-        std::string ignored;
-        AppendPostingNumber(ignored, value);  // raises the error that names the value
-    }
-    return out;
+// The format's PutPostingNumber for a page delta or position step, which nothing bounded yet.
+char* PutCheckedNumber(char* out, uint32_t value) {
+    if (value > kMaxPostingNumber)
+        throw WriterError("a page index or position is too large for the index: " +
+                          std::to_string(value));
+    return PutPostingNumber(out, value);
 }
 
 char* MapMemory(size_t size) {
@@ -105,22 +94,6 @@ void IndexWriter::ReserveTail(SlotPostings& s, size_t more) {
     s.tailCapacity = capacity;
 }
 
-void AppendPostingNumber(std::string& out, uint32_t value) {
-    if (value < 0x80) {
-        out += char(value);
-    } else if (value < 0x4000) {
-        out += char(0x80 | value >> 8);
-        out += char(value & 0xFF);
-    } else if (value <= kMaxPostingNumber) {
-        out += char(0xC0 | value >> 16);
-        out += char(value >> 8 & 0xFF);
-        out += char(value & 0xFF);
-    } else {
-        throw WriterError("a page index or position is too large for the index: " +
-                          std::to_string(value));
-    }
-}
-
 IndexWriter::IndexWriter(const std::vector<VariantGroup>& groups,
                          const std::filesystem::path& postingsPath)
     : m_slots(kSlotCount), m_postingsPath(postingsPath) {
@@ -186,33 +159,32 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
     } else {
         if (s.hasEntry && page < s.lastPage) throw WriterError("pages must ascend per character");
         FlushFullBlocks(s);  // leaves less than a block
-        ReserveTail(s, 5);
+        ReserveTail(s, kMaxPostingNumberBytes + kEntryCountBytes);
         char* const entry = s.tail + s.tailSize;
-        char* const byteCount = PutPostingNumber(entry, s.hasEntry ? page - s.lastPage : page);
-        byteCount[0] = byteCount[1] = '\0';
+        char* const byteCount = PutCheckedNumber(entry, s.hasEntry ? page - s.lastPage : page);
+        PutEntryByteCount(byteCount, 0);
         s.countAt = uint16_t(byteCount - s.tail);
-        s.tailSize += uint32_t(byteCount + 2 - entry);
-        s.length += uint64_t(byteCount + 2 - entry);
+        s.tailSize += uint32_t(byteCount + kEntryCountBytes - entry);
+        s.length += uint64_t(byteCount + kEntryCountBytes - entry);
         s.lastPage = page;
         s.hasEntry = true;
     }
-    ReserveTail(s, 3 * count);
+    ReserveTail(s, kMaxPostingNumberBytes * count);
     char* const start = s.tail + s.tailSize;
     char* out = start;
     for (size_t i = 0; i < count; ++i) {
         const uint32_t position = positions[i];
         if (i > 0 && position <= last) throw WriterError("positions must ascend within a page");
-        out = PutPostingNumber(out, position - last);
+        out = PutCheckedNumber(out, position - last);
         last = position;
     }
     const size_t added = size_t(out - start);
     // The byte count of an entry has 16 bits.
     char* const countBytes = s.tail + s.countAt;
-    const size_t bytes = (uint8_t(countBytes[0]) | size_t(uint8_t(countBytes[1])) << 8) + added;
+    const size_t bytes = GetEntryByteCount(reinterpret_cast<const uint8_t*>(countBytes)) + added;
     if (bytes > 0xFFFF)
         throw WriterError("one page holds too many positions of one character for the index");
-    countBytes[0] = char(bytes & 0xFF);
-    countBytes[1] = char(bytes >> 8);
+    PutEntryByteCount(countBytes, uint32_t(bytes));
     s.tailSize += uint32_t(added);
     s.length += added;
     s.lastPosition = last;
@@ -339,7 +311,7 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
     header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);
     for (const SlotPostings& s : m_slots)
         AppendLE32(header, s.firstBlock == kNoBlock ? kNoBlock : newNumber[s.firstBlock]);
-    header.append(600000, '\0');
+    header.append(size_t(kUnusedRegionsSize), '\0');
     for (const SlotPostings& s : m_slots) AppendLE32(header, s.hasEntry ? s.lastPage : 0);
     std::vector<uint32_t> next(blocks, kNoBlock);
     for (uint32_t b = 0; b < blocks; ++b)

@@ -154,9 +154,6 @@ private:
     bool m_written = false;
 };
 
-// Appends a posting number (1 to 3 bytes); raises WriterError above kMaxPostingNumber.
-void AppendPostingNumber(std::string& out, uint32_t value);
-
 // One record of the catalogue "kolva.dir".
 struct CatalogueEntry {
     std::u16string name;       // at most 99 units

@@ -10,13 +10,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "builder/source.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/concordance.h"
 #include "catalogue/query.h"
 #include "catalogue/results.h"
-#include "text/codeconverter.h"
 #include "index/index.h"
+#include "text/codeconverter.h"
+#include "text/utf8.h"
 
 namespace {
 

@@ -1,0 +1,315 @@
+#include "index/word_matcher.h"
+
+#include <array>
+
+namespace kolva {
+
+namespace {
+
+// The state of one word search: its terms, segments and the walk over pages and positions.
+class WordMatcher {
+  public:
+    WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
+                const Segment* segments, uint32_t segmentCount, uint32_t length, bool shortcuts,
+                GuideMemory& memory);
+
+    // Walks the pages; appends every page with hits and its count. With `within` (ascending),
+    // pages outside it may be passed over: a word whose hits only count on those pages.
+    void Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
+             std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+
+  private:
+    uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
+    uint32_t MaxAligned(uint32_t from, uint32_t to) const {
+        uint32_t best = m_terms[from].aligned;
+        for (uint32_t i = from + 1; i < to; ++i) best = std::max(best, m_terms[i].aligned);
+        return best;
+    }
+
+    // Keeps the first n values of candidates that the first m of other hold too; both strictly
+    // increase. Returns how many are kept.
+    static size_t KeepCommon(uint32_t* candidates, size_t n, const uint32_t* other, size_t m);
+
+    // Keeps the first n candidates (ascending) that t's entry holds as aligned values, reading
+    // the entry only up to the last candidate. The entry lies in one block and reads cleanly.
+    size_t KeepInEntry(uint32_t* candidates, size_t n, const Term& t, uint32_t shift) const;
+
+    // A word without "*" between its terms, on a page where every term's entry reads cleanly:
+    // MatchPage would then count exactly the aligned values that all terms share (each round
+    // moves every term below the largest value, a round where all are equal is a hit) and never
+    // fail, so count those directly. The terms stay at the start of their entries; Run skips
+    // them as it skips partly read ones. False, with nothing changed, when MatchPage must walk.
+    bool CountCleanPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+
+    // Reads the stream of t's slot whole, as a term would, keeping skip points on the way, and
+    // notes whether every entry reads cleanly.
+    void CheckSlot(const Term& term);
+
+    // Counts the occurrences on page. False when a stream turned out corrupt.
+    bool MatchPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
+
+    const StreamReader& m_reader;
+    GuideMemory& m_memory;
+    const int32_t* m_firstBlock = nullptr;
+    std::vector<uint32_t> m_scratch;
+    Term* m_terms;
+    uint32_t m_termCount;
+    const Segment* m_segments;
+    uint32_t m_segmentCount;
+    uint32_t m_length;
+    bool m_gap = false;                           // kept from page to page within the word
+    bool m_singleSegment = false;                 // all terms in one segment
+    std::vector<std::vector<uint32_t>> m_values;  // per term: aligned values on the page
+    std::vector<size_t> m_counts;                 // per term: how many of them
+};
+
+WordMatcher::WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
+                         const Segment* segments, uint32_t segmentCount, uint32_t length,
+                         bool shortcuts, GuideMemory& memory)
+    : m_reader(reader),
+      m_memory(memory),
+      m_terms(terms),
+      m_termCount(termCount),
+      m_segments(segments),
+      m_segmentCount(segmentCount),
+      m_length(length) {
+    uint32_t withTerms = 0;
+    for (uint32_t s = 0; s < segmentCount; ++s) withTerms += segments[s].termCount != 0;
+    m_singleSegment = shortcuts && withTerms == 1;
+    if (m_singleSegment) {
+        m_values.resize(termCount);
+        m_counts.resize(termCount);
+    }
+}
+
+void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
+                      std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
+    m_firstBlock = firstBlock;
+    for (uint32_t i = 0; i < m_termCount; ++i) {
+        if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
+        RecordPoint(m_terms[i].guide, m_terms[i], m_memory);
+    }
+    // Passing pages over skips their counts, and with them any fault a count could meet;
+    // only streams read whole without fault have none, and only a word without "*" keeps
+    // nothing from one page to the next.
+    bool narrow = within != nullptr && m_singleSegment;
+    for (uint32_t i = 0; narrow && i < m_termCount; ++i)
+        narrow = m_terms[i].check && *m_terms[i].check == kSlotClean;
+    size_t next = 0;
+    for (;;) {
+        uint32_t target = m_terms[0].page;
+        bool allEqual = true;
+        for (uint32_t i = 1; i < m_termCount; ++i) {
+            if (m_terms[i].page != m_terms[0].page) allEqual = false;
+            target = std::max(target, m_terms[i].page);
+        }
+        if (narrow) {
+            while (next < within->size() && (*within)[next] < target) ++next;
+            if (next == within->size()) return;
+            if ((*within)[next] > target) {
+                target = (*within)[next];
+                allEqual = false;
+            }
+        }
+        if (allEqual) {
+            const bool counted = m_singleSegment && CountCleanPage(target, pages, counts);
+            if ((!counted && !MatchPage(target, pages, counts)) || target == UINT32_MAX) return;
+            ++target;
+        }
+        for (uint32_t i = 0; i < m_termCount; ++i) {
+            Term& t = m_terms[i];
+            if (t.guide && t.page < target) LeapTowards(m_reader, t, *t.guide, target);
+            while (t.page < target) {
+                if (t.page == t.lastPage || !m_reader.SkipEntry(t) || !m_reader.ReadEntry(t, false))
+                    return;
+                RecordPoint(t.guide, t, m_memory);
+            }
+        }
+    }
+}
+
+size_t WordMatcher::KeepCommon(uint32_t* candidates, size_t n, const uint32_t* other, size_t m) {
+    size_t i = 0, j = 0, kept = 0;
+    while (i < n && j < m) {
+        const uint32_t a = candidates[i], b = other[j];
+        candidates[kept] = a;
+        kept += a == b;
+        i += a <= b;
+        j += b <= a;
+    }
+    return kept;
+}
+
+size_t WordMatcher::KeepInEntry(uint32_t* candidates, size_t n, const Term& t,
+                                uint32_t shift) const {
+    const uint8_t* bytes = m_reader.BlockBytes(t) + t.offset;
+    const uint32_t last = candidates[n - 1];
+    uint32_t aligned = shift;
+    const size_t size = t.remaining;
+    size_t q = 0, i = 0, kept = 0;
+    while (q < size) {
+        uint32_t length;
+        aligned += GetPostingNumber(bytes + q, length);
+        q += length;
+        while (candidates[i] < aligned && ++i < n) {
+        }
+        if (i == n) break;
+        if (candidates[i] == aligned) candidates[kept++] = candidates[i++];
+        if (i == n || aligned >= last) break;
+    }
+    return kept;
+}
+
+bool WordMatcher::CountCleanPage(uint32_t page, std::vector<uint32_t>& pages,
+                                 std::vector<uint32_t>& counts) {
+    bool allClean = true;
+    for (uint32_t i = 0; i < m_termCount; ++i)
+        allClean = allClean && m_terms[i].check && *m_terms[i].check == kSlotClean;
+    // Terms with the fewest position bytes first, so that the candidates shrink early.
+    std::array<uint32_t, kMaxTerms> order;
+    order[0] = 0;
+    for (uint32_t i = 1; i < m_termCount; ++i) {
+        uint32_t j = i;
+        for (; j > 0 && m_terms[order[j - 1]].remaining > m_terms[i].remaining; --j)
+            order[j] = order[j - 1];
+        order[j] = i;
+    }
+    // Entries of clean slots read cleanly, so once no candidate is left the rest need not be
+    // read; otherwise every entry is read first, to know that MatchPage would not fail.
+    const uint32_t first = order[0];
+    for (uint32_t k = 0; !allClean && k < m_termCount; ++k) {
+        const Term& t = m_terms[order[k]];
+        if (!DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k])) {
+            if (t.check) *t.check = kSlotFaulty;
+            return false;
+        }
+    }
+    const Term& lone = m_terms[first];
+    if (allClean && m_termCount == 1 && lone.offset + lone.remaining <= lone.limit) {
+        // Every position of a one-character word is a hit: count the numbers.
+        pages.push_back(page);
+        counts.push_back(
+            uint32_t(CountNumbers(m_reader.BlockBytes(lone) + lone.offset, lone.remaining)));
+        return true;
+    }
+    if (allClean)
+        DecodeEntry(m_reader, m_terms[first], m_length - 1 - m_terms[first].keyPos, m_values[0],
+                    m_counts[0]);
+    size_t hits = m_counts[0];
+    for (uint32_t k = 1; k < m_termCount && hits != 0; ++k) {
+        const Term& t = m_terms[order[k]];
+        if (allClean && t.offset + t.remaining <= t.limit) {
+            hits = KeepInEntry(m_values[0].data(), hits, t, m_length - 1 - t.keyPos);
+            continue;
+        }
+        if (allClean) DecodeEntry(m_reader, t, m_length - 1 - t.keyPos, m_values[k], m_counts[k]);
+        hits = KeepCommon(m_values[0].data(), hits, m_values[k].data(), m_counts[k]);
+    }
+    if (hits != 0) {
+        pages.push_back(page);
+        counts.push_back(uint32_t(hits));
+    }
+    // A slot whose entries keep being read first is read whole once, so that later pages
+    // (and later words) need read only as many terms as it takes to rule a page out.
+    for (uint32_t i = 0; !allClean && i < m_termCount; ++i) {
+        uint8_t* check = m_terms[i].check;
+        if (check && *check < kCheckAfter && ++*check == kCheckAfter) CheckSlot(m_terms[i]);
+    }
+    return true;
+}
+
+void WordMatcher::CheckSlot(const Term& term) {
+    Term t = term;
+    size_t count;
+    bool clean = m_reader.Start(t, uint32_t(m_firstBlock[t.slot]));
+    while (clean) {
+        RecordPoint(t.guide, t, m_memory);
+        clean = DecodeEntry(m_reader, t, kMaxShift, m_scratch, count);
+        if (!clean || t.page == t.lastPage) break;
+        clean = m_reader.SkipEntry(t) && m_reader.ReadEntry(t, false);
+    }
+    *term.check = clean ? kSlotClean : kSlotFaulty;
+}
+
+bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
+                            std::vector<uint32_t>& counts) {
+    uint32_t hits = 0;
+    for (uint32_t i = 0; i < m_termCount; ++i) {
+        uint32_t pos;
+        if (!m_reader.ReadPosition(m_terms[i], pos)) return false;
+        m_terms[i].aligned = (m_length - 1 - m_terms[i].keyPos) + pos;
+    }
+    for (;;) {
+        bool ok = true;
+        uint32_t failed = 0;
+        uint32_t first = 0;
+        while (m_segments[first].termCount == 0) ++first;
+        uint32_t limit = MaxAligned(SegmentStart(first), m_segments[first].end);
+
+        bool adjacencyFailed = false;
+        for (uint32_t s = first; s < m_segmentCount && !adjacencyFailed; ++s) {
+            for (uint32_t i = SegmentStart(s); i + 1 < m_segments[s].end; ++i) {
+                if (m_terms[i].aligned != m_terms[i + 1].aligned) {
+                    ok = false;
+                    failed = s;
+                    adjacencyFailed = true;
+                    break;
+                }
+            }
+        }
+        if (ok) {
+            // Order and gap between each segment with terms and the next one.
+            for (uint32_t s = first; s < m_segmentCount; ++s) {
+                if (m_segments[s].termCount == 0 || m_segments[s].end >= m_termCount) continue;
+                m_gap = false;
+                uint32_t x = m_terms[m_segments[s].end - 1].aligned;
+                uint32_t y = m_terms[m_segments[s].end].aligned;
+                if (y < x) {
+                    ok = false;
+                    failed = s;
+                    limit = MaxAligned(0, m_segments[s].end);
+                    break;
+                }
+                if (y - x > kMaxGap) {
+                    m_gap = true;
+                    ok = false;
+                    failed = s;
+                    limit = MaxAligned(0, m_termCount);
+                    break;
+                }
+            }
+        }
+        if (adjacencyFailed) limit = MaxAligned(0, m_segments[failed].end);
+        if (ok) {
+            if (hits == 0) {
+                pages.push_back(page);
+                counts.push_back(1);
+            } else {
+                ++counts.back();
+            }
+            ++hits;
+            ++limit;
+        }
+        uint32_t start = m_gap ? 0 : SegmentStart(failed);
+        for (uint32_t i = start; i < m_termCount; ++i) {
+            Term& t = m_terms[i];
+            if (t.aligned >= limit) continue;
+            if (t.remaining == 0) return true;  // this page is done
+            uint32_t pos;
+            if (!m_reader.ReadPosition(t, pos)) return false;
+            t.aligned += pos;
+        }
+    }
+}
+
+}  // namespace
+
+void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
+               uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
+               bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
+               std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
+    WordMatcher(reader, terms, termCount, segments, segmentCount, length, shortcuts, memory)
+        .Run(firstBlock, within, pages, counts);
+}
+
+}  // namespace kolva

@@ -1,0 +1,57 @@
+#include "text/utf8.h"
+
+#include <cstdint>
+
+namespace kolva {
+
+bool AppendUtf8Decoded(std::string_view bytes, std::u32string* out, size_t& badOffset,
+                       bool surrogates) {
+    const size_t before = out ? out->size() : 0;
+    if (out) out->resize(before + bytes.size());  // one code point a byte at most
+    char32_t* const start = out ? out->data() + before : nullptr;
+    char32_t* to = start;
+    const auto fail = [&](size_t at) {
+        if (out) out->resize(before);
+        badOffset = at;
+        return false;
+    };
+    for (size_t i = 0; i < bytes.size();) {
+        const uint8_t b = uint8_t(bytes[i]);
+        size_t n;
+        char32_t c;
+        if (b < 0x80) {
+            if (to) *to++ = b;
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            n = 2, c = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            n = 3, c = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            n = 4, c = b & 0x07;
+        } else {
+            return fail(i);
+        }
+        if (i + n > bytes.size()) return fail(i);
+        for (size_t k = 1; k < n; ++k) {
+            const uint8_t t = uint8_t(bytes[i + k]);
+            if ((t & 0xC0) != 0x80) return fail(i);
+            c = c << 6 | (t & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+            (c >= 0xD800 && c <= 0xDFFF && !surrogates))
+            return fail(i);
+        if (to) *to++ = c;
+        i += n;
+    }
+    if (out) out->resize(before + size_t(to - start));
+    return true;
+}
+
+bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset, bool surrogates) {
+    out.clear();
+    return AppendUtf8Decoded(bytes, &out, badOffset, surrogates);
+}
+
+}  // namespace kolva

@@ -1,0 +1,24 @@
+// Strict UTF-8 decoding: source texts, catalogue lines and command-line keywords are UTF-8 and
+// come from outside the program, so every byte is checked. Decoding takes one pass: the output
+// grows once (by one code point a byte at most) and is cut to its length at the end.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kolva {
+
+// Decodes strict UTF-8 and appends the code points to out; with out null, only checks. On
+// failure out is as before and badOffset is the offset of the first bad byte. Overlong forms,
+// values past U+10FFFF and (unless surrogates is set) the three-byte forms of U+D800..U+DFFF are
+// not UTF-8; with surrogates set those forms stand for the surrogate values themselves.
+bool AppendUtf8Decoded(std::string_view bytes, std::u32string* out, size_t& badOffset,
+                       bool surrogates = false);
+
+// Decodes strict UTF-8 into out (emptied first). On failure returns false and the offset of the
+// bad byte. With surrogates set, the three-byte forms of U+D800..U+DFFF are taken as those values.
+bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset,
+                bool surrogates = false);
+
+}  // namespace kolva
