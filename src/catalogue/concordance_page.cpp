@@ -5,6 +5,7 @@
 #include <map>
 
 #include "text/codeconverter.h"
+#include "text/utf8.h"
 
 namespace kolva {
 
@@ -17,16 +18,10 @@ std::string Utf8(std::u16string_view text) {
 }
 
 std::u16string Utf16(std::string_view utf8) {
-    // Concordance text is well-formed UTF-8 made by the program itself.
+    // Concordance text is made by the program: UTF-8, a lone surrogate's bytes at most.
     std::u32string points;
-    for (size_t i = 0; i < utf8.size();) {
-        const auto b = uint8_t(utf8[i]);
-        const size_t n = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-        char32_t c = n == 1 ? b : b & (0x7F >> n);
-        for (size_t k = 1; k < n && i + k < utf8.size(); ++k) c = (c << 6) | (uint8_t(utf8[i + k]) & 0x3F);
-        points.push_back(c);
-        i += n;
-    }
+    size_t bad = 0;
+    DecodeUtf8(utf8, points, bad, true);
     return CodePointsToUtf16(points);
 }
 
