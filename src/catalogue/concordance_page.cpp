@@ -73,8 +73,10 @@ constexpr const char* kStyle =
     "body{font-family:serif;margin:12px 16px;color:#222}"
     "h1{font-size:18px;margin:4px 0}h2{font-size:14px;margin:14px 0 4px}"
     "p{margin:4px 0}.nav a,.nav b{margin-right:10px}"
-    "table{border-collapse:collapse;margin-top:6px}"
-    "td,th{padding:2px 6px;border-bottom:1px solid #e4dccb;white-space:nowrap}"
+    // Small enough that forty characters of context and the citation fit a 1024-pixel window.
+    "table{border-collapse:collapse;margin-top:6px;font-size:13px}"
+    "td,th{padding:2px 4px;border-bottom:1px solid #e4dccb;white-space:nowrap}"
+    "td.s{white-space:normal;min-width:6em;max-width:18em}"
     "th{background:#f4ecd8;text-align:left;font-weight:normal}"
     "td.l{text-align:right}td.m{text-align:center}"
     "td.s a{color:#335;text-decoration:none}td.c a{color:#888;text-decoration:none}"
