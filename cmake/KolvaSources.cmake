@@ -12,6 +12,7 @@ set(KOLVA_CORE_FILES
   src/pagestore/filelist.cpp
   src/pagestore/compose.cpp
   src/pagestore/hitmark.cpp
+  src/pagestore/kwic.cpp
   src/index/index.cpp
   src/index/slot_guides.cpp
   src/index/word_matcher.cpp
@@ -24,6 +25,8 @@ set(KOLVA_CORE_FILES
   src/catalogue/catalogue.cpp
   src/catalogue/results.cpp
   src/catalogue/query.cpp
+  src/catalogue/concordance.cpp
+  src/catalogue/concordance_page.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp
@@ -39,12 +42,14 @@ set(KOLVA_APP_FILES
   src/ui/messagebox.h src/ui/messagebox.cpp
   src/view/documentpage.h src/view/documentpage.cpp
   src/view/bookview.h src/view/bookview.cpp
+  src/view/concordancescheme.h src/view/concordancescheme.cpp
   src/controls/xtoolbar.h src/controls/xtoolbar.cpp
   src/controls/scrolltoolbar.h src/controls/scrolltoolbar.cpp
   src/controls/st_splitterwnd.h src/controls/st_splitterwnd.cpp
   src/controls/tooltipbutton.h src/controls/tooltipbutton.cpp
   src/pane/htmlctrl.h src/pane/htmlctrl.cpp
   src/pane/sortlistctrl.h src/pane/sortlistctrl.cpp
+  src/pane/concordancebrowser.h src/pane/concordancebrowser.cpp
   src/pane/leftform.h src/pane/leftform.cpp
   src/shell/aboutdlg.h src/shell/aboutdlg.cpp
   src/shell/splash.h src/shell/splash.cpp

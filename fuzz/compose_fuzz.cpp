@@ -1,11 +1,13 @@
 // Page composition of an arbitrary stored page with arbitrary keywords, through the index with
-// the variant option on or off and an arbitrary variant table.
+// the variant option on or off and an arbitrary variant table; and the concordance's reading of
+// the composed page's marks.
 //
 // Input: int8 target | uint8 flags (1 variants, 2 odd page number) | keywords (UTF-16) |
 //        variant table | rest: the page (UTF-8 HTML as the page store keeps it)
 #include "fuzz_support.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
+#include "pagestore/kwic.h"
 #include "writer/writer.h"
 
 using namespace kolva;
@@ -43,5 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Whatever the page held, the composed page is the frame around what was parsed.
     if (!html.empty()) fuzz::Check(html.starts_with(kFrameT1) && html.ends_with(kFrameT4));
     fuzz::Check(anchors == 0 || !html.empty());
+    // The concordance reads the marks back from the composed page: one line per anchor, whatever
+    // the page held around them.
+    std::vector<PageLine> lines;
+    ReadPageLines(html, flags & 2 ? 1 : 0, anchors, 5, lines);
+    fuzz::Check(lines.size() == size_t(anchors));
     return 0;
 }

@@ -115,6 +115,56 @@ TEST_F(CliTest, RowsJsonRawAndQueries) {
     EXPECT_EQ(withoutTimes, "2\t2\n2\t2\n0\t0\n0\t0\n2\t4\n");
 }
 
+TEST_F(CliTest, KwicLinesSortsLimitsAndJson) {
+    // Rows in page-number order, each page's hits in anchor order; the body cell's visible text
+    // on either side (the note of the first page is part of its cell).
+    Outcome o = Search({"--kwic", "月"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out,
+              "唐詩\t李白\t巻一\t1\t0\t0\t床前明\t月\t光李白\n"
+              "唐詩\t李白\t巻二\t1\t2\t0\t\t月\t下獨酌注：明月\n"
+              "唐詩\t李白\t巻二\t1\t2\t1\t月下獨酌注：明\t月\t\n"
+              "唐詩\t李白\t巻一\t2\t1\t0\t明\t月\t出天山\n");
+    EXPECT_EQ(o.err, "lines: 4\n");
+    auto fields = [](const std::string& out, std::initializer_list<int> columns) {
+        std::string picked;
+        std::istringstream in(out);
+        for (std::string line; std::getline(in, line);) {
+            std::vector<std::string> f;
+            std::istringstream cells(line);
+            for (std::string cell; std::getline(cells, cell, '\t');) f.push_back(cell);
+            f.resize(9);
+            for (int c : columns) picked += f[size_t(c)] + '|';
+            picked += '\n';
+        }
+        return picked;
+    };
+    // Left context read backwards: "" < 明 < 明前 < 明：; right: the match and what follows.
+    EXPECT_EQ(fields(Search({"--kwic", "--sort", "left", "--context", "2", "月"}).out, {4, 5, 6}),
+              "2|0||\n1|0|明|\n0|0|前明|\n2|1|：明|\n");
+    o = Search({"--kwic", "--sort", "right", "--context", "1", "--limit", "3", "月"});
+    EXPECT_EQ(fields(o.out, {4, 5, 8}), "2|1||\n2|0|下|\n0|0|光|\n");
+    EXPECT_EQ(o.err, "lines: 3\n");
+    EXPECT_EQ(Search({"--kwic", "--limit", "1", "月"}).out, "唐詩\t李白\t巻一\t1\t0\t0\t床前明\t月\t光李白\n");
+    // Target and variants as the reader marks them.
+    EXPECT_EQ(fields(Search({"--kwic", "--target", "notes", "明月"}).out, {4, 6, 7}), "2|月下獨酌注：|明月|\n");
+    o = Search({"--kwic", "--json", "--context", "1", "牀"});
+    EXPECT_EQ(o.out,
+              "{\"lines\":[{\"category\":\"唐詩\",\"title\":\"李白\",\"volume\":\"巻一\","
+              "\"pageNumber\":1,\"pageIndex\":0,\"anchor\":0,\"left\":\"\",\"match\":\"床\","
+              "\"right\":\"前\"}],\"count\":1,\"sort\":\"page\",\"context\":1,\"pages\":1,\"hits\":1,"
+              "\"totals\":\"全部で 1 頁で、1 箇所でした。\"}\n");
+    EXPECT_EQ(o.err, "lines: 1\n");
+    o = Search({"--kwic", "--variant", "off", "牀"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out + o.err, "lines: 0\n");
+    // Usage errors.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--context", "3", "月"}, {"--kwic", "--sort", "up", "月"},
+          {"--kwic", "--limit", "-1", "月"}, {"--kwic", "--raw", "月"}, {"--kwic"}})
+        EXPECT_EQ(Search(args).status, 2) << args.front();
+}
+
 TEST_F(CliTest, ComposeWritesThePageAndTheAnchorCount) {
     Outcome o = Search({"--compose", "0", "--target", "full", "明月 李白"});
     EXPECT_EQ(o.status, 0);

@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 
 #include "shell/book.h"
+#include "view/concordancescheme.h"
 
 int main(int argc, char** argv) {
     // The browser engine's sandbox cannot run as root.
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules(
         QStringLiteral("default.debug=false\nqt.webenginecontext.info=false"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The concordance page's links: the engine must know the scheme before it starts.
+    kolva::RegisterConcordanceScheme();
     kolva::CBookApp app(argc, argv);
     if (!app.InitInstance()) return 1;
     return app.exec();

@@ -8,14 +8,19 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <algorithm>
 
 #include "controls/tooltipbutton.h"
 #include "pagestore/hitmark.h"
+#include "pane/concordancebrowser.h"
 #include "pane/htmlctrl.h"
 #include "pane/sortlistctrl.h"
 #include "platform/scratch.h"
@@ -23,6 +28,8 @@
 #include "ui/icons.h"
 #include "ui/messagebox.h"
 #include "view/bookview.h"
+#include "view/documentpage.h"
+#include "view/concordancescheme.h"
 
 namespace kolva {
 
@@ -151,6 +158,8 @@ void CLeftForm::ConnectControls() {
     connect(m_prevButton, &QPushButton::clicked, this, &CLeftForm::OnPreviousListPage);
     connect(m_nextButton, &QPushButton::clicked, this, &CLeftForm::OnNextListPage);
     connect(m_resultList, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnResultItemChanged);
+    m_resultList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_resultList, &QWidget::customContextMenuRequested, this, &CLeftForm::OnResultListMenu);
     // Enter anywhere in the pane searches (or turns the list page); the page box also jumps
     // when it loses the focus. Only the pane's own controls are watched (and the keyword box's
     // input widget), so a key that travels up to a parent is handled once.
@@ -404,6 +413,8 @@ void CLeftForm::OnSearch() {
     if (!ReadKeyWords()) return;  // an empty box: nothing to search, nothing to say
     if (!CheckSearchInput()) return;
     SearchIndex();
+    // The concordance shown belongs to the search before: its links now do nothing.
+    if (m_concordance) m_concordance->Close();
     ShowSearchResults();
     WriteSearchOptions();
     m_hiddenEdit->clear();
@@ -543,6 +554,68 @@ void CLeftForm::OnNextListPage() {
         ++m_nListPage;
         ShowResultPage();
     }
+}
+
+void CLeftForm::SetBookView(CBookView* view) {
+    m_pBookView = view;
+    if (!view) return;
+    CConcordanceSchemeHandler* links = CConcordanceSchemeHandler::On(view->page()->profile(), view);
+    connect(links, &CConcordanceSchemeHandler::linkRequested, this, &CLeftForm::AnswerConcordanceLink);
+    // The reading view's document page refuses every navigation it did not start; it hands the
+    // concordance's links on instead.
+    connect(view->DocumentPage(), &CDocumentPage::programLinkClicked, this,
+            &CLeftForm::AnswerConcordanceLink);
+}
+
+void CLeftForm::AnswerConcordanceLink(const QString& url) {
+    // Only the concordance page itself asks: a stored page holding such a link is not heard.
+    if (!m_concordance || !m_pBookView) return;
+    if (m_pBookView->GetLocationURL() != QString::fromStdString(m_concordance->ShownFile().string()))
+        return;
+    m_concordance->Answer(url);
+}
+
+void CLeftForm::OnResultListMenu(const QPoint& position) {
+    if (m_SearchResults.empty()) return;
+    QMenu menu(this);
+    QAction* concordance = menu.addAction(QStringLiteral("用例一覧"));
+    if (menu.exec(m_resultList->viewport()->mapToGlobal(position)) == concordance) ShowConcordance();
+}
+
+bool CLeftForm::ShowConcordance() {
+    if (m_SearchResults.empty()) return false;
+    if (!m_concordance) {
+        m_concordance = new CConcordanceBrowser(
+            m_index, m_pBookView, m_strTempResult1.parent_path(),
+            [this](uint32_t page, int anchor, const ConcordanceQuery& query) {
+                ShowResultHit(page, anchor, query);
+            },
+            this);
+    }
+    static const char16_t* const kTargets[] = {u"全文", u"正文", u"注釈"};
+    const QString options =
+        QStringLiteral("検索対象：%1　異体字：%2")
+            .arg(QString::fromStdU16String(kTargets[m_nTargetCode >= 0 && m_nTargetCode < 3 ? m_nTargetCode : 0]))
+            .arg(m_bVariant ? QStringLiteral("含む") : QStringLiteral("含まない"));
+    m_concordance->Open(m_SearchResults,
+                        {m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant, kDefaultContext},
+                        m_totals->text(), options);
+    return true;
+}
+
+void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQuery& query) {
+    const std::filesystem::path& target = m_bUseResult1 ? m_strTempResult1 : m_strTempResult2;
+    std::string html;
+    const int anchors =
+        m_index.ComposePage(int(pageIndex), html, query.keywords, query.target, query.variant);
+    if (!WriteFileNoFollow(target, html)) return;
+    m_nHitCount = anchors;
+    m_nCurHit = std::clamp(anchor, 0, std::max(anchors - 1, 0));
+    if (m_pBookView)
+        m_pBookView->Navigate2(QString::fromStdString(target.string()),
+                               QString::fromStdString(AnchorName(m_nCurHit)));
+    m_bUseResult1 = !m_bUseResult1;
+    m_strCurPageFile = target;
 }
 
 void CLeftForm::OnResultItemChanged() {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/concordance.h"
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"
@@ -27,6 +28,7 @@ class QTreeWidgetItem;
 namespace kolva {
 
 class CBookView;
+class CConcordanceBrowser;
 class CHtmlCtrl;
 class CSortListCtrl;
 class CToolTipResourceButton;
@@ -41,7 +43,9 @@ public:
 
     void OnInitialUpdate();
     // The view that shows the pages; set by the main window.
-    void SetBookView(CBookView* view) { m_pBookView = view; }
+    // The view that shows the pages; set by the main window. The concordance page's links
+    // shown in it are answered by the pane.
+    void SetBookView(CBookView* view);
 
     // Shows one page of catalogue entry ID: its first page when bFromStart is 1, else page
     // number nPage. The page is written as stored to "windows.html" and the view shown it.
@@ -66,6 +70,13 @@ public:
     bool StepVolume(int step);
     // Goes to the hit before (-1) or after (+1) the current one on the result page shown.
     void StepHit(int step);
+    // Shows the result page of pageIndex composed as query asks, at hit anchor: the hit
+    // position moves there, so that F3 and Alt+F3 go on from it.
+    void ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQuery& query);
+    // Shows the concordance of the last search in the reading view (一覧 → 用例一覧, the
+    // result list's menu); false when the search has no rows.
+    bool ShowConcordance();
+    CConcordanceBrowser* Concordance() const { return m_concordance; }
     // The toolbar's page label for the page being read: "headerCount/page".
     QString PageLabel() const;
 
@@ -129,6 +140,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Answers a link of the concordance page (sort, list page, book, follow a line, copy).
+    void AnswerConcordanceLink(const QString& url);
     void CreateControls();
     void MakeControls();
     void SetUpControls();
@@ -145,12 +158,14 @@ private:
     bool CheckSearchInput();
     void SearchIndex();
     void ShowSearchResults();
+    void OnResultListMenu(const QPoint& position);
     void WriteSearchOptions();
     void WatchKeys(QWidget* widget);
 
     CCatalogue m_catalogue;
     std::vector<QTreeWidgetItem*> m_treeItems;  // tree item of each slot
     CBookView* m_pBookView = nullptr;
+    CConcordanceBrowser* m_concordance = nullptr;  // made when first asked for
 
     QTabBar* m_tab;                       // 1010
     QPlainTextEdit* m_hiddenEdit;         // 1001

@@ -20,6 +20,7 @@ enum CommandId {
     ID_NEXT_HIT = 32806,
     ID_APP_ABOUT = 57664,
     ID_HELP_FILE = 32798,
+    ID_CONCORDANCE = 32810,  // 一覧 → 用例一覧: the concordance of the last search
     // Keys of the accelerator table only.
     ID_FILE_PRINT_STANDARD = 57607,
     ID_NEXT_PANE = 57680,

@@ -142,6 +142,10 @@ void CMainFrame::CreateActions() {
     listMenu->addAction(AddCommand(ID_NEXT_HIT, QStringLiteral("次の検索結果"),
                                    QStringLiteral("次の検索結果"), {QKeySequence(Qt::Key_F3)},
                                    &CMainFrame::OnNextHit));
+    listMenu->addSeparator();
+    listMenu->addAction(AddCommand(ID_CONCORDANCE, QStringLiteral("用例一覧(&K)"),
+                                   QStringLiteral("用例一覧"), {QKeySequence(Qt::Key_F4)},
+                                   &CMainFrame::OnConcordance));
 
     QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     helpMenu->addAction(AddCommand(ID_APP_ABOUT, QStringLiteral("バージョン(&A)..."),
@@ -227,6 +231,7 @@ void CMainFrame::UpdateCommandUI() {
     Action(ID_PREV_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.m_nCurNode, -1) != 0);
     Action(ID_PREV_HIT)->setEnabled(f.m_nCurHit - 1 >= 0);
     Action(ID_NEXT_HIT)->setEnabled(f.m_nCurHit + 1 < f.m_nHitCount);
+    Action(ID_CONCORDANCE)->setEnabled(!f.m_SearchResults.empty());
     for (int id : {ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})
         Action(id)->setEnabled(page);
     Action(ID_VIEW_TOOLBAR)->setChecked(m_wndToolBar->isVisible());
@@ -258,6 +263,7 @@ void CMainFrame::OnPrevVolume() {
 
 void CMainFrame::OnPrevHit() { m_pLeftForm->StepHit(-1); }
 void CMainFrame::OnNextHit() { m_pLeftForm->StepHit(+1); }
+void CMainFrame::OnConcordance() { m_pLeftForm->ShowConcordance(); }
 
 void CMainFrame::OnShowAll() {
     qDebug("%s", qUtf8Printable(Action(ID_VIEW_SHOW_ALL)->text()));

@@ -50,6 +50,7 @@ public:
     void OnNextVolume();
     void OnPrevHit();
     void OnNextHit();
+    void OnConcordance();
     void OnShowAll();
     void OnHelp();
     void OnEditCopy();

@@ -4,7 +4,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QWebEngineSettings>
+#include <QMetaObject>
 #include <QWebEngineUrlRequestInfo>
+
+#include "catalogue/concordance_page.h"
 
 namespace kolva {
 
@@ -104,6 +107,14 @@ CDocumentPage::CDocumentPage(QObject* parent) : QWebEnginePage(parent), m_guard(
 }
 
 bool CDocumentPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    // The concordance's links (sort, page, follow, copy) are questions to the program.
+    if (isMainFrame && type == NavigationTypeLinkClicked &&
+        url.scheme() == QLatin1String(kConcordanceScheme.data(), qsizetype(kConcordanceScheme.size()))) {
+        const QString link = url.toString();
+        QMetaObject::invokeMethod(this, [this, link] { emit programLinkClicked(link); },
+                                  Qt::QueuedConnection);
+        return false;
+    }
     // The program's own loads: the scratch pages and their hit anchors.
     if (type == NavigationTypeTyped && isMainFrame) return true;
     // A jump to an anchor of the page shown stays in the document.

@@ -41,6 +41,9 @@ signals:
     // A navigation the page started (a link, a form, a refresh) was refused; handed says whether
     // the address went to the desktop's browser instead.
     void navigationRefused(const QUrl& url, bool handed);
+    // A link to the program's own concordance scheme was clicked: the program answers it (the
+    // page itself is left as it is). Delivered after the navigation has been refused.
+    void programLinkClicked(const QString& url);
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/concordance.h"
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"
@@ -28,6 +29,8 @@ constexpr const char* kUsage =
     "       kolva-search --compose PAGEINDEX [--data DIR] [--target ...] [--variant ...] [--] KEYWORDS\n"
     "       kolva-search --queries FILE [--times] [--data DIR] [--or] [--target ...]\n"
     "                    [--variant ...] [--range SLOT]\n"
+    "       kolva-search --kwic [--context N] [--limit M] [--sort page|left|right] [--data DIR]\n"
+    "                    [--or] [--target ...] [--variant ...] [--range SLOT] [--json] [--] KEYWORDS\n"
     "       kolva-search --help | --version\n"
     "\n"
     "Searches the collection in DIR (default: the folder of this program) for KEYWORDS, one\n"
@@ -45,6 +48,15 @@ constexpr const char* kUsage =
     "  --queries F  every line of F is one KEYWORDS; one line \"rows<TAB>hits\" per query\n"
     "  --times      with --queries, two more columns: microseconds taken by the search and by\n"
     "               naming its result rows\n"
+    "  --kwic       the concordance: every marked hit of the rows, page by page in anchor order\n"
+    "               (as F3 visits them), one line each: \"category<TAB>title<TAB>volume<TAB>\n"
+    "               pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right\"; left and\n"
+    "               right are up to N characters (--context, default 20) of the same cell's\n"
+    "               visible text; TAB or line break in a field as one space; \"lines: N\" on\n"
+    "               standard error; --json: one object with the lines as objects\n"
+    "  --limit M    with --kwic, stop after M lines (a sort then covers only those)\n"
+    "  --sort S     with --kwic: page (default), left (by the left context read backwards from\n"
+    "               the match) or right (by the match and the right context); ties in page order\n"
     "\n"
     "Exit status: 0 done (also without hits), 1 the collection cannot be opened or searched (an\n"
     "empty or damaged catalogue), 2 usage error (an explicit --range beyond the catalogue too).\n";
@@ -53,7 +65,7 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-enum class Mode { kRows, kRaw, kCompose, kQueries };
+enum class Mode { kRows, kRaw, kCompose, kQueries, kKwic };
 
 struct Options {
     Mode mode = Mode::kRows;
@@ -68,6 +80,9 @@ struct Options {
     int pageIndex = 0;
     std::string queries;
     std::string keywords;
+    size_t context = kDefaultContext;  // --kwic: characters on each side
+    size_t limit = 0;                  // --kwic: at most this many lines, 0 = all
+    ConcordanceOrder order = ConcordanceOrder::kPage;
 };
 
 int ParseNumber(const std::string& text, const char* what) {
@@ -140,6 +155,18 @@ private:
         } else if (arg == "--queries") {
             SetMode(Mode::kQueries);
             o.queries = Value(arg);
+        } else if (arg == "--kwic") {
+            SetMode(Mode::kKwic);
+        } else if (arg == "--context") {
+            o.context = size_t(ParseNumber(Value(arg), "--context"));
+            m_kwicOptionSeen = true;
+        } else if (arg == "--limit") {
+            o.limit = size_t(ParseNumber(Value(arg), "--limit"));
+            m_kwicOptionSeen = true;
+        } else if (arg == "--sort") {
+            if (!ParseConcordanceOrder(Value(arg), o.order))
+                throw UsageError("--sort is page, left or right");
+            m_kwicOptionSeen = true;
         } else {
             throw UsageError("unknown option " + arg);
         }
@@ -158,7 +185,7 @@ private:
     }
 
     void SetMode(Mode mode) {
-        if (m_modeSeen) throw UsageError("--raw, --compose and --queries exclude each other");
+        if (m_modeSeen) throw UsageError("--raw, --compose, --queries and --kwic exclude each other");
         m_modeSeen = true;
         m_options.mode = mode;
     }
@@ -169,7 +196,10 @@ private:
         if (o.mode == Mode::kQueries && m_keywordsSeen)
             throw UsageError("--queries reads its keywords from the file");
         if (o.mode != Mode::kQueries && !m_keywordsSeen) throw UsageError("KEYWORDS is missing");
-        if (o.json && o.mode != Mode::kRows) throw UsageError("--json goes with the default output");
+        if (o.json && o.mode != Mode::kRows && o.mode != Mode::kKwic)
+            throw UsageError("--json goes with the default output or --kwic");
+        if (m_kwicOptionSeen && o.mode != Mode::kKwic)
+            throw UsageError("--context, --limit and --sort go with --kwic");
         if (o.times && o.mode != Mode::kQueries) throw UsageError("--times goes with --queries");
         if (o.mode != Mode::kRaw && o.mode != Mode::kCompose) return;
         for (int i = 1; i < m_argc; ++i)
@@ -182,7 +212,7 @@ private:
     char** m_argv;
     int m_next = 1;  // the argument read next
     Options m_options;
-    bool m_keywordsSeen = false, m_modeSeen = false;
+    bool m_keywordsSeen = false, m_modeSeen = false, m_kwicOptionSeen = false;
 };
 
 Options ParseOptions(int argc, char** argv) { return OptionParser(argc, argv).Parse(); }
@@ -372,6 +402,94 @@ int PrintRows(CIndex& index, const CCatalogue& catalogue, const Options& o) {
     return 0;
 }
 
+// A field of a concordance line: a TAB or line break inside it reads as one space.
+std::string Field(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+// "category<TAB>title<TAB>volume<TAB>pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right"
+void AppendKwicLine(const ConcordanceLine& line, const SearchNodeTag& r, std::string& out) {
+    out += Field(Utf8(r.category)) + '\t' + Field(Utf8(r.title)) + '\t' + Field(Utf8(r.volume)) +
+           '\t' + std::to_string(r.pageNumber) + '\t' + std::to_string(r.pageIndex) + '\t' +
+           std::to_string(line.anchor) + '\t' + Field(line.left) + '\t' + Field(line.match) + '\t' +
+           Field(line.right) + '\n';
+}
+
+// One object: the lines as objects, their count, the order and context, the search's totals.
+std::string KwicAsJson(const std::vector<ConcordanceLine>& lines,
+                       const std::vector<SearchNodeTag>& rows, uint32_t hits, const Options& o) {
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
+    for (const ConcordanceLine& l : lines) {
+        const SearchNodeTag& r = rows[l.row];
+        list.push_back(Json{{"category", JsonText(r.category)},
+                            {"title", JsonText(r.title)},
+                            {"volume", JsonText(r.volume)},
+                            {"pageNumber", r.pageNumber},
+                            {"pageIndex", r.pageIndex},
+                            {"anchor", l.anchor},
+                            {"left", l.left},
+                            {"match", l.match},
+                            {"right", l.right}});
+    }
+    const Json out{{"lines", std::move(list)},
+                   {"count", lines.size()},
+                   {"sort", ConcordanceOrderName(o.order)},
+                   {"context", o.context},
+                   {"pages", rows.size()},
+                   {"hits", hits},
+                   {"totals", JsonText(TotalsText(rows.size(), hits))}};
+    // Page text may hold a lone surrogate's bytes: JSON gets U+FFFD for what is not Unicode.
+    return out.dump(-1, ' ', false, Json::error_handler_t::replace) + '\n';
+}
+
+// --kwic: the concordance of the rows in the range, written a row at a time in page order, or
+// sorted; "lines: N" on standard error.
+int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& o) {
+    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
+    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
+        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    std::vector<SearchNodeTag> rows;
+    const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
+    std::vector<uint32_t> pages;
+    pages.reserve(rows.size());
+    for (const SearchNodeTag& r : rows) pages.push_back(r.pageIndex);
+    CConcordance concordance(index, std::move(pages),
+                             {typed, TargetCodeOf(o.target), o.variant, o.context});
+
+    size_t count = 0;
+    if (o.order == ConcordanceOrder::kPage && !o.json) {
+        // The first lines come out before the last page is composed.
+        std::vector<ConcordanceLine> lines;
+        std::string out;
+        for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); ++row) {
+            lines.clear();
+            concordance.AppendRowLines(row, lines);
+            out.clear();
+            for (const ConcordanceLine& line : lines) {
+                if (o.limit && count == o.limit) break;
+                AppendKwicLine(line, rows[row], out);
+                ++count;
+            }
+            std::cout << out;
+        }
+    } else {
+        const std::vector<ConcordanceLine> lines = concordance.Lines(o.order, o.limit);
+        count = lines.size();
+        std::string out;
+        if (o.json)
+            out = KwicAsJson(lines, rows, hits, o);
+        else
+            for (const ConcordanceLine& line : lines) AppendKwicLine(line, rows[line.row], out);
+        std::cout << out;
+    }
+    std::cout.flush();
+    std::cerr << "lines: " << count << '\n';
+    return 0;
+}
+
 int Run(const Options& o) {
     const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
     std::u16string failure;
@@ -386,6 +504,7 @@ int Run(const Options& o) {
     CCatalogue catalogue;
     if (!LoadCatalogue(catalogue, data, o)) return 1;
     if (o.mode == Mode::kQueries) return PrintQueryTotals(index, catalogue, o);
+    if (o.mode == Mode::kKwic) return PrintConcordance(index, catalogue, o);
     return PrintRows(index, catalogue, o);
 }
 

@@ -1,0 +1,192 @@
+// The concordance in the reading view: opened from the pane after a search, its links answered
+// by the program (no page scripts): a line shows its page at its hit and F3 goes on from there,
+// the orders re-sort the lines, a copy link puts the line with its citation on the clipboard.
+#include <QClipboard>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QWebEnginePage>
+#include <QWebEngineScript>
+
+#include "catalogue/concordance.h"
+#include "catalogue/concordance_page.h"
+#include "gui/gui_support.h"
+#include "pane/concordancebrowser.h"
+#include "pane/htmlctrl.h"
+#include "pane/leftform.h"
+#include "platform/scratch.h"
+#include "view/bookview.h"
+#include "view/concordancescheme.h"
+
+using namespace kolva;
+
+namespace {
+
+// 類 > 詩集 > 巻一 (pages 1-3), 巻二 (pages 1-2); 文集 > 巻三 (pages 1-2). Every page has 月 in
+// its body cell (the cell of its page number's parity), some of them more than once.
+void WriteConcordanceCollection(const std::filesystem::path& folder) {
+    const char* bodies[] = {"床前明月光，疑是地上霜。", "明月出天山，<br>蒼茫雲海間。月",
+                            "月下獨酌", "花間一壺酒，舉杯邀明月。", "月既不解飲",
+                            "秋月揚明輝&#12290;月", "<font size=-1 color=\"#993366\">月</font>冬嶺"};
+    const int numbers[] = {1, 2, 3, 1, 2, 1, 2};
+    PageStoreWriter store(folder);
+    IndexWriter index;
+    for (uint32_t p = 0; p < 7; ++p) {
+        const std::string body = bodies[p];
+        const bool first = numbers[p] % 2 == 0;
+        store.AddPage("v" + std::to_string(p < 3 ? 1 : p < 5 ? 2 : 3) + "\\" +
+                          std::to_string(numbers[p]) + ".htm",
+                      "<html><title>t</title><TD>" + std::string(first ? body : "x") + "</TD><TD>" +
+                          (first ? "x" : body) + "</TD></html>");
+        index.AddText(p, U"月");
+    }
+    store.Finish();
+    for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode));
+    WriteCatalogue(folder / "kolva.dir", {{u"類", 1, 1, 7, 1},
+                                          {u"詩集", 2, 1, 5, 1},
+                                          {u"巻一", 3, 1, 3, 1},
+                                          {u"巻二", 3, 4, 2, 1},
+                                          {u"文集", 2, 6, 2, 1},
+                                          {u"巻三", 3, 6, 2, 1}});
+}
+
+}  // namespace
+
+class ConcordanceTest : public QObject {
+    Q_OBJECT
+
+    test::TempDir m_home, m_data;
+    ScratchFolder m_scratch;
+    std::unique_ptr<CBookView> m_view;
+    std::unique_ptr<CLeftForm> m_form;
+
+    CLeftForm* Form() { return m_form.get(); }
+    void Search(const QString& keywords) {
+        Form()->InputCtrl()->SetValue(keywords);
+        Form()->OnSearch();
+    }
+    // Runs action and waits until the view has loaded the concordance page it wrote.
+    template <typename Action>
+    void ShowConcordancePage(Action action) {
+        QSignalSpy loaded(m_view.get(), &QWebEngineView::loadFinished);
+        action();
+        QTRY_VERIFY_WITH_TIMEOUT(loaded.count() > 0, 20000);
+        const QString file = QString::fromStdString(Form()->Concordance()->ShownFile().string());
+        QCOMPARE(m_view->GetLocationURL(), file);
+    }
+    // Clicks the i-th element matching selector in the page, as the user would.
+    void ClickLink(const QString& selector, int i) {
+        QVariant centre;
+        // The page may still be laid out: ask until the element is there.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                bool answered = false;
+                m_view->page()->runJavaScript(
+                    QStringLiteral("(function(){var a=document.querySelectorAll('%1')[%2];if(!a)return null;"
+                                   "a.scrollIntoView({block:'center'});var r=a.getBoundingClientRect();"
+                                   "return [r.left+r.width/2,r.top+r.height/2];})()")
+                        .arg(selector)
+                        .arg(i),
+                    QWebEngineScript::ApplicationWorld, [&](const QVariant& v) {
+                        centre = v;
+                        answered = true;
+                    });
+                for (int n = 0; !answered && n < 500; ++n) QTest::qWait(20);
+                return centre.toList().size() == 2;
+            }(),
+            20000);
+        const QVariantList xy = centre.toList();
+        QCOMPARE(xy.size(), 2);
+        QWidget* target = m_view->focusProxy() ? m_view->focusProxy() : m_view.get();
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(int(xy[0].toDouble()), int(xy[1].toDouble())));
+    }
+
+private slots:
+    void initTestCase() {
+        test::IsolateFromTheUser(m_home);
+        QDir::setCurrent(QString::fromStdString(m_home.path().string()));
+        WriteConcordanceCollection(m_data.path());
+        QVERIFY(m_scratch.Create(m_home.path()));
+        m_view = std::make_unique<CBookView>();
+        m_form = std::make_unique<CLeftForm>(m_data.path(), m_scratch.Path());
+        m_form->SetBookView(m_view.get());
+        m_view->SetReadableFolders({QString::fromStdString(m_scratch.Path().string()),
+                                    QString::fromStdString(m_data.path().string())});
+        m_form->OnInitialUpdate();
+        m_view->OnInitialUpdate();
+        m_form->resize(300, 700);
+        m_form->show();
+        m_view->resize(1000, 700);
+        m_view->show();
+        m_form->Tab()->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(Form()->InputCtrl()->IsLoaded(), 20000);
+    }
+
+    void followingALineShowsItsPageAtItsHit() {
+        QVERIFY(!Form()->ShowConcordance());  // no search yet: nothing to show
+        Search(QStringLiteral("月"));
+        QCOMPARE(Form()->m_SearchResults.size(), size_t(7));
+        ShowConcordancePage([&] { QVERIFY(Form()->ShowConcordance()); });
+        // As many lines as the composed pages have anchors, row by row.
+        size_t anchors = 0;
+        for (const SearchNodeTag& row : Form()->m_SearchResults) {
+            std::string html;
+            anchors += size_t(Form()->m_index.ComposePage(int(row.pageIndex), html, u"月", 0, true));
+        }
+        const std::vector<ConcordanceLine> lines = Form()->Concordance()->ShownLines();
+        QCOMPARE(lines.size(), anchors);
+        const std::string page = test::ReadBytes(Form()->Concordance()->ShownFile());
+        QVERIFY(page.find("<svg") != std::string::npos);
+        QVERIFY(page.find("<script") == std::string::npos);
+
+        // The first line whose page has a hit after it: follow it, then F3.
+        size_t k = 0;
+        while (k + 1 < lines.size() && lines[k + 1].row != lines[k].row) ++k;
+        QVERIFY(k + 1 < lines.size());
+        const ConcordanceLine line = lines[k];
+        const auto before = Form()->m_strCurPageFile;
+        ClickLink(QStringLiteral("td.s a"), int(k));
+        QTRY_VERIFY_WITH_TIMEOUT(Form()->m_strCurPageFile != before, 20000);
+        const QString file = QString::fromStdString(Form()->m_strCurPageFile.string());
+        QCOMPARE(m_view->GetLocationURL(), file + QStringLiteral("#%1").arg(line.anchor, 4, 10, QLatin1Char('0')));
+        QCOMPARE(Form()->m_nCurHit, line.anchor);
+        std::string html;
+        const uint32_t pageIndex = Form()->m_SearchResults[line.row].pageIndex;
+        QCOMPARE(Form()->m_nHitCount, Form()->m_index.ComposePage(int(pageIndex), html, u"月", 0, true));
+        QCOMPARE(test::ReadBytes(Form()->m_strCurPageFile), html);
+        Form()->StepHit(+1);
+        QCOMPARE(m_view->GetLocationURL(), file + QStringLiteral("#%1").arg(line.anchor + 1, 4, 10, QLatin1Char('0')));
+    }
+
+    void ordersAndCopyAreLinksTheProgramAnswers() {
+        Search(QStringLiteral("月"));
+        ShowConcordancePage([&] { QVERIFY(Form()->ShowConcordance()); });
+        // 左文脈順: the first link of the orders (頁順, the order shown, is not a link).
+        ShowConcordancePage([&] { ClickLink(QStringLiteral("p.nav a"), 0); });
+        QVERIFY(test::ReadBytes(Form()->Concordance()->ShownFile()).find("<b>左文脈順</b>") != std::string::npos);
+        const std::vector<ConcordanceLine> lines = Form()->Concordance()->ShownLines();
+        QVERIFY(lines.size() > 3);
+        for (size_t i = 1; i < lines.size(); ++i)
+            QVERIFY(ConcordanceKey(lines[i - 1], ConcordanceOrder::kLeft) <= ConcordanceKey(lines[i], ConcordanceOrder::kLeft));
+
+        QGuiApplication::clipboard()->clear();
+        ClickLink(QStringLiteral("td.c a"), 0);
+        const QString expected = QString::fromStdU16String(
+            ConcordanceCopyText(lines[0], Form()->m_SearchResults[lines[0].row]));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), expected, 20000);
+        QVERIFY(expected.contains(QStringLiteral("》")));
+
+        // A new search leaves the old page's links without an answer.
+        Search(QStringLiteral("明月"));
+        QVERIFY(!Form()->Concordance()->Answer(QStringLiteral("kolva-concordance:line?row=0&anchor=0")));
+    }
+};
+
+int main(int argc, char** argv) {
+    RegisterConcordanceScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    ConcordanceTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "concordance_test.moc"
