@@ -12,6 +12,7 @@
 #include "builder/builder.h"
 #include "builder/source.h"
 #include "text/codeconverter.h"
+#include "text/utf8.h"
 #include "index/index.h"
 #include "platform/file.h"
 
@@ -22,19 +23,7 @@ using namespace kolva;
 void AppendIndexed(std::u32string_view text, std::string& out) {
     for (char32_t c : text) {
         if (CharToSlot(uint32_t(c)) < 0) continue;
-        if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
+        AppendCodePointUtf8(c, out);
     }
 }
 

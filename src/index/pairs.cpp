@@ -20,6 +20,21 @@ uint64_t TablesSize(uint64_t k, uint64_t m, uint64_t a) {
     return kSlotBits / 8 + 4 * k + 4 * (k + 1) + 8 * a + uint64_t(kPairEntrySize) * m;
 }
 
+// Reads the LEB128 number at list.bytes[q] (low seven bits first) and moves q past it. False
+// when the number runs past the list or beyond 35 bits.
+bool ReadListNumber(const PageList& list, uint32_t& q, uint64_t& value) {
+    value = 0;
+    int shift = 0;
+    uint8_t b;
+    do {
+        if (q == list.size || shift > 28) return false;
+        b = list.bytes[q++];
+        value |= uint64_t(b & 0x7F) << shift;
+        shift += 7;
+    } while (b & 0x80);
+    return true;
+}
+
 }  // namespace
 
 uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size) {
@@ -109,15 +124,8 @@ bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32
     uint64_t page = 0;
     uint32_t q = 0;
     while (q < list.size) {
-        uint64_t value = 0;
-        int shift = 0;
-        uint8_t b;
-        do {
-            if (q == list.size || shift > 28) return false;
-            b = list.bytes[q++];
-            value |= uint64_t(b & 0x7F) << shift;
-            shift += 7;
-        } while (b & 0x80);
+        uint64_t value;
+        if (!ReadListNumber(list, q, value)) return false;
         if (!pages.empty() && value == 0) return false;
         page = pages.empty() ? value : page + value;
         if (page >= pageLimit || pages.size() == list.count) return false;
@@ -141,15 +149,8 @@ bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint3
     uint32_t q = 0, read = 0;
     size_t i = 0, kept = 0;
     while (q < list.size && i < candidates.size()) {
-        uint64_t value = 0;
-        int shift = 0;
-        uint8_t b;
-        do {
-            if (q == list.size || shift > 28) return false;
-            b = list.bytes[q++];
-            value |= uint64_t(b & 0x7F) << shift;
-            shift += 7;
-        } while (b & 0x80);
+        uint64_t value;
+        if (!ReadListNumber(list, q, value)) return false;
         if (read != 0 && value == 0) return false;
         page = read == 0 ? value : page + value;
         if (page >= pageLimit || ++read > list.count) return false;

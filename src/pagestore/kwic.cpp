@@ -5,6 +5,7 @@
 
 #include "pagestore/compose.h"
 #include "pagestore/hitmark.h"
+#include "text/utf8.h"
 
 namespace kolva {
 
@@ -88,28 +89,10 @@ bool DecodeReference(std::string_view s, size_t& i, char32_t& c) {
     return true;
 }
 
-void AppendUtf8Char(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 std::string Utf8(std::u32string_view text) {
     std::string out;
     out.reserve(text.size() * 3);
-    for (char32_t c : text) AppendUtf8Char(out, c);
+    for (char32_t c : text) AppendCodePointUtf8(c, out);
     return out;
 }
 

@@ -1,4 +1,4 @@
-// Strict UTF-8 decoding: source texts, catalogue lines and command-line keywords are UTF-8 and
+// UTF-8 of single code points, and strict UTF-8 decoding: source texts, catalogue lines and command-line keywords are UTF-8 and
 // come from outside the program, so every byte is checked. Decoding takes one pass: the output
 // grows once (by one code point a byte at most) and is cut to its length at the end.
 #pragma once
@@ -20,5 +20,9 @@ bool AppendUtf8Decoded(std::string_view bytes, std::u32string* out, size_t& badO
 // bad byte. With surrogates set, the three-byte forms of U+D800..U+DFFF are taken as those values.
 bool DecodeUtf8(std::string_view bytes, std::u32string& out, size_t& badOffset,
                 bool surrogates = false);
+
+// Appends the UTF-8 form of code point c (at most U+10FFFF; a surrogate value is written as its
+// three-byte form) to out.
+void AppendCodePointUtf8(char32_t c, std::string& out);
 
 }  // namespace kolva
