@@ -339,10 +339,12 @@ TEST(ConcordancePage, LinksReadBackAndOddOnesAreRefused) {
 }
 
 TEST(ConcordancePage, BarsCitationAndCopy) {
-    auto row = [](std::u16string title, std::u16string volume, uint32_t index, uint32_t hits) {
+    // Rows name their books by views of the contents tree's names: string literals here.
+    auto row = [](std::u16string_view title, std::u16string_view volume, uint32_t index,
+                  uint32_t hits) {
         SearchNodeTag r;
-        r.title = std::move(title);
-        r.volume = std::move(volume);
+        r.title = title;
+        r.volume = volume;
         r.pageIndex = index;
         r.pageNumber = index + 1;
         r.hits = hits;
