@@ -120,6 +120,9 @@ bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32
         return pages.size() == list.count;
     }
     if (list.kind != kPairList) return false;
+    // Every page takes at least one byte and lies below pageLimit: a count beyond either cannot
+    // be read back, and the room reserved for it must not come from a damaged file.
+    if (list.count > list.size || list.count > pageLimit) return false;
     pages.reserve(list.count);
     uint64_t page = 0;
     uint32_t q = 0;
