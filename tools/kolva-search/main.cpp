@@ -261,6 +261,14 @@ std::u16string ForSearch(std::u16string keywords) {
 
 // Runs one search and names its rows, as the search pane does. searchEnd, when given, receives
 // the moment the index's result lists were ready.
+// The keywords as typed, for a search of rows: a usage error when they hold nothing to search.
+std::u16string SearchKeywords(const Options& o) {
+    std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
+    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
+        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    return typed;
+}
+
 uint32_t SearchRows(CIndex& index, const CCatalogue& catalogue, const Options& o,
                     const std::u16string& typed, std::vector<SearchNodeTag>& rows,
                     std::chrono::steady_clock::time_point* searchEnd = nullptr) {
@@ -393,9 +401,7 @@ std::string RowsAsJson(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
 
 // The default output: the rows in the range and the totals line, as text or JSON.
 int PrintRows(CIndex& index, const CCatalogue& catalogue, const Options& o) {
-    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
-    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
-        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    const std::u16string typed = SearchKeywords(o);
     std::vector<SearchNodeTag> rows;
     const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
     std::cout << (o.json ? RowsAsJson(rows, hits) : RowsAsText(rows, hits));
@@ -448,9 +454,7 @@ std::string KwicAsJson(const std::vector<ConcordanceLine>& lines,
 // --kwic: the concordance of the rows in the range, written a row at a time in page order, or
 // sorted; "lines: N" on standard error.
 int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& o) {
-    const std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
-    if (ForSearch(typed).find_first_not_of(u' ') == std::u16string::npos)
-        throw UsageError("何かキーワードを入力して検索をして下さい。");
+    const std::u16string typed = SearchKeywords(o);
     std::vector<SearchNodeTag> rows;
     const uint32_t hits = SearchRows(index, catalogue, o, typed, rows);
     std::vector<uint32_t> pages;
