@@ -55,10 +55,12 @@ void Store(std::string& s, size_t at, uint64_t v, int bytes) {
 void FixChecksums(std::string& f) {
     if (f.size() < kPairsHeaderSize) return;
     const uint8_t* d = reinterpret_cast<const uint8_t*>(f.data());
-    const uint64_t keys = LoadLE32(d + 76), pairs = LoadLE32(d + 80), aliases = LoadLE32(d + 84);
-    const uint64_t dirAt = kPairsHeaderSize + kSlotBits / 8 + 8 * keys + 4 + 8 * aliases;
+    const uint64_t keys = LoadLE32(d + 76), aliases = LoadLE32(d + 84);
+    const uint64_t pairs = uint64_t(LoadLE32(d + 80)) + LoadLE32(d + 104);  // both distances
+    const uint64_t dirAt = kPairsHeaderSize + kSlotBits / 8 + 17 * keys + 8 + 8 * aliases;
     const uint64_t listsAt = dirAt + uint64_t(kPairEntrySize) * pairs;
-    if (keys <= kMaxPairKeys && pairs <= keys * keys && aliases <= kSlotBits && listsAt <= f.size()) {
+    if (keys <= kMaxPairKeys && pairs <= 2 * keys * keys && aliases <= kSlotBits &&
+        listsAt <= f.size()) {
         const uint64_t listsSize = f.size() - listsAt;
         for (uint64_t i = 0; i < pairs; ++i) {
             const uint64_t e = dirAt + kPairEntrySize * i;
@@ -97,19 +99,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Every pair of ranks, and phrases of the input's terms.
     std::vector<uint32_t> pages;
-    for (uint32_t a = 0; a < pairs.KeyCount() && a < 64; ++a)
-        for (uint32_t b = 0; b < pairs.KeyCount() && b < 64; ++b) {
-            PageList list;
-            if (pairs.Find(int32_t(a), int32_t(b), list) != PairsFile::Lookup::kFound) continue;
-            if (DecodePageList(list, pairs.PageLimit(), pages)) {
-                fuzz::Check(pages.size() == list.count);
-                fuzz::Check(std::is_sorted(pages.begin(), pages.end()));
-                fuzz::Check(pages.empty() || pages.back() < pairs.PageLimit());
-            }
-            std::vector<uint32_t> candidates = {0, 1, 2, 5, 100, 299, 300, 70000};
-            if (KeepListedPages(list, pairs.PageLimit(), candidates))
-                fuzz::Check(std::is_sorted(candidates.begin(), candidates.end()));
+    for (uint32_t k = 0; k < 2 * 64 * 64; ++k) {
+        const uint32_t a = k / 128, b = k / 2 % 64, distance = 1 + k % 2;
+        if (a >= pairs.KeyCount() || b >= pairs.KeyCount()) continue;
+        PageList list;
+        if (pairs.Find(int32_t(a), int32_t(b), list, distance) != PairsFile::Lookup::kFound)
+            continue;
+        if (DecodePageList(list, pairs.PageLimit(), pages)) {
+            fuzz::Check(pages.size() == list.count);
+            fuzz::Check(std::is_sorted(pages.begin(), pages.end()));
+            fuzz::Check(pages.empty() || pages.back() < pairs.PageLimit());
         }
+        std::vector<uint32_t> candidates = {0, 1, 2, 5, 100, 299, 300, 70000};
+        if (KeepListedPages(list, pairs.PageLimit(), candidates))
+            fuzz::Check(std::is_sorted(candidates.begin(), candidates.end()));
+    }
     const std::string_view rest = in.Rest();
     std::vector<PhraseTerm> terms;
     uint32_t keyPos = 0;

@@ -100,6 +100,8 @@ TEST(PairsSearchTest, SameResultsOnSoundCollections) {
         test::WriteCollection(paired.path(), pages, kGroups, order);
         CopyCollection(paired.path(), plain.path());
         AccelerateCollection(paired.path());
+        // Also a file of a few keys, fewer of them in the pairs one apart.
+        if (collection % 3 == 2) WritePairsFile(paired.path(), "Index", 6, 3);
         ExpectSameSearches(paired.path(), plain.path(), pages, rng, 120, true,
                            "collection " + std::to_string(collection));
     }

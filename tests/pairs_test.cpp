@@ -15,28 +15,31 @@ namespace {
 
 using PairSet = std::map<std::pair<int32_t, int32_t>, std::set<uint32_t>>;
 
-// Pairs of keys on neighbouring positions of the pages' indexed texts, with their pages.
+// Pairs of keys distance positions apart in the pages' indexed texts, with their pages.
 PairSet PairsOfTexts(const std::vector<std::u32string>& pages,
-                     const std::vector<VariantGroup>& groups) {
+                     const std::vector<VariantGroup>& groups, size_t distance) {
     PairSet out;
     for (uint32_t p = 0; p < pages.size(); ++p) {
         std::vector<int32_t> keys;
         for (char32_t c : pages[p])
             if (CharToSlot(c) >= 0) keys.push_back(PairKey(CharToSlot(c), groups));
-        for (size_t i = 0; i + 1 < keys.size(); ++i) out[{keys[i], keys[i + 1]}].insert(p);
+        for (size_t i = 0; i + distance < keys.size(); ++i)
+            out[{keys[i], keys[i + distance]}].insert(p);
     }
     return out;
 }
 
-// Every pair of listed keys as the file has it: pages, or nothing when it has no entry.
-PairSet PairsOfFile(const PairsFile& file, const std::set<int32_t>& candidates) {
+// Every pair of listed keys at distance as the file has it: pages, or nothing when it has no
+// entry.
+PairSet PairsOfFile(const PairsFile& file, const std::set<int32_t>& candidates,
+                    uint32_t distance) {
     PairSet out;
     for (int32_t a : candidates)
         for (int32_t b : candidates) {
             PageList list;
             const int32_t ra = file.Rank(a), rb = file.Rank(b);
             if (ra < 0 || rb < 0) continue;
-            auto found = file.Find(ra, rb, list);
+            auto found = file.Find(ra, rb, list, distance);
             EXPECT_NE(found, PairsFile::Lookup::kDamaged);
             if (found != PairsFile::Lookup::kFound) continue;
             std::vector<uint32_t> pages;
@@ -68,11 +71,12 @@ TEST(PairsFileTest, ListsExactlyThePairsOfTheTexts) {
         EXPECT_EQ(stats.faultySlots, 0u);
         PairsFile file;
         ASSERT_TRUE(file.Open(dir.path(), "Index"));
-        const PairSet expected = PairsOfTexts(pages, groups);
         std::set<int32_t> keys;
         for (char32_t c : std::u32string(U"一二三四五六七八九十万萬\U00020000あ"))
             keys.insert(PairKey(CharToSlot(c), groups));
-        EXPECT_EQ(PairsOfFile(file, keys), expected) << letters << " letters";
+        for (uint32_t distance : {1u, 2u})
+            EXPECT_EQ(PairsOfFile(file, keys, distance), PairsOfTexts(pages, groups, distance))
+                << letters << " letters, distance " << distance;
         for (char32_t c : std::u32string(U"一三万萬\U00020000")) {
             EXPECT_EQ(file.Key(CharToSlot(c)), PairKey(CharToSlot(c), groups));
         }
@@ -106,6 +110,17 @@ TEST(PairsFileTest, FewerKeysListOnlyTheMostFrequent) {
     EXPECT_EQ(found.size(), 45u);  // not on the pages of 一二三一二
     EXPECT_EQ(file.Find(file.Rank(CharToSlot(U'一')), file.Rank(CharToSlot(U'一')), list),
               PairsFile::Lookup::kAbsent);
+
+    // One key in the pairs one apart: the first of two on as many entries.
+    WritePairsFile(dir.path(), "Index", 2, 1);
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const int32_t one = file.Rank(CharToSlot(U'一')), two = file.Rank(CharToSlot(U'二'));
+    EXPECT_TRUE(file.TakesPartApart(one));
+    EXPECT_FALSE(file.TakesPartApart(two));
+    ASSERT_EQ(file.Find(one, one, list, 2), PairsFile::Lookup::kFound);
+    ASSERT_TRUE(DecodePageList(list, file.PageLimit(), found));
+    EXPECT_EQ(found.size(), 45u);  // 一 and 三 one apart on the others
+    EXPECT_EQ(file.Find(two, two, list, 2), PairsFile::Lookup::kAbsent);
 }
 
 // A file that does not belong to the index beside it, or is damaged, is not opened; a damaged
@@ -167,10 +182,12 @@ TEST(PairsFileTest, RefusedWhenStaleOrDamaged) {
         ASSERT_TRUE(file.Open(dir.path(), "Index")) << at;
         bool damaged = false;
         for (uint32_t a = 0; a < file.KeyCount(); ++a)
-            for (uint32_t b = 0; b < file.KeyCount(); ++b) {
-                PageList list;
-                damaged |= file.Find(int32_t(a), int32_t(b), list) == PairsFile::Lookup::kDamaged;
-            }
+            for (uint32_t b = 0; b < file.KeyCount(); ++b)
+                for (uint32_t distance : {1u, 2u}) {
+                    PageList list;
+                    damaged |= file.Find(int32_t(a), int32_t(b), list, distance) ==
+                               PairsFile::Lookup::kDamaged;
+                }
         EXPECT_TRUE(damaged) << at;
         file.Close();
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "index/pairs.h"
@@ -117,6 +118,10 @@ private:
                  CombineMode mode);
     void ClearResults();
     void ShowMessage(std::u16string_view text) const;
+    void IndexVariantGroups();
+    // The group of the first entry of groupOf with this key, -1 when there is none.
+    static int64_t FirstGroupOf(const std::vector<std::pair<uint32_t, uint32_t>>& groupOf,
+                                uint32_t key);
 
     CFileList m_fileList;                       // the page store
     ReadOnlyMapping m_postings;                 // the whole postings file, mapped read-only
@@ -130,6 +135,9 @@ private:
     std::vector<uint32_t> m_resultCounts;       // hits per page, parallel to m_resultPages
     int m_nResultCount = 0;                     // entries of m_resultPages after the last search
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
+    // (member, group) and (member's low 16 bits, group) for every member of every group, sorted:
+    // the first group holding a character is found by a binary search, not a scan of the table.
+    std::vector<std::pair<uint32_t, uint32_t>> m_groupOfMember, m_groupOfUnit;
     // Guides of the slots that words of several characters have searched, filled in as their
     // terms walk, so that later terms can leap over long runs of entries; the least recently
     // used make way when they take more memory than the search keeps for them.

@@ -175,9 +175,23 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVari
         m_useShortcuts && m > 1 && PagesByPairs(m_pairs, phrase.data(), m, candidates);
     for (uint32_t j = 0; m_useShortcuts && m > 1 && j < m; ++j)
         terms[j].guide = &UseGuide(m_slotGuides, terms[j].slot, m_wordSearches, m_guideMemory);
+    // The pairs file knows how often each frequent key occurs: its terms move rarest first
+    // (a key it does not list is rarer than every key it lists).
+    std::array<uint32_t, kMaxTerms> moveOrder;
+    const bool ordered = m_useShortcuts && m > 1 && m_pairs.IsOpen();
+    if (ordered) {
+        std::array<uint32_t, kMaxTerms> entries;
+        for (uint32_t j = 0; j < m; ++j) {
+            moveOrder[j] = j;
+            entries[j] = m_pairs.KeyEntries(m_pairs.Rank(m_pairs.Key(terms[j].slot)));
+        }
+        std::stable_sort(moveOrder.begin(), moveOrder.begin() + m,
+                         [&](uint32_t x, uint32_t y) { return entries[x] < entries[y]; });
+    }
     MatchWord(reader, m_pFirstBlock.data(), terms.data(), m, segments.data(), k, p, m_useShortcuts,
               m_guideMemory, mode == kIntersect ? &within : nullptr,
-              narrowed ? &candidates : nullptr, pages, counts);
+              narrowed ? &candidates : nullptr, ordered ? moveOrder.data() : nullptr, pages,
+              counts);
     Combine(pages, counts, mode);
     return m_nResultCount;
 }

@@ -1,5 +1,6 @@
 // Narrowing a word's pages by the pairs file: a page can hold the word only when it holds every
-// pair of neighbouring characters inside each part of the word between two "*".
+// pair of characters next to each other or one apart inside each part of the word between two
+// "*".
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,8 @@ struct PhraseTerm {
 };
 
 // Sets pages (ascending) to the pages that hold every pair of listed keys that two terms of one
-// segment form at neighbouring positions: a superset of the pages on which the word has hits. A
+// segment form at neighbouring positions or one apart: a superset of the pages on which the word
+// has hits. A
 // pair with no list empties pages. False, pages unspecified, when the file cannot narrow the
 // word: the stream of a term was not clean when the file was made (passing pages over would then
 // pass over faults the search would meet), no pair of terms has listed keys, or a list is damaged.

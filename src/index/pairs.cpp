@@ -15,9 +15,10 @@ namespace {
 
 uint64_t LoadLE64(const uint8_t* p) { return uint64_t(LoadLE32(p)) | uint64_t(LoadLE32(p + 4)) << 32; }
 
-// Sizes of the tables between the header and the list area, for key count k and pair count m.
+// Sizes of the tables between the header and the list area, for key count k, m pairs in all
+// (both distances) and a aliases.
 uint64_t TablesSize(uint64_t k, uint64_t m, uint64_t a) {
-    return kSlotBits / 8 + 4 * k + 4 * (k + 1) + 8 * a + uint64_t(kPairEntrySize) * m;
+    return kSlotBits / 8 + 4 * k + 8 * (k + 1) + 8 * a + 5 * k + uint64_t(kPairEntrySize) * m;
 }
 
 // Reads the LEB128 number at list.bytes[q] (low seven bits first) and moves q past it. False
@@ -176,10 +177,11 @@ bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp) {
     fp.tableSize = LoadLE64(data + 56);
     fp.tableChecksum = LoadLE64(data + 64);
     const uint32_t keys = LoadLE32(data + 76), pairs = LoadLE32(data + 80);
-    const uint32_t aliases = LoadLE32(data + 84);
-    if (keys > kMaxPairKeys || uint64_t(pairs) > uint64_t(keys) * keys || aliases > kSlotBits)
+    const uint32_t aliases = LoadLE32(data + 84), apart = LoadLE32(data + 104);
+    if (keys > kMaxPairKeys || uint64_t(pairs) > uint64_t(keys) * keys ||
+        uint64_t(apart) > uint64_t(keys) * keys || aliases > kSlotBits)
         return false;
-    const uint64_t tables = TablesSize(keys, pairs, aliases);
+    const uint64_t tables = TablesSize(keys, uint64_t(pairs) + apart, aliases);
     const uint64_t lists = LoadLE64(data + 88);
     if (tables > size - kPairsHeaderSize || lists != size - kPairsHeaderSize - tables ||
         lists > UINT32_MAX)
@@ -201,21 +203,26 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_keyCount = LoadLE32(data + 76);
     m_pairCount = LoadLE32(data + 80);
     m_aliasCount = LoadLE32(data + 84);
+    m_apartCount = LoadLE32(data + 104);
     m_clean = data + kPairsHeaderSize;
     m_keys = m_clean + kSlotBits / 8;
     m_rowStarts = m_keys + 4 * uint64_t(m_keyCount);
-    m_aliases = m_rowStarts + 4 * (uint64_t(m_keyCount) + 1);
-    m_directory = m_aliases + 8 * uint64_t(m_aliasCount);
-    m_lists = m_directory + uint64_t(kPairEntrySize) * m_pairCount;
+    m_apartRowStarts = m_rowStarts + 4 * (uint64_t(m_keyCount) + 1);
+    m_aliases = m_apartRowStarts + 4 * (uint64_t(m_keyCount) + 1);
+    m_apartKeys = m_aliases + 8 * uint64_t(m_aliasCount);
+    m_keyEntries = m_apartKeys + m_keyCount;
+    m_directory = m_keyEntries + 4 * uint64_t(m_keyCount);
+    m_lists = m_directory + uint64_t(kPairEntrySize) * (uint64_t(m_pairCount) + m_apartCount);
     m_listsSize = m_file.Size() - uint64_t(m_lists - data);
     return true;
 }
 
 void PairsFile::Close() {
     m_file.Close();
-    m_clean = m_keys = m_rowStarts = m_aliases = m_directory = m_lists = nullptr;
+    m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
+    m_keyEntries = m_directory = m_lists = nullptr;
     m_listsSize = 0;
-    m_pageLimit = m_keyCount = m_pairCount = m_aliasCount = 0;
+    m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
 bool PairsFile::SlotClean(int32_t slot) const {
@@ -235,6 +242,15 @@ int32_t PairsFile::Key(int32_t slot) const {
     return slot;
 }
 
+bool PairsFile::TakesPartApart(int32_t rank) const {
+    return IsOpen() && rank >= 0 && uint32_t(rank) < m_keyCount && m_apartKeys[rank] != 0;
+}
+
+uint32_t PairsFile::KeyEntries(int32_t rank) const {
+    if (!IsOpen() || rank < 0 || uint32_t(rank) >= m_keyCount) return 0;
+    return LoadLE32(m_keyEntries + 4 * uint64_t(rank));
+}
+
 int32_t PairsFile::Rank(int32_t key) const {
     uint32_t low = 0, high = m_keyCount;
     while (low < high) {
@@ -247,13 +263,18 @@ int32_t PairsFile::Rank(int32_t key) const {
     return -1;
 }
 
-PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list) const {
+PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
+                                  uint32_t distance) const {
     if (!IsOpen() || rankA < 0 || rankB < 0 || uint32_t(rankA) >= m_keyCount ||
-        uint32_t(rankB) >= m_keyCount)
+        uint32_t(rankB) >= m_keyCount || distance < 1 || distance > 2)
         return Lookup::kDamaged;
-    uint32_t low = LoadLE32(m_rowStarts + 4 * uint64_t(rankA));
-    uint32_t high = LoadLE32(m_rowStarts + 4 * (uint64_t(rankA) + 1));
-    if (low > high || high > m_pairCount) return Lookup::kDamaged;
+    // The directory's part of this distance: [first, end).
+    const uint8_t* rowStarts = distance == 1 ? m_rowStarts : m_apartRowStarts;
+    const uint32_t first = distance == 1 ? 0 : m_pairCount;
+    const uint32_t end = distance == 1 ? m_pairCount : m_pairCount + m_apartCount;
+    uint32_t low = LoadLE32(rowStarts + 4 * uint64_t(rankA));
+    uint32_t high = LoadLE32(rowStarts + 4 * (uint64_t(rankA) + 1));
+    if (low < first || low > high || high > end) return Lookup::kDamaged;
     while (low < high) {
         const uint32_t mid = low + (high - low) / 2;
         const uint8_t* e = m_directory + uint64_t(kPairEntrySize) * mid;
@@ -267,13 +288,14 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list) 
             continue;
         }
         const uint64_t offset = LoadLE32(e + 8);
-        const uint64_t end =
-            mid + 1 < m_pairCount ? LoadLE32(e + kPairEntrySize + 8) : m_listsSize;
-        if (offset > end || end > m_listsSize) return Lookup::kDamaged;
+        const uint64_t listEnd = uint64_t(mid) + 1 < uint64_t(m_pairCount) + m_apartCount
+                                     ? LoadLE32(e + kPairEntrySize + 8)
+                                     : m_listsSize;
+        if (offset > listEnd || listEnd > m_listsSize) return Lookup::kDamaged;
         list.kind = e[2];
         list.count = LoadLE32(e + 4);
         list.bytes = m_lists + offset;
-        list.size = uint32_t(end - offset);
+        list.size = uint32_t(listEnd - offset);
         if (list.count == 0 ||
             uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
             return Lookup::kDamaged;

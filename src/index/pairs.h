@@ -67,23 +67,32 @@ public:
     int32_t Key(int32_t slot) const;
     // Rank of key among the listed keys, -1 when it is not listed.
     int32_t Rank(int32_t key) const;
-    // The list of the pair of ranks (a, b): kAbsent when no page holds it, kDamaged when its
-    // directory entry or its bytes are not as written.
-    Lookup Find(int32_t rankA, int32_t rankB, PageList& list) const;
+    // Page entries of the key of rank, 0 for a rank not listed.
+    uint32_t KeyEntries(int32_t rank) const;
+    // Whether the key of rank takes part in the pairs one apart.
+    bool TakesPartApart(int32_t rank) const;
+    // The list of the pair of ranks (a, b) at distance 1 (neighbours) or 2 (one apart): kAbsent
+    // when no page holds it, kDamaged when its directory entry or its bytes are not as written.
+    Lookup Find(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
     uint32_t PageLimit() const { return m_pageLimit; }
     uint32_t KeyCount() const { return m_keyCount; }
     uint32_t PairCount() const { return m_pairCount; }
+    uint32_t ApartCount() const { return m_apartCount; }
 
 private:
     ReadOnlyMapping m_file;
     const uint8_t* m_clean = nullptr;
     const uint8_t* m_keys = nullptr;
     const uint8_t* m_rowStarts = nullptr;
+    const uint8_t* m_apartRowStarts = nullptr;
     const uint8_t* m_aliases = nullptr;
+    const uint8_t* m_apartKeys = nullptr;
+    const uint8_t* m_keyEntries = nullptr;
     const uint8_t* m_directory = nullptr;
     const uint8_t* m_lists = nullptr;
     uint64_t m_listsSize = 0;
-    uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_aliasCount = 0;
+    uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
+             m_aliasCount = 0;
 };
 
 // Whether the bytes of a whole pairs file hold a header and tables that are whole (their

@@ -1,5 +1,5 @@
 // The pairs file "<base>[_desc|_content]-idx.pairs": which pages hold two frequent characters
-// side by side, written by the accelerator writer and read by the search. It is ours, beside the
+// side by side, or one apart, written by the accelerator writer and read by the search. It is ours, beside the
 // ten data files, and optional: the search uses it only to pass over pages that cannot hold a
 // phrase, and only when it was made from exactly the index and variant table beside it.
 //
@@ -16,21 +16,29 @@
 //     +64   uint64   fingerprint: checksum of yitizi.txt
 //     +72   uint32   page limit P: every page in a list is below it
 //     +76   uint32   key count K, at most kMaxPairKeys
-//     +80   uint32   pair count M
+//     +80   uint32   pair count M: pairs of neighbouring keys
 //     +84   uint32   alias count A
 //     +88   uint64   size of the list area
 //     +96   uint64   checksum of the tables (everything from the header's end to the list area)
-//     +104  uint64[2] 0
+//     +104  uint32   pair count N: pairs of keys one position apart
+//     +108  uint32   0
+//     +112  uint64   0
 //     +120  uint64   checksum of bytes 0..119
 //   tables, right after the header:
 //     uint8[kSlotBits / 8]  clean bits: bit s (byte s/8, bit s%8) set when slot s's whole
 //                           postings stream reads without a fault
 //     uint32[K]             keys, ascending: a key's rank is its place here
 //     uint32[K + 1]         row starts: the pairs whose first key has rank r are entries
-//                           rowStart[r] .. rowStart[r+1] - 1 of the directory
+//                           rowStart[r] .. rowStart[r+1] - 1 of the directory (all below M)
+//     uint32[K + 1]         row starts of the pairs one apart, the same way (from M to M + N)
 //     {uint32 slot, uint32 key}[A]  aliases, ascending by slot: every character slot whose key
 //                           is not the slot itself (the members of variant groups)
-//     entry[M]              directory, 16 bytes an entry, by first rank, then second rank:
+//     uint8[K]              1 when the key of that rank takes part in the pairs one apart (the
+//                           kApartKeys keys on the most page entries), else 0
+//     uint32[K]             page entries of the key of that rank (at most UINT32_MAX): the
+//                           search moves the terms of rarer keys first
+//     entry[M + N]          directory, 16 bytes an entry: the M neighbouring pairs, then the N
+//                           pairs one apart, each part by first rank, then second rank:
 //                             uint16 second rank, uint8 list kind, uint8 0,
 //                             uint32 pages in the list (at least 1),
 //                             uint32 offset of the list in the list area (lists lie in
@@ -45,9 +53,13 @@
 // slot; a variant group's slot is its own key. So a key stands for a character with every form
 // of it, and one list serves the search with the variant option on and off alike. Position x of
 // page p has the keys of every slot whose postings hold x on p; the pair (a, b) lists p when some
-// x has key a and x + 1 key b. Only the K keys on the most page entries take part, and only the
-// positions of clean slots: a phrase can use a list only when the streams of all its terms are
-// clean, and a pair of two listed keys that has no directory entry is on no page.
+// x has key a and x + 1 key b, the pair one apart when some x has key a and x + 2 key b
+// (whatever stands between: a phrase's terms two apart, or a "?" between two terms). A key's page
+// entries are those of the longest readable stream among its slots (a variant group's slot holds
+// the pages of all its members). Only the K keys on the most page entries take part (in the pairs one apart only those marked so), and only
+// the positions of clean slots: a phrase can use a list only when the streams of all its terms
+// are clean, and a pair of two keys taking part that has no directory entry of its distance is
+// on no page.
 #pragma once
 
 #include <cstdint>
@@ -55,10 +67,11 @@
 namespace kolva {
 
 constexpr char kPairsMagic[8] = {'K', 'O', 'L', 'V', 'A', 'P', 'R', '1'};
-constexpr uint32_t kPairsVersion = 1;
+constexpr uint32_t kPairsVersion = 2;
 constexpr uint32_t kPairsHeaderSize = 128;
 constexpr uint64_t kNoFile = ~uint64_t(0);
 constexpr uint32_t kMaxPairKeys = 1024;
+constexpr uint32_t kApartKeys = 256;  // keys taking part in the pairs one apart, at most
 constexpr uint32_t kPairEntrySize = 16;
 constexpr uint32_t kSlotBits = 100000;  // one per slot
 constexpr uint8_t kPairList = 0;

@@ -20,12 +20,8 @@ constexpr size_t kMaxVariantUnits = kMaxVariantForms * 512;
 VariantGroup CIndex::GetVariantForms(char16_t unit) const {
     // Only the low 16 bits of a member are compared (and later written): a keyword's surrogate
     // pair is widened as two separate units.
-    for (const VariantGroup& group : m_variantGroups) {
-        for (uint32_t member : group) {
-            if (char16_t(member & 0xFFFF) == unit) return group;
-        }
-    }
-    return VariantGroup{unit};
+    const int64_t g = FirstGroupOf(m_groupOfUnit, unit);
+    return g < 0 ? VariantGroup{unit} : m_variantGroups[size_t(g)];
 }
 
 void CIndex::ExpandVariants(std::u16string_view keywords,

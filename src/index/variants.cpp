@@ -1,6 +1,7 @@
 // The variant table "yitizi.txt": plain 8-bit text, one group a line (LF, a CR before it allowed
 // and kept), members as hexadecimal code points separated by ",", e.g. "4E07,842C\r\n".
 // Empty lines and empty fields are skipped; a field is read as strtoul(field, 0, 16) reads it.
+#include <algorithm>
 #include <cstdint>
 
 #include "index/index.h"
@@ -69,20 +70,35 @@ std::vector<VariantGroup> ParseVariantTable(std::string_view bytes, size_t limit
 void CIndex::LoadVariantTable(const std::filesystem::path& folder) {
     m_variantGroups.clear();
     std::string bytes;
-    if (!ReadWholeFile(folder / "yitizi.txt", bytes)) return;
-    m_variantGroups = ParseVariantTable(bytes);
+    if (ReadWholeFile(folder / "yitizi.txt", bytes)) m_variantGroups = ParseVariantTable(bytes);
+    IndexVariantGroups();
+}
+
+void CIndex::IndexVariantGroups() {
+    m_groupOfMember.clear();
+    m_groupOfUnit.clear();
+    for (size_t g = 0; g < m_variantGroups.size(); ++g) {
+        for (uint32_t member : m_variantGroups[g]) {
+            m_groupOfMember.emplace_back(member, uint32_t(g));
+            m_groupOfUnit.emplace_back(member & 0xFFFF, uint32_t(g));
+        }
+    }
+    // Sorted by member, then group: the first entry of a member names the first group holding it.
+    std::sort(m_groupOfMember.begin(), m_groupOfMember.end());
+    std::sort(m_groupOfUnit.begin(), m_groupOfUnit.end());
+}
+
+int64_t CIndex::FirstGroupOf(const std::vector<std::pair<uint32_t, uint32_t>>& groupOf,
+                             uint32_t key) {
+    const auto at = std::lower_bound(groupOf.begin(), groupOf.end(), std::make_pair(key, 0u));
+    return at != groupOf.end() && at->first == key ? int64_t(at->second) : -1;
 }
 
 bool CIndex::FindVariantSlot(uint32_t codePoint, int32_t& slot) const {
-    for (size_t g = 0; g < m_variantGroups.size(); ++g) {
-        for (uint32_t member : m_variantGroups[g]) {
-            if (member == codePoint) {
-                slot = kVariantSlotBase + int32_t(g);
-                return true;
-            }
-        }
-    }
-    return false;
+    const int64_t g = FirstGroupOf(m_groupOfMember, codePoint);
+    if (g < 0) return false;
+    slot = kVariantSlotBase + int32_t(g);
+    return true;
 }
 
 }  // namespace kolva

@@ -17,8 +17,8 @@ class WordMatcher {
     // pages outside it may be passed over: a word whose hits only count on those pages. With
     // `candidates`, pages outside it may be passed over (MatchWord says why).
     void Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
-             const std::vector<uint32_t>* candidates, std::vector<uint32_t>& pages,
-             std::vector<uint32_t>& counts);
+             const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
+             std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
 
   private:
     uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
@@ -85,8 +85,8 @@ WordMatcher::WordMatcher(const StreamReader& reader, Term* terms, uint32_t termC
 }
 
 void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
-                      const std::vector<uint32_t>* candidates, std::vector<uint32_t>& pages,
-                      std::vector<uint32_t>& counts) {
+                      const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
+                      std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
     m_firstBlock = firstBlock;
     for (uint32_t i = 0; i < m_termCount; ++i) {
         if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
@@ -128,14 +128,16 @@ void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* wi
             if ((!counted && !MatchPage(target, pages, counts)) || target == UINT32_MAX) return;
             ++target;
         }
-        for (uint32_t i = 0; i < m_termCount; ++i) {
-            Term& t = m_terms[i];
+        for (uint32_t k = 0; k < m_termCount; ++k) {
+            Term& t = m_terms[moveOrder ? moveOrder[k] : k];
             if (t.guide && t.page < target) LeapTowards(m_reader, t, *t.guide, target);
             while (t.page < target) {
                 if (t.page == t.lastPage || !m_reader.SkipEntry(t) || !m_reader.ReadEntry(t, false))
                     return;
                 RecordPoint(t.guide, t, m_memory);
             }
+            // Past the page: the terms after it would move towards a page no hit can be on.
+            if (moveOrder && t.page > target) break;
         }
     }
 }
@@ -319,10 +321,10 @@ bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
 void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
                uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
                bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
-               const std::vector<uint32_t>* candidates,
+               const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
                std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
     WordMatcher(reader, terms, termCount, segments, segmentCount, length, shortcuts, memory)
-        .Run(firstBlock, within, candidates, pages, counts);
+        .Run(firstBlock, within, candidates, moveOrder, pages, counts);
 }
 
 }  // namespace kolva

@@ -59,11 +59,14 @@ struct Segment {
 // only count on those pages. With candidates (ascending, from the pairs file), pages outside it
 // may be passed over whatever the word: they lack a pair of neighbouring terms of one segment,
 // so no round on them gets past the adjacency test, and such a page neither counts a hit nor
-// touches the gap flag; the terms' streams must be clean.
+// touches the gap flag; the terms' streams must be clean. With moveOrder (a permutation of the
+// terms, rarer first), the terms are moved towards a page in that order and a term that passes
+// it stops the others from moving on: the dense streams then move only to pages where the rare
+// ones agree. The pages visited, and so the result, are the same in any order.
 void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
                uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
                bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
-               const std::vector<uint32_t>* candidates, std::vector<uint32_t>& pages,
-               std::vector<uint32_t>& counts);
+               const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
+               std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
 
 }  // namespace kolva

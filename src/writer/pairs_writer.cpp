@@ -116,12 +116,62 @@ struct PairPages {
         last = page;
         ++count;
     }
+    // The pages as a bitmap of size bytes.
+    void ToBitmap(uint32_t size, std::string& bitmap) const {
+        bitmap.assign(size, '\0');
+        uint32_t page = 0;
+        size_t q = 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t v = 0;
+            int shift = 0;
+            uint8_t byte;
+            do {
+                byte = bytes[q++];
+                v |= uint32_t(byte & 0x7F) << shift;
+                shift += 7;
+            } while (byte & 0x80);
+            page = i == 0 ? v : page + v;
+            bitmap[page / 8] = char(uint8_t(bitmap[page / 8]) | uint8_t(1 << (page % 8)));
+        }
+    }
+};
+
+// The pages of the pairs of one distance, for the ranks that take part in it.
+struct PairTable {
+    uint32_t width = 0;                // ranks taking part
+    std::vector<uint16_t> placeOfRank; // a rank's place among them, kNoRank when it takes no part
+    std::vector<PairPages> cells;      // width * width
+    // Per cell: 1 + the last page added, 0 before the first. A pair recurs on a page far more
+    // often than it turns up on a new one, and this small table answers that alone.
+    std::vector<uint32_t> lastAdded;
+
+    PairTable(const std::vector<bool>& takesPart) : placeOfRank(takesPart.size(), kNoRank) {
+        for (size_t r = 0; r < takesPart.size(); ++r)
+            if (takesPart[r]) placeOfRank[r] = uint16_t(width++);
+        cells.resize(size_t(width) * width);
+        lastAdded.resize(cells.size(), 0);
+    }
+    void Add(uint16_t rankA, uint16_t rankB, uint32_t page) {
+        const uint16_t a = placeOfRank[rankA], b = placeOfRank[rankB];
+        if (a == kNoRank || b == kNoRank) return;
+        const size_t cell = size_t(a) * width + b;
+        if (page != UINT32_MAX) {  // (the pair's own list tells for the last page there is)
+            if (lastAdded[cell] == page + 1) return;
+            lastAdded[cell] = page + 1;
+        }
+        cells[cell].Add(page);
+    }
+    // The pages of the pair of ranks, null when one of them takes no part.
+    const PairPages* At(uint32_t rankA, uint32_t rankB) const {
+        const uint16_t a = placeOfRank[rankA], b = placeOfRank[rankB];
+        return a == kNoRank || b == kNoRank ? nullptr : &cells[size_t(a) * width + b];
+    }
 };
 
 // The keys of one page's positions, and the pairs they make.
 class PageLayout {
 public:
-    PageLayout() : m_rankAt(kDirectPositions + 1, kNoRank) {}
+    PageLayout() : m_rankAt(kDirectPositions + 2, kNoRank) {}
 
     void Add(uint32_t position, uint16_t rank) {
         m_all.emplace_back(position, rank);
@@ -136,16 +186,22 @@ public:
         m_high = std::max(m_high, position);
     }
 
-    // Notes page under every pair of keys on neighbouring positions, and empties the layout.
-    void Emit(uint32_t page, uint32_t keyCount, std::vector<PairPages>& pairs) {
+    // Notes page under every pair of keys on neighbouring positions (pairs) and on positions
+    // one apart (apart), and empties the layout.
+    void Emit(uint32_t page, PairTable& pairs, PairTable& apart) {
         if (!m_all.empty()) {
             const bool sparse = uint64_t(m_high - m_low) > 8 * uint64_t(m_all.size()) + 64;
             if (m_sorted || sparse) {
-                EmitSorted(page, keyCount, pairs);
+                EmitSorted(page, 1, pairs);
+                EmitSorted(page, 2, apart);
             } else {
+                // m_rankAt has room for two positions past the highest.
                 for (uint32_t x = m_low; x < m_high; ++x) {
-                    const uint16_t a = m_rankAt[x], b = m_rankAt[x + 1];
-                    if (a != kNoRank && b != kNoRank) pairs[size_t(a) * keyCount + b].Add(page);
+                    const uint16_t a = m_rankAt[x];
+                    if (a == kNoRank) continue;
+                    const uint16_t b = m_rankAt[x + 1], c = m_rankAt[x + 2];
+                    if (b != kNoRank) pairs.Add(a, b, page);
+                    if (c != kNoRank) apart.Add(a, c, page);
                 }
             }
         }
@@ -158,21 +214,27 @@ public:
     }
 
 private:
-    void EmitSorted(uint32_t page, uint32_t keyCount, std::vector<PairPages>& pairs) {
-        std::sort(m_all.begin(), m_all.end());
-        m_all.erase(std::unique(m_all.begin(), m_all.end()), m_all.end());
-        // For each run of one position, every key of it against every key of the next position.
+    // The pairs of keys distance positions apart, from the positions sorted.
+    void EmitSorted(uint32_t page, uint32_t distance, PairTable& pairs) {
+        if (!std::is_sorted(m_all.begin(), m_all.end())) {
+            std::sort(m_all.begin(), m_all.end());
+            m_all.erase(std::unique(m_all.begin(), m_all.end()), m_all.end());
+        }
+        // For each run of one position x, every key of it against every key at x + distance
+        // (the runs after it up to that position).
         size_t i = 0;
         while (i < m_all.size()) {
+            const uint32_t x = m_all[i].first;
             size_t j = i;
-            while (j < m_all.size() && m_all[j].first == m_all[i].first) ++j;
-            if (j < m_all.size() && m_all[i].first != UINT32_MAX &&
-                m_all[j].first == m_all[i].first + 1) {
-                size_t k = j;
-                while (k < m_all.size() && m_all[k].first == m_all[j].first) ++k;
+            while (j < m_all.size() && m_all[j].first == x) ++j;
+            if (x <= UINT32_MAX - distance) {
+                size_t from = j;
+                while (from < m_all.size() && m_all[from].first < x + distance) ++from;
+                size_t to = from;
+                while (to < m_all.size() && m_all[to].first == x + distance) ++to;
                 for (size_t a = i; a < j; ++a)
-                    for (size_t b = j; b < k; ++b)
-                        pairs[size_t(m_all[a].second) * keyCount + m_all[b].second].Add(page);
+                    for (size_t b = from; b < to; ++b)
+                        pairs.Add(m_all[a].second, m_all[b].second, page);
             }
             i = j;
         }
@@ -219,8 +281,9 @@ void ReplaceFile(const std::filesystem::path& path, const std::string& head,
 }  // namespace
 
 PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
-                          uint32_t maxKeys) {
+                          uint32_t maxKeys, uint32_t apartKeys) {
     if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
+    apartKeys = std::min(apartKeys, kApartKeys);
     PairsFingerprint fp;
     if (!ComputePairsFingerprint(folder, stem, fp))
         throw WriterError("cannot read the index files of " + (folder / stem).string());
@@ -252,7 +315,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         }
         if (!ok || c.Faulty()) continue;
         readable[size_t(s)] = 1;
-        entriesOfKey[size_t(keyOfSlot[size_t(s)])] += entries;
+        uint64_t& ofKey = entriesOfKey[size_t(keyOfSlot[size_t(s)])];
+        ofKey = std::max(ofKey, entries);  // a group slot holds the pages of all its members
     }
 
     // The keys on the most page entries, ranked in key order.
@@ -289,7 +353,19 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         walked.push_back(s);
         clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));  // until a fault shows
     }
-    std::vector<PairPages> pairs(size_t(keyCount) * keyCount);
+    // Every listed key takes part in the neighbouring pairs, the apartKeys on the most entries
+    // in the pairs one apart.
+    std::vector<bool> listed(keyCount, true), takesPartApart(keyCount, false);
+    {
+        std::vector<uint32_t> byEntries(keyCount);
+        for (uint32_t r = 0; r < keyCount; ++r) byEntries[r] = r;
+        std::sort(byEntries.begin(), byEntries.end(), [&](uint32_t a, uint32_t b) {
+            const uint64_t ea = entriesOfKey[size_t(keys[a])], eb = entriesOfKey[size_t(keys[b])];
+            return ea != eb ? ea > eb : a < b;
+        });
+        for (uint32_t i = 0; i < keyCount && i < apartKeys; ++i) takesPartApart[byEntries[i]] = true;
+    }
+    PairTable pairs(listed), apart(takesPartApart);
     PageLayout layout;
     uint32_t pageLimit = 0;
     for (;;) {
@@ -313,7 +389,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
             if (!read || w.cursor.Faulty())
                 clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
         }
-        layout.Emit(page, keyCount, pairs);
+        layout.Emit(page, pairs, apart);
         pageLimit = page + 1;  // pages come in ascending order
     }
 
@@ -337,49 +413,43 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::string tables(clean.begin(), clean.end());
     for (int32_t k : keys) PutLE32(tables, uint32_t(k));
     std::string directory, lists;
-    std::vector<uint32_t> rowStarts;
-    uint32_t pairCount = 0;
+    std::vector<uint32_t> rowStarts;  // of both parts, one after the other
+    uint32_t entryCount = 0;
     std::string bitmap;
-    for (uint32_t a = 0; a < keyCount; ++a) {
-        rowStarts.push_back(pairCount);
-        for (uint32_t b = 0; b < keyCount; ++b) {
-            const PairPages& pp = pairs[size_t(a) * keyCount + b];
-            if (pp.count == 0) continue;
-            const uint32_t offset = uint32_t(lists.size());
-            uint8_t kind = kPairList;
-            if (bitmapBytes < pp.bytes.size()) {
-                kind = kPairBitmap;
-                bitmap.assign(bitmapBytes, '\0');
-                uint32_t pg = 0;
-                size_t q = 0;
-                for (uint32_t i = 0; i < pp.count; ++i) {
-                    uint32_t v = 0;
-                    int shift = 0;
-                    uint8_t byte;
-                    do {
-                        byte = pp.bytes[q++];
-                        v |= uint32_t(byte & 0x7F) << shift;
-                        shift += 7;
-                    } while (byte & 0x80);
-                    pg = i == 0 ? v : pg + v;
-                    bitmap[pg / 8] = char(uint8_t(bitmap[pg / 8]) | uint8_t(1 << (pg % 8)));
+    // One part of the directory (the neighbouring pairs, then those one apart) and its lists.
+    auto writePart = [&](const PairTable& part) {
+        for (uint32_t a = 0; a < keyCount; ++a) {
+            rowStarts.push_back(entryCount);
+            for (uint32_t b = 0; b < keyCount; ++b) {
+                const PairPages* at = part.At(a, b);
+                if (at == nullptr || at->count == 0) continue;
+                const PairPages& pp = *at;
+                const uint32_t offset = uint32_t(lists.size());
+                uint8_t kind = kPairList;
+                if (bitmapBytes < pp.bytes.size()) {
+                    kind = kPairBitmap;
+                    pp.ToBitmap(bitmapBytes, bitmap);
+                    lists += bitmap;
+                } else {
+                    lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
                 }
-                lists += bitmap;
-            } else {
-                lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
+                if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
+                directory.push_back(char(b & 0xFF));
+                directory.push_back(char(b >> 8));
+                directory.push_back(char(kind));
+                directory.push_back('\0');
+                PutLE32(directory, pp.count);
+                PutLE32(directory, offset);
+                PutLE32(directory,
+                        uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
+                ++entryCount;
             }
-            if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
-            directory.push_back(char(b & 0xFF));
-            directory.push_back(char(b >> 8));
-            directory.push_back(char(kind));
-            directory.push_back('\0');
-            PutLE32(directory, pp.count);
-            PutLE32(directory, offset);
-            PutLE32(directory, uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
-            ++pairCount;
         }
-    }
-    rowStarts.push_back(pairCount);
+        rowStarts.push_back(entryCount);
+    };
+    writePart(pairs);
+    stats.pairs = entryCount;
+    writePart(apart);
     for (uint32_t r : rowStarts) PutLE32(tables, r);
     uint32_t aliasCount = 0;
     for (int32_t s = 0; s < kSlotCount; ++s)
@@ -388,8 +458,13 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
             PutLE32(tables, uint32_t(keyOfSlot[size_t(s)]));
             ++aliasCount;
         }
+    for (uint32_t r = 0; r < keyCount; ++r) tables.push_back(char(takesPartApart[r] ? 1 : 0));
+    for (uint32_t r = 0; r < keyCount; ++r)
+        PutLE32(tables, uint32_t(std::min<uint64_t>(entriesOfKey[size_t(keys[r])], UINT32_MAX)));
     tables += directory;
-    pairs = {};
+    pairs = PairTable({});
+    apart = PairTable({});
+    stats.apart = entryCount - stats.pairs;
 
     std::string head(kPairsMagic, 8);
     PutLE32(head, kPairsVersion);
@@ -403,11 +478,12 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     PutLE64(head, fp.tableChecksum);
     PutLE32(head, pageLimit);
     PutLE32(head, keyCount);
-    PutLE32(head, pairCount);
+    PutLE32(head, stats.pairs);
     PutLE32(head, aliasCount);
     PutLE64(head, lists.size());
     PutLE64(head, Checksum64(tables.data(), tables.size()));
-    PutLE64(head, 0);
+    PutLE32(head, stats.apart);
+    PutLE32(head, 0);
     PutLE64(head, 0);
     PutLE64(head, 0);
     SetLE64(head, 120, Checksum64(head.data(), 120));
@@ -416,7 +492,6 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
 
     stats.bytes = head.size() + lists.size();
     stats.keys = keyCount;
-    stats.pairs = pairCount;
     return stats;
 }
 

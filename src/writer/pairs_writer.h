@@ -6,21 +6,24 @@
 #include <filesystem>
 #include <string>
 
+#include "index/pairs_format.h"
+
 namespace kolva {
 
 struct PairsStats {
     uint64_t bytes = 0;          // size of the file written
     uint32_t keys = 0;           // keys listed
-    uint32_t pairs = 0;          // pairs with a list
+    uint32_t pairs = 0;          // pairs of neighbouring keys with a list
+    uint32_t apart = 0;          // pairs of keys one apart with a list
     uint32_t faultySlots = 0;    // slots whose streams do not read cleanly
 };
 
 // Writes folder/<stem>-idx.pairs for the index pair folder/<stem>-idx.h/.m and folder/yitizi.txt
-// (kMaxPairKeys keys unless told fewer). Only those files are read, and none is changed. The file
-// is written under a temporary name and renamed into place. Raises WriterError when an index
-// file cannot be read or the file cannot be written.
+// (kMaxPairKeys keys, kApartKeys of them in pairs one apart, unless told fewer). Only those files
+// are read, and none is changed. The file is written under a temporary name and renamed into
+// place. Raises WriterError when an index file cannot be read or the file cannot be written.
 PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
-                          uint32_t maxKeys = 0);
+                          uint32_t maxKeys = 0, uint32_t apartKeys = kApartKeys);
 
 // Writes the pairs files of the three indexes of the collection in folder (base name "Index").
 // Returns the bytes written.
