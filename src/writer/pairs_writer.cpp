@@ -136,36 +136,70 @@ struct PairPages {
     }
 };
 
-// The pages of the pairs of one distance, for the ranks that take part in it.
-struct PairTable {
-    uint32_t width = 0;                // ranks taking part
-    std::vector<uint16_t> placeOfRank; // a rank's place among them, kNoRank when it takes no part
-    std::vector<PairPages> cells;      // width * width
-    // Per cell: 1 + the last page added, 0 before the first. A pair recurs on a page far more
-    // often than it turns up on a new one, and this small table answers that alone.
-    std::vector<uint32_t> lastAdded;
+// Sorts entries (cell << 32 | page) by cell, keeping the order of entries of one cell: a radix
+// sort, eleven bits of the cell a pass. cellBits: bits that cells take.
+void SortByCell(std::vector<uint64_t>& entries, std::vector<uint64_t>& spare, uint32_t cellBits) {
+    constexpr uint32_t kBits = 11, kBuckets = 1u << kBits;
+    spare.resize(entries.size());
+    for (uint32_t shift = 32; shift < 32 + cellBits; shift += kBits) {
+        std::vector<size_t> start(kBuckets + 1, 0);
+        for (uint64_t e : entries) ++start[((e >> shift) & (kBuckets - 1)) + 1];
+        for (uint32_t i = 0; i < kBuckets; ++i) start[i + 1] += start[i];
+        for (uint64_t e : entries) spare[start[(e >> shift) & (kBuckets - 1)]++] = e;
+        entries.swap(spare);
+    }
+}
 
-    PairTable(const std::vector<bool>& takesPart) : placeOfRank(takesPart.size(), kNoRank) {
+// The pages of the pairs of one distance, for the ranks that take part in it.
+class PairTable {
+public:
+    explicit PairTable(const std::vector<bool>& takesPart) : m_placeOfRank(takesPart.size(), kNoRank) {
         for (size_t r = 0; r < takesPart.size(); ++r)
-            if (takesPart[r]) placeOfRank[r] = uint16_t(width++);
-        cells.resize(size_t(width) * width);
-        lastAdded.resize(cells.size(), 0);
+            if (takesPart[r]) m_placeOfRank[r] = uint16_t(m_width++);
+        m_cells.resize(size_t(m_width) * m_width);
+        while ((uint64_t(1) << m_cellBits) < m_cells.size()) ++m_cellBits;
     }
+    // Notes page under the pair of ranks (pages come in ascending order).
     void Add(uint16_t rankA, uint16_t rankB, uint32_t page) {
-        const uint16_t a = placeOfRank[rankA], b = placeOfRank[rankB];
+        const uint16_t a = m_placeOfRank[rankA], b = m_placeOfRank[rankB];
         if (a == kNoRank || b == kNoRank) return;
-        const size_t cell = size_t(a) * width + b;
-        if (page != UINT32_MAX) {  // (the pair's own list tells for the last page there is)
-            if (lastAdded[cell] == page + 1) return;
-            lastAdded[cell] = page + 1;
-        }
-        cells[cell].Add(page);
+        // A pair noted twice on a page is kept once when its pages are handed over; most
+        // repeats are caught here already, by a small table of the entries noted last.
+        const uint64_t entry = uint64_t(size_t(a) * m_width + b) << 32 | page;
+        uint64_t& recent = m_recent[(size_t(a) * 0x9E5 ^ b) & (kRecent - 1)];
+        if (recent == entry) return;
+        recent = entry;
+        m_pending.push_back(entry);
+        if (m_pending.size() == kPendingLimit) Flush();
     }
-    // The pages of the pair of ranks, null when one of them takes no part.
+    // Hands the pages noted so far to their pairs. A pair turns up on a new page at random
+    // among a million, so pages are gathered and handed over pair by pair, not one by one.
+    void Flush() {
+        SortByCell(m_pending, m_spare, m_cellBits);
+        for (uint64_t e : m_pending) m_cells[size_t(e >> 32)].Add(uint32_t(e));
+        m_pending.clear();
+    }
+    // Calls f with every pair's pages that holds a page (after Flush).
+    template <typename F>
+    void ForEach(F&& f) const {
+        for (const PairPages& pp : m_cells)
+            if (pp.count != 0) f(pp);
+    }
+    // The pages of the pair of ranks (after Flush), null when one of them takes no part.
     const PairPages* At(uint32_t rankA, uint32_t rankB) const {
-        const uint16_t a = placeOfRank[rankA], b = placeOfRank[rankB];
-        return a == kNoRank || b == kNoRank ? nullptr : &cells[size_t(a) * width + b];
+        const uint16_t a = m_placeOfRank[rankA], b = m_placeOfRank[rankB];
+        return a == kNoRank || b == kNoRank ? nullptr : &m_cells[size_t(a) * m_width + b];
     }
+
+private:
+    static constexpr size_t kPendingLimit = size_t(1) << 22;
+    static constexpr size_t kRecent = 8192;
+    std::vector<uint64_t> m_recent = std::vector<uint64_t>(kRecent, ~uint64_t(0));
+    uint32_t m_width = 0;                 // ranks taking part
+    uint32_t m_cellBits = 0;              // bits a cell number takes
+    std::vector<uint16_t> m_placeOfRank;  // a rank's place among them, kNoRank if it takes none
+    std::vector<PairPages> m_cells;       // width * width
+    std::vector<uint64_t> m_pending, m_spare;  // cell << 32 | page, not yet handed over
 };
 
 // The keys of one page's positions, and the pairs they make.
@@ -392,6 +426,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         layout.Emit(page, pairs, apart);
         pageLimit = page + 1;  // pages come in ascending order
     }
+    pairs.Flush();
+    apart.Flush();
 
     // Pass 3: the positions of the other streams, only to know whether they are clean.
     for (int32_t s = 0; s < kSlotCount; ++s) {
@@ -416,6 +452,15 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<uint32_t> rowStarts;  // of both parts, one after the other
     uint32_t entryCount = 0;
     std::string bitmap;
+    // Room for every list and directory entry at once (the lists may take gigabytes).
+    size_t listBytes = 0, entries = 0;
+    for (const PairTable* part : {&pairs, &apart})
+        part->ForEach([&](const PairPages& pp) {
+            listBytes += std::min<size_t>(pp.bytes.size(), bitmapBytes);
+            ++entries;
+        });
+    lists.reserve(listBytes);
+    directory.reserve(entries * kPairEntrySize);
     // One part of the directory (the neighbouring pairs, then those one apart) and its lists.
     auto writePart = [&](const PairTable& part) {
         for (uint32_t a = 0; a < keyCount; ++a) {
@@ -462,8 +507,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     for (uint32_t r = 0; r < keyCount; ++r)
         PutLE32(tables, uint32_t(std::min<uint64_t>(entriesOfKey[size_t(keys[r])], UINT32_MAX)));
     tables += directory;
-    pairs = PairTable({});
-    apart = PairTable({});
+    pairs = PairTable(std::vector<bool>());
+    apart = PairTable(std::vector<bool>());
     stats.apart = entryCount - stats.pairs;
 
     std::string head(kPairsMagic, 8);
