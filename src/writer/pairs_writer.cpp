@@ -402,29 +402,45 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     PairTable pairs(listed), apart(takesPartApart);
     PageLayout layout;
     uint32_t pageLimit = 0;
+    // A window of pages at a time: each stream is read through the window in one go (reading
+    // a thousand streams a page at a time would jump between their blocks for every page), its
+    // positions put by page, then the window's pages are laid out in order.
+    constexpr uint32_t kWindow = 64;
+    std::vector<std::vector<std::pair<uint32_t, uint16_t>>> byPage(kWindow);
+    std::vector<uint8_t> visited(kWindow);
     for (;;) {
-        uint32_t page = UINT32_MAX;
+        uint32_t first = UINT32_MAX;
         bool any = false;
         for (const Walker& w : walkers)
             if (!w.done) {
-                page = std::min(page, w.cursor.Page());
+                first = std::min(first, w.cursor.Page());
                 any = true;
             }
         if (!any) break;
+        const uint64_t end = uint64_t(first) + kWindow;
+        std::fill(visited.begin(), visited.end(), 0);
         for (size_t i = 0; i < walkers.size(); ++i) {
             Walker& w = walkers[i];
-            if (w.done || w.cursor.Page() != page) continue;
-            // Positions of a faulty stream's earlier pages may stay in the lists: they only make
-            // them longer, and no phrase with a term of that slot is narrowed.
-            const bool read = w.cursor.ReadPositions(positions);
-            if (read)
-                for (uint32_t x : positions) layout.Add(x, w.rank);
-            w.done = !read || !w.cursor.Next();
-            if (!read || w.cursor.Faulty())
-                clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
+            while (!w.done && w.cursor.Page() < end) {
+                const uint32_t at = w.cursor.Page() - first;
+                visited[at] = 1;
+                // Positions of a faulty stream's earlier pages may stay in the lists: they only
+                // make them longer, and no phrase with a term of that slot is narrowed.
+                const bool read = w.cursor.ReadPositions(positions);
+                if (read)
+                    for (uint32_t x : positions) byPage[at].emplace_back(x, w.rank);
+                w.done = !read || !w.cursor.Next();
+                if (!read || w.cursor.Faulty())
+                    clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
+            }
         }
-        layout.Emit(page, pairs, apart);
-        pageLimit = page + 1;  // pages come in ascending order
+        for (uint32_t at = 0; at < kWindow; ++at) {
+            if (!visited[at]) continue;
+            for (const auto& [x, rank] : byPage[at]) layout.Add(x, rank);
+            byPage[at].clear();
+            layout.Emit(first + at, pairs, apart);
+            pageLimit = first + at + 1;  // pages come in ascending order
+        }
     }
     pairs.Flush();
     apart.Flush();
