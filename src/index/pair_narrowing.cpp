@@ -38,10 +38,39 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
     // The shortest list first; each later one only keeps or drops what is left.
     std::sort(lists.begin(), lists.end(),
               [](const PageList& x, const PageList& y) { return x.count < y.count; });
-    if (!DecodePageList(lists[0], file.PageLimit(), pages)) return false;
-    for (size_t i = 1; i < lists.size() && !pages.empty(); ++i) {
-        if (lists[i].bytes == lists[i - 1].bytes) continue;  // the same pair twice
-        if (!KeepListedPages(lists[i], file.PageLimit(), pages)) return false;
+    lists.erase(std::unique(lists.begin(), lists.end(),  // the same pair twice
+                            [](const PageList& x, const PageList& y) { return x.bytes == y.bytes; }),
+                lists.end());
+    // Bitmaps (the pairs on many pages) are intersected a word at a time first, so that a
+    // phrase of frequent characters never lists the pages of one of its pairs alone.
+    const uint32_t limit = file.PageLimit();
+    std::vector<uint64_t> bits;
+    size_t bitmaps = 0;
+    for (const PageList& list : lists) {
+        if (list.kind != kPairBitmap) continue;
+        if (bitmaps++ == 0) bits.assign((uint64_t(limit) + 63) / 64, ~uint64_t(0));
+        if (!AndBitmapList(list, limit, bits)) return false;
+    }
+    pages.clear();
+    if (bitmaps == lists.size()) {
+        for (size_t w = 0; w < bits.size(); ++w)
+            for (uint64_t b = bits[w]; b != 0; b &= b - 1)
+                pages.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
+        return true;
+    }
+    bool first = true;  // the shortest list that is not a bitmap gives the first pages
+    for (const PageList& list : lists) {
+        if (list.kind == kPairBitmap) continue;
+        if (!(first ? DecodePageList(list, limit, pages) : KeepListedPages(list, limit, pages)))
+            return false;
+        if (first && bitmaps != 0) {
+            size_t kept = 0;
+            for (uint32_t page : pages)
+                if (bits[page / 64] >> (page % 64) & 1) pages[kept++] = page;
+            pages.resize(kept);
+        }
+        first = false;
+        if (pages.empty()) break;
     }
     return true;
 }

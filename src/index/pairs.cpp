@@ -165,6 +165,28 @@ bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint3
     return true;
 }
 
+bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_t>& pages) {
+    const uint64_t size = (uint64_t(pageLimit) + 7) / 8;
+    if (list.kind != kPairBitmap || list.size != size || pages.size() != (size + 7) / 8)
+        return false;
+    uint64_t count = 0;
+    for (size_t w = 0; w < pages.size(); ++w) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, list.bytes + 8 * w, std::min<uint64_t>(8, size - 8 * w));
+        count += uint64_t(__builtin_popcountll(bits));
+        pages[w] &= bits;
+    }
+    // Every page the list holds lies below pageLimit, and it holds as many as it says.
+    const uint32_t tail = pageLimit % 64;  // pages in the last word, when it is not full
+    if (tail != 0) {
+        const size_t w = pages.size() - 1;
+        uint64_t last = 0;
+        std::memcpy(&last, list.bytes + 8 * w, size - 8 * w);
+        if (last >> tail != 0) return false;
+    }
+    return count == list.count;
+}
+
 bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp) {
     if (size < kPairsHeaderSize || std::memcmp(data, kPairsMagic, 8) != 0 ||
         LoadLE32(data + 8) != kPairsVersion || LoadLE32(data + 12) != kPairsHeaderSize ||
@@ -214,6 +236,7 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_directory = m_keyEntries + 4 * uint64_t(m_keyCount);
     m_lists = m_directory + uint64_t(kPairEntrySize) * (uint64_t(m_pairCount) + m_apartCount);
     m_listsSize = m_file.Size() - uint64_t(m_lists - data);
+    m_checked.assign((uint64_t(m_pairCount) + m_apartCount + 7) / 8, 0);
     return true;
 }
 
@@ -222,6 +245,7 @@ void PairsFile::Close() {
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_directory = m_lists = nullptr;
     m_listsSize = 0;
+    m_checked.clear();
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
@@ -296,9 +320,15 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         list.count = LoadLE32(e + 4);
         list.bytes = m_lists + offset;
         list.size = uint32_t(listEnd - offset);
-        if (list.count == 0 ||
-            uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
-            return Lookup::kDamaged;
+        if (list.count == 0) return Lookup::kDamaged;
+        // A list's checksum is checked the first time a search asks for it (the mapping is
+        // read-only, so it stays as checked).
+        uint8_t& checked = m_checked[mid / 8];
+        if (!(checked >> (mid % 8) & 1)) {
+            if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
+                return Lookup::kDamaged;
+            checked = uint8_t(checked | 1 << (mid % 8));
+        }
         return Lookup::kFound;
     }
     return Lookup::kAbsent;

@@ -50,6 +50,11 @@ bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32
 // as its kind says (candidates are then left in an unspecified order).
 bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates);
 
+// Keeps in pages (a bitmap over pageLimit pages, 64 a word, low bit first) the pages that list,
+// a bitmap list, holds. False when the list does not read as a bitmap of that many pages
+// (pages is then unspecified).
+bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_t>& pages);
+
 // The pairs file of one index, mapped read-only.
 class PairsFile {
 public:
@@ -91,6 +96,7 @@ private:
     const uint8_t* m_directory = nullptr;
     const uint8_t* m_lists = nullptr;
     uint64_t m_listsSize = 0;
+    mutable std::vector<uint8_t> m_checked;  // per directory entry: its list's checksum matched
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
              m_aliasCount = 0;
 };
