@@ -9,6 +9,7 @@
 #include "index/pairs.h"
 #include "test_support.h"
 #include "writer/pairs_writer.h"
+#include "writer/writer.h"
 
 namespace kolva {
 namespace {
@@ -216,6 +217,37 @@ TEST(PairsFileTest, FaultyStreamsAreMarkedAndLeftOut) {
     EXPECT_TRUE(file.SlotClean(CharToSlot(U'一')));
     EXPECT_FALSE(file.SlotClean(CharToSlot(U'二')));
     EXPECT_EQ(file.Rank(CharToSlot(U'二')), -1);
+}
+
+// Page numbers run up to the last a number can hold, so that "the page after the last one" has
+// no number: the streams on that page are left out like faulty ones; the others are listed.
+TEST(PairsFileTest, StreamsOnThePageNumberedUint32MaxAreLeftOut) {
+    test::TempDir dir;
+    IndexWriter index(std::vector<VariantGroup>{});
+    constexpr uint32_t kStep = 4000000;  // a page delta the index can hold
+    uint32_t page = 0, count = 0;        // page: the last page below UINT32_MAX
+    for (;; page += kStep) {
+        index.AddText(page, U"一二五六");
+        ++count;
+        if (UINT32_MAX - page <= kStep) break;
+    }
+    index.AddText(UINT32_MAX, U"一二");
+    index.Write(dir.path(), "Index", BlockOrder::kSequential);
+    WritePairsFile(dir.path(), "Index");
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    EXPECT_EQ(file.PageLimit(), page + 1);
+    for (char32_t c : std::u32string(U"一二")) {
+        EXPECT_FALSE(file.SlotClean(CharToSlot(c)));
+        EXPECT_EQ(file.Rank(CharToSlot(c)), -1);
+    }
+    PageList list;
+    ASSERT_EQ(file.Find(file.Rank(CharToSlot(U'五')), file.Rank(CharToSlot(U'六')), list),
+              PairsFile::Lookup::kFound);
+    std::vector<uint32_t> pages;
+    ASSERT_TRUE(DecodePageList(list, file.PageLimit(), pages));
+    EXPECT_EQ(pages.size(), count);
+    EXPECT_EQ(pages.back(), page);
 }
 
 TEST(PairsFileTest, AccelerateWritesAllThreeAndChangesNothingElse) {

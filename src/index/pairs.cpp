@@ -139,15 +139,6 @@ bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32
 }
 
 bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates) {
-    if (list.kind == kPairBitmap) {
-        if (list.size != (uint64_t(pageLimit) + 7) / 8) return false;
-        size_t kept = 0;
-        for (uint32_t page : candidates)
-            if (page < pageLimit && (list.bytes[page / 8] >> (page % 8) & 1))
-                candidates[kept++] = page;
-        candidates.resize(kept);
-        return true;
-    }
     if (list.kind != kPairList) return false;
     uint64_t page = 0;
     uint32_t q = 0, read = 0;

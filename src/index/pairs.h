@@ -46,8 +46,9 @@ struct PageList {
 
 // Decodes list into pages (ascending). False when the list does not read as its kind says.
 bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& pages);
-// Keeps the pages of candidates (ascending) that list holds. False when the list does not read
-// as its kind says (candidates are then left in an unspecified order).
+// Keeps the pages of candidates (ascending) that list, a list of page deltas, holds (bitmaps are
+// intersected by AndBitmapList). False when the list is not a list of page deltas or does not
+// read as one (candidates are then left in an unspecified order).
 bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates);
 
 // Keeps in pages (a bitmap over pageLimit pages, 64 a word, low bit first) the pages that list,

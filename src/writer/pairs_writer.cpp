@@ -116,23 +116,14 @@ struct PairPages {
         last = page;
         ++count;
     }
-    // The pages as a bitmap of size bytes.
-    void ToBitmap(uint32_t size, std::string& bitmap) const {
-        bitmap.assign(size, '\0');
-        uint32_t page = 0;
-        size_t q = 0;
-        for (uint32_t i = 0; i < count; ++i) {
-            uint32_t v = 0;
-            int shift = 0;
-            uint8_t byte;
-            do {
-                byte = bytes[q++];
-                v |= uint32_t(byte & 0x7F) << shift;
-                shift += 7;
-            } while (byte & 0x80);
-            page = i == 0 ? v : page + v;
+    // The pages as a bitmap over pageLimit pages, read back through the search's own decoder.
+    void ToBitmap(uint32_t pageLimit, std::vector<uint32_t>& pages, std::string& bitmap) const {
+        const PageList list{kPairList, count, bytes.data(), uint32_t(bytes.size())};
+        if (!DecodePageList(list, pageLimit, pages))
+            throw WriterError("a pair's pages do not lie below the page limit");
+        bitmap.assign((uint64_t(pageLimit) + 7) / 8, '\0');
+        for (uint32_t page : pages)
             bitmap[page / 8] = char(uint8_t(bitmap[page / 8]) | uint8_t(1 << (page % 8)));
-        }
     }
 };
 
@@ -347,7 +338,9 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
             ++entries;
             if (!ok || !c.Next()) break;
         }
-        if (!ok || c.Faulty()) continue;
+        // A stream on the page numbered UINT32_MAX is left out like a faulty one: a list could
+        // not hold that page (every page of a list lies below a 32-bit page limit).
+        if (!ok || c.Faulty() || c.Page() == UINT32_MAX) continue;
         readable[size_t(s)] = 1;
         uint64_t& ofKey = entriesOfKey[size_t(keyOfSlot[size_t(s)])];
         ofKey = std::max(ofKey, entries);  // a group slot holds the pages of all its members
@@ -468,6 +461,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<uint32_t> rowStarts;  // of both parts, one after the other
     uint32_t entryCount = 0;
     std::string bitmap;
+    std::vector<uint32_t> listPages;
     // Room for every list and directory entry at once (the lists may take gigabytes).
     size_t listBytes = 0, entries = 0;
     for (const PairTable* part : {&pairs, &apart})
@@ -489,7 +483,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
                 uint8_t kind = kPairList;
                 if (bitmapBytes < pp.bytes.size()) {
                     kind = kPairBitmap;
-                    pp.ToBitmap(bitmapBytes, bitmap);
+                    pp.ToBitmap(pageLimit, listPages, bitmap);
                     lists += bitmap;
                 } else {
                     lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
