@@ -16,10 +16,11 @@ set(KOLVA_CORE_FILES
   src/index/index.cpp
   src/index/slot_guides.cpp
   src/index/word_matcher.cpp
-  src/index/keyword_search.cpp
-  src/index/result_merge.cpp
+  src/index/index_search.cpp
+  src/index/search_result.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
+  src/index/pairs_format.cpp
   src/index/pairs.cpp
   src/index/pair_narrowing.cpp
   src/catalogue/catalogue.cpp

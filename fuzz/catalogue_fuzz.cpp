@@ -7,6 +7,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/results.h"
 #include "fuzz_support.h"
+#include "platform/coding.h"
 #include "platform/file.h"
 
 using namespace kolva;

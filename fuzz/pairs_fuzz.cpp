@@ -11,6 +11,7 @@
 #include "fuzz_support.h"
 #include "index/pair_narrowing.h"
 #include "index/pairs.h"
+#include "platform/coding.h"
 #include "platform/checksum.h"
 #include "writer/pairs_writer.h"
 #include "writer/writer.h"

@@ -77,12 +77,9 @@ void ExpectSameSearches(const std::filesystem::path& paired, const std::filesyst
             for (int run = 0; run < 3; ++run) {
                 CIndex& index = run == 0 ? a : b;
                 index.UseShortcuts(run != 2);
-                std::u16string kw = CodePointsToUtf16(keyword);
-                if (orMode)
-                    index.SearchOr(kw, variant);
-                else
-                    index.SearchAnd(kw, variant);
-                lists.push_back(Results(index));
+                const std::u16string kw = CodePointsToUtf16(keyword);
+                lists.push_back(Results(orMode ? index.SearchOr(kw, variant)
+                                               : index.SearchAnd(kw, variant)));
             }
             ASSERT_EQ(lists[0], lists[1]) << what << " mode " << mode << " or " << orMode
                                           << " variant " << int(variant) << " round " << round;

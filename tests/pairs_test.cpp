@@ -7,6 +7,7 @@
 #include <set>
 
 #include "index/pairs.h"
+#include "platform/coding.h"
 #include "test_support.h"
 #include "writer/pairs_writer.h"
 #include "writer/writer.h"

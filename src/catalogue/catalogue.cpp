@@ -6,6 +6,7 @@
 
 #include "text/codeconverter.h"
 #include "platform/file.h"
+#include "platform/coding.h"
 
 namespace kolva {
 
@@ -96,31 +97,28 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
     if (!in.Open(file)) return false;
     ContentsNodeTag* previousVolume = nullptr;
     uint8_t bytes[kCatalogueRecordSize];
-    try {
-        // A trailing partial record is not a record.
-        while (m_nNodeCount < kCatalogueSlots && in.Read(bytes, sizeof bytes) == sizeof bytes) {
-            const int slot = m_nNodeCount++;
-            CatalogueRecord& record = m_NodeItem[size_t(slot)];
-            record = DecodeRecord(bytes);
-            WriteTraceLine(trace, record);
-            if (record.level == 3) m_volumeSlots.push_back(slot);
-            if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
-            ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
-            if (!parent) continue;  // no earlier entry of the level above: no place in the tree
-            auto* node = new ContentsNodeTag(record, slot);
-            node->parent = parent;
-            parent->children.push_back(node);
-            m_nodeOfSlot[size_t(slot)] = node;
-            if (record.level == 3) {
-                if (previousVolume && previousVolume->parent == parent) {
-                    previousVolume->nextSibling = node;
-                    node->prevSibling = previousVolume;
-                }
-                previousVolume = node;
+    // A trailing partial record is not a record; a read error ends the catalogue where it happened.
+    for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && in.ReadAt(at, bytes, sizeof bytes);
+         at += sizeof bytes) {
+        const int slot = m_nNodeCount++;
+        CatalogueRecord& record = m_NodeItem[size_t(slot)];
+        record = DecodeRecord(bytes);
+        WriteTraceLine(trace, record);
+        if (record.level == 3) m_volumeSlots.push_back(slot);
+        if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
+        ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
+        if (!parent) continue;  // no earlier entry of the level above: no place in the tree
+        auto* node = new ContentsNodeTag(record, slot);
+        node->parent = parent;
+        parent->children.push_back(node);
+        m_nodeOfSlot[size_t(slot)] = node;
+        if (record.level == 3) {
+            if (previousVolume && previousVolume->parent == parent) {
+                previousVolume->nextSibling = node;
+                node->prevSibling = previousVolume;
             }
+            previousVolume = node;
         }
-    } catch (const FileError&) {
-        // A read error ends the catalogue where it happened.
     }
     return true;
 }

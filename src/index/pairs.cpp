@@ -6,14 +6,13 @@
 #include <algorithm>
 #include <cstring>
 
-#include "index/index.h"
+#include "index/slots.h"
+#include "platform/coding.h"
 #include "platform/checksum.h"
 
 namespace kolva {
 
 namespace {
-
-uint64_t LoadLE64(const uint8_t* p) { return uint64_t(LoadLE32(p)) | uint64_t(LoadLE32(p + 4)) << 32; }
 
 // Sizes of the tables between the header and the list area, for key count k, m pairs in all
 // (both distances) and a aliases.
@@ -68,21 +67,6 @@ bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::str
         out.tableChecksum = 0;
     }
     return true;
-}
-
-uint32_t SlotToCodePoint(int32_t s) {
-    if (s < 0) return UINT32_MAX;
-    const uint32_t slot = uint32_t(s);
-    if (slot <= 27647) return slot + 0x3400;
-    if (slot >= 27904 && slot <= 28415) return slot + 0x8C00;
-    if (slot >= 32512 && slot <= 75231) return slot + 0x18100;
-    if (slot >= 75232 && slot <= 75775) return slot + 0x1D220;
-    if (slot >= 75776 && slot <= 75956) return slot - 0xF7BE;
-    if (slot >= 75957 && slot <= 84148) {
-        const uint32_t c = slot - 0x48B5;
-        return c >= 0xF900 && c <= 0xFAFF ? UINT32_MAX : c;  // those take the row above
-    }
-    return UINT32_MAX;
 }
 
 int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups) {
@@ -178,45 +162,35 @@ bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_
     return count == list.count;
 }
 
-bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp) {
-    if (size < kPairsHeaderSize || std::memcmp(data, kPairsMagic, 8) != 0 ||
-        LoadLE32(data + 8) != kPairsVersion || LoadLE32(data + 12) != kPairsHeaderSize ||
-        LoadLE64(data + 16) != size || LoadLE64(data + 120) != Checksum64(data, 120))
+bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsHeader& h) {
+    if (!DecodePairsHeader(data, size, h) || h.fileSize != size) return false;
+    if (h.keyCount > kMaxPairKeys || uint64_t(h.pairCount) > uint64_t(h.keyCount) * h.keyCount ||
+        uint64_t(h.apartCount) > uint64_t(h.keyCount) * h.keyCount || h.aliasCount > kSlotBits)
         return false;
-    fp.headerSize = LoadLE64(data + 24);
-    fp.headerChecksum = LoadLE64(data + 32);
-    fp.postingsSize = LoadLE64(data + 40);
-    fp.postingsChecksum = LoadLE64(data + 48);
-    fp.tableSize = LoadLE64(data + 56);
-    fp.tableChecksum = LoadLE64(data + 64);
-    const uint32_t keys = LoadLE32(data + 76), pairs = LoadLE32(data + 80);
-    const uint32_t aliases = LoadLE32(data + 84), apart = LoadLE32(data + 104);
-    if (keys > kMaxPairKeys || uint64_t(pairs) > uint64_t(keys) * keys ||
-        uint64_t(apart) > uint64_t(keys) * keys || aliases > kSlotBits)
+    const uint64_t tables =
+        TablesSize(h.keyCount, uint64_t(h.pairCount) + h.apartCount, h.aliasCount);
+    if (tables > size - kPairsHeaderSize || h.listsSize != size - kPairsHeaderSize - tables ||
+        h.listsSize > UINT32_MAX)
         return false;
-    const uint64_t tables = TablesSize(keys, uint64_t(pairs) + apart, aliases);
-    const uint64_t lists = LoadLE64(data + 88);
-    if (tables > size - kPairsHeaderSize || lists != size - kPairsHeaderSize - tables ||
-        lists > UINT32_MAX)
-        return false;
-    return LoadLE64(data + 96) == Checksum64(data + kPairsHeaderSize, tables);
+    return h.tablesChecksum == Checksum64(data + kPairsHeaderSize, tables);
 }
 
 bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem) {
     Close();
-    PairsFingerprint expected, named;
+    PairsFingerprint expected;
+    PairsHeader header;
     if (!m_file.Open(folder / (stem + kPairsSuffix))) return false;
     const uint8_t* data = m_file.Data();
-    if (!ReadPairsHeader(data, m_file.Size(), named) ||
-        !ComputePairsFingerprint(folder, stem, expected) || !(expected == named)) {
+    if (!ReadPairsHeader(data, m_file.Size(), header) ||
+        !ComputePairsFingerprint(folder, stem, expected) || !(expected == header.fingerprint)) {
         Close();
         return false;
     }
-    m_pageLimit = LoadLE32(data + 72);
-    m_keyCount = LoadLE32(data + 76);
-    m_pairCount = LoadLE32(data + 80);
-    m_aliasCount = LoadLE32(data + 84);
-    m_apartCount = LoadLE32(data + 104);
+    m_pageLimit = header.pageLimit;
+    m_keyCount = header.keyCount;
+    m_pairCount = header.pairCount;
+    m_aliasCount = header.aliasCount;
+    m_apartCount = header.apartCount;
     m_clean = data + kPairsHeaderSize;
     m_keys = m_clean + kSlotBits / 8;
     m_rowStarts = m_keys + 4 * uint64_t(m_keyCount);

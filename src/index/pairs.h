@@ -12,14 +12,6 @@
 
 namespace kolva {
 
-// What a pairs file was made from: the index pair and the variant table beside it.
-struct PairsFingerprint {
-    uint64_t headerSize = 0, headerChecksum = 0;
-    uint64_t postingsSize = 0, postingsChecksum = 0;
-    uint64_t tableSize = kNoFile, tableChecksum = 0;
-    bool operator==(const PairsFingerprint&) const = default;
-};
-
 // The fingerprint of the files of index stem ("Index_desc") in folder: the whole header file,
 // samples of the postings file, the whole variant table. False when an index file is missing.
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
@@ -28,8 +20,6 @@ bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::str
 // else kPostingsSamples blocks spread evenly from the first to the last.
 uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
 
-// The code point whose slot is slot, or UINT32_MAX when no code point has it.
-uint32_t SlotToCodePoint(int32_t slot);
 // The key of slot: that of the first group holding its character, else the slot itself.
 // (groups: the variant groups in file order, as ParseVariantTable gives them)
 int32_t PairKey(int32_t slot, const std::vector<std::vector<uint32_t>>& groups);
@@ -103,7 +93,7 @@ private:
 };
 
 // Whether the bytes of a whole pairs file hold a header and tables that are whole (their
-// checksums) and laid out within the file; fp is set to the fingerprint it names.
-bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsFingerprint& fp);
+// checksums) and laid out within the file; header is set to what it reads.
+bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsHeader& header);
 
 }  // namespace kolva

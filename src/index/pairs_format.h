@@ -63,6 +63,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace kolva {
 
@@ -82,5 +83,34 @@ constexpr uint32_t kPostingsSamples = 256;
 
 // The suffix of a pairs file after the index file stem, e.g. "Index_desc" + kPairsSuffix.
 constexpr const char* kPairsSuffix = "-idx.pairs";
+
+// What a pairs file was made from: the index pair and the variant table beside it.
+struct PairsFingerprint {
+    uint64_t headerSize = 0, headerChecksum = 0;
+    uint64_t postingsSize = 0, postingsChecksum = 0;
+    uint64_t tableSize = kNoFile, tableChecksum = 0;
+    bool operator==(const PairsFingerprint&) const = default;
+};
+
+// The header's fields, as drawn above (magic, version, header size and the header's own checksum
+// are the encoder's and the decoder's business).
+struct PairsHeader {
+    uint64_t fileSize = 0;          // size of the whole file
+    PairsFingerprint fingerprint;   // the files it was made from
+    uint32_t pageLimit = 0;         // P
+    uint32_t keyCount = 0;          // K
+    uint32_t pairCount = 0;         // M, neighbouring pairs
+    uint32_t aliasCount = 0;        // A
+    uint64_t listsSize = 0;         // size of the list area
+    uint64_t tablesChecksum = 0;    // checksum of the tables
+    uint32_t apartCount = 0;        // N, pairs one apart
+};
+
+// The kPairsHeaderSize bytes of header, its checksum included.
+std::string EncodePairsHeader(const PairsHeader& header);
+// Reads the header at data (size bytes in all). False when the bytes cannot be a header of this
+// version: too short, another magic, version or header size, or a checksum that does not match.
+// The fields are not checked against each other or against size.
+bool DecodePairsHeader(const uint8_t* data, uint64_t size, PairsHeader& header);
 
 }  // namespace kolva

@@ -261,7 +261,8 @@ bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
     // A page that is not there leaves the view as it is.
     // A catalogue whose first page index is not positive names no page.
     const int firstIndex = entry.docID > 0 ? entry.docID - 1 : -1;
-    if (!m_index.FindPage(firstIndex, nPage, index) || !m_index.ReadPage(index, page))
+    const CFileList& store = m_index.PageStore();
+    if (!store.FindPage(firstIndex, nPage, index) || !store.ReadPage(index, page))
         return false;
     if (!WriteFileNoFollow(m_strTempPage, page)) return false;
     if (m_pBookView) m_pBookView->Navigate2(QString::fromStdString(m_strTempPage.string()));
@@ -326,7 +327,7 @@ void CLeftForm::StepHit(int step) {
 }
 
 QString CLeftForm::PageLabel() const {
-    return QStringLiteral("%1/%2").arg(m_index.GetHeaderCount()).arg(m_nCurPage);
+    return QStringLiteral("%1/%2").arg(m_index.PageStore().GetHeaderCount()).arg(m_nCurPage);
 }
 
 void CLeftForm::resizeEvent(QResizeEvent* event) {
@@ -402,6 +403,7 @@ namespace kolva {
 
 void CLeftForm::SetTarget(SearchTarget target) {
     m_index.Close();
+    m_lastResult = {};  // the pages of another target's index mean nothing now
     OpenIndex(m_index, m_dataFolder, target);
     m_nTargetCode = TargetCodeOf(target);
 }
@@ -457,12 +459,15 @@ bool CLeftForm::CheckSearchInput() {
 }
 
 void CLeftForm::SearchIndex() {
-    // The index writes U+3000 over every space of the text it is given, and the pane keeps
-    // that text for the highlighting.
-    std::u16string keywords = m_strKeyWords.toStdU16String();
-    RunSearch(m_index, keywords, m_nAndOr == 0 ? SearchMethod::kAnd : SearchMethod::kOr,
-              m_bVariant);
-    m_strKeyWords = QString::fromStdU16String(keywords);
+    SearchResult result = RunSearch(m_index, m_strKeyWords.toStdU16String(),
+                                    m_nAndOr == 0 ? SearchMethod::kAnd : SearchMethod::kOr,
+                                    m_bVariant);
+    // A string the search rejects changes nothing: the rows of the last search are built again.
+    if (result.rejected) return;
+    m_lastResult = std::move(result);
+    // The keywords kept for marking pages: the words parted by U+3000, as the pane has always
+    // kept them (composition parts words at either space).
+    m_strKeyWords.replace(QChar(u' '), QChar(u'\u3000'));
 }
 
 // The rows of the index's hit pages in the range, the totals and the first list page.
@@ -470,11 +475,8 @@ void CLeftForm::ShowSearchResults() {
     m_resultList->clear();
     // Without a catalogue entry in the range slot there is no range and so no row.
     const ContentsNodeTag* range = FindRangeNode(m_catalogue, m_nRangeNode);
-    m_HitPages = *m_index.GetResultPages();
-    m_HitCounts = *m_index.GetResultCounts();
-    const uint32_t total = BuildResultList(range, m_HitPages, m_HitCounts, m_SearchResults);
-    m_HitPages.clear();
-    m_HitCounts.clear();
+    const uint32_t total =
+        BuildResultList(range, m_lastResult.pages, m_lastResult.counts, m_SearchResults);
     const int rows = int(m_SearchResults.size());
     m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
     m_totals->setText(FromU16(TotalsText(m_SearchResults.size(), total)));

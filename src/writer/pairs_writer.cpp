@@ -19,6 +19,7 @@
 #include "index/postings_stream.h"
 #include "index/word_matcher.h"
 #include "platform/checksum.h"
+#include "platform/coding.h"
 #include "platform/file.h"
 #include "writer/writer.h"
 
@@ -271,17 +272,6 @@ private:
     uint32_t m_low = UINT32_MAX, m_high = 0;
 };
 
-void PutLE32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i)));
-}
-void PutLE64(std::string& out, uint64_t v) {
-    PutLE32(out, uint32_t(v));
-    PutLE32(out, uint32_t(v >> 32));
-}
-void SetLE64(std::string& out, size_t at, uint64_t v) {
-    for (int i = 0; i < 8; ++i) out[at + size_t(i)] = char(v >> (8 * i));
-}
-
 // Writes bytes to path through a temporary file in the same folder and a rename.
 void ReplaceFile(const std::filesystem::path& path, const std::string& head,
                  const std::string& lists) {
@@ -489,8 +479,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
                     lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
                 }
                 if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
-                directory.push_back(char(b & 0xFF));
-                directory.push_back(char(b >> 8));
+                PutLE16(directory, uint16_t(b));
                 directory.push_back(char(kind));
                 directory.push_back('\0');
                 PutLE32(directory, pp.count);
@@ -521,27 +510,17 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     apart = PairTable(std::vector<bool>());
     stats.apart = entryCount - stats.pairs;
 
-    std::string head(kPairsMagic, 8);
-    PutLE32(head, kPairsVersion);
-    PutLE32(head, kPairsHeaderSize);
-    PutLE64(head, kPairsHeaderSize + tables.size() + lists.size());
-    PutLE64(head, fp.headerSize);
-    PutLE64(head, fp.headerChecksum);
-    PutLE64(head, fp.postingsSize);
-    PutLE64(head, fp.postingsChecksum);
-    PutLE64(head, fp.tableSize);
-    PutLE64(head, fp.tableChecksum);
-    PutLE32(head, pageLimit);
-    PutLE32(head, keyCount);
-    PutLE32(head, stats.pairs);
-    PutLE32(head, aliasCount);
-    PutLE64(head, lists.size());
-    PutLE64(head, Checksum64(tables.data(), tables.size()));
-    PutLE32(head, stats.apart);
-    PutLE32(head, 0);
-    PutLE64(head, 0);
-    PutLE64(head, 0);
-    SetLE64(head, 120, Checksum64(head.data(), 120));
+    PairsHeader header;
+    header.fileSize = kPairsHeaderSize + tables.size() + lists.size();
+    header.fingerprint = fp;
+    header.pageLimit = pageLimit;
+    header.keyCount = keyCount;
+    header.pairCount = stats.pairs;
+    header.aliasCount = aliasCount;
+    header.listsSize = lists.size();
+    header.tablesChecksum = Checksum64(tables.data(), tables.size());
+    header.apartCount = stats.apart;
+    std::string head = EncodePairsHeader(header);
     head += tables;
     ReplaceFile(folder / (stem + kPairsSuffix), head, lists);
 

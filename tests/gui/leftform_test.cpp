@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(p.form->m_nCurNode, 6);
         QCOMPARE(p.form->m_nCurPage, 5);
         std::string stored;
-        QVERIFY(p.form->m_index.ReadPage(5, stored));
+        QVERIFY(p.form->m_index.PageStore().ReadPage(5, stored));
         QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
         QVERIFY(loaded.wait(20000));
         QCOMPARE(p.view->GetLocationURL(), QString::fromStdString(p.form->m_strTempPage.string()));
@@ -95,7 +95,7 @@ private slots:
 
         // Another page of the entry; a number it does not have leaves file and view alone.
         QVERIFY(p.form->ShowNodePage(6, 0, 6));
-        QVERIFY(p.form->m_index.ReadPage(6, stored));
+        QVERIFY(p.form->m_index.PageStore().ReadPage(6, stored));
         QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
         QVERIFY(!p.form->ShowNodePage(6, 0, 99));
         QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);

@@ -112,7 +112,7 @@ private slots:
             const int column = (pageIndex + 1) % 2;  // page numbers 1..4
             std::string composed, stored;
             QVERIFY(index.ComposePage(pageIndex, composed, u"月", 0, 1) > 0);
-            QVERIFY(index.ReadPage(pageIndex, stored));
+            QVERIFY(index.PageStore().ReadPage(pageIndex, stored));
             Show(WriteScratch("windows1.html", composed), QStringLiteral("0000"));
             const QVariantList marked = Run(measure).toList();
             Show(WriteScratch("windows.html", stored));

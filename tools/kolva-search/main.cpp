@@ -259,8 +259,6 @@ std::u16string ForSearch(std::u16string keywords) {
     return keywords;
 }
 
-// Runs one search and names its rows, as the search pane does. searchEnd, when given, receives
-// the moment the index's result lists were ready.
 // The keywords as typed, for a search of rows: a usage error when they hold nothing to search.
 std::u16string SearchKeywords(const Options& o) {
     std::u16string typed = KeywordsFromUtf8(o.keywords, "KEYWORDS");
@@ -269,30 +267,25 @@ std::u16string SearchKeywords(const Options& o) {
     return typed;
 }
 
+// Runs one search and names its rows, as the search pane does. searchEnd, when given, receives
+// the moment the index's result lists were ready.
 uint32_t SearchRows(CIndex& index, const CCatalogue& catalogue, const Options& o,
                     const std::u16string& typed, std::vector<SearchNodeTag>& rows,
                     std::chrono::steady_clock::time_point* searchEnd = nullptr) {
     rows.clear();
-    std::u16string keywords = ForSearch(typed);
-    // A rejected string finds nothing here, where the index would keep an earlier query's pages.
-    if (CIndex::CountKeywords(keywords) == 0) {
-        if (searchEnd) *searchEnd = std::chrono::steady_clock::now();
-        return 0;
-    }
-    RunSearch(index, keywords, o.method, o.variant);
+    // A rejected string finds nothing.
+    const SearchResult result = RunSearch(index, ForSearch(typed), o.method, o.variant);
     if (searchEnd) *searchEnd = std::chrono::steady_clock::now();
-    return BuildResultList(FindRangeNode(catalogue, o.range), *index.GetResultPages(),
-                           *index.GetResultCounts(), rows);
+    if (result.rejected) return 0;
+    return BuildResultList(FindRangeNode(catalogue, o.range), result.pages, result.counts, rows);
 }
 
 // --raw: the index's result lists, without a range.
 int PrintResultLists(CIndex& index, const Options& o) {
-    std::u16string keywords = ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS"));
-    RunSearch(index, keywords, o.method, o.variant);
-    const auto& pages = *index.GetResultPages();
-    const auto& counts = *index.GetResultCounts();
-    for (int i = 0; i < index.GetResultCount(); ++i)
-        std::cout << pages[size_t(i)] << '\t' << counts[size_t(i)] << '\n';
+    const SearchResult result = RunSearch(
+        index, ForSearch(KeywordsFromUtf8(o.keywords, "KEYWORDS")), o.method, o.variant);
+    for (size_t i = 0; i < result.pages.size(); ++i)
+        std::cout << result.pages[i] << '\t' << result.counts[i] << '\n';
     return 0;
 }
 
