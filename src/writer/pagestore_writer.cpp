@@ -6,10 +6,6 @@
 
 namespace kolva {
 
-namespace {
-
-}  // namespace
-
 PageStoreWriter::PageStoreWriter(const std::filesystem::path& folder, const std::string& baseName,
                                  int32_t nameSize)
     : m_listPath(folder / (baseName + "-fl.h")), m_nameSize(nameSize) {
