@@ -52,15 +52,17 @@ ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record) 
     return nullptr;
 }
 
-CCatalogue::CCatalogue()
-    : m_NodeItem(kCatalogueSlots),
-      m_pRootNode(std::make_unique<ContentsNodeTag>()),
-      m_nodeOfSlot(kCatalogueSlots, nullptr) {
+CCatalogue::CCatalogue() : m_NodeItem(1), m_pRootNode(std::make_unique<ContentsNodeTag>()) {
     m_pRootNode->name = u"root";
 }
 
+const CatalogueRecord& CCatalogue::Record(int slot) const {
+    static const CatalogueRecord kEmpty{};
+    return slot >= 0 && size_t(slot) < m_NodeItem.size() ? m_NodeItem[size_t(slot)] : kEmpty;
+}
+
 ContentsNodeTag* CCatalogue::Node(int slot) const {
-    return slot >= 0 && slot < kCatalogueSlots ? m_nodeOfSlot[size_t(slot)] : nullptr;
+    return slot >= 0 && size_t(slot) < m_nodeOfSlot.size() ? m_nodeOfSlot[size_t(slot)] : nullptr;
 }
 
 namespace {
@@ -95,14 +97,17 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
 
     ReadOnlyFile in;
     if (!in.Open(file)) return false;
+    uint64_t size = 0;
+    if (in.Size(size))
+        m_NodeItem.reserve(size_t(std::min<uint64_t>(size / kCatalogueRecordSize + 1, kCatalogueSlots)));
     ContentsNodeTag* previousVolume = nullptr;
     uint8_t bytes[kCatalogueRecordSize];
     // A trailing partial record is not a record; a read error ends the catalogue where it happened.
     for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && in.ReadAt(at, bytes, sizeof bytes);
          at += sizeof bytes) {
         const int slot = m_nNodeCount++;
-        CatalogueRecord& record = m_NodeItem[size_t(slot)];
-        record = DecodeRecord(bytes);
+        m_NodeItem.push_back(DecodeRecord(bytes));
+        const CatalogueRecord& record = m_NodeItem.back();
         WriteTraceLine(trace, record);
         if (record.level == 3) m_volumeSlots.push_back(slot);
         if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
@@ -111,6 +116,7 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
         auto* node = new ContentsNodeTag(record, slot);
         node->parent = parent;
         parent->children.push_back(node);
+        m_nodeOfSlot.resize(size_t(slot) + 1, nullptr);
         m_nodeOfSlot[size_t(slot)] = node;
         if (record.level == 3) {
             if (previousVolume && previousVolume->parent == parent) {

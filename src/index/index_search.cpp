@@ -196,10 +196,10 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, bool variants
         AttachShortcuts(plan);
         ordered = RarestFirst(plan, moveOrder.data());
     }
-    const StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(),
+    const StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock,
                               m_nNextBlockCount, m_nBlockCount);
     std::vector<uint32_t> pages, counts;
-    MatchWord(reader, m_pFirstBlock.data(), plan.terms.data(), m, plan.segments.data(),
+    MatchWord(reader, m_pFirstBlock, plan.terms.data(), m, plan.segments.data(),
               plan.segmentCount, plan.length, m_useShortcuts, m_guideMemory,
               mode == kIntersect ? &within : nullptr, narrowed ? &candidates : nullptr,
               ordered ? moveOrder.data() : nullptr, pages, counts);

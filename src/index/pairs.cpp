@@ -49,23 +49,29 @@ uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size) {
     return h;
 }
 
+PairsFingerprint FingerprintOf(const uint8_t* header, uint64_t headerSize, const uint8_t* postings,
+                               uint64_t postingsSize, const std::string* table) {
+    PairsFingerprint fp;
+    fp.headerSize = headerSize;
+    fp.headerChecksum = Checksum64(header, headerSize);
+    fp.postingsSize = postingsSize;
+    fp.postingsChecksum = PostingsSamplesChecksum(postings, postingsSize);
+    if (table) {
+        fp.tableSize = table->size();
+        fp.tableChecksum = Checksum64(table->data(), table->size());
+    }
+    return fp;
+}
+
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out) {
     ReadOnlyMapping header, postings;
     if (!header.Open(folder / (stem + "-idx.h")) || !postings.Open(folder / (stem + "-idx.m")))
         return false;
-    out.headerSize = header.Size();
-    out.headerChecksum = Checksum64(header.Data(), header.Size());
-    out.postingsSize = postings.Size();
-    out.postingsChecksum = PostingsSamplesChecksum(postings.Data(), postings.Size());
     std::string table;
-    if (ReadWholeFile(folder / "yitizi.txt", table)) {
-        out.tableSize = table.size();
-        out.tableChecksum = Checksum64(table.data(), table.size());
-    } else {
-        out.tableSize = kNoFile;
-        out.tableChecksum = 0;
-    }
+    const bool hasTable = ReadWholeFile(folder / "yitizi.txt", table);
+    out = FingerprintOf(header.Data(), header.Size(), postings.Data(), postings.Size(),
+                        hasTable ? &table : nullptr);
     return true;
 }
 
@@ -178,11 +184,18 @@ bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsHeader& h) {
 bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem) {
     Close();
     PairsFingerprint expected;
+    // (A collection without pairs files pays no fingerprint.)
+    return std::filesystem::is_regular_file(folder / (stem + kPairsSuffix)) &&
+           ComputePairsFingerprint(folder, stem, expected) && Open(folder, stem, expected);
+}
+
+bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem,
+                     const PairsFingerprint& expected) {
+    Close();
     PairsHeader header;
     if (!m_file.Open(folder / (stem + kPairsSuffix))) return false;
     const uint8_t* data = m_file.Data();
-    if (!ReadPairsHeader(data, m_file.Size(), header) ||
-        !ComputePairsFingerprint(folder, stem, expected) || !(expected == header.fingerprint)) {
+    if (!ReadPairsHeader(data, m_file.Size(), header) || !(expected == header.fingerprint)) {
         Close();
         return false;
     }

@@ -16,6 +16,10 @@ namespace kolva {
 // samples of the postings file, the whole variant table. False when an index file is missing.
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out);
+// The same from files already in memory: the index header and postings files, whole, and the
+// variant table's bytes (null when there is none).
+PairsFingerprint FingerprintOf(const uint8_t* header, uint64_t headerSize, const uint8_t* postings,
+                               uint64_t postingsSize, const std::string* table);
 // Checksum of the postings samples: every block of a file of at most kPostingsSamples blocks,
 // else kPostingsSamples blocks spread evenly from the first to the last.
 uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
@@ -54,6 +58,10 @@ public:
     // Opens folder/<stem>-idx.pairs when it is whole and made from exactly the files beside it;
     // false (and closed) otherwise. Never shows a message: without it the search runs as ever.
     bool Open(const std::filesystem::path& folder, const std::string& stem);
+    // As Open, with the fingerprint of the files beside it already known (the index computes it
+    // from the files it has opened, so that nothing is read twice).
+    bool Open(const std::filesystem::path& folder, const std::string& stem,
+              const PairsFingerprint& expected);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
