@@ -7,6 +7,7 @@ set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
   src/platform/checksum.cpp
+  src/text/utf16.cpp
   src/text/codeconverter.cpp
   src/text/utf8.cpp
   src/pagestore/filelist.cpp
