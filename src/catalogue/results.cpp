@@ -123,6 +123,71 @@ void SortByPageNumber(std::vector<Kept>& rows, std::vector<Kept>& sorted,
     rows.swap(sorted);
 }
 
+// What names the rows of one range: its category, the book of a book or volume range, and the
+// books and volumes below it, looked up as GetBookName and FindVolumeNode look them up, once for
+// all rows.
+class RangeNames {
+public:
+    explicit RangeNames(const ContentsNodeTag& range)
+        : m_range(range), m_bookOf(Books(range)), m_volumeOf(Volumes(range)) {
+        if (const ContentsNodeTag* node = CategoryNode(&range)) m_category = node->name;
+        if (range.level == 2) m_rangeBook = range.name;
+        if (range.level == 3 && range.parent) m_rangeBook = range.parent->name;
+    }
+
+    // The volume that holds page index p of the range, null when none does.
+    const ContentsNodeTag* VolumeOf(uint32_t p) const {
+        if (m_range.level == 1 || m_range.level == 2) return m_volumeOf.Find(p);
+        return m_range.level == 3 ? &m_range : nullptr;
+    }
+    // The row of hit page p with its volume and page number, the hits left to the caller.
+    void Name(uint32_t p, const Kept& kept, SearchNodeTag& row) const {
+        row.category = m_category;
+        if (m_range.level == 1) {
+            const ContentsNodeTag* book = m_bookOf.Find(p);
+            row.title = book ? std::u16string_view(book->name) : std::u16string_view();
+        } else {
+            row.title = m_rangeBook;
+        }
+        row.volume = kept.volume ? std::u16string_view(kept.volume->name) : std::u16string_view();
+        row.pageNumber = kept.volume ? kept.pageNumber : 0;
+        row.pageIndex = p;
+    }
+
+private:
+    static std::vector<const ContentsNodeTag*> Books(const ContentsNodeTag& range) {
+        if (range.level != 1) return {};
+        return {range.children.begin(), range.children.end()};
+    }
+    static std::vector<const ContentsNodeTag*> Volumes(const ContentsNodeTag& range) {
+        std::vector<const ContentsNodeTag*> volumes;
+        if (range.level == 1) {
+            for (const ContentsNodeTag* child : range.children)
+                volumes.insert(volumes.end(), child->children.begin(), child->children.end());
+        } else if (range.level == 2) {
+            volumes.assign(range.children.begin(), range.children.end());
+        }
+        return volumes;
+    }
+
+    const ContentsNodeTag& m_range;
+    const FirstContaining m_bookOf, m_volumeOf;
+    std::u16string_view m_category, m_rangeBook;
+};
+
+// The hit pages inside the range, each with its volume and page number, in the hit lists' order.
+void KeepPagesInRange(const ContentsNodeTag& range, const RangeNames& names,
+                      const std::vector<uint32_t>& hitPages, std::vector<Kept>& kept) {
+    kept.clear();
+    for (size_t i = 0; i < hitPages.size(); ++i) {
+        const uint32_t p = hitPages[i];
+        if (!range.ContainsPage(p)) continue;
+        const ContentsNodeTag* volume = names.VolumeOf(p);
+        kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
+                        uint32_t(i), volume});
+    }
+}
+
 }  // namespace
 
 uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
@@ -130,24 +195,7 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
                          std::vector<SearchNodeTag>& rows) {
     rows.clear();
     if (!range) return 0;
-    // Books and volumes are looked up as GetBookName and FindVolumeNode look them up, once
-    // for all rows.
-    std::vector<const ContentsNodeTag*> books, volumes;
-    if (range->level == 1) {
-        books.assign(range->children.begin(), range->children.end());
-        for (const ContentsNodeTag* child : range->children)
-            volumes.insert(volumes.end(), child->children.begin(), child->children.end());
-    } else if (range->level == 2) {
-        volumes.assign(range->children.begin(), range->children.end());
-    }
-    const FirstContaining bookOf(books), volumeOf(volumes);
-    const ContentsNodeTag* categoryNode = CategoryNode(range);
-    const std::u16string_view category =
-        categoryNode ? std::u16string_view(categoryNode->name) : std::u16string_view();
-    std::u16string_view rangeBook;
-    if (range->level == 2) rangeBook = range->name;
-    if (range->level == 3 && range->parent) rangeBook = range->parent->name;
-
+    const RangeNames names(*range);
     // Rows are sorted by page number, equal numbers in the index's order, before they are made.
     // The working lists keep their memory from one search to the next: a search of a frequent
     // character names tens of thousands of rows, and lists that size would otherwise be mapped
@@ -155,41 +203,15 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
     thread_local std::vector<Kept> kept;
     thread_local std::vector<Kept> sorted;
     thread_local std::vector<uint32_t> start;
-    kept.clear();
-    for (size_t i = 0; i < hitPages.size(); ++i) {
-        const uint32_t p = hitPages[i];
-        if (!range->ContainsPage(p)) continue;
-        const ContentsNodeTag* volume =
-            range->level == 1 || range->level == 2 ? volumeOf.Find(p)
-            : range->level == 3                    ? range
-                                                   : nullptr;
-        kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
-                        uint32_t(i), volume});
-    }
+    KeepPagesInRange(*range, names, hitPages, kept);
     SortByPageNumber(kept, sorted, start);
 
     uint32_t total = 0;
     rows.resize(kept.size());
     for (size_t k = 0; k < kept.size(); ++k) {
-        SearchNodeTag& row = rows[k];
-        const uint32_t p = hitPages[kept[k].hit];
-        row.category = category;
-        if (range->level == 1) {
-            const ContentsNodeTag* book = bookOf.Find(p);
-            row.title = book ? std::u16string_view(book->name) : std::u16string_view();
-        } else {
-            row.title = rangeBook;
-        }
-        if (kept[k].volume) {
-            row.volume = kept[k].volume->name;
-            row.pageNumber = kept[k].pageNumber;
-        } else {
-            row.volume = {};
-            row.pageNumber = 0;
-        }
-        row.pageIndex = p;
-        row.hits = kept[k].hit < hitCounts.size() ? hitCounts[kept[k].hit] : 0;
-        total += row.hits;
+        names.Name(hitPages[kept[k].hit], kept[k], rows[k]);
+        rows[k].hits = kept[k].hit < hitCounts.size() ? hitCounts[kept[k].hit] : 0;
+        total += rows[k].hits;
     }
     return total;
 }

@@ -219,32 +219,23 @@ Options ParseOptions(int argc, char** argv) { return OptionParser(argc, argv).Pa
 
 // UTF-8 to UTF-16; the three-byte form of a surrogate stands for that one unpaired unit.
 std::u16string KeywordsFromUtf8(const std::string& bytes, const std::string& where) {
-    std::u32string codePoints;
+    std::u16string keywords;
     size_t bad;
-    if (!DecodeUtf8(bytes, codePoints, bad, true))
+    if (!Utf8ToUtf16(bytes, keywords, bad, true))
         throw UsageError(where + " is not valid UTF-8 (byte " + std::to_string(bad) + ")");
-    return CodePointsToUtf16(codePoints);
-}
-
-std::string Utf8(std::u16string_view text) {
-    std::string out;
-    AppendUtf8(text, out, kConvertLenient);
-    return out;
+    return keywords;
 }
 
 // UTF-8 for a JSON string. JSON text is Unicode, so a unit of an unpaired surrogate (which only
 // a damaged catalogue holds) is written as U+FFFD.
 std::string JsonText(std::u16string_view text) {
-    std::u16string valid(text);
-    for (size_t i = 0; i < valid.size(); ++i) {
-        const char16_t u = valid[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < valid.size() && valid[i + 1] >= 0xDC00 &&
-            valid[i + 1] <= 0xDFFF)
-            ++i;
-        else if (u >= 0xD800 && u <= 0xDFFF)
-            valid[i] = u'\uFFFD';
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c;
+        i += ReadCodePoint(text, i, c);
+        AppendCodePointUtf8(IsSurrogate(c) ? U'\uFFFD' : c, out);
     }
-    return Utf8(valid);
+    return out;
 }
 
 std::filesystem::path ExecutableFolder() {
@@ -368,10 +359,10 @@ int PrintQueryTotals(CIndex& index, const CCatalogue& catalogue, const Options& 
 std::string RowsAsText(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
     std::string out;
     for (const SearchNodeTag& r : rows)
-        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
+        out += ToUtf8(r.category) + '\t' + ToUtf8(r.title) + '\t' + ToUtf8(r.volume) + '\t' +
                std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
                std::to_string(r.pageIndex) + '\n';
-    return out + Utf8(TotalsText(rows.size(), hits)) + '\n';
+    return out + ToUtf8(TotalsText(rows.size(), hits)) + '\n';
 }
 
 // One object: the rows, the numbers of pages and hits, the totals line. Keys in this order.
@@ -410,7 +401,7 @@ std::string Field(std::string text) {
 
 // "category<TAB>title<TAB>volume<TAB>pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right"
 void AppendKwicLine(const ConcordanceLine& line, const SearchNodeTag& r, std::string& out) {
-    out += Field(Utf8(r.category)) + '\t' + Field(Utf8(r.title)) + '\t' + Field(Utf8(r.volume)) +
+    out += Field(ToUtf8(r.category)) + '\t' + Field(ToUtf8(r.title)) + '\t' + Field(ToUtf8(r.volume)) +
            '\t' + std::to_string(r.pageNumber) + '\t' + std::to_string(r.pageIndex) + '\t' +
            std::to_string(line.anchor) + '\t' + Field(line.left) + '\t' + Field(line.match) + '\t' +
            Field(line.right) + '\n';
@@ -492,7 +483,7 @@ int Run(const Options& o) {
     std::u16string failure;
     CIndex index([&](std::u16string_view m) { failure = m; });
     if (!OpenIndex(index, data, o.target)) {
-        std::cerr << "kolva-search: " << Utf8(failure) << " (" << data.string() << ")\n";
+        std::cerr << "kolva-search: " << ToUtf8(failure) << " (" << data.string() << ")\n";
         return 1;
     }
     if (o.mode == Mode::kRaw) return PrintResultLists(index, o);
