@@ -51,14 +51,16 @@ void Store(std::string& s, size_t at, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s[at + size_t(i)] = char(v >> (8 * i));
 }
 
-// Makes the checksums of header, tables and lists match the bytes, as far as the layout lets
-// them be found.
+// Makes the checksums of header, tables, directory rows and lists match the bytes, as far as the
+// layout lets them be found.
 void FixChecksums(std::string& f) {
     if (f.size() < kPairsHeaderSize) return;
     const uint8_t* d = reinterpret_cast<const uint8_t*>(f.data());
     const uint64_t keys = LoadLE32(d + 76), aliases = LoadLE32(d + 84);
     const uint64_t pairs = uint64_t(LoadLE32(d + 80)) + LoadLE32(d + 104);  // both distances
-    const uint64_t dirAt = kPairsHeaderSize + kSlotBits / 8 + 17 * keys + 8 + 8 * aliases;
+    const uint64_t rowStartsAt = kPairsHeaderSize + kSlotBits / 8 + 4 * keys;
+    const uint64_t rowSumsAt = kPairsHeaderSize + kSlotBits / 8 + 17 * keys + 8 + 8 * aliases;
+    const uint64_t dirAt = rowSumsAt + 8 * keys;
     const uint64_t listsAt = dirAt + uint64_t(kPairEntrySize) * pairs;
     if (keys <= kMaxPairKeys && pairs <= 2 * keys * keys && aliases <= kSlotBits &&
         listsAt <= f.size()) {
@@ -70,7 +72,17 @@ void FixChecksums(std::string& f) {
             if (from <= to && to <= listsSize)
                 Store(f, e + 12, uint32_t(Checksum64(d + listsAt + from, to - from)), 4);
         }
-        Store(f, 96, Checksum64(d + kPairsHeaderSize, listsAt - kPairsHeaderSize), 8);
+        for (uint64_t row = 0; row < 2 * keys; ++row) {
+            // The apart rows' starts follow the K + 1 starts of the neighbouring rows.
+            const uint64_t at = rowStartsAt + 4 * (row + row / keys);
+            const uint64_t low = LoadLE32(d + at), high = LoadLE32(d + at + 4);
+            if (low <= high && high <= pairs)
+                Store(f, rowSumsAt + 4 * row,
+                      uint32_t(Checksum64(d + dirAt + kPairEntrySize * low,
+                                          kPairEntrySize * (high - low))),
+                      4);
+        }
+        Store(f, 96, Checksum64(d + kPairsHeaderSize, dirAt - kPairsHeaderSize), 8);
     }
     Store(f, 120, Checksum64(d, 120), 8);
 }

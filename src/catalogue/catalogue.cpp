@@ -98,13 +98,22 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
     ReadOnlyFile in;
     if (!in.Open(file)) return false;
     uint64_t size = 0;
-    if (in.Size(size))
-        m_NodeItem.reserve(size_t(std::min<uint64_t>(size / kCatalogueRecordSize + 1, kCatalogueSlots)));
+    if (!in.Size(size)) return true;  // a file that cannot be told holds no record
+    m_NodeItem.reserve(size_t(std::min<uint64_t>(size / kCatalogueRecordSize + 1, kCatalogueSlots)));
     ContentsNodeTag* previousVolume = nullptr;
-    uint8_t bytes[kCatalogueRecordSize];
-    // A trailing partial record is not a record; a read error ends the catalogue where it happened.
-    for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && in.ReadAt(at, bytes, sizeof bytes);
-         at += sizeof bytes) {
+    // Records are read 256 at a time. A trailing partial record is not a record; a read error
+    // ends the catalogue at the records read before it.
+    constexpr uint64_t kChunk = 256 * kCatalogueRecordSize;
+    std::vector<uint8_t> chunk(kChunk);
+    uint64_t chunkAt = 0, chunkSize = 0;
+    for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && at + kCatalogueRecordSize <= size;
+         at += kCatalogueRecordSize) {
+        if (at >= chunkAt + chunkSize) {
+            chunkAt = at;
+            chunkSize = std::min(kChunk, (size - at) / kCatalogueRecordSize * kCatalogueRecordSize);
+            if (!in.ReadAt(chunkAt, chunk.data(), size_t(chunkSize))) break;
+        }
+        const uint8_t* bytes = chunk.data() + (at - chunkAt);
         const int slot = m_nNodeCount++;
         m_NodeItem.push_back(DecodeRecord(bytes));
         const CatalogueRecord& record = m_NodeItem.back();

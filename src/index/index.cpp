@@ -58,9 +58,11 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
         std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
     if (!m_fileList.Open(folder, baseName)) return false;
     // Optional: without a pairs file that fits, the search reads as it always did.
-    if (std::filesystem::is_regular_file(folder / (stem + kPairsSuffix))) {
-        PairsFingerprint fp = FingerprintOf(header, m_header.Size(), m_postings.Data(),
-                                            m_postings.Size(), nullptr);
+    PairsFingerprint fp;
+    ReadOnlyFile postings;
+    if (std::filesystem::is_regular_file(folder / (stem + kPairsSuffix)) &&
+        postings.Open(folder / (stem + "-idx.m")) &&
+        FingerprintOf(header, m_header.Size(), postings, nullptr, fp)) {
         fp.tableSize = m_variantTableSize;
         fp.tableChecksum = m_variantTableChecksum;
         m_pairs.Open(folder, stem, fp);

@@ -14,10 +14,9 @@ namespace kolva {
 
 namespace {
 
-// Sizes of the tables between the header and the list area, for key count k, m pairs in all
-// (both distances) and a aliases.
-uint64_t TablesSize(uint64_t k, uint64_t m, uint64_t a) {
-    return kSlotBits / 8 + 4 * k + 8 * (k + 1) + 8 * a + 5 * k + uint64_t(kPairEntrySize) * m;
+// Size of the tables before the directory, for key count k and a aliases.
+uint64_t TablesBeforeDirectory(uint64_t k, uint64_t a) {
+    return kSlotBits / 8 + 4 * k + 8 * (k + 1) + 8 * a + 5 * k + 8 * k;
 }
 
 // Reads the LEB128 number at list.bytes[q] (low seven bits first) and moves q past it. False
@@ -37,42 +36,54 @@ bool ReadListNumber(const PageList& list, uint32_t& q, uint64_t& value) {
 
 }  // namespace
 
-uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size) {
+bool PostingsSamplesChecksum(const ReadOnlyFile& postings, uint64_t& sum) {
+    uint64_t size;
+    if (!postings.Size(size)) return false;
     const uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
-    if (blocks <= kPostingsSamples) return Checksum64(postings, size);
+    std::string bytes;
+    if (blocks <= kPostingsSamples) {
+        bytes.resize(size_t(size));
+        if (!postings.ReadAt(0, bytes.data(), bytes.size())) return false;
+        sum = Checksum64(bytes.data(), bytes.size());
+        return true;
+    }
+    bytes.resize(kBlockSize);
     uint64_t h = 0;
     for (uint64_t i = 0; i < kPostingsSamples; ++i) {
         const uint64_t block = i * (blocks - 1) / (kPostingsSamples - 1);
         const uint64_t start = block * kBlockSize;
-        h = Checksum64(postings + start, std::min<uint64_t>(kBlockSize, size - start), h);
+        const size_t n = size_t(std::min<uint64_t>(kBlockSize, size - start));
+        if (!postings.ReadAt(start, bytes.data(), n)) return false;
+        h = Checksum64(bytes.data(), n, h);
     }
-    return h;
+    sum = h;
+    return true;
 }
 
-PairsFingerprint FingerprintOf(const uint8_t* header, uint64_t headerSize, const uint8_t* postings,
-                               uint64_t postingsSize, const std::string* table) {
+bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFile& postings,
+                   const std::string* table, PairsFingerprint& out) {
     PairsFingerprint fp;
     fp.headerSize = headerSize;
     fp.headerChecksum = Checksum64(header, headerSize);
-    fp.postingsSize = postingsSize;
-    fp.postingsChecksum = PostingsSamplesChecksum(postings, postingsSize);
+    if (!postings.Size(fp.postingsSize) || !PostingsSamplesChecksum(postings, fp.postingsChecksum))
+        return false;
     if (table) {
         fp.tableSize = table->size();
         fp.tableChecksum = Checksum64(table->data(), table->size());
     }
-    return fp;
+    out = fp;
+    return true;
 }
 
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out) {
-    ReadOnlyMapping header, postings;
+    ReadOnlyMapping header;
+    ReadOnlyFile postings;
     if (!header.Open(folder / (stem + "-idx.h")) || !postings.Open(folder / (stem + "-idx.m")))
         return false;
     std::string table;
     const bool hasTable = ReadWholeFile(folder / "yitizi.txt", table);
-    out = FingerprintOf(header.Data(), header.Size(), postings.Data(), postings.Size(),
-                        hasTable ? &table : nullptr);
-    return true;
+    return FingerprintOf(header.Data(), header.Size(), postings, hasTable ? &table : nullptr, out);
 }
 
 int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups) {
@@ -173,12 +184,13 @@ bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsHeader& h) {
     if (h.keyCount > kMaxPairKeys || uint64_t(h.pairCount) > uint64_t(h.keyCount) * h.keyCount ||
         uint64_t(h.apartCount) > uint64_t(h.keyCount) * h.keyCount || h.aliasCount > kSlotBits)
         return false;
+    const uint64_t before = TablesBeforeDirectory(h.keyCount, h.aliasCount);
     const uint64_t tables =
-        TablesSize(h.keyCount, uint64_t(h.pairCount) + h.apartCount, h.aliasCount);
+        before + uint64_t(kPairEntrySize) * (uint64_t(h.pairCount) + h.apartCount);
     if (tables > size - kPairsHeaderSize || h.listsSize != size - kPairsHeaderSize - tables ||
         h.listsSize > UINT32_MAX)
         return false;
-    return h.tablesChecksum == Checksum64(data + kPairsHeaderSize, tables);
+    return h.tablesChecksum == Checksum64(data + kPairsHeaderSize, before);
 }
 
 bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem) {
@@ -211,19 +223,22 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_aliases = m_apartRowStarts + 4 * (uint64_t(m_keyCount) + 1);
     m_apartKeys = m_aliases + 8 * uint64_t(m_aliasCount);
     m_keyEntries = m_apartKeys + m_keyCount;
-    m_directory = m_keyEntries + 4 * uint64_t(m_keyCount);
+    m_rowChecksums = m_keyEntries + 4 * uint64_t(m_keyCount);
+    m_directory = m_rowChecksums + 8 * uint64_t(m_keyCount);
     m_lists = m_directory + uint64_t(kPairEntrySize) * (uint64_t(m_pairCount) + m_apartCount);
     m_listsSize = m_file.Size() - uint64_t(m_lists - data);
     m_checked.assign((uint64_t(m_pairCount) + m_apartCount + 7) / 8, 0);
+    m_rowChecked.assign((2 * uint64_t(m_keyCount) + 7) / 8, 0);
     return true;
 }
 
 void PairsFile::Close() {
     m_file.Close();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
-    m_keyEntries = m_directory = m_lists = nullptr;
+    m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
     m_checked.clear();
+    m_rowChecked.clear();
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
@@ -265,6 +280,16 @@ int32_t PairsFile::Rank(int32_t key) const {
     return -1;
 }
 
+bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
+    uint8_t& checked = m_rowChecked[row / 8];
+    if (checked >> (row % 8) & 1) return true;
+    const uint64_t sum = Checksum64(m_directory + uint64_t(kPairEntrySize) * first,
+                                    size_t(kPairEntrySize) * (end - first));
+    if (uint32_t(sum) != LoadLE32(m_rowChecksums + 4 * uint64_t(row))) return false;
+    checked = uint8_t(checked | 1 << (row % 8));
+    return true;
+}
+
 PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
                                   uint32_t distance) const {
     if (!IsOpen() || rankA < 0 || rankB < 0 || uint32_t(rankA) >= m_keyCount ||
@@ -277,6 +302,8 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
     uint32_t low = LoadLE32(rowStarts + 4 * uint64_t(rankA));
     uint32_t high = LoadLE32(rowStarts + 4 * (uint64_t(rankA) + 1));
     if (low < first || low > high || high > end) return Lookup::kDamaged;
+    if (!RowChecked(distance == 1 ? uint32_t(rankA) : m_keyCount + uint32_t(rankA), low, high))
+        return Lookup::kDamaged;
     while (low < high) {
         const uint32_t mid = low + (high - low) / 2;
         const uint8_t* e = m_directory + uint64_t(kPairEntrySize) * mid;

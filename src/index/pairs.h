@@ -16,13 +16,15 @@ namespace kolva {
 // samples of the postings file, the whole variant table. False when an index file is missing.
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out);
-// The same from files already in memory: the index header and postings files, whole, and the
-// variant table's bytes (null when there is none).
-PairsFingerprint FingerprintOf(const uint8_t* header, uint64_t headerSize, const uint8_t* postings,
-                               uint64_t postingsSize, const std::string* table);
+// The same from files already open: the index header (mapped, whole), the postings file, and the
+// variant table's bytes (null when there is none). False when the postings cannot be read.
+bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFile& postings,
+                   const std::string* table, PairsFingerprint& out);
 // Checksum of the postings samples: every block of a file of at most kPostingsSamples blocks,
 // else kPostingsSamples blocks spread evenly from the first to the last.
-uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
+// The samples are read from the file, not through a mapping: touching 256 pages spread over a
+// mapping costs a fault each, more than reading them. False when the file cannot be read.
+bool PostingsSamplesChecksum(const ReadOnlyFile& postings, uint64_t& sum);
 
 // The key of slot: that of the first group holding its character, else the slot itself.
 // (groups: the variant groups in file order, as ParseVariantTable gives them)
@@ -84,6 +86,10 @@ public:
     uint32_t ApartCount() const { return m_apartCount; }
 
 private:
+    // Whether directory row (0..K-1 neighbours, K..2K-1 one apart), entries [first, end),
+    // matches its checksum; checked once, then remembered.
+    bool RowChecked(uint32_t row, uint32_t first, uint32_t end) const;
+
     ReadOnlyMapping m_file;
     const uint8_t* m_clean = nullptr;
     const uint8_t* m_keys = nullptr;
@@ -92,10 +98,12 @@ private:
     const uint8_t* m_aliases = nullptr;
     const uint8_t* m_apartKeys = nullptr;
     const uint8_t* m_keyEntries = nullptr;
+    const uint8_t* m_rowChecksums = nullptr;
     const uint8_t* m_directory = nullptr;
     const uint8_t* m_lists = nullptr;
     uint64_t m_listsSize = 0;
     mutable std::vector<uint8_t> m_checked;  // per directory entry: its list's checksum matched
+    mutable std::vector<uint8_t> m_rowChecked;  // per directory row: its checksum matched
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
              m_aliasCount = 0;
 };

@@ -19,7 +19,8 @@
 //     +80   uint32   pair count M: pairs of neighbouring keys
 //     +84   uint32   alias count A
 //     +88   uint64   size of the list area
-//     +96   uint64   checksum of the tables (everything from the header's end to the list area)
+//     +96   uint64   checksum of the tables before the directory (everything from the header's
+//                    end to the directory: the directory is checked a row at a time)
 //     +104  uint32   pair count N: pairs of keys one position apart
 //     +108  uint32   0
 //     +112  uint64   0
@@ -37,6 +38,10 @@
 //                           kApartKeys keys on the most page entries), else 0
 //     uint32[K]             page entries of the key of that rank (at most UINT32_MAX): the
 //                           search moves the terms of rarer keys first
+//     uint32[2K]            row checksums: the low half of the checksum of the directory entries
+//                           of each row (the K rows of neighbouring pairs, then the K rows one
+//                           apart), checked the first time a search reads the row, so that
+//                           opening the file reads none of the directory
 //     entry[M + N]          directory, 16 bytes an entry: the M neighbouring pairs, then the N
 //                           pairs one apart, each part by first rank, then second rank:
 //                             uint16 second rank, uint8 list kind, uint8 0,
@@ -68,7 +73,7 @@
 namespace kolva {
 
 constexpr char kPairsMagic[8] = {'K', 'O', 'L', 'V', 'A', 'P', 'R', '1'};
-constexpr uint32_t kPairsVersion = 2;
+constexpr uint32_t kPairsVersion = 3;  // 3: row checksums; 2 checked the directory at open
 constexpr uint32_t kPairsHeaderSize = 128;
 constexpr uint64_t kNoFile = ~uint64_t(0);
 constexpr uint32_t kMaxPairKeys = 1024;

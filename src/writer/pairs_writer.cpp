@@ -442,20 +442,23 @@ void CheckOtherStreams(const StreamReader& reader, const IndexFiles& f, const Ke
 // The tables after the header and the list area, as pairs_format.h draws them.
 struct FileBody {
     std::string tables, lists;
+    uint64_t tablesChecksum = 0;  // of the tables before the directory
     uint32_t pairCount = 0, apartCount = 0, aliasCount = 0;
 };
 
 // Appends one part of the directory (the neighbouring pairs, or those one apart) to directory,
-// its lists to lists and its row starts to rowStarts; returns the entries written.
+// its lists to lists, its row starts to rowStarts and its rows' checksums to rowChecksums;
+// returns the entries written.
 uint32_t WriteDirectoryPart(const PairTable& part, uint32_t keyCount, uint32_t pageLimit,
                             uint32_t firstEntry, std::string& directory, std::string& lists,
-                            std::vector<uint32_t>& rowStarts) {
+                            std::vector<uint32_t>& rowStarts, std::vector<uint32_t>& rowChecksums) {
     const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
     std::string bitmap;
     std::vector<uint32_t> listPages;
     uint32_t entry = firstEntry;
     for (uint32_t a = 0; a < keyCount; ++a) {
         rowStarts.push_back(entry);
+        const size_t rowStart = directory.size();
         for (uint32_t b = 0; b < keyCount; ++b) {
             const PairPages* at = part.At(a, b);
             if (at == nullptr || at->count == 0) continue;
@@ -478,6 +481,8 @@ uint32_t WriteDirectoryPart(const PairTable& part, uint32_t keyCount, uint32_t p
             PutLE32(directory, uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
             ++entry;
         }
+        rowChecksums.push_back(
+            uint32_t(Checksum64(directory.data() + rowStart, directory.size() - rowStart)));
     }
     rowStarts.push_back(entry);
     return entry - firstEntry;
@@ -497,11 +502,11 @@ void LayOutBody(const Keys& k, const std::vector<uint8_t>& clean, const PairTabl
     std::string directory;
     body.lists.reserve(listBytes);
     directory.reserve(entries * kPairEntrySize);
-    std::vector<uint32_t> rowStarts;  // of both parts, one after the other
-    body.pairCount =
-        WriteDirectoryPart(pairs, keyCount, pageLimit, 0, directory, body.lists, rowStarts);
+    std::vector<uint32_t> rowStarts, rowChecksums;  // of both parts, one after the other
+    body.pairCount = WriteDirectoryPart(pairs, keyCount, pageLimit, 0, directory, body.lists,
+                                        rowStarts, rowChecksums);
     body.apartCount = WriteDirectoryPart(apart, keyCount, pageLimit, body.pairCount, directory,
-                                         body.lists, rowStarts);
+                                         body.lists, rowStarts, rowChecksums);
 
     std::string& tables = body.tables;
     tables.assign(clean.begin(), clean.end());
@@ -517,6 +522,8 @@ void LayOutBody(const Keys& k, const std::vector<uint8_t>& clean, const PairTabl
     for (uint32_t r = 0; r < keyCount; ++r)
         PutLE32(tables,
                 uint32_t(std::min<uint64_t>(k.entriesOfKey[size_t(k.listed[r])], UINT32_MAX)));
+    for (uint32_t sum : rowChecksums) PutLE32(tables, sum);
+    body.tablesChecksum = Checksum64(tables.data(), tables.size());
     tables += directory;
 }
 
@@ -566,7 +573,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     header.pairCount = body.pairCount;
     header.aliasCount = body.aliasCount;
     header.listsSize = body.lists.size();
-    header.tablesChecksum = Checksum64(body.tables.data(), body.tables.size());
+    header.tablesChecksum = body.tablesChecksum;
     header.apartCount = body.apartCount;
     std::string head = EncodePairsHeader(header);
     head += body.tables;
