@@ -275,5 +275,31 @@ TEST(PairsFileTest, AccelerateWritesAllThreeAndChangesNothingElse) {
         EXPECT_TRUE(file.Open(dir.path(), stem)) << stem;
 }
 
+// The stored points of a long clean stream are the reader's state at every kStoredPointInterval-th
+// entry; damaged point bytes are never handed out; short streams have none.
+TEST(PairsFileTest, StoredPointsOfLongStreams) {
+    test::TempDir dir;
+    std::vector<std::u32string> pages;
+    for (uint32_t p = 0; p < 2000; ++p) pages.push_back(p % 3 == 0 ? U"一二一" : U"一");
+    test::WriteCollection(dir.path(), pages);
+    WritePairsFile(dir.path(), "Index");
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const StoredPoints one = file.PointsOf(CharToSlot(U'一'));
+    ASSERT_EQ(one.count, (2000 + kStoredPointInterval - 1) / kStoredPointInterval);
+    for (uint32_t i = 0; i < one.count; ++i) EXPECT_EQ(one.At(i).page, i * kStoredPointInterval);
+    EXPECT_EQ(file.PointsOf(CharToSlot(U'二')).count, 667u / kStoredPointInterval + 1);
+    EXPECT_EQ(file.PointsOf(CharToSlot(U'三')).count, 0u);
+
+    // A byte of the last point changed: that stream's points are refused, the others kept.
+    std::string bytes = test::ReadBytes(dir / "Index-idx.pairs");
+    bytes[bytes.size() - 3] = char(bytes[bytes.size() - 3] ^ 0x40);
+    test::WriteBytes(dir / "Index-idx.pairs", bytes);
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const uint32_t points = file.PointsOf(CharToSlot(U'一')).count +
+                            file.PointsOf(CharToSlot(U'二')).count;
+    EXPECT_TRUE(points == one.count || points == 667u / kStoredPointInterval + 1) << points;
+}
+
 }  // namespace
 }  // namespace kolva

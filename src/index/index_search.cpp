@@ -143,6 +143,7 @@ void CIndex::AttachShortcuts(WordPlan& plan) {
         t.check = &m_slotChecks[size_t(t.slot)];
         // The pairs file's maker read every stream whole, with the checks a slot check makes.
         if (*t.check < kCheckAfter && m_pairs.SlotClean(t.slot)) *t.check = kSlotClean;
+        if (m_pairs.SlotClean(t.slot)) t.stored = m_pairs.PointsOf(t.slot);
         if (plan.termCount > 1)
             t.guide = &UseGuide(m_slotGuides, t.slot, m_wordSearches, m_guideMemory);
     }

@@ -187,7 +187,12 @@ bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsHeader& h) {
     const uint64_t before = TablesBeforeDirectory(h.keyCount, h.aliasCount);
     const uint64_t tables =
         before + uint64_t(kPairEntrySize) * (uint64_t(h.pairCount) + h.apartCount);
-    if (tables > size - kPairsHeaderSize || h.listsSize != size - kPairsHeaderSize - tables ||
+    const uint64_t slotEntries = uint64_t(kPointSlotEntrySize) * h.pointSlots;
+    if (h.pointSlots > kSlotBits || h.pointsSize < slotEntries ||
+        (h.pointsSize - slotEntries) % kStoredPointSize != 0)
+        return false;
+    if (tables > size - kPairsHeaderSize || h.pointsSize > size - kPairsHeaderSize - tables ||
+        h.listsSize != size - kPairsHeaderSize - tables - h.pointsSize ||
         h.listsSize > UINT32_MAX)
         return false;
     return h.tablesChecksum == Checksum64(data + kPairsHeaderSize, before);
@@ -226,7 +231,13 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_rowChecksums = m_keyEntries + 4 * uint64_t(m_keyCount);
     m_directory = m_rowChecksums + 8 * uint64_t(m_keyCount);
     m_lists = m_directory + uint64_t(kPairEntrySize) * (uint64_t(m_pairCount) + m_apartCount);
-    m_listsSize = m_file.Size() - uint64_t(m_lists - data);
+    m_listsSize = header.listsSize;
+    m_pointSlots = m_lists + m_listsSize;
+    m_pointSlotCount = header.pointSlots;
+    m_points = m_pointSlots + uint64_t(kPointSlotEntrySize) * m_pointSlotCount;
+    m_pointCount = (header.pointsSize - uint64_t(kPointSlotEntrySize) * m_pointSlotCount) /
+                   kStoredPointSize;
+    m_pointsState.assign(m_pointSlotCount, 0);
     m_checked.assign((uint64_t(m_pairCount) + m_apartCount + 7) / 8, 0);
     m_rowChecked.assign((2 * uint64_t(m_keyCount) + 7) / 8, 0);
     return true;
@@ -237,6 +248,10 @@ void PairsFile::Close() {
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
+    m_pointSlots = m_points = nullptr;
+    m_pointSlotCount = 0;
+    m_pointCount = 0;
+    m_pointsState.clear();
     m_checked.clear();
     m_rowChecked.clear();
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
@@ -278,6 +293,39 @@ int32_t PairsFile::Rank(int32_t key) const {
         else high = mid;
     }
     return -1;
+}
+
+StoredPoints PairsFile::PointsOf(int32_t slot) const {
+    if (!IsOpen() || slot < 0) return {};
+    uint32_t low = 0, high = m_pointSlotCount;
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        const uint8_t* e = m_pointSlots + uint64_t(kPointSlotEntrySize) * mid;
+        const int64_t s = LoadLE32(e);
+        if (s < slot) {
+            low = mid + 1;
+            continue;
+        }
+        if (s > slot) {
+            high = mid;
+            continue;
+        }
+        const uint64_t first = LoadLE32(e + 4), count = LoadLE32(e + 8);
+        if (first > m_pointCount || count > m_pointCount - first || count == 0) return {};
+        StoredPoints points{m_points + uint64_t(kStoredPointSize) * first, uint32_t(count),
+                            kStoredPointInterval};
+        uint8_t& state = m_pointsState[mid];
+        if (state == 0) {
+            const uint64_t seed = Checksum64(e, 12);
+            bool sound = uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
+                                             seed)) == LoadLE32(e + 12);
+            for (uint32_t i = 1; sound && i < count; ++i)
+                sound = points.At(i - 1).page < points.At(i).page;
+            state = sound ? 1 : 2;
+        }
+        return state == 1 ? points : StoredPoints{};
+    }
+    return {};
 }
 
 bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {

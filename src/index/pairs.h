@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "index/pairs_format.h"
+#include "index/slot_guides.h"
 #include "platform/file.h"
 
 namespace kolva {
@@ -80,6 +81,10 @@ public:
     // The list of the pair of ranks (a, b) at distance 1 (neighbours) or 2 (one apart): kAbsent
     // when no page holds it, kDamaged when its directory entry or its bytes are not as written.
     Lookup Find(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
+    // The stored points of slot's stream: none when the file has none for it or they do not read
+    // as written (their checksum, pages ascending), which is checked the first time they are
+    // asked for.
+    StoredPoints PointsOf(int32_t slot) const;
     uint32_t PageLimit() const { return m_pageLimit; }
     uint32_t KeyCount() const { return m_keyCount; }
     uint32_t PairCount() const { return m_pairCount; }
@@ -102,6 +107,11 @@ private:
     const uint8_t* m_directory = nullptr;
     const uint8_t* m_lists = nullptr;
     uint64_t m_listsSize = 0;
+    const uint8_t* m_pointSlots = nullptr;  // the points area's slot entries
+    const uint8_t* m_points = nullptr;      // its points
+    uint32_t m_pointSlotCount = 0;
+    uint64_t m_pointCount = 0;
+    mutable std::vector<uint8_t> m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
     mutable std::vector<uint8_t> m_checked;  // per directory entry: its list's checksum matched
     mutable std::vector<uint8_t> m_rowChecked;  // per directory row: its checksum matched
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,

@@ -143,6 +143,7 @@ void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* wi
         }
         for (uint32_t k = 0; k < m_termCount; ++k) {
             Term& t = m_terms[moveOrder ? moveOrder[k] : k];
+            if (t.stored.count != 0 && t.page < target) LeapByStored(m_reader, t, t.stored, target);
             if (t.guide && t.page < target) LeapTowards(m_reader, t, *t.guide, target);
             while (t.page < target) {
                 if (t.page == t.lastPage || !m_reader.SkipEntry(t) || !m_reader.ReadEntry(t, false))

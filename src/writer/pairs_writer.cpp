@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <thread>
 #include <vector>
 
@@ -62,6 +63,8 @@ public:
     }
     uint32_t Page() const { return m_cursor.page; }
     bool Faulty() const { return m_faulty; }
+    // Where the search can take up reading at the current entry (as a slot guide keeps it).
+    StreamPoint Point() const { return StreamReader::PointOf(m_cursor); }
 
 private:
     const StreamReader* m_reader;
@@ -273,13 +276,13 @@ private:
 };
 
 // Writes bytes to path through a temporary file in the same folder and a rename.
-void ReplaceFile(const std::filesystem::path& path, const std::string& head,
-                 const std::string& lists) {
+void ReplaceFile(const std::filesystem::path& path,
+                 std::initializer_list<const std::string*> parts) {
     std::string temp = path.string() + ".XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) throw WriterError("cannot create a temporary file beside " + path.string());
     bool ok = fchmod(fd, 0644) == 0;
-    for (const std::string* part : {&head, &lists}) {
+    for (const std::string* part : parts) {
         size_t done = 0;
         while (ok && done < part->size()) {
             const ssize_t n = write(fd, part->data() + done, part->size() - done);
@@ -301,6 +304,8 @@ struct Keys {
     std::vector<int32_t> listed;         // the keys on the most page entries, ascending
     std::vector<uint16_t> rankOfKey;     // a key's place among them, kNoRank when not listed
     std::vector<bool> takesPartApart;    // per rank: the key takes part in the pairs one apart
+    // The stored points of the readable streams of at least kStoredPointsFrom entries, by slot.
+    std::vector<std::pair<int32_t, std::vector<StreamPoint>>> points;
 };
 
 // Pass 1: the page entries of every stream counted under its slot's key, positions passed over.
@@ -308,12 +313,15 @@ struct Keys {
 void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k) {
     k.entriesOfKey.assign(kSlotCount, 0);
     k.readable.assign(kSlotCount, 0);
+    std::vector<StreamPoint> points;
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (f.firstBlock[size_t(s)] == -1) continue;
         SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         uint64_t entries = 0;
+        points.clear();
         while (ok) {
+            if (entries % kStoredPointInterval == 0) points.push_back(c.Point());
             ok = c.SkipPositions();
             ++entries;
             if (!ok || !c.Next()) break;
@@ -322,6 +330,7 @@ void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k) {
         // not hold that page (every page of a list lies below a 32-bit page limit).
         if (!ok || c.Faulty() || c.Page() == UINT32_MAX) continue;
         k.readable[size_t(s)] = 1;
+        if (entries >= kStoredPointsFrom) k.points.emplace_back(s, points);
         uint64_t& ofKey = k.entriesOfKey[size_t(k.keyOfSlot[size_t(s)])];
         ofKey = std::max(ofKey, entries);  // a group slot holds the pages of all its members
     }
@@ -441,7 +450,8 @@ void CheckOtherStreams(const StreamReader& reader, const IndexFiles& f, const Ke
 
 // The tables after the header and the list area, as pairs_format.h draws them.
 struct FileBody {
-    std::string tables, lists;
+    std::string tables, lists, points;
+    uint32_t pointSlots = 0;
     uint64_t tablesChecksum = 0;  // of the tables before the directory
     uint32_t pairCount = 0, apartCount = 0, aliasCount = 0;
 };
@@ -488,6 +498,32 @@ uint32_t WriteDirectoryPart(const PairTable& part, uint32_t keyCount, uint32_t p
     return entry - firstEntry;
 }
 
+// The points area: the stored points of the clean streams that have them.
+void LayOutPoints(const Keys& k, const std::vector<uint8_t>& clean, FileBody& body) {
+    std::string entries, points;
+    uint32_t first = 0;
+    for (const auto& [slot, ofSlot] : k.points) {
+        if (!(clean[size_t(slot) / 8] >> (slot % 8) & 1)) continue;
+        const size_t start = points.size();
+        for (const StreamPoint& p : ofSlot) {
+            PutLE32(points, p.page);
+            PutLE32(points, p.block);
+            PutLE32(points, p.blocksSeen);
+            PutLE16(points, p.offset);
+            PutLE16(points, p.remaining);
+        }
+        const size_t at = entries.size();
+        PutLE32(entries, uint32_t(slot));
+        PutLE32(entries, first);
+        PutLE32(entries, uint32_t(ofSlot.size()));
+        const uint64_t seed = Checksum64(entries.data() + at, 12);
+        PutLE32(entries, uint32_t(Checksum64(points.data() + start, points.size() - start, seed)));
+        first += uint32_t(ofSlot.size());
+        ++body.pointSlots;
+    }
+    body.points = entries + points;
+}
+
 void LayOutBody(const Keys& k, const std::vector<uint8_t>& clean, const PairTable& pairs,
                 const PairTable& apart, uint32_t pageLimit, FileBody& body) {
     const uint32_t keyCount = uint32_t(k.listed.size());
@@ -525,6 +561,7 @@ void LayOutBody(const Keys& k, const std::vector<uint8_t>& clean, const PairTabl
     for (uint32_t sum : rowChecksums) PutLE32(tables, sum);
     body.tablesChecksum = Checksum64(tables.data(), tables.size());
     tables += directory;
+    LayOutPoints(k, clean, body);
 }
 
 }  // namespace
@@ -575,13 +612,16 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     header.listsSize = body.lists.size();
     header.tablesChecksum = body.tablesChecksum;
     header.apartCount = body.apartCount;
+    header.pointSlots = body.pointSlots;
+    header.pointsSize = body.points.size();
+    header.fileSize += body.points.size();
     std::string head = EncodePairsHeader(header);
     head += body.tables;
-    ReplaceFile(folder / (stem + kPairsSuffix), head, body.lists);
+    ReplaceFile(folder / (stem + kPairsSuffix), {&head, &body.lists, &body.points});
 
     stats.pairs = body.pairCount;
     stats.apart = body.apartCount;
-    stats.bytes = head.size() + body.lists.size();
+    stats.bytes = head.size() + body.lists.size() + body.points.size();
     stats.keys = keyCount;
     return stats;
 }
