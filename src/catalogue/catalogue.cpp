@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 #include "text/codeconverter.h"
 #include "platform/file.h"
+#include "platform/replace_file.h"
 #include "platform/coding.h"
 
 namespace kolva {
@@ -78,27 +78,31 @@ CatalogueRecord DecodeRecord(const uint8_t* p) {
     return r;
 }
 
-void WriteTraceLine(std::ofstream& trace, const CatalogueRecord& r) {
-    if (!trace) return;
-    std::string line = r.level == 2 ? "\t" : r.level == 3 ? "\t\t" : "";
-    line += "name=";
-    AppendUtf8(r.Title(), line, kConvertLenient);
-    line += "\tdocID=" + std::to_string(r.docID) + "\tdocNo=" + std::to_string(r.docNo) +
-            "\tcurFileName=" + std::to_string(r.curFileName) + "\n";
-    trace << line;
+void AppendTraceLine(std::string& trace, const CatalogueRecord& r) {
+    trace += r.level == 2 ? "\t" : r.level == 3 ? "\t\t" : "";
+    trace += "name=";
+    AppendUtf8(r.Title(), trace, kConvertLenient);
+    trace += "\tdocID=" + std::to_string(r.docID) + "\tdocNo=" + std::to_string(r.docNo) +
+             "\tcurFileName=" + std::to_string(r.curFileName) + "\n";
+}
+
+// The trace is a diagnostic aid: written whole or not at all (never half over an earlier one),
+// and when it cannot be written the load goes on without it.
+void WriteTrace(const std::filesystem::path& tracePath, const std::string& trace) {
+    if (!tracePath.empty()) ReplaceFile(tracePath, {trace});
 }
 
 }  // namespace
 
 bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::path& tracePath) {
-    // The trace is a diagnostic aid: when it cannot be created the load goes on without it.
-    std::ofstream trace;
-    if (!tracePath.empty()) trace.open(tracePath, std::ios::binary | std::ios::trunc);
-
+    std::string trace;
     ReadOnlyFile in;
-    if (!in.Open(file)) return false;
     uint64_t size = 0;
-    if (!in.Size(size)) return true;  // a file that cannot be told holds no record
+    if (!in.Open(file)) {
+        WriteTrace(tracePath, trace);
+        return false;
+    }
+    if (!in.Size(size)) size = 0;  // a file that cannot be told holds no record
     m_NodeItem.reserve(size_t(std::min<uint64_t>(size / kCatalogueRecordSize + 1, kCatalogueSlots)));
     ContentsNodeTag* previousVolume = nullptr;
     // Records are read 256 at a time. A trailing partial record is not a record; a read error
@@ -117,7 +121,7 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
         const int slot = m_nNodeCount++;
         m_NodeItem.push_back(DecodeRecord(bytes));
         const CatalogueRecord& record = m_NodeItem.back();
-        WriteTraceLine(trace, record);
+        AppendTraceLine(trace, record);
         if (record.level == 3) m_volumeSlots.push_back(slot);
         if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
         ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
@@ -135,6 +139,7 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
             previousVolume = node;
         }
     }
+    WriteTrace(tracePath, trace);
     return true;
 }
 

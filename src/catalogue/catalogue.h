@@ -73,8 +73,8 @@ class CCatalogue {
 public:
     CCatalogue();
 
-    // Reads the catalogue file. The trace file (if its path is not empty and it can be created)
-    // gets one line per record. False when the catalogue cannot be opened: the table stays empty.
+    // Reads the catalogue file. The trace file (if its path is not empty and it can be written)
+    // is replaced, whole, by one line per record (empty when the catalogue cannot be opened). False when the catalogue cannot be opened: the table stays empty.
     // Records beyond slot 9,999 and a trailing partial record are ignored. A record whose level
     // is outside 1..19, or that has no parent node, keeps its slot but gets no tree node.
     bool Load(const std::filesystem::path& file, const std::filesystem::path& tracePath);

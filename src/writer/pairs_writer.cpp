@@ -5,13 +5,8 @@
 // the page.
 #include "writer/pairs_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
-#include <initializer_list>
 #include <thread>
 #include <vector>
 
@@ -22,6 +17,7 @@
 #include "platform/checksum.h"
 #include "platform/coding.h"
 #include "platform/file.h"
+#include "platform/replace_file.h"
 #include "writer/writer.h"
 
 namespace kolva {
@@ -274,27 +270,6 @@ private:
     bool m_sorted = false;
     uint32_t m_low = UINT32_MAX, m_high = 0;
 };
-
-// Writes bytes to path through a temporary file in the same folder and a rename.
-void ReplaceFile(const std::filesystem::path& path,
-                 std::initializer_list<const std::string*> parts) {
-    std::string temp = path.string() + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) throw WriterError("cannot create a temporary file beside " + path.string());
-    bool ok = fchmod(fd, 0644) == 0;
-    for (const std::string* part : parts) {
-        size_t done = 0;
-        while (ok && done < part->size()) {
-            const ssize_t n = write(fd, part->data() + done, part->size() - done);
-            if (n <= 0) ok = false;
-            else done += size_t(n);
-        }
-    }
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
-    std::remove(temp.c_str());
-    throw WriterError("cannot write " + path.string());
-}
 
 // What the first pass learns of the streams, and the keys chosen from it.
 struct Keys {
@@ -617,7 +592,9 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     header.fileSize += body.points.size();
     std::string head = EncodePairsHeader(header);
     head += body.tables;
-    ReplaceFile(folder / (stem + kPairsSuffix), {&head, &body.lists, &body.points});
+    const std::filesystem::path path = folder / (stem + kPairsSuffix);
+    if (!ReplaceFile(path, {head, body.lists, body.points}))
+        throw WriterError("cannot write " + path.string());
 
     stats.pairs = body.pairCount;
     stats.apart = body.apartCount;
