@@ -44,6 +44,7 @@ set(KOLVA_APP_FILES
   src/ui/appinfo.h
   src/ui/icons.h src/ui/icons.cpp
   src/ui/messagebox.h src/ui/messagebox.cpp
+  src/ui/trace.h src/ui/trace.cpp
   src/view/documentpage.h src/view/documentpage.cpp
   src/view/bookview.h src/view/bookview.cpp
   src/view/concordancescheme.h src/view/concordancescheme.cpp
