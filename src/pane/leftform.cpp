@@ -220,6 +220,18 @@ void CLeftForm::LoadCatalogue() {
     }
     QIcon icon(QStringLiteral(":/pictures/closed-book.png"));
     icon.addFile(QStringLiteral(":/pictures/open-book.png"), QSize(), QIcon::Selected);
+    // With more than one top-level entry, the whole collection heads the tree and is the range
+    // a search starts with.
+    if (HasWholeCollection(m_catalogue)) {
+        auto* whole = new QTreeWidgetItem(m_tree);
+        whole->setText(0, QStringLiteral("全体"));
+        whole->setIcon(0, icon);
+        whole->setData(0, Qt::UserRole, kWholeCollection);
+        whole->setToolTip(0, QStringLiteral("コレクション全体を検索します"));
+        m_nRangeNode = uint16_t(kWholeCollection);
+        m_strRange = whole->text(0);
+        m_rangeLabel->setText(m_strRange);
+    }
     std::vector<QTreeWidgetItem*>& items = m_treeItems;
     items.assign(size_t(m_catalogue.NodeCount()), nullptr);
     for (int slot = 1; slot < m_catalogue.NodeCount(); ++slot) {
@@ -248,6 +260,7 @@ void CLeftForm::OnTreeSelChanged() {
     for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
         m_strRange = up->text(0) + QLatin1Char('\\') + m_strRange;
     m_rangeLabel->setText(m_strRange);
+    if (slot == kWholeCollection) return;  // a range only, no page
     if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).curFileName);
 }
 
@@ -445,7 +458,7 @@ bool CLeftForm::ReadKeyWords() {
 
 // A range and a keyword, or the message that asks for the missing one.
 bool CLeftForm::CheckSearchInput() {
-    if (m_nRangeNode == 0) {
+    if (m_nRangeNode == kWholeCollection && !HasWholeCollection(m_catalogue)) {
         ShowMessageBox(this, QStringLiteral("検索範囲をまた指定していません。"));
         return false;
     }

@@ -112,7 +112,8 @@ public:
     int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈 (a SearchTarget)
     bool m_bVariant = true;     // relate variant characters
     int m_nTargetCode = 0;      // composition target (TargetCodeOf): 0 whole, 1 main text, 2 notes
-    uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = none
+    uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = the whole collection
+                                // (none when the contents have one top-level entry)
     QString m_strRange = QStringLiteral("ｾｭ");
     QString m_strKeyWords;
     int m_nCurNode = 0;         // slot of the volume being read, 0 = none

@@ -225,6 +225,38 @@ private slots:
         QCOMPARE(qobject_cast<QLabel*>(form.Control(1030))->text(), QStringLiteral("全部で 0 頁で、0 箇所でした。"));
     }
 
+    // Over several categories the tree starts with 全体, the range a search starts with; a
+    // category picked in the tree narrows it as before.
+    void theWholeCollectionIsTheFirstRange() {
+        test::TempDir data;
+        WriteSearchCollection(data.path());
+        WriteCatalogue(data / "kolva.dir", {{u"類", 1, 1, 250, 1}, {u"書", 2, 1, 250, 1},
+                                            {u"巻", 3, 1, 250, 1}, {u"別", 1, 251, 10, 1},
+                                            {u"別書", 2, 251, 10, 1}, {u"別巻", 3, 251, 10, 1}});
+        CLeftForm form(data.path(), m_scratch.Path());
+        form.OnInitialUpdate();
+        QTreeWidget* tree = form.findChild<QTreeWidget*>(QStringLiteral("1009"));
+        QVERIFY(tree);
+        QCOMPARE(tree->topLevelItemCount(), 3);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("全体"));
+        QCOMPARE(form.m_nRangeNode, uint16_t(0));
+        form.Tab()->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form.InputCtrl()->IsLoaded(), 20000);
+        form.InputCtrl()->SetValue(QStringLiteral("一"));
+        form.OnSearch();
+        const auto totals = [&] { return qobject_cast<QLabel*>(form.Control(1030))->text(); };
+        QCOMPARE(totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
+        QVERIFY(test::Messages().isEmpty());
+        tree->topLevelItem(2)->setSelected(true);  // 別
+        QCOMPARE(form.m_nRangeNode, uint16_t(4));
+        form.OnSearch();
+        QCOMPARE(totals(), QStringLiteral("全部で 10 頁で、20 箇所でした。"));
+        tree->topLevelItem(2)->setSelected(false);
+        tree->topLevelItem(0)->setSelected(true);
+        QCOMPARE(form.m_nRangeNode, uint16_t(0));
+        QCOMPARE(qobject_cast<QLabel*>(form.Control(1035))->text(), QStringLiteral("全体"));
+    }
+
     void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }
 };
 
