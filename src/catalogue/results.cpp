@@ -239,6 +239,19 @@ const ContentsNodeTag* FindRangeNode(const CCatalogue& catalogue, int slot) {
     return node == catalogue.Root() ? nullptr : node;
 }
 
+int VolumeSlotOfPage(const CCatalogue& catalogue, uint32_t pageIndex, int& pageNumber) {
+    const uint32_t page = pageIndex + 1;  // as docID counts
+    for (int slot = catalogue.NextVolumeSlot(0, +1); slot != 0; slot = catalogue.NextVolumeSlot(slot, +1)) {
+        const CatalogueRecord& r = catalogue.Record(slot);
+        if (r.docID <= 0 || r.docNo <= 0) continue;
+        if (uint32_t(r.docID) <= page && page - uint32_t(r.docID) < uint32_t(r.docNo)) {
+            pageNumber = int(page - uint32_t(r.docID)) + r.curFileName;
+            return slot;
+        }
+    }
+    return 0;
+}
+
 std::u16string TotalsText(size_t pages, uint32_t hits) {
     std::u16string text = u"全部で ";
     for (char c : std::to_string(pages)) text += char16_t(c);

@@ -48,6 +48,10 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
                          std::vector<SearchNodeTag>& rows);
 
 
+// The volume that holds a page: the first volume record (level 3), in slot order, whose span
+// holds the 0-based page index; 0 when none does. pageNumber gets the page's number in it.
+int VolumeSlotOfPage(const CCatalogue& catalogue, uint32_t pageIndex, int& pageNumber);
+
 // The totals line: "全部で <pages> 頁で、<hits> 箇所でした。".
 std::u16string TotalsText(size_t pages, uint32_t hits);
 

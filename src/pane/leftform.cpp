@@ -282,6 +282,7 @@ bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
 }
 
 void CLeftForm::ShowVolumePage(int nNode, int nPage) {
+    Remember({false, nNode, nPage, 0, 0, {}});
     m_nCurNode = nNode;
     m_nCurPage = nPage;
     // A page that is not there leaves the view as it was; the position moves all the same.
@@ -339,7 +340,45 @@ void CLeftForm::StepHit(int step) {
 }
 
 QString CLeftForm::PageLabel() const {
-    return QStringLiteral("%1/%2").arg(m_index.GetHeaderCount()).arg(m_nCurPage);
+    if (!m_catalogue.IsValidSlot(m_nCurNode)) return QString::number(m_nCurPage);
+    const CatalogueRecord& r = m_catalogue.Record(m_nCurNode);
+    return QStringLiteral("%1/%2").arg(m_nCurPage).arg(int(r.curFileName) + r.docNo - 1);
+}
+
+void CLeftForm::Remember(Visit visit) {
+    if (m_revisiting) return;
+    constexpr size_t kMostVisits = 500;
+    if (!m_history.empty()) m_history.resize(m_historyAt + 1);  // the forward visits go
+    m_history.push_back(std::move(visit));
+    if (m_history.size() > kMostVisits) m_history.erase(m_history.begin());
+    m_historyAt = m_history.size() - 1;
+}
+
+bool CLeftForm::CanGoThroughHistory(int step) const {
+    if (m_history.empty()) return false;
+    return step < 0 ? m_historyAt > 0 : m_historyAt + 1 < m_history.size();
+}
+
+bool CLeftForm::GoThroughHistory(int step) {
+    if (!CanGoThroughHistory(step)) return false;
+    m_historyAt = step < 0 ? m_historyAt - 1 : m_historyAt + 1;
+    const Visit visit = m_history[m_historyAt];
+    m_revisiting = true;
+    if (visit.result)
+        ShowResultHit(visit.pageIndex, visit.anchor, visit.query);
+    else
+        ShowVolumePage(visit.node, visit.page);
+    m_revisiting = false;
+    return true;
+}
+
+void CLeftForm::FollowResultPage(uint32_t pageIndex) {
+    int number = 0;
+    const int slot = VolumeSlotOfPage(m_catalogue, pageIndex, number);
+    if (slot == 0) return;  // a page under no volume: the position stays
+    m_nCurNode = slot;
+    m_nCurPage = number;
+    emit currentPageChanged(m_nCurNode, m_nCurPage);
 }
 
 void CLeftForm::resizeEvent(QResizeEvent* event) {
@@ -629,24 +668,16 @@ void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQ
                                QString::fromStdString(AnchorName(m_nCurHit)));
     m_bUseResult1 = !m_bUseResult1;
     m_strCurPageFile = target;
+    Remember({true, 0, 0, pageIndex, m_nCurHit, query});
+    FollowResultPage(pageIndex);
 }
 
 void CLeftForm::OnResultItemChanged() {
-    const std::filesystem::path& target = m_bUseResult1 ? m_strTempResult1 : m_strTempResult2;
     const QList<QTreeWidgetItem*> selected = m_resultList->selectedItems();
     if (selected.isEmpty()) return;
     const int page = selected.first()->data(0, Qt::UserRole).toInt();
-    std::string html;
-    const int anchors =
-        m_index.ComposePage(page, html, m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant);
-    if (!WriteFileNoFollow(target, html)) return;
-    m_nHitCount = anchors;
-    m_nCurHit = 0;
-    if (m_pBookView)
-        m_pBookView->Navigate2(QString::fromStdString(target.string()),
-                               QString::fromStdString(AnchorName(0)));
-    m_bUseResult1 = !m_bUseResult1;
-    m_strCurPageFile = target;
+    ShowResultHit(uint32_t(page), 0,
+                  {m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant, kDefaultContext});
 }
 
 }  // namespace kolva

@@ -21,6 +21,8 @@ enum CommandId {
     ID_APP_ABOUT = 57664,
     ID_HELP_FILE = 32798,
     ID_CONCORDANCE = 32810,  // 一覧 → 用例一覧: the concordance of the last search
+    ID_HISTORY_BACK = 32811,     // the page viewed before (Alt+Left)
+    ID_HISTORY_FORWARD = 32812,  // the page viewed after, having gone back (Alt+Right)
     // Keys of the accelerator table only.
     ID_FILE_PRINT_STANDARD = 57607,
     ID_NEXT_PANE = 57680,

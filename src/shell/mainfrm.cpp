@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QSettings>
 #include <QSplitterHandle>
+#include <QStyle>
 #include <QUrl>
 
 #include "controls/scrolltoolbar.h"
@@ -143,6 +144,14 @@ void CMainFrame::CreateActions() {
                                    QStringLiteral("次の検索結果"), {QKeySequence(Qt::Key_F3)},
                                    &CMainFrame::OnNextHit));
     listMenu->addSeparator();
+    listMenu->addAction(AddCommand(ID_HISTORY_BACK, QStringLiteral("戻る(&B)"), QStringLiteral("戻る"),
+                                   {QKeySequence(Qt::ALT | Qt::Key_Left)}, &CMainFrame::OnHistoryBack));
+    listMenu->addAction(AddCommand(ID_HISTORY_FORWARD, QStringLiteral("進む(&F)"),
+                                   QStringLiteral("進む"), {QKeySequence(Qt::ALT | Qt::Key_Right)},
+                                   &CMainFrame::OnHistoryForward));
+    Action(ID_HISTORY_BACK)->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    Action(ID_HISTORY_FORWARD)->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    listMenu->addSeparator();
     listMenu->addAction(AddCommand(ID_CONCORDANCE, QStringLiteral("用例一覧(&K)"),
                                    QStringLiteral("用例一覧"), {QKeySequence(Qt::Key_F4)},
                                    &CMainFrame::OnConcordance));
@@ -174,6 +183,7 @@ void CMainFrame::CreateToolBarButtons() {
         ID_PREV_VOLUME, ID_PREV_PAGE, ID_NEXT_PAGE, ID_NEXT_VOLUME, 0,
         ID_PREV_HIT, ID_NEXT_HIT, 0,
         ID_APP_ABOUT, 0,
+        ID_HISTORY_BACK, ID_HISTORY_FORWARD, 0,  // beyond the picture strip: icons of their own
     };
     for (int id : kButtons) {
         if (id == 0)
@@ -232,6 +242,8 @@ void CMainFrame::UpdateCommandUI() {
     Action(ID_PREV_HIT)->setEnabled(f.m_nCurHit - 1 >= 0);
     Action(ID_NEXT_HIT)->setEnabled(f.m_nCurHit + 1 < f.m_nHitCount);
     Action(ID_CONCORDANCE)->setEnabled(!f.m_SearchResults.empty());
+    Action(ID_HISTORY_BACK)->setEnabled(f.CanGoThroughHistory(-1));
+    Action(ID_HISTORY_FORWARD)->setEnabled(f.CanGoThroughHistory(+1));
     for (int id : {ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})
         Action(id)->setEnabled(page);
     Action(ID_VIEW_TOOLBAR)->setChecked(m_wndToolBar->isVisible());
@@ -263,6 +275,8 @@ void CMainFrame::OnPrevVolume() {
 
 void CMainFrame::OnPrevHit() { m_pLeftForm->StepHit(-1); }
 void CMainFrame::OnNextHit() { m_pLeftForm->StepHit(+1); }
+void CMainFrame::OnHistoryBack() { m_pLeftForm->GoThroughHistory(-1); }
+void CMainFrame::OnHistoryForward() { m_pLeftForm->GoThroughHistory(+1); }
 void CMainFrame::OnConcordance() { m_pLeftForm->ShowConcordance(); }
 
 void CMainFrame::OnShowAll() {

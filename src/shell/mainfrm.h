@@ -51,6 +51,8 @@ public:
     void OnPrevHit();
     void OnNextHit();
     void OnConcordance();
+    void OnHistoryBack();
+    void OnHistoryForward();
     void OnShowAll();
     void OnHelp();
     void OnEditCopy();
