@@ -171,8 +171,9 @@ void CLeftForm::WatchKeys(QWidget* widget) { widget->installEventFilter(this); }
 bool CLeftForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        // Enter searches what is typed; the list-page box keeps its own Enter.
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (m_nListPageCount > 1)
+            if (watched == m_pageBox)
                 GoToTypedPage();
             else
                 OnSearch();
