@@ -206,6 +206,16 @@ void CMainFrame::OnCreateClient() {
     m_activePane = m_pLeftForm;
     connect(m_pLeftForm, &CLeftForm::currentPageChanged, this, &CMainFrame::OnPageShown);
     connect(m_wndToolBar, &CSCrollToolBar::pageChosen, this, &CMainFrame::OnSliderPage);
+    connect(m_pBookView, &CBookView::readingKeyPressed, this, &CMainFrame::OnReadingKey);
+    // The zoom is kept in the profile.
+    {
+        QSettings profile(kProfileOrganisation, kAppTitle);
+        const double zoom = profile.value(QStringLiteral("View/Zoom"), 1.0).toDouble();
+        if (zoom >= 0.5 && zoom <= 3.0) m_pBookView->setZoomFactor(zoom);
+    }
+    connect(m_pBookView, &CBookView::zoomChanged, this, [](double factor) {
+        QSettings(kProfileOrganisation, kAppTitle).setValue(QStringLiteral("View/Zoom"), factor);
+    });
     // The end of a drag of the bar between the panes repaints the left pane.
     m_wndSplitter->handle(1)->installEventFilter(this);
 }
@@ -258,6 +268,29 @@ void CMainFrame::OnPageShown(int node, int page) {
 
 void CMainFrame::OnSliderPage(int page) {
     if (m_pLeftForm) m_pLeftForm->ShowPage(page);
+}
+
+void CMainFrame::OnReadingKey(CBookView::ReadingKey key) {
+    UpdateCommandUI();  // the page commands' rules say where a key may go
+    const CLeftForm& f = *m_pLeftForm;
+    const CCatalogue& catalogue = f.Catalogue();
+    switch (key) {
+        case CBookView::ReadingKey::kNextPage:
+            if (Action(ID_NEXT_PAGE)->isEnabled()) OnNextPage();
+            break;
+        case CBookView::ReadingKey::kPreviousPage:
+            if (Action(ID_PREV_PAGE)->isEnabled()) OnPrevPage();
+            break;
+        case CBookView::ReadingKey::kFirstPage:
+        case CBookView::ReadingKey::kLastPage:
+            if (catalogue.IsValidSlot(f.m_nCurNode)) {
+                const CatalogueRecord& r = catalogue.Record(f.m_nCurNode);
+                m_pLeftForm->ShowPage(key == CBookView::ReadingKey::kFirstPage
+                                          ? int(r.curFileName)
+                                          : int(r.curFileName) + r.docNo - 1);
+            }
+            break;
+    }
 }
 
 void CMainFrame::OnPrevPage() { m_pLeftForm->StepPage(-1); }

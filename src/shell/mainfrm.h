@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "controls/st_splitterwnd.h"
+#include "view/bookview.h"
 
 class QAction;
 
@@ -52,6 +53,7 @@ public:
     void OnNextHit();
     void OnConcordance();
     void OnHistoryBack();
+    void OnReadingKey(CBookView::ReadingKey key);
     void OnHistoryForward();
     void OnShowAll();
     void OnHelp();

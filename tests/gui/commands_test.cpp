@@ -203,6 +203,30 @@ private slots:
         QVERIFY(!Enabled(ID_HISTORY_FORWARD));
     }
 
+    // The page keys of the view turn the pages of the volume being read, within it; the zoom
+    // is kept in the profile for the next start.
+    void readingKeysTurnPagesAndZoomIsKept() {
+        Select(4);  // 巻B, pages 5-24
+        CBookView* view = m_frame->m_pBookView;
+        emit view->readingKeyPressed(CBookView::ReadingKey::kNextPage);
+        QCOMPARE(Form()->m_nCurPage, 6);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kLastPage);
+        QCOMPARE(Form()->m_nCurPage, 24);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kNextPage);  // the last page: stays
+        QCOMPARE(Form()->m_nCurPage, 24);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kFirstPage);
+        QCOMPARE(Form()->m_nCurPage, 5);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kPreviousPage);
+        QCOMPARE(Form()->m_nCurPage, 5);
+        QCOMPARE(Label(), QStringLiteral("5/24"));
+        view->ZoomBy(+2);
+        const double zoom = view->zoomFactor();
+        m_frame.reset();
+        init();
+        QCOMPARE(m_frame->m_pBookView->zoomFactor(), zoom);
+        m_frame->m_pBookView->ResetZoom();
+    }
+
     void hitsOfAResultPage() {
         std::string page = "<html><body>";
         for (int i = 0; i < 5; ++i)
