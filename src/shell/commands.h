@@ -29,7 +29,9 @@ enum CommandId {
     ID_PREV_PANE = 57681,
 };
 
-// Where the help command looks for the help page: the program's default install folder.
+// The help page beside the program (an install folder, or a build's bin folder, where the
+// build copies it); the program's default install folder is asked last.
+inline constexpr const char* kHelpFileName = "help.html";
 inline constexpr const char* kHelpFilePath = "/opt/kolva/help.html";
 
 }  // namespace kolva

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -318,9 +319,20 @@ void CMainFrame::OnShowAll() {
 }
 
 void CMainFrame::OnHelp() {
-    // The help page has a fixed place; without it nothing happens.
-    const QString path = QString::fromLatin1(kHelpFilePath);
-    if (QFile::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // Beside the program first, wherever it is installed or built; a message names the places
+    // looked at when none holds it.
+    const QString beside = QCoreApplication::applicationDirPath();
+    const QStringList places = {beside + QLatin1Char('/') + QLatin1String(kHelpFileName),
+                                beside + QStringLiteral("/../share/kolva/") + QLatin1String(kHelpFileName),
+                                QString::fromLatin1(kHelpFilePath)};
+    for (const QString& path : places) {
+        if (QFile::exists(path)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+            return;
+        }
+    }
+    ShowMessageBox(this, QStringLiteral("ヘルプのページが見つかりません。探した場所：\n") +
+                             places.join(QLatin1Char('\n')));
 }
 
 void CMainFrame::OnEditCopy() { m_pBookView->OnCopyLimited(); }
