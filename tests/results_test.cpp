@@ -212,6 +212,27 @@ TEST_F(ResultsTest, ARecordOfZerosNamesNoEntryAndNoRowNamesTheRoot) {
     EXPECT_EQ(FindVolumeNode(2, catalogue.Root()), catalogue.Node(4));
 }
 
+TEST(ResultOrderTest, ReadingOrderAndEachColumnEitherWayTiesInReadingOrder) {
+    const std::vector<SearchNodeTag> rows = {
+        {u"宋", u"蘇", u"巻一", 30, 2, 5}, {u"唐", u"李", u"巻二", 12, 3, 1},
+        {u"唐", u"李", u"巻一", 2, 3, 5},  {u"唐", u"杜", u"巻一", 24, 9, 2}};
+    const auto order = [&](RowOrder o, bool descending) {
+        std::vector<SearchNodeTag> sorted = rows;
+        SortRows(sorted, o, descending);
+        std::vector<uint32_t> pages;
+        for (const SearchNodeTag& r : sorted) pages.push_back(r.pageIndex);
+        return pages;
+    };
+    using P = std::vector<uint32_t>;
+    EXPECT_EQ(order(RowOrder::kReading, false), (P{2, 12, 24, 30}));
+    EXPECT_EQ(order(RowOrder::kPageNumber, false), (P{30, 2, 12, 24}));
+    EXPECT_EQ(order(RowOrder::kPageNumber, true), (P{24, 2, 12, 30}));
+    EXPECT_EQ(order(RowOrder::kHits, true), (P{2, 30, 24, 12}));
+    EXPECT_EQ(order(RowOrder::kTitle, false), (P{2, 12, 24, 30}));  // 李 < 杜 < 蘇 by code
+    EXPECT_EQ(order(RowOrder::kVolume, false), (P{2, 24, 30, 12}));
+    EXPECT_EQ(order(RowOrder::kCategory, true), (P{30, 2, 12, 24}));
+}
+
 TEST(ResultsTotalsTest, TotalsLine) {
     EXPECT_EQ(TotalsText(0, 0), u"全部で 0 頁で、0 箇所でした。");
     EXPECT_EQ(TotalsText(7, 4294967295u), u"全部で 7 頁で、4294967295 箇所でした。");

@@ -1,6 +1,7 @@
 #include "catalogue/results.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace kolva {
 
@@ -237,6 +238,29 @@ const ContentsNodeTag* FindRangeNode(const CCatalogue& catalogue, int slot) {
     // zeros matches it, and would name every row after it.
     const ContentsNodeTag* node = FindNode(catalogue.Root(), catalogue.Record(slot));
     return node == catalogue.Root() ? nullptr : node;
+}
+
+void SortRows(std::vector<SearchNodeTag>& rows, RowOrder order, bool descending) {
+    const auto key = [order](const SearchNodeTag& r) {
+        switch (order) {
+            case RowOrder::kCategory: return std::make_tuple(r.category, uint32_t(0), r.pageIndex);
+            case RowOrder::kTitle: return std::make_tuple(r.title, uint32_t(0), r.pageIndex);
+            case RowOrder::kVolume: return std::make_tuple(r.volume, uint32_t(0), r.pageIndex);
+            case RowOrder::kPageNumber: return std::make_tuple(std::u16string_view(), r.pageNumber, r.pageIndex);
+            case RowOrder::kHits: return std::make_tuple(std::u16string_view(), r.hits, r.pageIndex);
+            case RowOrder::kReading: break;
+        }
+        return std::make_tuple(std::u16string_view(), uint32_t(0), r.pageIndex);
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const SearchNodeTag& a, const SearchNodeTag& b) {
+        const auto ka = key(a), kb = key(b);
+        // The reading order breaks ties either way.
+        if (std::get<0>(ka) != std::get<0>(kb) || std::get<1>(ka) != std::get<1>(kb)) {
+            const bool less = std::tie(std::get<0>(ka), std::get<1>(ka)) < std::tie(std::get<0>(kb), std::get<1>(kb));
+            return descending ? !less : less;
+        }
+        return std::get<2>(ka) < std::get<2>(kb);
+    });
 }
 
 int VolumeSlotOfPage(const CCatalogue& catalogue, uint32_t pageIndex, int& pageNumber) {

@@ -48,6 +48,12 @@ uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_
                          std::vector<SearchNodeTag>& rows);
 
 
+// The orders of the result list: reading order (the collection's own order of pages: category,
+// book, volume, page) and the list's columns.
+enum class RowOrder { kReading, kCategory, kTitle, kVolume, kPageNumber, kHits };
+// Sorts rows stably in an order, ascending or descending; ties in reading order.
+void SortRows(std::vector<SearchNodeTag>& rows, RowOrder order, bool descending);
+
 // The volume that holds a page: the first volume record (level 3), in slot order, whose span
 // holds the 0-based page index; 0 when none does. pageNumber gets the page's number in it.
 int VolumeSlotOfPage(const CCatalogue& catalogue, uint32_t pageIndex, int& pageNumber);

@@ -198,11 +198,25 @@ void CLeftForm::OnInitialUpdate() {
     m_tab->insertTab(0, QStringLiteral("目録"));
     m_totals->setText(QStringLiteral("検索集計："));
     m_rangeLabel->setText(m_strRange);
-    m_resultList->setColumnCount(4);
-    m_resultList->setHeaderLabels(
-        {QStringLiteral("類別"), QStringLiteral("書名"), QStringLiteral("巻"), QStringLiteral("頁")});
-    const int widths[] = {45, 80, 60, 60};
-    for (int c = 0; c < 4; ++c) m_resultList->setColumnWidth(c, widths[c]);
+    m_resultList->setColumnCount(5);
+    m_resultList->setHeaderLabels({QStringLiteral("類別"), QStringLiteral("書名"), QStringLiteral("巻"),
+                                   QStringLiteral("頁"), QStringLiteral("件")});
+    // Widths from the text they hold; every column can be widened, the book title takes what is left.
+    const QFontMetrics metrics = m_resultList->fontMetrics();
+    const int widths[] = {metrics.horizontalAdvance(QStringLiteral("類別類別")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("書名書名書名")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("卷二十九九")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("00000")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("0000")) + 12};
+    for (int c = 0; c < 5; ++c) m_resultList->setColumnWidth(c, widths[c]);
+    connect(m_resultList, &CSortListCtrl::sortRequested, this, [this](int column, bool descending) {
+        static const RowOrder kOrders[] = {RowOrder::kCategory, RowOrder::kTitle, RowOrder::kVolume,
+                                           RowOrder::kPageNumber, RowOrder::kHits};
+        if (column < 0 || column > 4 || m_SearchResults.empty()) return;
+        SortRows(m_SearchResults, kOrders[column], descending);
+        m_nListPage = 1;
+        ShowResultPage();
+    });
     m_tab->setCurrentIndex(0);
     LoadCatalogue();
     m_prevButton->LoadBitmaps(QStringLiteral(":/pictures/previous-page.png"));
@@ -526,6 +540,10 @@ void CLeftForm::ShowSearchResults() {
     m_HitPages = *m_index.GetResultPages();
     m_HitCounts = *m_index.GetResultCounts();
     const uint32_t total = BuildResultList(range, m_HitPages, m_HitCounts, m_SearchResults);
+    // The list reads in the collection's order until a heading sorts it.
+    SortRows(m_SearchResults, RowOrder::kReading, false);
+    m_resultList->ResetSortColumn();
+    m_resultList->header()->setSortIndicatorShown(false);
     m_HitPages.clear();
     m_HitCounts.clear();
     const int rows = int(m_SearchResults.size());
@@ -558,8 +576,13 @@ void CLeftForm::ShowResultPage() {
         if (k >= m_SearchResults.size()) break;
         const SearchNodeTag& row = m_SearchResults[k];
         auto* item = new QTreeWidgetItem({FromU16(row.category), FromU16(row.title),
-                                          FromU16(row.volume), QString::number(row.pageNumber)});
+                                          FromU16(row.volume), QString::number(row.pageNumber),
+                                          QString::number(row.hits)});
         item->setData(0, Qt::UserRole, row.pageIndex);
+        // The whole text where a narrow column cuts it.
+        for (int c = 0; c < 3; ++c) item->setToolTip(c, item->text(c));
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
     }
     m_resultList->addTopLevelItems(items);

@@ -265,6 +265,14 @@ void CMainFrame::OnPageShown(int node, int page) {
     m_wndToolBar->SetSliderRange(r.curFileName, r.curFileName + r.docNo - 1);
     m_wndToolBar->SetSliderPos(page);
     m_wndToolBar->SetPageLabel(m_pLeftForm->PageLabel());
+    // The title bar names the book, the volume and the page before the program's caption.
+    QString place;
+    if (const ContentsNodeTag* volume = m_pLeftForm->Catalogue().Node(node)) {
+        if (volume->parent && volume->parent->slot != 0)
+            place = QString::fromStdU16String(volume->parent->name) + QLatin1Char(' ');
+        place += QString::fromStdU16String(volume->name) + QStringLiteral(" %1頁 - ").arg(page);
+    }
+    setWindowTitle(place + kMainCaption);
 }
 
 void CMainFrame::OnSliderPage(int page) {

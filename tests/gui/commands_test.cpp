@@ -110,6 +110,7 @@ private slots:
         QCOMPARE(slider->maximum(), 24);
         QCOMPARE(slider->value(), 5);
         QCOMPARE(Label(), QStringLiteral("5/24"));  // the page and the last page of its volume
+        QVERIFY2(m_frame->windowTitle().startsWith(QStringLiteral("書 巻B 5頁 - ")), qPrintable(m_frame->windowTitle()));
         QVERIFY(!Enabled(ID_PREV_PAGE));
         QVERIFY(Enabled(ID_NEXT_PAGE));
         Form()->m_nCurPage = 23;

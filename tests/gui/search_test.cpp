@@ -58,7 +58,7 @@ class SearchTest : public QObject {
     }
     QStringList Row(int i) {
         QTreeWidgetItem* item = Form()->ResultList()->topLevelItem(i);
-        return {item->text(0), item->text(1), item->text(2), item->text(3)};
+        return {item->text(0), item->text(1), item->text(2), item->text(3), item->text(4)};
     }
     void PressEnter(QWidget* target) { QTest::keyClick(target, Qt::Key_Return); }
 
@@ -87,9 +87,9 @@ private slots:
         QCOMPARE(Form()->m_nListPageCount, 3);
         QCOMPARE(Form()->m_nListPage, 1);
         QCOMPARE(Form()->ResultList()->topLevelItemCount(), 100);
-        // Pages under no volume: no volume name, page 0, sorted first.
-        QCOMPARE(Row(0), (QStringList{"類", "", "", "0"}));
-        QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "1"}));
+        // Reading order: the volume's pages first, the pages under no volume (page 0) after them.
+        QCOMPARE(Row(0), (QStringList{"類", "書", "巻", "1", "1"}));
+        QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "11", "1"}));
         QCOMPARE(PageBox()->text(), QStringLiteral("1"));
         QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
         QVERIFY(!Form()->Control(1055)->isEnabled());
@@ -100,6 +100,7 @@ private slots:
         Form()->OnNextListPage();
         QCOMPARE(Form()->m_nListPage, 3);
         QCOMPARE(Form()->ResultList()->topLevelItemCount(), 60);
+        QCOMPARE(Row(59), (QStringList{"類", "", "", "0", "2"}));
         QVERIFY(!Form()->Control(1057)->isEnabled());
         // A bad page number puts the current page back; Enter jumps to a good one.
         for (const char* bad : {"0", "4", ""}) {
@@ -150,6 +151,9 @@ private slots:
 
     void choosingRowsShowsComposedPagesInTurn() {
         Search(QStringLiteral("一"));
+        // The most hits first: the pages of 一一二.
+        emit Form()->ResultList()->header()->sectionClicked(4);
+        emit Form()->ResultList()->header()->sectionClicked(4);
         QSignalSpy loaded(m_view.get(), &QWebEngineView::loadFinished);
         Form()->ResultList()->topLevelItem(0)->setSelected(true);
         const auto first = Form()->m_strCurPageFile;
@@ -179,18 +183,32 @@ private slots:
         std::filesystem::remove(target);
     }
 
-    void headingOfPagesSortsTheVisibleRows() {
+    // Every heading sorts the whole list, all its list pages; a second click reverses; ties
+    // stay in reading order. A new search reads in order again.
+    void headingsSortTheWholeListEitherWay() {
         Search(QStringLiteral("一"));
         CSortListCtrl* list = Form()->ResultList();
-        // Reverse the rows, then let the "頁" heading sort them back.
-        QList<QTreeWidgetItem*> rows;
-        while (list->topLevelItemCount()) rows.prepend(list->takeTopLevelItem(0));
-        list->addTopLevelItems(rows);
-        emit list->header()->sectionClicked(0);
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("90"));
-        emit list->header()->sectionClicked(3);
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("0"));
-        QCOMPARE(list->topLevelItem(99)->text(3), QStringLiteral("90"));
+        struct Click {
+            int column;
+            QStringList first, last;  // the first and the last row of the first list page
+        } clicks[] = {
+            {3, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {3, {"類", "書", "巻", "250", "1"}, {"類", "書", "巻", "151", "1"}},
+            {4, {"類", "書", "巻", "1", "1"}, {"類", "書", "巻", "100", "1"}},
+            {4, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {2, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {1, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {1, {"類", "書", "巻", "1", "1"}, {"類", "書", "巻", "100", "1"}},
+        };
+        for (const Click& click : clicks) {
+            Form()->OnNextListPage();
+            emit list->header()->sectionClicked(click.column);
+            QCOMPARE(Form()->m_nListPage, 1);
+            QCOMPARE(Row(0), click.first);
+            QCOMPARE(Row(99), click.last);
+        }
+        Search(QStringLiteral("一"));
+        QCOMPARE(Row(0), (QStringList{"類", "書", "巻", "1", "1"}));
     }
 
     void targetRadiosReopenTheIndex() {
