@@ -32,7 +32,7 @@ void CSCrollToolBar::OnCreate() {
 
     m_wndSlider = new CXSliderCtrl(Qt::Horizontal, this);
     m_wndSlider->setObjectName(QStringLiteral("101"));
-    m_wndSlider->setFixedWidth(300);
+    m_wndSlider->setFixedWidth(240);  // with the page label, in sight on a window of 900 pixels
     m_wndSlider->setTickPosition(QSlider::TicksBelow);
     m_wndSlider->setFocusPolicy(Qt::StrongFocus);
     m_wndSlider->SetBkBitmap(Background());
