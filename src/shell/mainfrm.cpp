@@ -203,6 +203,9 @@ void CMainFrame::OnCreateClient() {
                                      QString::fromStdString(m_paths.dataFolder.string())});
     m_pLeftForm->SetBookView(m_pBookView);
     m_wndSplitter->Create(m_pLeftForm, m_pBookView);
+    // The left pane comes back at the width it was left at.
+    const int leftWidth = QSettings(kProfileOrganisation, kAppTitle).value(QStringLiteral("SplitterWnd/LeftWidth"), 0).toInt();
+    if (leftWidth >= 150 && leftWidth <= 2000) m_wndSplitter->SetLeftWidth(leftWidth);
     setCentralWidget(m_wndSplitter);
     m_activePane = m_pLeftForm;
     connect(m_pLeftForm, &CLeftForm::currentPageChanged, this, &CMainFrame::OnPageShown);
@@ -406,10 +409,11 @@ void CMainFrame::Shutdown() {
 }
 
 void CMainFrame::WriteSettings() {
-    // Nothing here is read back: every start lays the panes out afresh.
+    // The panes' record is written as it always was; the left pane's width is read back.
     if (!m_wndSplitter) return;
     QSettings profile(kProfileOrganisation, kAppTitle);
     profile.setValue(m_wndSplitter->ProfileKey(), m_wndSplitter->ProfileValue());
+    profile.setValue(QStringLiteral("SplitterWnd/LeftWidth"), m_wndSplitter->LeftWidth());
 }
 
 }  // namespace kolva

@@ -112,10 +112,21 @@ private slots:
         QCOMPARE(SavedPanes(), QStringLiteral("-1 260 -1 %1").arg(viewWidth));
 
         frame = MakeFrame(m_data.path());
-        QCOMPARE(frame->Splitter()->sizes().value(0), 260);  // the saved value is never read
+        QCOMPARE(frame->Splitter()->sizes().value(0), 260);
         frame->Splitter()->ToggleSide(0);
         frame->close();
         QCOMPARE(SavedPanes(), QStringLiteral("0 260 -1 %1").arg(viewWidth));
+
+        // The left pane's width is kept for the next start, also when it was hidden.
+        frame = MakeFrame(m_data.path());
+        const int total = frame->Splitter()->width() - frame->Splitter()->handleWidth();
+        frame->Splitter()->setSizes({400, total - 400});
+        frame->Splitter()->ToggleSide(0);
+        frame.reset();
+        frame = MakeFrame(m_data.path());
+        QCOMPARE(frame->Splitter()->sizes().value(0), 400);
+        frame->Splitter()->setSizes({260, total - 260});  // as the other tests expect it
+        frame.reset();
     }
 
     void navigatesToAnchorsAndReadsTheLocationBack() {
