@@ -449,9 +449,13 @@ void CLeftForm::LayoutPane() {
             if (m_nListPage == 1) m_prevButton->setEnabled(false);
             m_nextButton->move(W - bw - 5, y);
             if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
-            const int x0 = (W - 139) / 2 + 37;
-            m_pageBox->setGeometry(x0, y + 6, 35, 20);
-            m_pageCount->setGeometry(x0 + 37, y + 8, 30, 24);
+            // The box and the total as wide as their numbers, centred between the buttons.
+            const QFontMetrics metrics = m_pageCount->fontMetrics();
+            const int boxWidth = std::max(35, metrics.horizontalAdvance(QStringLiteral("00000")) + 10);
+            const int countWidth = metrics.horizontalAdvance(m_pageCount->text()) + 6;
+            const int x0 = (W - boxWidth - 2 - countWidth) / 2;
+            m_pageBox->setGeometry(x0, y + 6, boxWidth, 20);
+            m_pageCount->setGeometry(x0 + boxWidth + 2, y + 8, countWidth, 24);
         }
         m_resultList->setGeometry(5, 250, W - 10, H - 254 - R);
     } else {

@@ -92,6 +92,17 @@ private slots:
         QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "11", "1"}));
         QCOMPARE(PageBox()->text(), QStringLiteral("1"));
         QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
+        {  // a long total is shown whole
+            auto* count = qobject_cast<QLabel*>(Form()->Control(1059));
+            Form()->m_nListPageCount = 106500;
+            Form()->UpdatePageBox();
+            Form()->LayoutPane();
+            QVERIFY(count->width() >= count->fontMetrics().horizontalAdvance(QStringLiteral("/106500")));
+            QVERIFY(count->geometry().right() < Form()->Control(1057)->geometry().left());
+            Form()->m_nListPageCount = 3;
+            Form()->UpdatePageBox();
+            Form()->LayoutPane();
+        }
         QVERIFY(!Form()->Control(1055)->isEnabled());
         QVERIFY(Form()->Control(1057)->isEnabled());
         QVERIFY(Form()->Control(1055)->isVisible());
