@@ -1,5 +1,6 @@
 #include "shell/book.h"
 
+#include <QScreen>
 #include <QTimer>
 
 #include <QDir>
@@ -75,6 +76,9 @@ bool CBookApp::InitInstance(const std::filesystem::path& dataFolder) {
     m_frame = std::make_unique<CMainFrame>(paths);
     m_frame->m_pLeftForm->OnInitialUpdate();
     m_frame->m_pBookView->OnInitialUpdate();
+    // The screen's whole work area also where nothing maximizes the window (no window manager,
+    // or one that ignores the request).
+    if (QScreen* screen = m_frame->screen()) m_frame->setGeometry(screen->availableGeometry());
     m_frame->showMaximized();
     m_frame->repaint();
     // The window is ready: the splash goes once it has been drawn.
