@@ -1,5 +1,8 @@
 #include "shell/book.h"
 
+#include <QScreen>
+#include <QTimer>
+
 #include <QDir>
 #include <QFile>
 
@@ -19,6 +22,18 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
         const bool isFlag = arg.startsWith(QLatin1Char('-')) ||
                             (arg.startsWith(QLatin1Char('/')) && !arg.mid(1).contains(QLatin1Char('/')) &&
                              !QFile::exists(arg));
+        if (arg == QLatin1String("--no-splash")) {
+            info.showSplash = false;
+            continue;
+        }
+        if (arg == QLatin1String("--data") && i + 1 < arguments.size()) {
+            info.dataFolder = arguments[++i];
+            continue;
+        }
+        if (arg.startsWith(QLatin1String("--data="))) {
+            info.dataFolder = arg.mid(7);
+            continue;
+        }
         if (isFlag) {
             if (flag.compare(QLatin1String("Embedding"), Qt::CaseInsensitive) == 0 ||
                 flag.compare(QLatin1String("Automation"), Qt::CaseInsensitive) == 0)
@@ -54,13 +69,20 @@ bool CBookApp::InitInstance(const std::filesystem::path& dataFolder) {
 
     AppPaths paths;
     paths.exeFolder = applicationDirPath().toStdString();
-    paths.dataFolder = dataFolder.empty() ? paths.exeFolder : dataFolder;
+    paths.dataFolder = !dataFolder.empty()                   ? dataFolder
+                       : !commandLine.dataFolder.isEmpty() ? std::filesystem::path(commandLine.dataFolder.toStdString())
+                                                            : paths.exeFolder;
     paths.scratchFolder = m_scratch.Path();
     m_frame = std::make_unique<CMainFrame>(paths);
     m_frame->m_pLeftForm->OnInitialUpdate();
     m_frame->m_pBookView->OnInitialUpdate();
+    // The screen's whole work area also where nothing maximizes the window (no window manager,
+    // or one that ignores the request).
+    if (QScreen* screen = m_frame->screen()) m_frame->setGeometry(screen->availableGeometry());
     m_frame->showMaximized();
     m_frame->repaint();
+    // The window is ready: the splash goes once it has been drawn.
+    QTimer::singleShot(0, this, [] { CSplashWnd::HideSplashScreen(); });
     return true;
 }
 

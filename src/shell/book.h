@@ -14,8 +14,9 @@ namespace kolva {
 // "/Embedding", "-Automation" and "/Automation" start embedded (no splash); one file name means
 // "open" (it must exist and be readable; its content is ignored).
 struct CommandLineInfo {
-    bool showSplash = true;
+    bool showSplash = true;   // off with --no-splash (and the embedding flags)
     QString fileName;
+    QString dataFolder;       // --data DIR: the collection to open instead of the one beside the program
 };
 CommandLineInfo ParseCommandLine(const QStringList& arguments);
 

@@ -146,8 +146,19 @@ private slots:
         f->LayoutPane();
         QCOMPARE(Geometry(f, 1055), QRect(5, 563, 32, 32));
         QCOMPARE(Geometry(f, 1057), QRect(263, 563, 32, 32));
-        QCOMPARE(Geometry(f, 1058), QRect(117, 569, 35, 20));
-        QCOMPARE(Geometry(f, 1059), QRect(154, 571, 30, 24));
+        // The list-page box and its total as wide as their numbers (at least the box's old 35
+        // pixels), side by side and centred between the buttons.
+        const QRect box = Geometry(f, 1058), total = Geometry(f, 1059);
+        QCOMPARE(box.top(), 569);
+        QCOMPARE(box.height(), 20);
+        QCOMPARE(total.top(), 571);
+        QVERIFY(box.width() >= 35);
+        const auto* totalLabel = qobject_cast<QLabel*>(f->Control(1059));
+        QVERIFY(totalLabel);
+        QVERIFY(total.width() >= totalLabel->fontMetrics().horizontalAdvance(totalLabel->text()));
+        QCOMPARE(total.left(), box.right() + 3);
+        QVERIFY(box.left() > 37 && total.right() < 263);
+        QVERIFY(qAbs((box.left() - 5) - (295 - total.right() - 1)) <= 1);
         QCOMPARE(Geometry(f, 1007), QRect(5, 250, 290, 312));
         QVERIFY(!f->Control(1055)->isEnabled());
         QVERIFY(f->Control(1057)->isEnabled());

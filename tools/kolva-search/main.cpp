@@ -37,8 +37,9 @@ constexpr const char* kUsage =
     "argument in UTF-8: words separated by spaces, \"?\" for one character, \"*\" for a gap of up to\n"
     "300 characters. Words are combined by AND (default) or OR (--or). --target picks whole text\n"
     "(default), main text or notes; --variant on (default) also matches variant forms; --range\n"
-    "limits the rows to the catalogue entry in SLOT and everything below it (default 1, the\n"
-    "first entry; the entries of catalogue.txt are numbered from 1 in file order).\n"
+    "limits the rows to the catalogue entry in SLOT and everything below it (the entries of\n"
+    "catalogue.txt are numbered from 1 in file order); 0 names the whole collection when the\n"
+    "catalogue has more than one top-level entry, and is then the default, else 1 is.\n"
     "\n"
     "Output: one line per result row, \"category<TAB>title<TAB>volume<TAB>page<TAB>hits<TAB>index\",\n"
     "then the totals line; --json prints the rows and totals as one JSON object.\n"
@@ -74,7 +75,7 @@ struct Options {
     SearchTarget target = SearchTarget::kWholeText;
     bool variant = true;
     int range = 1;
-    bool rangeGiven = false;  // --range was typed; else the range is the first entry
+    bool rangeGiven = false;  // --range was typed; else the whole collection or the first entry
     bool json = false;
     bool times = false;
     int pageIndex = 0;
@@ -291,17 +292,22 @@ int PrintComposedPage(const CIndex& index, const Options& o) {
     return 0;
 }
 
-// Loads the catalogue and checks the range slot against it. False, with the reason on standard
+// Loads the catalogue, settles the default range (the whole collection where the catalogue
+// has one) and checks the range slot against it. False, with the reason on standard
 // error, when it cannot be read or cannot serve the range. A slot the user typed beyond the
 // catalogue is a usage error; the default range that an empty or cut catalogue cannot serve,
 // or a slot whose record names no entry of the contents, is a collection that cannot be searched.
-bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, const Options& o) {
+bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, Options& o) {
     const std::filesystem::path file = data / "kolva.dir";
     if (!catalogue.Load(file, {})) {
         std::cerr << "kolva-search: you delete data file! (" << file.string() << ")\n";
         return false;
     }
-    if (o.range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    if (!o.rangeGiven && HasWholeCollection(catalogue)) o.range = kWholeCollection;
+    if (o.range == kWholeCollection) {
+        if (HasWholeCollection(catalogue)) return true;
+        throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    }
     const int last = catalogue.NodeCount() - 1;
     if (!catalogue.IsValidSlot(o.range)) {
         if (o.rangeGiven)
@@ -478,7 +484,7 @@ int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& 
     return 0;
 }
 
-int Run(const Options& o) {
+int Run(Options o) {  // a copy: the catalogue settles the default range
     const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
     std::u16string failure;
     CIndex index([&](std::u16string_view m) { failure = m; });
