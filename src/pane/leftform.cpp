@@ -27,6 +27,7 @@
 #include "ui/appinfo.h"
 #include "ui/icons.h"
 #include "ui/messagebox.h"
+#include "ui/trace.h"
 #include "view/bookview.h"
 #include "view/documentpage.h"
 #include "view/concordancescheme.h"
@@ -229,7 +230,7 @@ void CLeftForm::OnInitialUpdate() {
 
 void CLeftForm::LoadCatalogue() {
     // The trace lands in the working folder, as a diagnostic aid.
-    if (!m_catalogue.Load(m_dataFolder / "kolva.dir", "kolva.txt")) {
+    if (!m_catalogue.Load(m_dataFolder / "kolva.dir", CatalogueTracePath())) {
         ShowMessageBox(this, QStringLiteral("you delete data file!"));
         return;
     }

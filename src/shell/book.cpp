@@ -9,10 +9,30 @@
 #include "pane/leftform.h"
 #include "ui/appinfo.h"
 #include "ui/messagebox.h"
+#include "ui/trace.h"
 #include "shell/splash.h"
 #include "view/bookview.h"
 
 namespace kolva {
+
+namespace {
+
+// The value of option name at arguments[i], given as "name VALUE" (i then moves past the value)
+// or as "name=VALUE"; false when arguments[i] is not that option.
+bool OptionValue(const QStringList& arguments, qsizetype& i, const QString& name, QString& value) {
+    const QString& arg = arguments[i];
+    if (arg == name && i + 1 < arguments.size()) {
+        value = arguments[++i];
+        return true;
+    }
+    if (arg.startsWith(name + QLatin1Char('='))) {
+        value = arg.mid(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
 
 CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     CommandLineInfo info;
@@ -26,14 +46,9 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
             info.showSplash = false;
             continue;
         }
-        if (arg == QLatin1String("--data") && i + 1 < arguments.size()) {
-            info.dataFolder = arguments[++i];
+        if (OptionValue(arguments, i, QStringLiteral("--data"), info.dataFolder) ||
+            OptionValue(arguments, i, QStringLiteral("--trace"), info.traceFile))
             continue;
-        }
-        if (arg.startsWith(QLatin1String("--data="))) {
-            info.dataFolder = arg.mid(7);
-            continue;
-        }
         if (isFlag) {
             if (flag.compare(QLatin1String("Embedding"), Qt::CaseInsensitive) == 0 ||
                 flag.compare(QLatin1String("Automation"), Qt::CaseInsensitive) == 0)
@@ -55,6 +70,7 @@ CBookApp::~CBookApp() { m_frame.reset(); }
 bool CBookApp::InitInstance(const std::filesystem::path& dataFolder) {
     const CommandLineInfo commandLine = ParseCommandLine(arguments());
     CSplashWnd::EnableSplashScreen(commandLine.showSplash);
+    if (!commandLine.traceFile.isEmpty()) SetCatalogueTrace(commandLine.traceFile.toStdString());
     if (!commandLine.fileName.isEmpty()) {
         // The document is empty whatever the file holds, but the file must be readable.
         QFile file(commandLine.fileName);

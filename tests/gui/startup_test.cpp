@@ -223,6 +223,7 @@ private slots:
             bool splash;
             QString file;
             QString data = {};
+            QString trace = {};
         } cases[] = {
             {{"kolva"}, true, {}},
             {{"kolva", "-Embedding"}, false, {}},
@@ -232,12 +233,15 @@ private slots:
             {{"kolva", "--no-splash"}, false, {}},
             {{"kolva", "--data", "/srv/texts", "book.txt"}, true, "book.txt", "/srv/texts"},
             {{"kolva", "--data=/srv/texts"}, true, {}, "/srv/texts"},
+            {{"kolva", "--trace", "/tmp/t.txt", "--no-splash"}, false, {}, {}, "/tmp/t.txt"},
+            {{"kolva", "--trace=t.txt"}, true, {}, {}, "t.txt"},
         };
         for (const Case& c : cases) {
             const CommandLineInfo info = ParseCommandLine(c.args);
             QCOMPARE(info.showSplash, c.splash);
             QCOMPARE(info.fileName, c.file);
             QCOMPARE(info.dataFolder, c.data);
+            QCOMPARE(info.traceFile, c.trace);
         }
     }
 
