@@ -133,12 +133,11 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
 
 uint64_t ResidentFileBytes() {
     // /proc/self/statm: sizes in pages; the third is the resident pages of files and shared
-    // memory.
-    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    // memory. Opened once and read again from its start each time.
+    static const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
     char text[128];
-    const ssize_t n = ::read(fd, text, sizeof text - 1);
-    ::close(fd);
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
     if (n <= 0) return 0;
     text[n] = '\0';
     unsigned long long size = 0, resident = 0, shared = 0;

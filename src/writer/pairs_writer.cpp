@@ -425,7 +425,7 @@ public:
 private:
     static constexpr uint64_t kLeastHeld = uint64_t(32) << 20;
     static constexpr uint64_t kMostHeld = uint64_t(128) << 20;
-    static constexpr uint64_t kCheckBlocks = 64;
+    static constexpr uint64_t kCheckBlocks = 128;
     const ReadOnlyMapping& m_postings;
     uint64_t m_held;
     uint64_t m_blocks = 0;
@@ -622,6 +622,7 @@ uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Key
         std::fill(visited.begin(), visited.end(), 0);
         for (size_t i = 0; i < walkers.size(); ++i) {
             Walker& w = walkers[i];
+            if (w.done || w.cursor.Page() >= end) continue;
             const uint32_t seen = w.cursor.BlocksSeen();
             while (!w.done && w.cursor.Page() < end) {
                 const uint32_t at = w.cursor.Page() - first;
@@ -635,7 +636,7 @@ uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Key
                 if (!read || w.cursor.Faulty())
                     clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
             }
-            hold.Read(w.cursor.BlocksSeen() - seen + 1);  // its block before, mapped again
+            hold.Read(w.cursor.BlocksSeen() - seen + 1);  // and its block before, maybe let go
         }
         for (uint32_t at = 0; at < kWindow; ++at) {
             if (!visited[at]) continue;
