@@ -2,7 +2,9 @@
 // as the search would read it, to learn whether it is clean and how many page entries it has;
 // then the streams of the clean slots of the most frequent keys are walked page by page together,
 // each page's positions laid out by key, and every pair of keys on neighbouring positions notes
-// the page.
+// the page. Memory stays bounded whatever the collection's size: the lists are gathered in an
+// arena that spills to a file beside the output (PairCollector), the file is streamed out, and
+// the postings' pages held mapped are let go past a bound (PostingsHold).
 #include "writer/pairs_writer.h"
 
 #include <algorithm>
@@ -224,7 +226,7 @@ public:
     }
 
 private:
-    static constexpr uint32_t kBlock = 32;  // bytes of a block: the next block's number, then data
+    static constexpr uint32_t kBlock = 32;  // bytes of a block: the block before it, then data
     static constexpr size_t kPendingLimit = size_t(1) << 17;
     static constexpr uint32_t kRecentBits = 13;
     static constexpr uint32_t kNoCell = UINT32_MAX;
@@ -520,13 +522,46 @@ struct Keys {
     std::vector<int32_t> listed;         // the keys on the most page entries, ascending
     std::vector<uint16_t> rankOfKey;     // a key's place among them, kNoRank when not listed
     std::vector<bool> takesPartApart;    // per rank: the key takes part in the pairs one apart
-    // The stored points of the readable streams of at least kStoredPointsFrom entries, by slot.
-    std::vector<std::pair<int32_t, std::vector<StreamPoint>>> points;
+};
+
+// The stored points of the readable streams of at least kStoredPointsFrom entries, by slot, as
+// the file holds them (kStoredPointSize bytes each), kept in a spill file beside the pairs file
+// until the streams found clean are known.
+struct SpilledPoints {
+    struct OfSlot {
+        int32_t slot;
+        uint64_t offset;  // in the spill file
+        uint32_t count;
+    };
+    std::filesystem::path beside;
+    SpillFile file;
+    std::vector<OfSlot> slots;
+
+    void Add(int32_t slot, const std::vector<StreamPoint>& points) {
+        std::string bytes;
+        for (const StreamPoint& p : points) {
+            PutLE32(bytes, p.page);
+            PutLE32(bytes, p.block);
+            PutLE32(bytes, p.blocksSeen);
+            PutLE16(bytes, p.offset);
+            PutLE16(bytes, p.remaining);
+        }
+        if ((!file.IsOpen() && !file.Create(beside)) || !file.Append(bytes.data(), bytes.size()))
+            throw WriterError("cannot write a spill file beside " + beside.string());
+        slots.push_back({slot, file.Size() - bytes.size(), uint32_t(points.size())});
+    }
+    // The points of slots[i].
+    void Read(size_t i, std::string& bytes) {
+        bytes.resize(size_t(slots[i].count) * kStoredPointSize);
+        if (!file.ReadAt(slots[i].offset, bytes.data(), bytes.size()))
+            throw WriterError("the spill file does not read back");
+    }
 };
 
 // Pass 1: the page entries of every stream counted under its slot's key, positions passed over.
 // Whether a stream is clean is known once its positions are read (pass 2 or 3).
-void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k, PostingsHold& hold) {
+void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k, SpilledPoints& stored,
+                     PostingsHold& hold) {
     k.entriesOfKey.assign(kSlotCount, 0);
     k.readable.assign(kSlotCount, 0);
     std::vector<StreamPoint> points;
@@ -547,7 +582,7 @@ void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k, P
         // not hold that page (every page of a list lies below a 32-bit page limit).
         if (!ok || c.Faulty() || c.Page() == UINT32_MAX) continue;
         k.readable[size_t(s)] = 1;
-        if (entries >= kStoredPointsFrom) k.points.emplace_back(s, points);
+        if (entries >= kStoredPointsFrom) stored.Add(s, points);
         uint64_t& ofKey = k.entriesOfKey[size_t(k.keyOfSlot[size_t(s)])];
         ofKey = std::max(ofKey, entries);  // a group slot holds the pages of all its members
     }
@@ -755,37 +790,45 @@ void PutRowChecksums(const std::vector<uint32_t>& rowStarts, const std::string& 
         }
 }
 
-// The points area: the stored points of the clean streams that have them.
-std::string LayOutPoints(const Keys& k, const std::vector<uint8_t>& clean, uint32_t& pointSlots) {
-    std::string entries, points;
+// Writes the points area to out: the entries of the clean streams that have stored points, then
+// their points. Returns its size.
+uint64_t WritePoints(SpilledPoints& stored, const std::vector<uint8_t>& clean,
+                     FileReplacement& out, const std::filesystem::path& path,
+                     uint32_t& pointSlots) {
+    const auto isClean = [&](int32_t s) { return clean[size_t(s) / 8] >> (s % 8) & 1; };
+    std::string entries, bytes;
     uint32_t first = 0;
     pointSlots = 0;
-    for (const auto& [slot, ofSlot] : k.points) {
-        if (!(clean[size_t(slot) / 8] >> (slot % 8) & 1)) continue;
-        const size_t start = points.size();
-        for (const StreamPoint& p : ofSlot) {
-            PutLE32(points, p.page);
-            PutLE32(points, p.block);
-            PutLE32(points, p.blocksSeen);
-            PutLE16(points, p.offset);
-            PutLE16(points, p.remaining);
-        }
+    for (size_t i = 0; i < stored.slots.size(); ++i) {
+        const SpilledPoints::OfSlot& of = stored.slots[i];
+        if (!isClean(of.slot)) continue;
+        stored.Read(i, bytes);
         const size_t at = entries.size();
-        PutLE32(entries, uint32_t(slot));
+        PutLE32(entries, uint32_t(of.slot));
         PutLE32(entries, first);
-        PutLE32(entries, uint32_t(ofSlot.size()));
+        PutLE32(entries, of.count);
         const uint64_t seed = Checksum64(entries.data() + at, 12);
-        PutLE32(entries, uint32_t(Checksum64(points.data() + start, points.size() - start, seed)));
-        first += uint32_t(ofSlot.size());
+        PutLE32(entries, uint32_t(Checksum64(bytes.data(), bytes.size(), seed)));
+        first += of.count;
         ++pointSlots;
     }
-    return entries + points;
+    uint64_t size = entries.size();
+    if (!out.Append(entries)) throw WriterError("cannot write " + path.string());
+    for (size_t i = 0; i < stored.slots.size(); ++i) {
+        if (!isClean(stored.slots[i].slot)) continue;
+        stored.Read(i, bytes);
+        if (!out.Append(bytes)) throw WriterError("cannot write " + path.string());
+        size += bytes.size();
+    }
+    stored.file.Close();
+    return size;
 }
 
 // Writes the file: room left for the header and the tables, the lists streamed after it, the
 // points area, then the header and the tables, whose directory and checksums the lists gave.
 PairsStats WriteFile(const std::filesystem::path& path, const PairsFingerprint& fp, const Keys& k,
-                     const std::vector<uint8_t>& clean, PairCollector& c, uint32_t pageLimit) {
+                     SpilledPoints& stored, const std::vector<uint8_t>& clean, PairCollector& c,
+                     uint32_t pageLimit) {
     const uint32_t keyCount = uint32_t(k.listed.size());
     const std::vector<uint32_t> rowStarts = RowStarts(c, keyCount);
     PairsHeader header;
@@ -804,12 +847,11 @@ PairsStats WriteFile(const std::filesystem::path& path, const PairsFingerprint& 
     std::string directory;
     directory.reserve(size_t(entries * kPairEntrySize));
     header.listsSize = WriteLists(c, pageLimit, out, path, directory);
-    const std::string points = LayOutPoints(k, clean, header.pointSlots);
-    header.pointsSize = points.size();
+    header.pointsSize = WritePoints(stored, clean, out, path, header.pointSlots);
     PutRowChecksums(rowStarts, directory, tables);
     header.tablesChecksum = Checksum64(tables.data(), tables.size());
-    header.fileSize = listsAt + header.listsSize + points.size();
-    if (!out.Append(points) || !out.WriteAt(0, EncodePairsHeader(header)) ||
+    header.fileSize = listsAt + header.listsSize + header.pointsSize;
+    if (!out.WriteAt(0, EncodePairsHeader(header)) ||
         !out.WriteAt(kPairsHeaderSize, tables) ||
         !out.WriteAt(kPairsHeaderSize + tables.size(), directory) || !out.Commit())
         throw WriterError("cannot write " + path.string());
@@ -840,12 +882,14 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<VariantGroup> groups;
     if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
 
+    const std::filesystem::path path = folder / (stem + kPairsSuffix);
     Keys keys;
     keys.keyOfSlot = PairKeys(groups);
-    CountKeyEntries(reader, f, keys, hold);
+    SpilledPoints stored;
+    stored.beside = path;
+    CountKeyEntries(reader, f, keys, stored, hold);
     ChooseKeys(maxKeys, apartKeys, keys);
 
-    const std::filesystem::path path = folder / (stem + kPairsSuffix);
     std::vector<uint8_t> clean(kSlotBits / 8, 0);
     if (listMemory == 0)
         listMemory = std::clamp<uint64_t>(f.postings.Size() / 4, kLeastArena, kMostArena);
@@ -855,7 +899,7 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     CheckOtherStreams(reader, f, keys, clean, hold);
     f.postings.Close();
 
-    PairsStats stats = WriteFile(path, fp, keys, clean, pairs, pageLimit);
+    PairsStats stats = WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
     for (int32_t s = 0; s < kSlotCount; ++s)
         if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
             ++stats.faultySlots;
