@@ -7,6 +7,7 @@ set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
   src/platform/replace_file.cpp
+  src/platform/spill_file.cpp
   src/platform/state_folder.cpp
   src/platform/checksum.cpp
   src/text/utf16.cpp

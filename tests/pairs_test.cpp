@@ -275,6 +275,32 @@ TEST(PairsFileTest, AccelerateWritesAllThreeAndChangesNothingElse) {
         EXPECT_TRUE(file.Open(dir.path(), stem)) << stem;
 }
 
+// Lists that outgrow the memory given them go to a spill file beside the pairs file and come
+// back from it: the file is the same whatever the memory, and nothing is left beside it.
+TEST(PairsFileTest, SpilledListsGiveTheSameFile) {
+    std::mt19937 rng(27);
+    for (size_t letters : {3u, 16u}) {
+        test::TempDir dir;
+        test::WriteCollection(dir.path(), RandomTexts(rng, 600, letters), {{0x4E07, 0x842C}},
+                              BlockOrder::kInterleaved);
+        WritePairsFile(dir.path(), "Index");
+        const std::string inMemory = test::ReadBytes(dir / "Index-idx.pairs");
+        const auto names = [&] {
+            std::set<std::string> out;
+            for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+                out.insert(e.path().filename().string());
+            return out;
+        };
+        const std::set<std::string> before = names();
+        for (uint64_t memory : {64u, 300u, 4096u}) {  // a run every block, and fewer
+            WritePairsFile(dir.path(), "Index", 0, kApartKeys, memory);
+            EXPECT_EQ(test::ReadBytes(dir / "Index-idx.pairs"), inMemory)
+                << letters << " letters, " << memory << " bytes";
+            EXPECT_EQ(names(), before);
+        }
+    }
+}
+
 // The stored points of a long clean stream are the reader's state at every kStoredPointInterval-th
 // entry; damaged point bytes are never handed out; short streams have none.
 TEST(PairsFileTest, StoredPointsOfLongStreams) {
