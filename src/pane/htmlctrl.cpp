@@ -1,6 +1,7 @@
 #include "pane/htmlctrl.h"
 
 #include <QChildEvent>
+#include <QLayout>
 #include <QPointer>
 
 #include "ui/icons.h"
@@ -26,12 +27,18 @@ const char kReadInputsScript[] = R"(
 }  // namespace
 
 CHtmlCtrl* CHtmlCtrl::CreateFromStatic(int id, QWidget* parent) {
-    QWidget* placeholder = parent->findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+    QWidget* placeholder = parent->findChild<QWidget*>(QString::number(id));
     if (!placeholder) return nullptr;
-    auto* control = new CHtmlCtrl(parent);
+    QWidget* holder = placeholder->parentWidget();
+    auto* control = new CHtmlCtrl(holder);
     control->setObjectName(QString::number(id));
-    control->setGeometry(placeholder->geometry());
-    control->stackUnder(placeholder);
+    control->setMinimumSize(placeholder->minimumSize());
+    control->setSizePolicy(placeholder->sizePolicy());
+    // In the placeholder's place: in its layout when it has one, else at its geometry.
+    if (QLayout* layout = holder->layout(); !layout || !layout->replaceWidget(placeholder, control)) {
+        control->setGeometry(placeholder->geometry());
+        control->stackUnder(placeholder);
+    }
     delete placeholder;
     control->show();
     return control;

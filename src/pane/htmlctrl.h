@@ -13,7 +13,7 @@ class CHtmlCtrl : public QWebEngineView {
 public:
     using QWebEngineView::QWebEngineView;
 
-    // Replaces the placeholder child `id` of parent by a keyword box in the same place.
+    // Replaces the placeholder `id` among the children of parent by a keyword box in its place.
     static CHtmlCtrl* CreateFromStatic(int id, QWidget* parent);
     // Shows a page compiled into the program ("input.htm").
     void LoadFromResource(const QString& name);

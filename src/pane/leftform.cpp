@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QFrame>
 #include <QGroupBox>
+#include <QBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSettings>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -80,15 +82,15 @@ CLeftForm::~CLeftForm() {
 
 void CLeftForm::CreateControls() {
     MakeControls();
+    ArrangeControls();
     SetUpControls();
     GroupRadios();
     SetStartValues();
     ConnectControls();
 }
 
-// Every control of the form, in the form's order: the order of creation is the stacking order
-// and the order of the Tab key. The tab control and the group boxes come first, so that the
-// controls they frame lie above them.
+// Every control of the form, in the form's order (the order of the Tab key); ArrangeControls
+// puts them in layouts.
 void CLeftForm::MakeControls() {
     m_tab = Make<QTabBar>(this, 1010);
     m_methodGroup = Make<QGroupBox>(this, 1022, QStringLiteral("検索方法："));
@@ -115,6 +117,74 @@ void CLeftForm::MakeControls() {
     m_line = Make<QFrame>(this, 1062);
     m_recentButton = Make<QToolButton>(this, 1063);
     m_recentMenu = new QMenu(m_recentButton);
+}
+
+// The pane in layouts: the tab bar over a stack of its two pages, the contents tree and the search
+// panel, whose result list takes the height left and every box the width. The pane can be as
+// narrow as its controls and grows with the splitter.
+void CLeftForm::ArrangeControls() {
+    m_pages = new QStackedWidget(this);
+    auto* contents = new QWidget(m_pages);
+    auto* contentsLayout = new QVBoxLayout(contents);
+    contentsLayout->setContentsMargins(5, 2, 5, 5);
+    contentsLayout->addWidget(m_tree);
+
+    auto* search = new QWidget(m_pages);
+    auto* searchLayout = new QVBoxLayout(search);
+    searchLayout->setContentsMargins(5, 2, 5, 5);
+    searchLayout->setSpacing(4);
+    m_prompt->setText(QStringLiteral("キーワードを入力して下さい。"));
+    searchLayout->addWidget(m_prompt);
+    auto* keywordRow = new QHBoxLayout;
+    keywordRow->setSpacing(2);
+    m_inputCtrl->setParent(search);
+    m_inputCtrl->setMinimumHeight(25);
+    keywordRow->addWidget(m_inputCtrl, 1);
+    keywordRow->addWidget(m_recentButton);
+    m_searchButton->setText(QStringLiteral("検索"));
+    m_searchButton->setFixedWidth(
+        std::max(45, m_searchButton->fontMetrics().horizontalAdvance(m_searchButton->text()) + 14));
+    m_recentButton->setFixedWidth(20);
+    keywordRow->addWidget(m_searchButton);
+    searchLayout->addLayout(keywordRow);
+    searchLayout->addWidget(m_line);
+    searchLayout->addWidget(m_variantBox);
+    auto* methodLayout = new QHBoxLayout(m_methodGroup);
+    methodLayout->setContentsMargins(5, 2, 5, 2);
+    methodLayout->addWidget(m_andRadio);
+    methodLayout->addStretch(1);
+    methodLayout->addWidget(m_orRadio);
+    methodLayout->addStretch(1);
+    searchLayout->addWidget(m_methodGroup);
+    auto* targetLayout = new QHBoxLayout(m_targetGroup);
+    targetLayout->setContentsMargins(5, 2, 5, 2);
+    for (QWidget* radio : {m_fullTextRadio, m_mainTextRadio, m_notesRadio})
+        targetLayout->addWidget(radio, 1);
+    searchLayout->addWidget(m_targetGroup);
+    auto* rangeLayout = new QHBoxLayout(m_rangeGroup);
+    rangeLayout->setContentsMargins(5, 2, 5, 2);
+    rangeLayout->addWidget(m_rangeLabel);
+    searchLayout->addWidget(m_rangeGroup);
+    m_totals->setWordWrap(true);
+    searchLayout->addWidget(m_totals);
+    searchLayout->addWidget(m_resultList, 1);
+    auto* pageRow = new QHBoxLayout;
+    pageRow->addWidget(m_prevButton);
+    pageRow->addStretch(1);
+    pageRow->addWidget(m_pageBox);
+    pageRow->addWidget(m_pageCount);
+    pageRow->addStretch(1);
+    pageRow->addWidget(m_nextButton);
+    searchLayout->addLayout(pageRow);
+
+    m_pages->addWidget(contents);
+    m_pages->addWidget(search);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_tab);
+    layout->addWidget(m_pages, 1);
+    m_hiddenEdit->hide();
 }
 
 // What the form says of a control beyond its kind and its text.
@@ -173,7 +243,11 @@ void CLeftForm::ConnectControls() {
     // Enter anywhere in the pane searches (or turns the list page); the page box also jumps
     // when it loses the focus. Only the pane's own controls are watched (and the keyword box's
     // input widget), so a key that travels up to a parent is handled once.
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) WatchKeys(child);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             m_tab, m_hiddenEdit, m_resultList, m_tree, m_searchButton, m_andRadio, m_orRadio,
+             m_inputCtrl, m_fullTextRadio, m_mainTextRadio, m_notesRadio, m_prevButton,
+             m_nextButton, m_pageBox, m_variantBox, m_recentButton})
+        WatchKeys(control);
 }
 
 void CLeftForm::WatchKeys(QWidget* widget) { widget->installEventFilter(this); }
@@ -206,6 +280,7 @@ void CLeftForm::OnInitialUpdate() {
     }
     m_tab->insertTab(0, QStringLiteral("検索"));
     m_tab->insertTab(0, QStringLiteral("目録"));
+    m_tab->updateGeometry();  // a tab bar not yet shown keeps its empty height in the layout
     m_totals->setText(QStringLiteral("検索集計："));
     m_rangeLabel->setText(m_strRange);
     m_resultList->setColumnCount(5);
@@ -417,66 +492,25 @@ void CLeftForm::showEvent(QShowEvent* event) {
     LayoutPane();
 }
 
-// The form never scrolls: every control is placed for the pane's size.
+// The tab's page, and the page row under the list while the search has list pages: the buttons
+// enabled where there is a list page to go to, the box and its total as wide as their numbers.
 void CLeftForm::LayoutPane() {
-    const int W = width(), H = height();
-    m_tab->setGeometry(0, 0, W - 1, H - 1);
-    QWidget* searchControls[] = {m_andRadio,   m_orRadio,     m_fullTextRadio, m_mainTextRadio,
-                                 m_notesRadio, m_targetGroup, m_rangeLabel,    m_totals,
-                                 m_rangeGroup, m_inputCtrl,   m_methodGroup,   m_searchButton,
-                                 m_resultList, m_prompt,      m_line,          m_variantBox,
-                                 m_recentButton};
-    const bool search = m_tab->currentIndex() == 1;
     m_hiddenEdit->hide();
-    for (QWidget* w : searchControls) w->setVisible(search);
-    m_tree->setVisible(!search);
-    if (search) {
-        m_prompt->setGeometry(5, 28, W - 10, 15);
-        m_prompt->setText(QStringLiteral("キーワードを入力して下さい。"));
-        m_inputCtrl->setGeometry(5, 45, W - 82, 25);
-        m_recentButton->setGeometry(W - 75, 45, 20, 25);
-        m_searchButton->setGeometry(W - 50, 45, 45, 25);
-        m_searchButton->setText(QStringLiteral("検索"));
-        m_line->setGeometry(4, 75, W - 8, 1);
-        m_variantBox->setGeometry(5, 80, W - 15, 15);
-        m_methodGroup->setGeometry(5, 100, W - 10, 40);
-        m_andRadio->setGeometry(10, 115, 50, 20);
-        m_orRadio->setGeometry(W - 70, 115, 50, 20);
-        m_targetGroup->setGeometry(5, 145, W - 10, 40);
-        m_fullTextRadio->setGeometry(10, 160, 60, 20);
-        m_mainTextRadio->setGeometry(97, 160, 60, 20);
-        m_notesRadio->setGeometry(189, 160, 60, 20);
-        m_rangeGroup->setGeometry(5, 190, W - 10, 40);
-        m_rangeLabel->setGeometry(10, 205, W - 30, 20);
-        m_totals->setGeometry(5, 235, W - 15, 15);
-        int R = 0;
-        const bool pageRow = m_nListPageCount > 0;
-        for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
-                           static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
-            w->setVisible(pageRow);
-        if (pageRow) {
-            const int bw = m_prevButton->width(), bh = m_prevButton->height();
-            R = bh + 2;
-            const int y = H - R - 3;
-            m_prevButton->move(5, y);
-            if (m_nListPage == 1) m_prevButton->setEnabled(false);
-            m_nextButton->move(W - bw - 5, y);
-            if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
-            // The box and the total as wide as their numbers, centred between the buttons.
-            const QFontMetrics metrics = m_pageCount->fontMetrics();
-            const int boxWidth = std::max(35, metrics.horizontalAdvance(QStringLiteral("00000")) + 10);
-            const int countWidth = metrics.horizontalAdvance(m_pageCount->text()) + 6;
-            const int x0 = (W - boxWidth - 2 - countWidth) / 2;
-            m_pageBox->setGeometry(x0, y + 6, boxWidth, 20);
-            m_pageCount->setGeometry(x0 + boxWidth + 2, y + 8, countWidth, 24);
-        }
-        m_resultList->setGeometry(5, 250, W - 10, H - 254 - R);
-    } else {
-        for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
-                           static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
-            w->hide();
-        m_tree->setGeometry(5, 26, W - 10, H - 30);
+    m_pages->setCurrentIndex(m_tab->currentIndex() == 1 ? 1 : 0);
+    const bool pageRow = m_nListPageCount > 0;
+    for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
+                       static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
+        w->setVisible(pageRow);
+    if (pageRow) {
+        if (m_nListPage == 1) m_prevButton->setEnabled(false);
+        if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
+        const QFontMetrics metrics = m_pageCount->fontMetrics();
+        m_pageBox->setFixedWidth(std::max(35, metrics.horizontalAdvance(QStringLiteral("00000")) + 10));
+        m_pageCount->setMinimumWidth(metrics.horizontalAdvance(m_pageCount->text()) + 6);
     }
+    // Placed now, not when the event loop comes round: callers look at the controls at once.
+    layout()->activate();
+    m_pages->currentWidget()->layout()->activate();
     if (QWidget* frame = window(); frame && frame != this) frame->setWindowTitle(kMainCaption);
 }
 

@@ -22,6 +22,7 @@ class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QTabBar;
 class QToolButton;
 class QTreeWidget;
@@ -54,7 +55,7 @@ public:
     // False (nothing written, the view keeps its page) when the entry has no such page. The
     // reading position stays as it is.
     bool ShowNodePage(int ID, int bFromStart, int nPage);
-    // Places the controls for the pane's size and the current tab.
+    // Shows the current tab's page and the result list's page row as the search left it.
     void LayoutPane();
 
     // The reading position (m_nCurNode, m_nCurPage, m_nCurHit, m_nHitCount, m_strCurPageFile) is
@@ -157,6 +158,7 @@ private:
     void AnswerConcordanceLink(const QString& url);
     void CreateControls();
     void MakeControls();
+    void ArrangeControls();
     void SetUpControls();
     void GroupRadios();
     void SetStartValues();
@@ -198,6 +200,7 @@ private:
     CConcordanceBrowser* m_concordance = nullptr;  // made when first asked for
 
     QTabBar* m_tab;                       // 1010
+    QStackedWidget* m_pages;              // the contents tree, the search panel
     QPlainTextEdit* m_hiddenEdit;         // 1001
     QLabel* m_prompt;                     // 1004
     CSortListCtrl* m_resultList;          // 1007
