@@ -1,6 +1,8 @@
 #include "pane/sortlistctrl.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <algorithm>
 
 namespace kolva {
@@ -20,6 +22,21 @@ void CSortListCtrl::OnColumnClick(int column) {
     header()->setSortIndicatorShown(true);
     header()->setSortIndicator(column, m_descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     emit sortRequested(column, m_descending);
+}
+
+bool CSortListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QTreeWidget::viewportEvent(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? index.data(Qt::DisplayRole).toString() : QString();
+    const QRect cell = visualRect(index);
+    // The text's room: the cell less the margins the style draws around it.
+    const int room = cell.width() - 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) - 2;
+    if (!text.isEmpty() && fontMetrics().horizontalAdvance(text) > room)
+        QToolTip::showText(help->globalPos(), text, viewport(), cell);
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 void CSortListCtrl::SortByNumber(int column) {

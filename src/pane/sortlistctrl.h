@@ -1,5 +1,6 @@
 // The result list: a report list whose every heading sorts the whole list (all its list pages):
 // a click announces the column and the direction, a second click on the same heading reverses it.
+// Columns can be widened; a cell cut by its column's width shows its whole text when hovered.
 #pragma once
 
 #include <QTreeWidget>
@@ -20,6 +21,10 @@ public:
 
 signals:
     void sortRequested(int column, bool descending);
+
+protected:
+    // A cell too narrow for its text shows the whole text in a tooltip.
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void OnColumnClick(int column);

@@ -1,11 +1,13 @@
 // Searching from the pane: keyword box, options, totals, result list and paging, result pages.
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QToolTip>
 #include <QTreeWidget>
 
 #include "gui/gui_support.h"
@@ -95,6 +97,24 @@ private slots:
         QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "11", "1"}));
         QCOMPARE(PageBox()->text(), QStringLiteral("1"));
         QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
+        {  // a cell cut by its column shows its whole text when hovered, a whole cell nothing
+            CSortListCtrl* list = Form()->ResultList();
+            list->topLevelItem(0)->setText(1, QStringLiteral("御定全唐詩錄百卷"));
+            const auto hover = [&] {
+                const QPoint at = list->visualItemRect(list->topLevelItem(0)).topLeft() +
+                                  QPoint(list->columnViewportPosition(1) + 3, 3);
+                QHelpEvent help(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+                QApplication::sendEvent(list->viewport(), &help);
+            };
+            list->setColumnWidth(1, 400);
+            hover();
+            QVERIFY(!QToolTip::isVisible());
+            list->setColumnWidth(1, 30);
+            hover();
+            QTRY_VERIFY(QToolTip::isVisible());
+            QCOMPARE(QToolTip::text(), QStringLiteral("御定全唐詩錄百卷"));
+            QToolTip::hideText();
+        }
         {  // a long total is shown whole
             auto* count = qobject_cast<QLabel*>(Form()->Control(1059));
             Form()->m_nListPageCount = 106500;
