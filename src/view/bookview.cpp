@@ -17,11 +17,46 @@
 #include <QPrintPreviewDialog>
 #include <QPrinterInfo>
 #include <QTimer>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 
 #include "ui/messagebox.h"
 #include "view/documentpage.h"
 
 namespace kolva {
+
+namespace {
+
+// Run in every page the view shows, once its document is there. The page's frame takes the view's
+// width up to a readable measure (the stored frames are drawn for a fixed width). The hit the
+// view was sent to (the anchor named by the address's fragment) is drawn apart from the others:
+// the marks after its anchor, up to the next anchor, each time the fragment changes.
+const char kReadingScript[] = R"(
+(function() {
+  var style = document.createElement('style');
+  style.textContent = 'table.wd_gray{width:min(100%,64em)!important}' +
+      'b.kolva-current{background:#ffd54f!important;outline:2px solid #e65100}';
+  (document.head || document.documentElement).appendChild(style);
+  function markCurrent() {
+    var old = document.querySelectorAll('b.kolva-current');
+    for (var i = 0; i < old.length; ++i) old[i].classList.remove('kolva-current');
+    var name = decodeURIComponent(location.hash.slice(1));
+    var anchor = name ? document.getElementsByName(name)[0] : null;
+    if (!anchor || anchor.tagName !== 'A') return;
+    var walker = document.createTreeWalker(document.documentElement, NodeFilter.SHOW_ELEMENT);
+    walker.currentNode = anchor;
+    for (var e = walker.nextNode(); e; e = walker.nextNode()) {
+      if (e.tagName === 'A' && e.hasAttribute('name')) break;
+      if (e.tagName === 'B' && (e.getAttribute('style') || '').indexOf('#D9D9D9') >= 0)
+        e.classList.add('kolva-current');
+    }
+  }
+  markCurrent();
+  window.addEventListener('hashchange', markCurrent);
+})();
+)";
+
+}  // namespace
 
 QString CutToByteLimit(const QString& text, int limit) {
     int bytes = 0;
@@ -40,6 +75,13 @@ QString CutToByteLimit(const QString& text, int limit) {
 CBookView::CBookView(QWidget* parent)
     : QWebEngineView(parent), m_page(new CDocumentPage(this)), m_popup(new QMenu(this)) {
     setPage(m_page);
+    QWebEngineScript reading;
+    reading.setName(QStringLiteral("reading"));
+    reading.setSourceCode(QString::fromLatin1(kReadingScript));
+    reading.setInjectionPoint(QWebEngineScript::DocumentReady);
+    reading.setWorldId(QWebEngineScript::ApplicationWorld);
+    reading.setRunsOnSubFrames(false);
+    m_page->scripts().insert(reading);
     setContextMenuPolicy(Qt::NoContextMenu);
     m_popup->setObjectName(QStringLiteral("RightClick"));
     QAction* copy = m_popup->addAction(QStringLiteral("コピー(300字以内に制限しています。)"));

@@ -123,7 +123,36 @@ private slots:
             const double body = marked[2 * column + 1].toDouble();
             QVERIFY2(body >= 400, qPrintable(QStringLiteral("page %1: body cell %2 px").arg(pageIndex + 1).arg(body)));
             QCOMPARE(plain, marked);
+            // The frame takes the view's width up to a readable measure: the body cell is wider
+            // than the stored frame's 450 pixels in a wide view, and the frame fits a narrow one.
+            QVERIFY2(body >= 700, qPrintable(QStringLiteral("page %1: body cell %2 px").arg(pageIndex + 1).arg(body)));
         }
+        m_view->resize(560, 820);
+        const QString right = QStringLiteral("document.querySelector('table.wd_gray').getBoundingClientRect().right");
+        QTRY_VERIFY(Run(right).toDouble() <= 560 && Run(QStringLiteral("window.innerWidth")).toInt() == 560);
+        m_view->resize(1140, 820);
+    }
+
+    // The hit the view was sent to is drawn apart from the others: its marks (all the runs up to
+    // the next anchor), and those of the next hit once F3 moves there.
+    void currentHitIsDrawnApart() {
+        const std::string mark = "<b style='color:red;background:#D9D9D9;'>";
+        const QString page = WriteScratch(
+            "windows1.html", "<html><body><p>" "<a name=\"0000\"></a>" + mark + "明</b>。<br>" + mark +
+                                 "月</b>光<a name=\"0001\"></a>" + mark + "明月</b>" "</p></body></html>");
+        const QString current = QStringLiteral(
+            "Array.prototype.map.call(document.querySelectorAll('b.kolva-current'),"
+            "function(b){return b.textContent;}).join('|')");
+        Show(page, QStringLiteral("0000"));
+        QTRY_COMPARE(Run(current).toString(), QStringLiteral("明|月"));
+        m_view->Navigate2(page, QStringLiteral("0001"));
+        QTRY_COMPARE(Run(current).toString(), QStringLiteral("明月"));
+        const QString background = QStringLiteral(
+            "[getComputedStyle(document.querySelectorAll('b')[0]).backgroundColor,"
+            " getComputedStyle(document.querySelectorAll('b')[2]).backgroundColor].join('|')");
+        const QStringList colours = Run(background).toString().split(QLatin1Char('|'));
+        QCOMPARE(colours.size(), 2);
+        QVERIFY(colours[0] != colours[1]);
     }
 
     void ctrlHintIsOneWindowWithItsOwnKeysAndClicks() {
