@@ -389,6 +389,7 @@ void CLeftForm::ShowVolumePage(int nNode, int nPage) {
     // A page that is not there leaves the view as it was; the position moves all the same.
     ShowNodePage(nNode, 0, nPage);
     emit currentPageChanged(m_nCurNode, m_nCurPage);
+    emit sessionChanged();
 }
 
 void CLeftForm::ShowPage(int nPage) {
@@ -438,6 +439,7 @@ void CLeftForm::StepHit(int step) {
     if (m_pBookView)
         m_pBookView->Navigate2(QString::fromStdString(m_strCurPageFile.string()),
                                QString::fromStdString(AnchorName(m_nCurHit)));
+    emit sessionChanged();
 }
 
 QString CLeftForm::PageLabel() const {
@@ -453,6 +455,7 @@ void CLeftForm::Remember(Visit visit) {
     m_history.push_back(std::move(visit));
     if (m_history.size() > kMostVisits) m_history.erase(m_history.begin());
     m_historyAt = m_history.size() - 1;
+    emit sessionChanged();
 }
 
 bool CLeftForm::CanGoThroughHistory(int step) const {
@@ -470,6 +473,7 @@ bool CLeftForm::GoThroughHistory(int step) {
     else
         ShowVolumePage(visit.node, visit.page);
     m_revisiting = false;
+    emit sessionChanged();
     return true;
 }
 
@@ -538,6 +542,7 @@ void CLeftForm::OnSearch() {
     WriteSearchOptions();
     m_hiddenEdit->clear();
     RememberSearch(m_strKeyWords);
+    emit sessionChanged();
 }
 
 void CLeftForm::RequestSearch() {
@@ -792,6 +797,7 @@ void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQ
     m_strCurPageFile = target;
     Remember({true, 0, 0, pageIndex, m_nCurHit, query});
     FollowResultPage(pageIndex);
+    emit sessionChanged();
 }
 
 void CLeftForm::OnResultItemChanged() {

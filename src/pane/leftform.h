@@ -147,6 +147,9 @@ signals:
     // A page of a volume was shown (volume slot, page number): the frame puts the toolbar's
     // slider and page label in step.
     void currentPageChanged(int node, int page);
+    // The session moved: the reading position, the hits of the result page, the rows of the
+    // search or the pages viewed. The commands that depend on them are enabled anew.
+    void sessionChanged();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

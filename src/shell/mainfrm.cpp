@@ -1,6 +1,5 @@
 #include "shell/mainfrm.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,9 +56,12 @@ CMainFrame::CMainFrame(const AppPaths& paths, QWidget* parent)
         else if (m_pLeftForm && m_pLeftForm->isAncestorOf(now))
             m_activePane = m_pLeftForm;
     });
-    // The enable rules are applied whenever the program waits for input.
-    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-            &CMainFrame::UpdateCommandUI);
+    // The enable rules are applied when what they look at changes: the session, the page in the
+    // view, the toolbar shown or hidden.
+    connect(m_pLeftForm, &CLeftForm::sessionChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pBookView, &QWebEngineView::urlChanged, this, &CMainFrame::UpdateCommandUI);
+    connect(m_pBookView, &QWebEngineView::loadFinished, this, &CMainFrame::UpdateCommandUI);
+    connect(m_wndToolBar, &QToolBar::visibilityChanged, this, &CMainFrame::UpdateCommandUI);
     UpdateCommandUI();
 }
 
