@@ -53,6 +53,7 @@ set(KOLVA_APP_FILES
   src/controls/scrolltoolbar.h src/controls/scrolltoolbar.cpp
   src/controls/st_splitterwnd.h src/controls/st_splitterwnd.cpp
   src/controls/tooltipbutton.h src/controls/tooltipbutton.cpp
+  src/session/reading_session.h src/session/reading_session.cpp
   src/pane/htmlctrl.h src/pane/htmlctrl.cpp
   src/pane/sortlistctrl.h src/pane/sortlistctrl.cpp
   src/pane/concordancebrowser.h src/pane/concordancebrowser.cpp

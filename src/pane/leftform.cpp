@@ -68,6 +68,8 @@ CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
       m_strTempResult1(scratchFolder / "windows1.html"),
       m_strTempResult2(scratchFolder / "windows2.html") {
     setObjectName(QStringLiteral("CLeftForm"));
+    connect(&m_session, &CReadingSession::positionChanged, this, &CLeftForm::currentPageChanged);
+    connect(&m_session, &CReadingSession::changed, this, &CLeftForm::sessionChanged);
     LoadAppResources();
     CreateControls();
     OpenIndex(m_index, m_dataFolder, SearchTarget::kWholeText);
@@ -383,21 +385,18 @@ bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
 }
 
 void CLeftForm::ShowVolumePage(int nNode, int nPage) {
-    Remember({false, nNode, nPage, 0, 0, {}});
-    m_nCurNode = nNode;
-    m_nCurPage = nPage;
+    m_session.Remember({false, nNode, nPage, 0, 0, {}});
     // A page that is not there leaves the view as it was; the position moves all the same.
     ShowNodePage(nNode, 0, nPage);
-    emit currentPageChanged(m_nCurNode, m_nCurPage);
-    emit sessionChanged();
+    m_session.MoveTo(nNode, nPage);
 }
 
 void CLeftForm::ShowPage(int nPage) {
-    if (m_nCurNode != 0) ShowVolumePage(m_nCurNode, nPage);
+    if (m_session.Node() != 0) ShowVolumePage(m_session.Node(), nPage);
 }
 
 void CLeftForm::StepPage(int step) {
-    if (m_nCurNode != 0) ShowVolumePage(m_nCurNode, m_nCurPage + step);
+    if (m_session.Node() != 0) ShowVolumePage(m_session.Node(), m_session.Page() + step);
 }
 
 namespace {
@@ -422,7 +421,7 @@ QTreeWidgetItem* SteppedItem(QTreeWidget* tree, QTreeWidgetItem* selected, int s
 }  // namespace
 
 bool CLeftForm::StepVolume(int step) {
-    const int s = m_catalogue.NextVolumeSlot(m_nCurNode, step);
+    const int s = m_catalogue.NextVolumeSlot(m_session.Node(), step);
     if (s == 0) return false;
     ShowVolumePage(s, m_catalogue.Record(s).curFileName);
     // The tree steps as well (selecting a volume shows its first page again). It assumes its
@@ -435,45 +434,28 @@ bool CLeftForm::StepVolume(int step) {
 }
 
 void CLeftForm::StepHit(int step) {
-    m_nCurHit += step;
+    m_session.StepHit(step);
     if (m_pBookView)
         m_pBookView->Navigate2(QString::fromStdString(m_strCurPageFile.string()),
-                               QString::fromStdString(AnchorName(m_nCurHit)));
-    emit sessionChanged();
+                               QString::fromStdString(AnchorName(m_session.CurrentHit())));
 }
 
 QString CLeftForm::PageLabel() const {
-    if (!m_catalogue.IsValidSlot(m_nCurNode)) return QString::number(m_nCurPage);
-    const CatalogueRecord& r = m_catalogue.Record(m_nCurNode);
-    return QStringLiteral("%1/%2").arg(m_nCurPage).arg(int(r.curFileName) + r.docNo - 1);
-}
-
-void CLeftForm::Remember(Visit visit) {
-    if (m_revisiting) return;
-    constexpr size_t kMostVisits = 500;
-    if (!m_history.empty()) m_history.resize(m_historyAt + 1);  // the forward visits go
-    m_history.push_back(std::move(visit));
-    if (m_history.size() > kMostVisits) m_history.erase(m_history.begin());
-    m_historyAt = m_history.size() - 1;
-    emit sessionChanged();
-}
-
-bool CLeftForm::CanGoThroughHistory(int step) const {
-    if (m_history.empty()) return false;
-    return step < 0 ? m_historyAt > 0 : m_historyAt + 1 < m_history.size();
+    if (!m_catalogue.IsValidSlot(m_session.Node())) return QString::number(m_session.Page());
+    const CatalogueRecord& r = m_catalogue.Record(m_session.Node());
+    return QStringLiteral("%1/%2").arg(m_session.Page()).arg(int(r.curFileName) + r.docNo - 1);
 }
 
 bool CLeftForm::GoThroughHistory(int step) {
-    if (!CanGoThroughHistory(step)) return false;
-    m_historyAt = step < 0 ? m_historyAt - 1 : m_historyAt + 1;
-    const Visit visit = m_history[m_historyAt];
-    m_revisiting = true;
+    const CReadingSession::Visit* at = m_session.GoThroughHistory(step);
+    if (!at) return false;
+    const CReadingSession::Visit visit = *at;
+    m_session.BeginRevisit();
     if (visit.result)
         ShowResultHit(visit.pageIndex, visit.anchor, visit.query);
     else
         ShowVolumePage(visit.node, visit.page);
-    m_revisiting = false;
-    emit sessionChanged();
+    m_session.EndRevisit();
     return true;
 }
 
@@ -481,9 +463,7 @@ void CLeftForm::FollowResultPage(uint32_t pageIndex) {
     int number = 0;
     const int slot = VolumeSlotOfPage(m_catalogue, pageIndex, number);
     if (slot == 0) return;  // a page under no volume: the position stays
-    m_nCurNode = slot;
-    m_nCurPage = number;
-    emit currentPageChanged(m_nCurNode, m_nCurPage);
+    m_session.MoveTo(slot, number);
 }
 
 void CLeftForm::resizeEvent(QResizeEvent* event) {
@@ -531,7 +511,7 @@ void CLeftForm::SetTarget(SearchTarget target) {
 
 void CLeftForm::OnSearch() {
     qDebug("Start search");
-    m_nCurHit = 0;
+    m_session.RestartHits();
     ReadSearchOptions();
     if (!ReadKeyWords()) return;  // an empty box: nothing to search, nothing to say
     if (!CheckSearchInput()) return;
@@ -788,16 +768,14 @@ void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQ
     const int anchors =
         m_index.ComposePage(int(pageIndex), html, query.keywords, query.target, query.variant);
     if (!WriteFileNoFollow(target, html)) return;
-    m_nHitCount = anchors;
-    m_nCurHit = std::clamp(anchor, 0, std::max(anchors - 1, 0));
+    m_session.SetHits(anchors, anchor);
     if (m_pBookView)
         m_pBookView->Navigate2(QString::fromStdString(target.string()),
-                               QString::fromStdString(AnchorName(m_nCurHit)));
+                               QString::fromStdString(AnchorName(m_session.CurrentHit())));
     m_bUseResult1 = !m_bUseResult1;
     m_strCurPageFile = target;
-    Remember({true, 0, 0, pageIndex, m_nCurHit, query});
+    m_session.Remember({true, 0, 0, pageIndex, m_session.CurrentHit(), query});
     FollowResultPage(pageIndex);
-    emit sessionChanged();
 }
 
 void CLeftForm::OnResultItemChanged() {

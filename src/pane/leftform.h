@@ -11,6 +11,7 @@
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"
+#include "session/reading_session.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -58,9 +59,11 @@ public:
     // Shows the current tab's page and the result list's page row as the search left it.
     void LayoutPane();
 
-    // The reading position (m_nCurNode, m_nCurPage, m_nCurHit, m_nHitCount, m_strCurPageFile) is
-    // the pane's: the frame and the toolbar move it with these verbs, and every page they show is
-    // announced by currentPageChanged.
+    // The reading position, the hits and the pages viewed are the session's (Session()): the frame
+    // and the toolbar move them with these verbs, which show the pages, and follow the session's
+    // signals, which the pane passes on as currentPageChanged and sessionChanged.
+    const CReadingSession& Session() const { return m_session; }
+    CReadingSession& Session() { return m_session; }
     // Reads page number nPage of volume slot nNode: the position moves there and the page is shown.
     void ShowVolumePage(int nNode, int nPage);
     // Reads page number nPage of the volume being read; nothing before a volume is open.
@@ -86,7 +89,6 @@ public:
     // The pages viewed, volume pages and result pages alike: back (-1) and forward (+1) show
     // them again. False, nothing shown, at either end.
     bool GoThroughHistory(int step);
-    bool CanGoThroughHistory(int step) const;
 
     // Runs a search with the keyword box as last read, the options and the range.
     void OnSearch();
@@ -130,10 +132,6 @@ public:
                                 // (none when the contents have one top-level entry)
     QString m_strRange = QStringLiteral("ｾｭ");
     QString m_strKeyWords;
-    int m_nCurNode = 0;         // slot of the volume being read, 0 = none
-    int m_nCurPage = 0;         // page number being read
-    int m_nHitCount = 0;        // hit anchors on the result page shown
-    int m_nCurHit = 0;          // current hit anchor
     int m_nListPageCount = 0;   // list pages of the result list
     int m_nListPage = 0;        // current list page, 1-based; 0 without rows
     SearchResult m_lastResult;                 // what the last search the index took found
@@ -184,19 +182,8 @@ private:
     // A result page of pageIndex is shown: the reading position moves to its volume and page.
     void FollowResultPage(uint32_t pageIndex);
 
-    // One page viewed: a volume's page, or a result page at a hit.
-    struct Visit {
-        bool result = false;
-        int node = 0, page = 0;   // a volume page
-        uint32_t pageIndex = 0;   // a result page
-        int anchor = 0;
-        ConcordanceQuery query;
-    };
-    void Remember(Visit visit);
-    std::vector<Visit> m_history;
-    size_t m_historyAt = 0;      // the visit shown, when m_history has any
-    bool m_revisiting = false;   // a visit is being shown again: it is not remembered anew
 
+    CReadingSession m_session;
     CCatalogue m_catalogue;
     std::vector<QTreeWidgetItem*> m_treeItems;  // tree item of each slot
     CBookView* m_pBookView = nullptr;

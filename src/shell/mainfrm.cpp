@@ -247,19 +247,19 @@ void CMainFrame::UpdateCommandUI() {
     if (m_shutDown || !m_pLeftForm || !m_pBookView) return;
     const CLeftForm& f = *m_pLeftForm;
     const CCatalogue& catalogue = f.Catalogue();
-    const bool node = f.m_nCurNode != 0 && catalogue.IsValidSlot(f.m_nCurNode);
-    const CatalogueRecord* r = node ? &catalogue.Record(f.m_nCurNode) : nullptr;
+    const bool node = f.Session().Node() != 0 && catalogue.IsValidSlot(f.Session().Node());
+    const CatalogueRecord* r = node ? &catalogue.Record(f.Session().Node()) : nullptr;
     const bool page = !m_pBookView->IsBlank();
-    Action(ID_PREV_PAGE)->setEnabled(r && f.m_nCurPage - int(r->curFileName) >= 1);
+    Action(ID_PREV_PAGE)->setEnabled(r && f.Session().Page() - int(r->curFileName) >= 1);
     Action(ID_NEXT_PAGE)->setEnabled(
-        r && uint32_t(f.m_nCurPage - int(r->curFileName) + 1) < uint32_t(r->docNo));
-    Action(ID_NEXT_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.m_nCurNode, +1) != 0);
-    Action(ID_PREV_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.m_nCurNode, -1) != 0);
-    Action(ID_PREV_HIT)->setEnabled(f.m_nCurHit - 1 >= 0);
-    Action(ID_NEXT_HIT)->setEnabled(f.m_nCurHit + 1 < f.m_nHitCount);
+        r && uint32_t(f.Session().Page() - int(r->curFileName) + 1) < uint32_t(r->docNo));
+    Action(ID_NEXT_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.Session().Node(), +1) != 0);
+    Action(ID_PREV_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.Session().Node(), -1) != 0);
+    Action(ID_PREV_HIT)->setEnabled(f.Session().CanStepHit(-1));
+    Action(ID_NEXT_HIT)->setEnabled(f.Session().CanStepHit(+1));
     Action(ID_CONCORDANCE)->setEnabled(!f.m_SearchResults.empty());
-    Action(ID_HISTORY_BACK)->setEnabled(f.CanGoThroughHistory(-1));
-    Action(ID_HISTORY_FORWARD)->setEnabled(f.CanGoThroughHistory(+1));
+    Action(ID_HISTORY_BACK)->setEnabled(f.Session().CanGoThroughHistory(-1));
+    Action(ID_HISTORY_FORWARD)->setEnabled(f.Session().CanGoThroughHistory(+1));
     for (int id : {ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})
         Action(id)->setEnabled(page);
     Action(ID_VIEW_TOOLBAR)->setChecked(m_wndToolBar->isVisible());
@@ -297,8 +297,8 @@ void CMainFrame::OnReadingKey(CBookView::ReadingKey key) {
             break;
         case CBookView::ReadingKey::kFirstPage:
         case CBookView::ReadingKey::kLastPage:
-            if (catalogue.IsValidSlot(f.m_nCurNode)) {
-                const CatalogueRecord& r = catalogue.Record(f.m_nCurNode);
+            if (catalogue.IsValidSlot(f.Session().Node())) {
+                const CatalogueRecord& r = catalogue.Record(f.Session().Node());
                 m_pLeftForm->ShowPage(key == CBookView::ReadingKey::kFirstPage
                                           ? int(r.curFileName)
                                           : int(r.curFileName) + r.docNo - 1);

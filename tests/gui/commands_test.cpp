@@ -103,8 +103,8 @@ private slots:
 
     void pagesOfAVolume() {
         Select(4);
-        QCOMPARE(Form()->m_nCurNode, 4);
-        QCOMPARE(Form()->m_nCurPage, 5);
+        QCOMPARE(Form()->Session().Node(), 4);
+        QCOMPARE(Form()->Session().Page(), 5);
         CXSliderCtrl* slider = m_frame->ToolBar()->Slider();
         QCOMPARE(slider->minimum(), 5);
         QCOMPARE(slider->maximum(), 24);
@@ -113,9 +113,9 @@ private slots:
         QVERIFY2(m_frame->windowTitle().startsWith(QStringLiteral("書 巻B 5頁 - ")), qPrintable(m_frame->windowTitle()));
         QVERIFY(!Enabled(ID_PREV_PAGE));
         QVERIFY(Enabled(ID_NEXT_PAGE));
-        Form()->m_nCurPage = 23;
+        Form()->Session().MoveTo(Form()->Session().Node(), 23);
         m_frame->OnNextPage();
-        QCOMPARE(Form()->m_nCurPage, 24);
+        QCOMPARE(Form()->Session().Page(), 24);
         QCOMPARE(slider->value(), 24);
         QCOMPARE(Label(), QStringLiteral("24/24"));
         QVERIFY(!Enabled(ID_NEXT_PAGE));
@@ -123,7 +123,7 @@ private slots:
         QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B24") != std::string::npos);
         // The slider shows a page when its movement ends: here a key.
         QTest::keyClick(slider, Qt::Key_Left);
-        QCOMPARE(Form()->m_nCurPage, 23);
+        QCOMPARE(Form()->Session().Page(), 23);
         QCOMPARE(Label(), QStringLiteral("23/24"));
         QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B23") != std::string::npos);
     }
@@ -133,19 +133,19 @@ private slots:
         QVERIFY(Enabled(ID_NEXT_VOLUME));
         QVERIFY(Enabled(ID_PREV_VOLUME));
         m_frame->OnNextVolume();  // slots 5 to 8 are passed over
-        QCOMPARE(Form()->m_nCurNode, 9);
-        QCOMPARE(Form()->m_nCurPage, 1);
+        QCOMPARE(Form()->Session().Node(), 9);
+        QCOMPARE(Form()->Session().Page(), 1);
         QCOMPARE(SelectedSlot(), 9);  // no sibling to step to: the volume opened
         QCOMPARE(Form()->m_nRangeNode, uint16_t(9));
         QVERIFY(!Enabled(ID_NEXT_VOLUME));
         m_frame->OnNextVolume();
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("もう最後の巻まで至りました。")});
-        QCOMPARE(Form()->m_nCurNode, 9);
+        QCOMPARE(Form()->Session().Node(), 9);
         m_frame->OnPrevVolume();
-        QCOMPARE(Form()->m_nCurNode, 4);
+        QCOMPARE(Form()->Session().Node(), 4);
         QCOMPARE(SelectedSlot(), 4);
         m_frame->OnPrevVolume();
-        QCOMPARE(Form()->m_nCurNode, 3);
+        QCOMPARE(Form()->Session().Node(), 3);
         QCOMPARE(SelectedSlot(), 3);  // the previous sibling
         QVERIFY(!Enabled(ID_PREV_VOLUME));
         test::Messages().clear();
@@ -172,8 +172,8 @@ private slots:
         row->setSelected(true);
         CXSliderCtrl* slider = m_frame->ToolBar()->Slider();
         const auto at = [&](int node, int page, const char* label) {
-            QCOMPARE(Form()->m_nCurNode, node);
-            QCOMPARE(Form()->m_nCurPage, page);
+            QCOMPARE(Form()->Session().Node(), node);
+            QCOMPARE(Form()->Session().Page(), page);
             QCOMPARE(slider->value(), page);
             QCOMPARE(Label(), QString::fromUtf8(label));
         };
@@ -210,15 +210,15 @@ private slots:
         Select(4);  // 巻B, pages 5-24
         CBookView* view = m_frame->m_pBookView;
         emit view->readingKeyPressed(CBookView::ReadingKey::kNextPage);
-        QCOMPARE(Form()->m_nCurPage, 6);
+        QCOMPARE(Form()->Session().Page(), 6);
         emit view->readingKeyPressed(CBookView::ReadingKey::kLastPage);
-        QCOMPARE(Form()->m_nCurPage, 24);
+        QCOMPARE(Form()->Session().Page(), 24);
         emit view->readingKeyPressed(CBookView::ReadingKey::kNextPage);  // the last page: stays
-        QCOMPARE(Form()->m_nCurPage, 24);
+        QCOMPARE(Form()->Session().Page(), 24);
         emit view->readingKeyPressed(CBookView::ReadingKey::kFirstPage);
-        QCOMPARE(Form()->m_nCurPage, 5);
+        QCOMPARE(Form()->Session().Page(), 5);
         emit view->readingKeyPressed(CBookView::ReadingKey::kPreviousPage);
-        QCOMPARE(Form()->m_nCurPage, 5);
+        QCOMPARE(Form()->Session().Page(), 5);
         QCOMPARE(Label(), QStringLiteral("5/24"));
         view->ZoomBy(+2);
         const double zoom = view->zoomFactor();
@@ -234,9 +234,7 @@ private slots:
             page += "<a name=\"000" + std::to_string(i) + "\"></a><div style=\"height:2000px\">x</div>";
         QVERIFY(m_scratch.WriteFile("windows1.html", page + "</body></html>"));
         Form()->m_strCurPageFile = m_scratch.FilePath("windows1.html");
-        Form()->m_nHitCount = 5;
-        Form()->m_nCurHit = 0;
-        emit Form()->sessionChanged();  // the hits set by hand, as a result page shows them
+        Form()->Session().SetHits(5, 0);  // the hits set by hand, as a result page shows them
         QVERIFY(!Enabled(ID_PREV_HIT));
         QVERIFY(Enabled(ID_NEXT_HIT));
         const QString file = QString::fromStdString(Form()->m_strCurPageFile.string());

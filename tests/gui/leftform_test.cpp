@@ -82,8 +82,8 @@ private slots:
         QCOMPARE(p.form->m_nRangeNode, uint16_t(6));
         QCOMPARE(p.form->m_strRange, QStringLiteral("唐詩\\杜甫\\巻三"));
         QCOMPARE(qobject_cast<QLabel*>(p.form->Control(1035))->text(), p.form->m_strRange);
-        QCOMPARE(p.form->m_nCurNode, 6);
-        QCOMPARE(p.form->m_nCurPage, 5);
+        QCOMPARE(p.form->Session().Node(), 6);
+        QCOMPARE(p.form->Session().Page(), 5);
         std::string stored;
         QVERIFY(p.form->m_index.PageStore().ReadPage(5, stored));
         QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
@@ -95,7 +95,7 @@ private slots:
         ItemOfSlot(p.form->Tree(), 2)->setSelected(true);
         QCOMPARE(p.form->m_nRangeNode, uint16_t(2));
         QCOMPARE(p.form->m_strRange, QStringLiteral("唐詩\\李白"));
-        QCOMPARE(p.form->m_nCurNode, 6);
+        QCOMPARE(p.form->Session().Node(), 6);
 
         // Another page of the entry; a number it does not have leaves file and view alone.
         QVERIFY(p.form->ShowNodePage(6, 0, 6));

@@ -216,14 +216,14 @@ private slots:
         Form()->ResultList()->topLevelItem(0)->setSelected(true);
         const auto first = Form()->m_strCurPageFile;
         QCOMPARE(first.filename().string(), std::string("windows1.html"));
-        QCOMPARE(Form()->m_nHitCount, 2);
-        QCOMPARE(Form()->m_nCurHit, 0);
+        QCOMPARE(Form()->Session().HitCount(), 2);
+        QCOMPARE(Form()->Session().CurrentHit(), 0);
         QVERIFY(test::ReadBytes(first).find("<a name=\"0001\"></a>") != std::string::npos);
         QCOMPARE(m_view->GetLocationURL(), QString::fromStdString(first.string()) + "#0000");
         Form()->ResultList()->clearSelection();
         Form()->ResultList()->topLevelItem(20)->setSelected(true);
         QCOMPARE(Form()->m_strCurPageFile.filename().string(), std::string("windows2.html"));
-        QCOMPARE(Form()->m_nHitCount, 1);
+        QCOMPARE(Form()->Session().HitCount(), 1);
         QVERIFY(loaded.wait(20000) || loaded.count() > 0);
     }
 
