@@ -16,6 +16,7 @@
 // emphasis are dropped (the text stays), every other annotation is a note; ※［＃「…」、第3水準
 // 1-84-77］ is the character of that JIS X 0213 code (or of U+XXXX), else 〓 with the
 // description as a note.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -61,11 +62,17 @@ struct Token {
     std::u32string text;  // the text, the reading, or the annotation without ［＃ and ］
 };
 
+// Annotations and readings are short; what runs longer is taken for text (and a line of
+// openers is read in linear time).
+constexpr size_t kMaxAnnotationChars = 512;
+constexpr size_t kMaxRubyChars = 128;
+
 // The end of an annotation whose content starts at i: the index of its closing ］ (quotes 「」
 // and nested ［］ skipped), or npos.
 size_t AnnotationEnd(std::u32string_view line, size_t i) {
     int quotes = 0, brackets = 0;
-    for (; i < line.size(); ++i) {
+    const size_t end = std::min(line.size(), i + kMaxAnnotationChars);
+    for (; i < end; ++i) {
         const char32_t c = line[i];
         if (c == U'「') ++quotes;
         else if (c == U'」' && quotes > 0) --quotes;
@@ -78,6 +85,7 @@ size_t AnnotationEnd(std::u32string_view line, size_t i) {
 
 std::vector<Token> Tokenize(std::u32string_view line) {
     std::vector<Token> tokens;
+    const size_t lastRuby = line.rfind(U'《') == std::u32string_view::npos ? 0 : line.rfind(U'《');
     const auto text = [&](char32_t c) {
         if (tokens.empty() || tokens.back().kind != Token::kText) tokens.push_back({Token::kText, {}});
         tokens.back().text += c;
@@ -96,7 +104,7 @@ std::vector<Token> Tokenize(std::u32string_view line) {
                 }
             }
         } else if (c == U'《') {
-            const size_t end = line.find(U'》', i + 1);
+            const size_t end = line.substr(0, i + 1 + kMaxRubyChars).find(U'》', i + 1);
             if (end != std::u32string_view::npos) {
                 tokens.push_back({Token::kRuby, std::u32string(line.substr(i + 1, end - i - 1))});
                 i = end;
@@ -104,7 +112,7 @@ std::vector<Token> Tokenize(std::u32string_view line) {
             }
         } else if (c == U'｜') {
             // Marks where a ruby's base begins; a bar without a ruby after it is text.
-            if (line.find(U'《', i + 1) != std::u32string_view::npos) continue;
+            if (i < lastRuby) continue;
         }
         text(c);
     }

@@ -1,5 +1,6 @@
 #include "import/book.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "pagestore/compose.h"
@@ -13,6 +14,9 @@ std::string Located(const std::filesystem::path& file, size_t line, const std::s
 }
 
 bool IsLeadByte(unsigned char b) { return (b & 0xC0) != 0x80; }
+
+// Text and notes are taken in slices of at most this many bytes.
+constexpr size_t kSliceBytes = 4096;
 
 // The white space of page sizes: ASCII spaces and controls, U+00A0 and U+3000.
 bool IsSpaceAt(std::string_view s, size_t i) {
@@ -129,12 +133,18 @@ void BookBuilder::Append(Piece piece) {
 }
 
 void BookBuilder::Text(std::string_view utf8) {
-    std::string text = Clean(utf8, false);
-    if (text.empty()) return;
-    // Space alone opens no paragraph.
-    const size_t chars = CountChars(text);
-    if (!m_open && chars == 0) return;
-    Append(Piece{Piece::kText, std::move(text), chars});
+    // Long text goes in slices, so that a paragraph longer than a page is cut while it grows
+    // and every cut works on a few pages' worth of text.
+    while (!utf8.empty()) {
+        size_t slice = std::min(utf8.size(), kSliceBytes);
+        while (slice < utf8.size() && !IsLeadByte(static_cast<unsigned char>(utf8[slice]))) ++slice;
+        std::string text = Clean(utf8.substr(0, slice), false);
+        utf8.remove_prefix(slice);
+        const size_t chars = CountChars(text);
+        if (text.empty() || (!m_open && chars == 0)) continue;  // space alone opens no paragraph
+        Append(Piece{Piece::kText, std::move(text), chars});
+        SpillOpenBlock();
+    }
 }
 
 void BookBuilder::LineBreak() {
@@ -147,9 +157,17 @@ void BookBuilder::Note(std::string_view utf8, NoteKind kind) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.pop_back();
     const size_t start = text.find_first_not_of(" \n");
     if (start == std::string::npos) return;
-    text.erase(0, start);
-    const size_t chars = CountChars(text);
-    Append(Piece{kind == NoteKind::kRuby ? Piece::kRuby : Piece::kNote, std::move(text), chars});
+    std::string_view rest = std::string_view(text).substr(start);
+    // A note of more than a slice is set as notes of a slice each.
+    while (!rest.empty()) {
+        size_t slice = std::min(rest.size(), kSliceBytes);
+        while (slice < rest.size() && !IsLeadByte(static_cast<unsigned char>(rest[slice]))) ++slice;
+        std::string part(rest.substr(0, slice));
+        rest.remove_prefix(slice);
+        const size_t chars = CountChars(part);
+        Append(Piece{kind == NoteKind::kRuby ? Piece::kRuby : Piece::kNote, std::move(part), chars});
+        SpillOpenBlock();
+    }
 }
 
 void BookBuilder::ClosingNote(std::string_view utf8) {
@@ -162,6 +180,23 @@ void BookBuilder::ClosingNote(std::string_view utf8) {
     block.chars = chars;
     m_page.chars += block.chars;
     m_page.blocks.push_back(std::move(block));
+}
+
+// Sized pages: while the open paragraph holds more than two pages, its front goes onto pages.
+void BookBuilder::SpillOpenBlock() {
+    const size_t n = m_pageChars;
+    while (!m_editionPages && m_open && m_block.chars > 2 * n) {
+        if (m_page.chars >= n) FlushPage();
+        const size_t room = n - m_page.chars;
+        if (!m_page.blocks.empty() && room < n / 4) {
+            FlushPage();
+            continue;
+        }
+        Block head = CutBlock(m_block, room);
+        m_page.chars += head.chars;
+        m_page.blocks.push_back(std::move(head));
+        FlushPage();
+    }
 }
 
 void BookBuilder::CommitBlock(Block block) {

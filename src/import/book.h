@@ -108,6 +108,7 @@ private:
     void Open(int level);
     void Append(Piece piece);
     void CommitBlock(Block block);
+    void SpillOpenBlock();
     void FlushPage();
     void FinishVolume();
     Block CutBlock(Block& block, size_t limit) const;

@@ -17,7 +17,7 @@ namespace {
 
 // The detector reads at most this much of a file: enough for its statistics, and a wrong guess
 // still shows as a conversion error further on.
-constexpr size_t kDetectBytes = size_t(4) << 20;
+constexpr size_t kDetectBytes = size_t(512) << 10;
 
 std::string Upper(std::string_view s) {
     std::string out(s);
@@ -67,6 +67,53 @@ bool HasPrivateUse(std::string_view utf8) {
     return false;
 }
 
+// The detector's answers this program takes. For a text too short for its statistics it may
+// name a single-byte Western encoding, which would turn Chinese or Japanese into other letters.
+bool IsEastAsianOrUnicode(const std::string& name) {
+    for (const char* known : {"UTF-8", "UTF-16", "UTF-16LE", "UTF-16BE", "UTF-32", "UTF-32LE", "UTF-32BE",
+                              "GB18030", "GB2312", "HZ-GB-2312", "BIG5", "EUC-TW", "SHIFT_JIS", "EUC-JP",
+                              "ISO-2022-JP", "ISO-2022-CN", "ISO-2022-KR", "EUC-KR", "UHC"})
+        if (Upper(name) == known) return true;
+    return false;
+}
+
+// Characters an East Asian text is made of: ASCII, CJK ideographs, kana and CJK punctuation,
+// fullwidth forms, hangul, common punctuation.
+bool IsOrdinary(char32_t c) {
+    return c < 0x80 || (c >= 0x3000 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+           (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xFF01 && c <= 0xFF5E) || (c >= 0xAC00 && c <= 0xD7A3) ||
+           (c >= 0x2010 && c <= 0x203B) || c == 0xB7 || c == 0xFEFF;
+}
+
+// When the detector cannot tell: the one East Asian encoding that reads the bytes as ordinary
+// characters only, or an ImportError naming those that do (or that none does).
+std::string OnlyPlausibleEncoding(std::string_view bytes, const std::filesystem::path& file) {
+    // A sample does; it may end inside a character. The whole text is converted afterwards.
+    const std::string_view sample = bytes.substr(0, kDetectBytes);
+    std::vector<std::string> plausible;
+    for (const char* family : {"GB18030", "BIG5", "SHIFT_JIS", "EUC-JP", "EUC-KR"}) {
+        for (const std::string& name : Candidates(family)) {
+            std::string utf8;
+            std::u32string points;
+            size_t bad;
+            const bool read = ConvertToUtf8(sample, name.c_str(), utf8, bad) ||
+                              (sample.size() < bytes.size() && bad + 4 >= sample.size());
+            if (!read || !DecodeUtf8(utf8, points, bad)) continue;
+            if (std::all_of(points.begin(), points.end(), IsOrdinary)) {
+                plausible.push_back(family);
+                break;
+            }
+        }
+    }
+    if (plausible.size() == 1) return plausible.front();
+    std::string which;
+    for (const std::string& p : plausible) which += (which.empty() ? "" : " and as ") + p;
+    throw ImportError(file, 0,
+                      "cannot tell the encoding of the text" +
+                          (which.empty() ? std::string() : " (it reads as " + which + ")") +
+                          "; give it with --encoding, for example GB18030, BIG5 or SHIFT_JIS");
+}
+
 }  // namespace
 
 bool ConvertToUtf8(std::string_view bytes, const char* encoding, std::string& out,
@@ -77,22 +124,19 @@ bool ConvertToUtf8(std::string_view bytes, const char* encoding, std::string& ou
         badOffset = bytes.size();
         return false;
     }
+    out.reserve(bytes.size() + bytes.size() / 2);
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = bytes.size();
-    size_t used = 0;
     bool ok = true;
-    bool flushing = false;
-    out.resize(bytes.size() + bytes.size() / 2 + 64);
-    for (;;) {
-        char* to = out.data() + used;
-        size_t toLeft = out.size() - used;
+    char buffer[65536];
+    for (bool flushing = false;;) {
+        char* to = buffer;
+        size_t toLeft = sizeof buffer;
         const size_t r = flushing ? iconv(cd, nullptr, nullptr, &to, &toLeft)
                                   : iconv(cd, &in, &inLeft, &to, &toLeft);
-        used = out.size() - toLeft;
-        if (r == size_t(-1) && errno == E2BIG) {
-            out.resize(out.size() * 2);
-            continue;
-        }
+        const int error = errno;
+        out.append(buffer, sizeof buffer - toLeft);
+        if (r == size_t(-1) && error == E2BIG) continue;
         if (r == size_t(-1)) {
             // EILSEQ: a byte not in the encoding; EINVAL: the input ends inside a character.
             ok = false;
@@ -103,7 +147,6 @@ bool ConvertToUtf8(std::string_view bytes, const char* encoding, std::string& ou
         flushing = true;
     }
     iconv_close(cd);
-    out.resize(used);
     return ok;
 }
 
@@ -128,11 +171,8 @@ DecodedText DecodeText(std::string_view bytes, std::string_view encoding,
         if (AppendUtf8Decoded(bytes, nullptr, bad)) {
             candidates = {"UTF-8"};
         } else {
-            const std::string detected = Detect(bytes);
-            if (detected.empty())
-                throw ImportError(file, 0,
-                                  "cannot tell the encoding of the text (give it with --encoding, "
-                                  "for example GB18030, BIG5 or SHIFT_JIS)");
+            std::string detected = Detect(bytes);
+            if (!IsEastAsianOrUnicode(detected)) detected = OnlyPlausibleEncoding(bytes, file);
             candidates = Candidates(detected), told = "as detected";
         }
     }
