@@ -240,17 +240,23 @@ std::string AuthorOf(const std::vector<std::string_view>& header) {
 }  // namespace
 
 bool LooksLikeAozora(std::string_view utf8) {
+    bool dashes = false;
     size_t lineNumber = 0;
-    for (size_t at = 0; at < utf8.size() && lineNumber < kDashSearchLines; ++lineNumber) {
+    for (size_t at = 0; at < utf8.size() && lineNumber < kDashSearchLines && !dashes; ++lineNumber) {
         size_t end = utf8.find('\n', at);
         if (end == std::string_view::npos) end = utf8.size();
         std::string_view line = utf8.substr(at, end - at);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (IsDashLine(line)) return true;
+        dashes = IsDashLine(line);
         at = end + 1;
     }
-    return utf8.find("\xEF\xBC\xBB\xEF\xBC\x83") != std::string_view::npos &&  // ［＃
-           utf8.find("\n\xE5\xBA\x95\xE6\x9C\xAC\xEF\xBC\x9A") != std::string_view::npos;  // 底本：
+    const bool annotations = utf8.find("\xEF\xBC\xBB\xEF\xBC\x83") != std::string_view::npos;  // ［＃
+    const bool explanation =  // テキスト中に現れる記号
+        utf8.substr(0, 1 << 16).find("\xE3\x83\x86\xE3\x82\xAD\xE3\x82\xB9\xE3\x83\x88\xE4\xB8\xAD"
+                                    "\xE3\x81\xAB\xE7\x8F\xBE\xE3\x82\x8C\xE3\x82\x8B\xE8\xA8\x98"
+                                    "\xE5\x8F\xB7") != std::string_view::npos;
+    const bool colophon = utf8.find("\n\xE5\xBA\x95\xE6\x9C\xAC\xEF\xBC\x9A") != std::string_view::npos;  // 底本：
+    return (dashes && (explanation || annotations)) || (annotations && colophon);
 }
 
 void ReadAozora(std::string_view utf8, const std::filesystem::path& file, BookBuilder& book,

@@ -92,6 +92,15 @@ xmlNode* FindElement(xmlNode* node, std::string_view name) {
     return nullptr;
 }
 
+// The first <nav epub:type="toc"> below node.
+xmlNode* FindTocNav(xmlNode* node) {
+    for (xmlNode* c = node ? node->children : nullptr; c; c = c->next) {
+        if (LocalName(c) == "nav" && HasToken(EpubType(c), "toc")) return c;
+        if (xmlNode* found = FindTocNav(c)) return found;
+    }
+    return nullptr;
+}
+
 xmlNode* Child(xmlNode* node, std::string_view name) {
     for (xmlNode* c = node ? node->children : nullptr; c; c = c->next)
         if (LocalName(c) == name) return c;
@@ -240,9 +249,7 @@ private:
         std::vector<TocEntry> entries;
         if (!m_navPath.empty() && m_zip.Has(m_navPath)) {
             const XmlDocument doc = Parse(m_navPath);
-            xmlNode* nav = nullptr;
-            for (xmlNode* n = FindElement(doc.Root(), "nav"); n; n = n->next)
-                if (LocalName(n) == "nav" && HasToken(EpubType(n), "toc")) nav = n;
+            xmlNode* nav = FindTocNav(doc.Root());
             if (!nav) nav = FindElement(doc.Root(), "nav");
             if (xmlNode* ol = FindElement(nav, "ol")) NavEntries(ol, m_navPath, entries);
         }

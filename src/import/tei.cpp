@@ -14,6 +14,7 @@
 // in the text and its readings as a note; <g ref="#id"/> the declared character (its Unicode
 // mapping, else its normalized form, else its content, else 〓 with its name in a note);
 // cb:mulu (table-of-contents entries) and <fw> (running heads) are not text.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -150,8 +151,12 @@ private:
     }
 
     // The text of the first of nodes in the text's language, else of the first without a
-    // language, else of the first.
-    std::string InLanguage(const std::vector<xmlNode*>& nodes, const std::string& lang) {
+    // language, else of the first; a series' title (level s or j) only when nothing else is.
+    std::string InLanguage(std::vector<xmlNode*> nodes, const std::string& lang) {
+        std::stable_partition(nodes.begin(), nodes.end(), [](xmlNode* n) {
+            const std::string level = Attribute(n, "level");
+            return level != "s" && level != "j" && level != "u";
+        });
         for (xmlNode* n : nodes)
             if (LangMatches(AttributeNs(n, "lang", kXmlNamespace, nullptr), lang) && !TitleText(n).empty())
                 return TitleText(n);

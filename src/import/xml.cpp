@@ -8,6 +8,7 @@
 
 #include "import/book.h"
 #include "import/textfile.h"
+#include "text/utf8.h"
 
 namespace kolva {
 
@@ -80,9 +81,46 @@ constexpr Entity kEntities[] = {
     {"copy", "\xC2\xA9"},    {"reg", "\xC2\xAE"},        {"trade", "\xE2\x84\xA2"},
     {"times", "\xC3\x97"},   {"divide", "\xC3\xB7"},     {"deg", "\xC2\xB0"},
     {"yen", "\xC2\xA5"},     {"sect", "\xC2\xA7"},       {"para", "\xC2\xB6"},
+    {"iexcl", "\xC2\xA1"},   {"cent", "\xC2\xA2"},       {"pound", "\xC2\xA3"},
+    {"euro", "\xE2\x82\xAC"}, {"plusmn", "\xC2\xB1"},     {"micro", "\xC2\xB5"},
+    {"frac12", "\xC2\xBD"},  {"iquest", "\xC2\xBF"},     {"dagger", "\xE2\x80\xA0"},
+    {"Dagger", "\xE2\x80\xA1"}, {"permil", "\xE2\x80\xB0"}, {"prime", "\xE2\x80\xB2"},
+    {"lsaquo", "\xE2\x80\xB9"}, {"rsaquo", "\xE2\x80\xBA"}, {"sbquo", "\xE2\x80\x9A"},
+    {"bdquo", "\xE2\x80\x9E"}, {"larr", "\xE2\x86\x90"},  {"rarr", "\xE2\x86\x92"},
+    {"uarr", "\xE2\x86\x91"}, {"darr", "\xE2\x86\x93"},  {"hearts", "\xE2\x99\xA5"},
     {"amp", "&"},            {"lt", "<"},                {"gt", ">"},
     {"quot", "\""},          {"apos", "'"},
 };
+
+// Writes the common HTML entities (which nothing can declare here, internal subsets being
+// refused) as character references, so that XHTML written with &nbsp; but without the XHTML
+// DTD reads as it would in a browser. Other references are left to the parser.
+std::string WithHtmlEntitiesAsReferences(std::string_view bytes) {
+    std::string out;
+    size_t from = 0;
+    for (size_t amp = bytes.find('&'); amp != std::string_view::npos; amp = bytes.find('&', amp + 1)) {
+        size_t end = amp + 1;
+        while (end < bytes.size() && end - amp <= 10 &&
+               ((bytes[end] >= 'a' && bytes[end] <= 'z') || (bytes[end] >= 'A' && bytes[end] <= 'Z') ||
+                (end > amp + 1 && bytes[end] >= '0' && bytes[end] <= '9')))
+            ++end;
+        if (end >= bytes.size() || bytes[end] != ';' || end == amp + 1) continue;
+        const std::string_view name = bytes.substr(amp + 1, end - amp - 1);
+        if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") continue;
+        const char* utf8 = HtmlEntity(name);
+        if (!utf8) continue;
+        out.append(bytes.substr(from, amp - from));
+        // As a numeric reference, so that it reads the same in any encoding of the document.
+        std::u32string points;
+        size_t bad;
+        DecodeUtf8(utf8, points, bad);
+        for (char32_t c : points) out += "&#" + std::to_string(uint32_t(c)) + ";";
+        from = end + 1;
+    }
+    if (from == 0) return {};
+    out.append(bytes.substr(from));
+    return out;
+}
 
 }  // namespace
 
@@ -96,6 +134,11 @@ XmlDocument XmlDocument::Parse(std::string_view bytes, const std::filesystem::pa
             throw ImportError(file, 0, "the document is not UTF-16 at byte " + std::to_string(bad));
         bytes = converted;
         encoding = "UTF-8";  // whatever the declaration says now
+    }
+    std::string withReferences = WithHtmlEntitiesAsReferences(bytes);
+    if (!withReferences.empty()) {
+        converted = std::move(withReferences);
+        bytes = converted;
     }
     const size_t subset = InternalSubsetAt(bytes);
     if (subset != std::string_view::npos)
