@@ -174,9 +174,11 @@ std::vector<ImportedBook> ImportIntoSource(const std::vector<std::filesystem::pa
         BookBuilder book(
             options.pageChars,
             [&](ImportedVolume&& volume) {
-                if (volume.title.empty())
+                if (CatalogueTitle(volume.title).empty())
                     volume.title = ++untitled == 1 ? title() : title() + " " + std::to_string(untitled);
+                state.pagesDone += volume.pages.size();
                 writer.AddVolume(std::move(volume));
+                if (progress) progress(state);
             },
             cancel);
         ReadBookFile(input.file, options.format, options, book, info);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "import/book.h"
+#include "import/sourcefolder.h"
 #include "import/zip.h"
 
 namespace kolva {
@@ -21,9 +22,6 @@ enum class ImportFormat { kAuto, kText, kEpub, kTei, kAozora };
 
 // "auto", "txt", "epub", "tei", "aozora"; false for another name.
 bool ParseImportFormat(std::string_view name, ImportFormat& format);
-
-// The category of files given one by one, when none is named.
-inline constexpr std::string_view kDefaultCategory = "\xE5\x8F\x96\xE3\x82\x8A\xE8\xBE\xBC\xE3\x81\xBF";  // 取り込み
 
 struct ImportOptions {
     ImportFormat format = ImportFormat::kAuto;  // of every file; auto: by name and content
@@ -38,7 +36,8 @@ struct ImportOptions {
 
 struct ImportProgress {
     size_t filesDone = 0, fileCount = 0;
-    uint64_t bytesDone = 0, bytesTotal = 0;  // of the input files
+    uint64_t bytesDone = 0, bytesTotal = 0;  // of the input files done
+    size_t pagesDone = 0;                    // pages written so far
     std::filesystem::path file;              // the file being read (empty at the end)
 };
 
@@ -64,8 +63,8 @@ std::vector<ImportInput> ListImportInputs(const std::vector<std::filesystem::pat
 
 // Imports the inputs into sourceDir (made when missing) all or nothing: on an error (ImportError
 // naming the file and line, or a file system error) or when *cancel becomes true
-// (ImportCancelled), the source folder is left as it was. progress is called before each file
-// and at the end.
+// (ImportCancelled), the source folder is left as it was. progress is called before each file,
+// after each volume written and at the end, on the calling thread.
 std::vector<ImportedBook> ImportIntoSource(const std::vector<std::filesystem::path>& inputs,
                                            const std::filesystem::path& sourceDir,
                                            const ImportOptions& options,

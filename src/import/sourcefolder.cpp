@@ -233,6 +233,7 @@ std::string SourceFolderWriter::EndBook(const std::string& category, const std::
     Book& book = m_books.back();
     if (book.volumes.empty()) throw ImportError(book.input, 0, "no text was found in it");
     book.category = CatalogueTitle(category);
+    if (book.category.empty()) book.category = std::string(kDefaultCategory);
     book.title = CatalogueTitle(title);
     if (book.title.empty()) book.title = CatalogueTitle(stem);
     if (book.title.empty()) book.title = "book";

@@ -8,11 +8,15 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "import/book.h"
 
 namespace kolva {
+
+// The category of books given none (files given one by one, when no category is named).
+inline constexpr std::string_view kDefaultCategory = "\xE5\x8F\x96\xE3\x82\x8A\xE8\xBE\xBC\xE3\x81\xBF";  // 取り込み
 
 class SourceFolderWriter {
 public:
