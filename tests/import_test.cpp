@@ -211,18 +211,22 @@ std::vector<test::ZipEntry> Book(const std::string& version) {
         "</navPoint><navPoint id=\"p2\"><navLabel><text>第二章　星</text></navLabel>"
         "<content src=\"text/ch2.xhtml#s2\"/></navPoint></navMap></ncx>";
     const bool three = version == "3.0";
+    // EPUB 3 marks notes with epub:type; EPUB 2 converters with classes of their containers.
     std::vector<test::ZipEntry> files = {
         {"OEBPS/text/ch1.xhtml",
          test::Xhtml("<h1>第一章　月</h1><p>昔々、<ruby>漢字<rp>（</rp><rt>かんじ</rt><rp>）</rp></ruby>を書く人がいた。</p>"
                      "<p>明月<a epub:type=\"noteref\" href=\"notes.xhtml#n1\" id=\"r1\">1</a>照大江。</p>"
                      "<div><img src=\"../images/moon.png\" alt=\"満月の絵\"/></div>"
-                     "<p>山川<a epub:type=\"noteref\" href=\"#f2\">2</a>草木&nbsp;皆静か。</p>"
-                     "<aside epub:type=\"footnote\" id=\"f2\"><p>脚注二の本文</p></aside>")},
+                     "<p>山川<a class=\"footnote-ref\" id=\"r2\" href=\"#f2\">2</a>草木&nbsp;皆静か。</p>" +
+                     std::string(three ? "<aside epub:type=\"footnote\" id=\"f2\"><p>脚注二の本文</p></aside>"
+                                       : "<div class=\"footnotes\" id=\"notes\"><ol><li id=\"f2\"><p>脚注二の本文<a "
+                                         "class=\"footnote-back\" href=\"#r2\">↩</a></p></li></ol></div>"))},
         {"OEBPS/text/ch2.xhtml",
          test::Xhtml("<p>序の文が続く。</p><h2 id=\"s2\">第二章　星</h2><p>星空は美しい。</p>")},
         {"OEBPS/text/notes.xhtml",
-         test::Xhtml("<aside epub:type=\"endnote\" id=\"n1\"><p><a epub:type=\"backlink\" href=\"ch1.xhtml#r1\">1</a>"
-                     "長江の注釈</p></aside>")},
+         test::Xhtml(three ? "<aside epub:type=\"endnote\" id=\"n1\"><p><a epub:type=\"backlink\" "
+                             "href=\"ch1.xhtml#r1\">1</a>長江の注釈</p></aside>"
+                           : "<section id=\"endnotes\"><p id=\"n1\"><a href=\"ch1.xhtml#r1\">1</a>長江の注釈</p></section>")},
         {"OEBPS/images/moon.png", "\x89PNG"},
     };
     files.push_back(three ? test::ZipEntry{"OEBPS/nav.xhtml", test::Xhtml(nav)} : test::ZipEntry{"OEBPS/toc.ncx", ncx});

@@ -10,8 +10,9 @@
 // The spine's pages are read in order; each top entry of the table of contents (or of its one
 // wrapping entry) starts a volume where it points, and without a table each page is a volume.
 // Paragraphs and headings are kept; a footnote or endnote (epub:type footnote, endnote,
-// rearnote, note; role doc-footnote, doc-endnote) that a link points at becomes a note where the
-// link stands and is not read where it is written; a <rt> reading becomes a note after its base;
+// rearnote, note; role doc-footnote, doc-endnote; an element with an id in a container whose
+// class or id names footnotes or endnotes) that a link points at becomes a note where the link
+// stands and is not read where it is written; a <rt> reading becomes a note after its base;
 // an image its alternative text as a note. A spine that is missing, empty, names an item the
 // manifest lacks, or names one item twice is refused, and so is a manifest entry that points
 // outside the archive.
@@ -56,8 +57,34 @@ bool IsNoteBody(const xmlNode* node) {
            HasToken(type, "note") || HasToken(role, "doc-footnote") || HasToken(role, "doc-endnote");
 }
 
+// A container of notes as converters mark it without epub:type (class="footnotes", an aside
+// class="footnote", id="endnotes" …): the elements with an id in it are note bodies.
+bool IsNoteContainer(const xmlNode* node) {
+    const std::string_view n = LocalName(node);
+    if (n != "div" && n != "section" && n != "aside" && n != "ol" && n != "ul" && n != "dl" &&
+        n != "li" && n != "p" && n != "dd" && n != "footer")
+        return false;  // a link's class="footnote-ref" names the link, not a note
+    for (const char* attribute : {"class", "id"}) {
+        std::string value = Attribute(node, attribute);
+        for (char& c : value)
+            if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (value.find("footnote") != std::string::npos || value.find("endnote") != std::string::npos ||
+            value.find("rearnote") != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+bool HasIdBelow(const xmlNode* node) {
+    for (const xmlNode* c = node->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE && (!XmlId(c).empty() || HasIdBelow(c))) return true;
+    return false;
+}
+
 bool IsBacklink(const xmlNode* node) {
-    return HasToken(EpubType(node), "backlink") || HasToken(Attribute(node, "role"), "doc-backlink");
+    const std::string type = Attribute(node, "class");
+    return HasToken(EpubType(node), "backlink") || HasToken(Attribute(node, "role"), "doc-backlink") ||
+           type.find("footnote-back") != std::string::npos || HasToken(type, "backlink");
 }
 
 bool IsSkippedElement(std::string_view n) {
@@ -278,10 +305,14 @@ private:
 
     // --- notes ---
 
-    void CollectNotesIn(xmlNode* node, const std::string& path) {
+    void CollectNotesIn(xmlNode* node, const std::string& path, bool inNotes) {
         for (xmlNode* c = node->children; c; c = c->next) {
             if (c->type != XML_ELEMENT_NODE) continue;
-            if (IsNoteBody(c)) {
+            // In a container of notes, the elements with an id are the notes; the container is
+            // one itself only when nothing in it has an id.
+            const bool container = IsNoteContainer(c);
+            const bool notes = inNotes || container;
+            if (IsNoteBody(c) || inNotes || (container && !HasIdBelow(c))) {
                 const std::string id = XmlId(c);
                 if (!id.empty()) m_noteBodies.emplace(path + "#" + id, NoteText(c));
             }
@@ -291,13 +322,13 @@ private:
                 if (href.find('#') != std::string::npos && ResolveArchivePath(path, href, target))
                     m_links.insert(target + "#" + href.substr(href.find('#') + 1));
             }
-            CollectNotesIn(c, path);
+            CollectNotesIn(c, path, notes);
         }
     }
 
     void CollectNotes(const std::string& path) {
         const XmlDocument doc = Parse(path);
-        CollectNotesIn(doc.Root(), path);
+        CollectNotesIn(doc.Root(), path, false);
     }
 
     void AppendNote(xmlNode* node, std::string& out) {
@@ -390,7 +421,7 @@ private:
         if (m_pageStarts && !id.empty())
             for (const auto& [fragment, title] : *m_pageStarts)
                 if (fragment == id) m_book.StartVolume(title);
-        if (IsNoteBody(node)) {
+        if (IsNoteBody(node) || (!id.empty() && m_noteBodies.count(m_path + "#" + id))) {
             // Read where its link stands; a note nothing links to stays where it is.
             if (!m_referenced.count(m_path + "#" + id)) m_book.Note(NoteText(node));
             return;
