@@ -237,7 +237,8 @@ std::vector<test::ZipEntry> Book(const std::string& version) {
         "<item id=\"c2\" href=\"text/ch2.xhtml\" media-type=\"application/xhtml+xml\"/>"
         "<item id=\"n\" href=\"text/notes.xhtml\" media-type=\"application/xhtml+xml\"/>"
         "<item id=\"img\" href=\"images/moon.png\" media-type=\"image/png\"/>";
-    const std::string spine = std::string("<spine") + (three ? "" : " toc=\"ncx\"") +
+    // The navigation document in the reading order is a page of the table of contents only.
+    const std::string spine = std::string("<spine") + (three ? "><itemref idref=\"nav\"/" : " toc=\"ncx\"") +
                               "><itemref idref=\"c1\"/><itemref idref=\"c2\"/><itemref idref=\"n\" linear=\"no\"/></spine>";
     return test::EpubEntries(version, manifest, spine, files, "月夜の本", "山田花子");
 }

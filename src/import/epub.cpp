@@ -7,7 +7,7 @@
 //   (EPUB 2: <navMap><navPoint><navLabel><text/></navLabel><content src/>)
 //   XHTML pages
 //
-// The spine's pages are read in order; each top entry of the table of contents (or of its one
+// The spine's pages are read in order (the table of contents as a page left out); each top entry of the table of contents (or of its one
 // wrapping entry) starts a volume where it points, and without a table each page is a volume.
 // Paragraphs and headings are kept; a footnote or endnote (epub:type footnote, endnote,
 // rearnote, note; role doc-footnote, doc-endnote; an element with an id in a container whose
@@ -209,6 +209,14 @@ private:
                 items.emplace(Attribute(c, "id"), std::move(item));
             }
         }
+        // The table of contents as a page (EPUB 3's navigation document, EPUB 2's guide entry
+        // of type toc) is not read as text: its entries are the volumes.
+        std::set<std::string> tocPages{m_navPath};
+        for (xmlNode* c = Child(Child(root, "guide"), "reference"); c; c = c->next)
+            if (LocalName(c) == "reference" && Attribute(c, "type") == "toc") {
+                std::string path;
+                if (ResolveArchivePath(package, Attribute(c, "href"), path)) tocPages.insert(path);
+            }
         xmlNode* spine = Child(root, "spine");
         if (!spine) throw ImportError(Where(package), 0, "the book has no spine (no reading order)");
         const std::string toc = Attribute(spine, "toc");
@@ -232,6 +240,7 @@ private:
             if (!m_zip.Has(it->second.path))
                 throw ImportError(Where(package), line,
                                   it->second.path + ", named by the spine, is missing from the archive");
+            if (tocPages.count(it->second.path)) continue;
             (Attribute(c, "linear") == "no" ? m_asides : m_pages).push_back(it->second.path);
         }
         if (refs == 0) throw ImportError(Where(package), 0, "the book's spine is empty");
