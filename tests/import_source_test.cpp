@@ -153,6 +153,8 @@ std::vector<HostileCase> HostileCases() {
         {"spine item missing", "a.epub", zip(Epub(kItem, kSpine, {})),
          "a.epub/OEBPS/content.opf:1: OEBPS/c1.xhtml, named by the spine, is missing from the archive"},
         {"not a zip", "a.epub", bytes("PK\x03\x04 not really"), "a.epub: not a readable ZIP archive"},
+        {"two texts in a zip", "a.zip", zip({{"a.txt", "x"}, {"b.txt", "y"}}),
+         "a.zip: the archive holds more than one .txt file"},
         {"external entity", "a.epub", zip(Epub(kItem, kSpine, {{"OEBPS/c1.xhtml", external}})),
          "a.epub/OEBPS/c1.xhtml:3: the document declares a document type of its own"},
         {"entity expansion", "a.xml", bytes(laughs), "a.xml:2: the document declares a document type of its own"},

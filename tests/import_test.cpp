@@ -197,6 +197,13 @@ TEST(ImportAozora, RubyAnnotationsHeadingsGaijiAndColophon) {
     EXPECT_EQ(built.Rows("main", "青空書房"), Rows{});
     // The header: title and author on the first page, before the first chapter.
     EXPECT_EQ(built.Rows("main", "夏目太郎"), Rows{"月夜の散歩|1|1"});
+
+    // As Aozora Bunko hands it out: the text alone in a ZIP archive.
+    test::WriteZip(in / "tsukiyo.zip", {{"tsukiyo/tsukiyo.txt", Encode(kAozora, "SHIFT_JIS")}});
+    const Imported zipped({(in / "tsukiyo.zip").string()});
+    ASSERT_EQ(zipped.import().status, 0) << zipped.import().err;
+    EXPECT_EQ(zipped.Rows("main", "\u6318る男"), Rows{one + "|1|1"});
+    EXPECT_EQ(zipped.Rows("notes", "青空書房"), Rows{two + "|1|1"});
 }
 
 // --- EPUB -----------------------------------------------------------------------------------

@@ -20,7 +20,7 @@ std::string Lower(std::string s) {
 
 bool IsImportable(const std::filesystem::path& file) {
     const std::string ext = Lower(file.extension().string());
-    return ext == ".txt" || ext == ".epub" || ext == ".xml" || ext == ".tei";
+    return ext == ".txt" || ext == ".epub" || ext == ".xml" || ext == ".tei" || ext == ".zip";
 }
 
 // A file name as a title: its UTF-8 when it is UTF-8.
@@ -49,8 +49,7 @@ ImportFormat FormatOf(const std::filesystem::path& file, std::string_view head) 
     const std::string ext = Lower(file.extension().string());
     if (ext == ".epub") return ImportFormat::kEpub;
     if (ext == ".xml" || ext == ".tei") return ImportFormat::kTei;
-    if (ext == ".txt") return ImportFormat::kAuto;  // plain or Aozora, told by the text
-    if (head.substr(0, 4) == "PK\x03\x04") return ImportFormat::kEpub;
+    if (ext == ".txt" || ext == ".zip") return ImportFormat::kAuto;  // plain or Aozora, by the text
     size_t i = head.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     while (i < head.size() && (head[i] == ' ' || head[i] == '\n' || head[i] == '\r' || head[i] == '\t')) ++i;
     if (head.substr(i, 5) == "<?xml" || head.substr(i, 4) == "<TEI") return ImportFormat::kTei;
@@ -110,7 +109,8 @@ std::vector<ImportInput> ListImportInputs(const std::vector<std::filesystem::pat
             }
             if (it->is_regular_file() && IsImportable(path)) files.push_back(path);
         }
-        if (files.empty()) throw ImportError(input, 0, "holds no text, EPUB or TEI files (.txt, .epub, .xml, .tei)");
+        if (files.empty())
+            throw ImportError(input, 0, "holds no text, EPUB, TEI or ZIP files (.txt, .epub, .xml, .tei, .zip)");
         std::sort(files.begin(), files.end());
         for (std::filesystem::path& f : files) out.push_back({std::move(f), category});
     }
@@ -119,22 +119,43 @@ std::vector<ImportInput> ListImportInputs(const std::vector<std::filesystem::pat
 
 void ReadBookFile(const std::filesystem::path& file, ImportFormat format, const ImportOptions& options,
                   BookBuilder& book, BookInfo& info) {
-    if (format == ImportFormat::kAuto) format = FormatOf(file, HeadOf(file));
+    const std::string head = HeadOf(file);
+    if (format == ImportFormat::kAuto) format = FormatOf(file, head);
+    std::filesystem::path where = file;
+    std::string bytes;
     if (format == ImportFormat::kEpub) {
         ZipArchive archive(file, options.zipLimits);
         ReadEpub(archive, book, info);
         return;
     }
-    const std::string bytes = ReadBounded(file, options.maxFileBytes);
+    if (head.substr(0, 4) == "PK\x03\x04") {
+        // An EPUB book by another name, or an archive of one text file (as Aozora Bunko hands
+        // its texts out).
+        ZipArchive archive(file, options.zipLimits);
+        if (archive.Has("META-INF/container.xml")) {
+            ReadEpub(archive, book, info);
+            return;
+        }
+        std::vector<std::string> texts;
+        for (const std::string& name : archive.Names())
+            if (name.size() > 4 && Lower(name.substr(name.size() - 4)) == ".txt") texts.push_back(name);
+        if (texts.size() != 1)
+            throw ImportError(file, 0, texts.empty() ? "the archive is no EPUB book and holds no .txt file"
+                                                     : "the archive holds more than one .txt file");
+        bytes = archive.Read(texts.front());
+        where = file / texts.front();
+    } else {
+        bytes = ReadBounded(file, options.maxFileBytes);
+    }
     if (format == ImportFormat::kTei) {
-        ReadTei(bytes, file, book, info);
+        ReadTei(bytes, where, book, info);
         return;
     }
-    const DecodedText text = DecodeText(bytes, options.encoding, file);
+    const DecodedText text = DecodeText(bytes, options.encoding, where);
     if (format == ImportFormat::kAozora || (format == ImportFormat::kAuto && LooksLikeAozora(text.utf8)))
-        ReadAozora(text.utf8, file, book, info);
+        ReadAozora(text.utf8, where, book, info);
     else
-        ReadPlainText(text.utf8, file, book, info);
+        ReadPlainText(text.utf8, where, book, info);
 }
 
 std::vector<ImportedBook> ImportIntoSource(const std::vector<std::filesystem::path>& inputs,

@@ -54,8 +54,8 @@ struct ImportInput {
     std::string category;  // UTF-8
 };
 
-// The files the inputs name: a file itself, a folder's text, EPUB and TEI files (.txt, .epub,
-// .xml, .tei) below it in name order, none inside sourceDir. Raises ImportError for an input
+// The files the inputs name: a file itself, a folder's text, EPUB, TEI and ZIP files (.txt,
+// .epub, .xml, .tei, .zip) below it in name order, none inside sourceDir. Raises ImportError for an input
 // that does not exist or a folder without such files.
 std::vector<ImportInput> ListImportInputs(const std::vector<std::filesystem::path>& inputs,
                                           const std::filesystem::path& sourceDir,
@@ -71,7 +71,8 @@ std::vector<ImportedBook> ImportIntoSource(const std::vector<std::filesystem::pa
                                            const std::function<void(const ImportProgress&)>& progress = {},
                                            const std::atomic<bool>* cancel = nullptr);
 
-// Reads one file as format (kAuto: by its name and content) into book; the title and author it
+// Reads one file as format (kAuto: by its name and content; a ZIP archive that is no EPUB book
+// as the one .txt file in it) into book; the title and author it
 // gives of itself in info. The readers' common entry, also for the fuzz targets.
 struct BookInfo;
 void ReadBookFile(const std::filesystem::path& file, ImportFormat format, const ImportOptions& options,

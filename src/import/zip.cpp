@@ -83,6 +83,14 @@ ZipArchive::~ZipArchive() {
 
 bool ZipArchive::Has(const std::string& name) const { return zip_name_locate(m_zip, name.c_str(), 0) >= 0; }
 
+std::vector<std::string> ZipArchive::Names() const {
+    std::vector<std::string> names;
+    const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+    for (zip_uint64_t i = 0; count > 0 && i < zip_uint64_t(count); ++i)
+        if (const char* name = zip_get_name(m_zip, i, 0)) names.emplace_back(name);
+    return names;
+}
+
 std::string ZipArchive::Read(const std::string& name) {
     const zip_int64_t index = zip_name_locate(m_zip, name.c_str(), 0);
     if (index < 0) throw ImportError(m_file, 0, name + " is missing from the archive");

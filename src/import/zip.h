@@ -32,6 +32,8 @@ public:
     ZipArchive& operator=(const ZipArchive&) = delete;
 
     bool Has(const std::string& name) const;
+    // The names of the entries, in archive order.
+    std::vector<std::string> Names() const;
     // The inflated bytes of an entry. Raises ImportError when it is missing, damaged or larger
     // than the limits allow.
     std::string Read(const std::string& name);
