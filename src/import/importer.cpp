@@ -5,7 +5,6 @@
 #include "import/readers.h"
 #include "import/sourcefolder.h"
 #include "import/textfile.h"
-#include "platform/file.h"
 #include "text/utf8.h"
 
 namespace kolva {
@@ -34,17 +33,6 @@ bool IsInside(const std::filesystem::path& path, const std::filesystem::path& fo
     return p.size() > f.size() && p.compare(0, f.size(), f) == 0 && p[f.size()] == '/';
 }
 
-std::string ReadBounded(const std::filesystem::path& file, uint64_t limit) {
-    ReadOnlyFile in;
-    if (!in.Open(file)) throw ImportError(file, 0, "cannot be opened");
-    const uint64_t size = in.Size();
-    if (size > limit)
-        throw ImportError(file, 0, "is larger than " + std::to_string(limit >> 20) + " MiB (refused)");
-    std::string bytes(size_t(size), '\0');
-    in.ReadExact(bytes.data(), bytes.size());
-    return bytes;
-}
-
 ImportFormat FormatOf(const std::filesystem::path& file, std::string_view head) {
     const std::string ext = Lower(file.extension().string());
     if (ext == ".epub") return ImportFormat::kEpub;
@@ -56,13 +44,7 @@ ImportFormat FormatOf(const std::filesystem::path& file, std::string_view head) 
     return ImportFormat::kAuto;
 }
 
-std::string HeadOf(const std::filesystem::path& file) {
-    ReadOnlyFile in;
-    std::string head(256, '\0');
-    if (!in.Open(file)) throw ImportError(file, 0, "cannot be opened");
-    head.resize(in.Read(head.data(), head.size()));
-    return head;
-}
+std::string HeadOf(const std::filesystem::path& file) { return ReadInputFile(file, 256, true); }
 
 }  // namespace
 
@@ -145,7 +127,7 @@ void ReadBookFile(const std::filesystem::path& file, ImportFormat format, const 
         bytes = archive.Read(texts.front());
         where = file / texts.front();
     } else {
-        bytes = ReadBounded(file, options.maxFileBytes);
+        bytes = ReadInputFile(file, options.maxFileBytes);
     }
     if (format == ImportFormat::kTei) {
         ReadTei(bytes, where, book, info);

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "builder/source.h"
-#include "platform/file.h"
+#include "import/textfile.h"
 #include "text/utf8.h"
 
 namespace kolva {
@@ -129,12 +129,7 @@ SourceFolderWriter::SourceFolderWriter(const std::filesystem::path& sourceDir, b
 
     const std::filesystem::path catalogue = m_root / "catalogue.txt";
     if (std::filesystem::exists(catalogue, ec)) {
-        ReadOnlyFile file;
-        std::string bytes;
-        if (!file.Open(catalogue) || file.Size() > kMaxCatalogueBytes)
-            throw ImportError(catalogue, 0, "cannot be read (or is larger than 16 MiB)");
-        bytes.resize(size_t(file.Size()));
-        file.ReadExact(bytes.data(), bytes.size());
+        const std::string bytes = ReadInputFile(catalogue, kMaxCatalogueBytes);
         ParseCatalogueText(bytes, catalogue);  // a faulty catalogue is not added to
         std::string_view text = bytes;
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "import/book.h"
+#include "platform/file.h"
 #include "text/utf8.h"
 
 namespace kolva {
@@ -115,6 +116,18 @@ std::string OnlyPlausibleEncoding(std::string_view bytes, const std::filesystem:
 }
 
 }  // namespace
+
+std::string ReadInputFile(const std::filesystem::path& file, uint64_t limit, bool head) {
+    ReadOnlyFile in;
+    std::error_code ec;
+    const uint64_t size = std::filesystem::file_size(file, ec);
+    if (ec || !in.Open(file)) throw ImportError(file, 0, "cannot be read");
+    if (size > limit && !head)
+        throw ImportError(file, 0, "is larger than " + std::to_string(limit >> 20) + " MiB (refused)");
+    std::string bytes(size_t(std::min(size, limit)), '\0');
+    if (!bytes.empty() && !in.ReadAt(0, bytes.data(), bytes.size())) throw ImportError(file, 0, "cannot be read");
+    return bytes;
+}
 
 bool ConvertToUtf8(std::string_view bytes, const char* encoding, std::string& out,
                    size_t& badOffset) {

@@ -1,9 +1,10 @@
-// Text files from outside: their encoding told (byte-order mark, strict UTF-8, else the
+// Files from outside, read whole within a bound; text files: their encoding told (byte-order mark, strict UTF-8, else the
 // detector's guess) or given, their bytes converted to UTF-8 by iconv, their lines cut; and the
 // characters of JIS X 0213 by plane, row and cell, as Aozora Bunko's notation names them.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace kolva {
 
 // The longest line a text file may have (a longer one is taken for a file that is not text).
 inline constexpr size_t kMaxLineBytes = size_t(1) << 20;
+
+// The bytes of a file, at most limit of them (at most the first limit when head is set);
+// raises ImportError when it cannot be read or (unless head) is larger.
+std::string ReadInputFile(const std::filesystem::path& file, uint64_t limit, bool head = false);
 
 struct DecodedText {
     std::string utf8;      // without a byte-order mark; line ends as they were
