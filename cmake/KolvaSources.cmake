@@ -6,7 +6,10 @@
 set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
+  src/platform/replace_file.cpp
+  src/platform/state_folder.cpp
   src/platform/checksum.cpp
+  src/text/utf16.cpp
   src/text/codeconverter.cpp
   src/text/utf8.cpp
   src/pagestore/filelist.cpp
@@ -16,10 +19,11 @@ set(KOLVA_CORE_FILES
   src/index/index.cpp
   src/index/slot_guides.cpp
   src/index/word_matcher.cpp
-  src/index/keyword_search.cpp
-  src/index/result_merge.cpp
+  src/index/index_search.cpp
+  src/index/search_result.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
+  src/index/pairs_format.cpp
   src/index/pairs.cpp
   src/index/pair_narrowing.cpp
   src/catalogue/catalogue.cpp
@@ -55,6 +59,7 @@ set(KOLVA_APP_FILES
   src/ui/appinfo.h
   src/ui/icons.h src/ui/icons.cpp
   src/ui/messagebox.h src/ui/messagebox.cpp
+  src/ui/trace.h src/ui/trace.cpp
   src/view/documentpage.h src/view/documentpage.cpp
   src/view/bookview.h src/view/bookview.cpp
   src/view/concordancescheme.h src/view/concordancescheme.cpp

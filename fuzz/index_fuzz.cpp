@@ -19,6 +19,7 @@
 #include "fuzz_support.h"
 #include "index/index.h"
 #include "index_input.h"
+#include "platform/coding.h"
 
 using namespace kolva;
 
@@ -77,10 +78,10 @@ private:
     bool m_cut = false;
 };
 
-void CheckResults(const CIndex& index, bool ascending) {
-    const auto& pages = *index.GetResultPages();
-    const auto& counts = *index.GetResultCounts();
-    fuzz::Check(pages.size() == counts.size() && pages.size() == size_t(index.GetResultCount()));
+void CheckResults(const SearchResult& result, bool ascending) {
+    const auto& pages = result.pages;
+    const auto& counts = result.counts;
+    fuzz::Check(pages.size() == counts.size());
     std::set<uint32_t> distinct(pages.begin(), pages.end());
     fuzz::Check(distinct.size() == pages.size());
     for (size_t i = 0; i < pages.size(); ++i) {
@@ -129,13 +130,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CIndex index([](std::u16string_view) {});
     const bool open = index.Open(folder, "Index", kModeWholeText);
-    // Search twice, so that the second search combines with the first's results.
+    // Search twice, so that the second search walks what the first left in the index's caches.
     for (bool orFirst : {bool(flags & 2), !(flags & 2)}) {
-        std::u16string kw = keywords;
-        const int found = orFirst ? index.SearchOr(kw, variants) : index.SearchAnd(kw, variants);
-        fuzz::Check(found >= 0 && (open || index.GetResultCount() == 0));
-        CheckResults(index, !orFirst);
-        fuzz::Check(kw.size() == keywords.size());
+        const SearchResult found =
+            orFirst ? index.SearchOr(keywords, variants) : index.SearchAnd(keywords, variants);
+        fuzz::Check(found.wordTotal >= 0 && (open || found.pages.empty()));
+        CheckResults(found, !orFirst);
     }
     return 0;
 }

@@ -126,9 +126,8 @@ TEST(Builder, SearchFindsWhatTheSourceHoldsForEachTarget) {
             Hits expected;
             for (size_t p = 0; p < pages.size(); ++p)
                 if (uint32_t n = CountIn(pages[p], phrase)) expected.emplace_back(uint32_t(p), n);
-            std::u16string kw = Utf16(phrase);
-            index.SearchAnd(kw, 0);
-            ASSERT_EQ(test::Results(index), expected) << "mode " << mode;
+            ASSERT_EQ(test::Results(index.SearchAnd(Utf16(phrase), false)), expected)
+                << "mode " << mode;
         }
     }
 }

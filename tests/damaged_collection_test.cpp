@@ -15,6 +15,7 @@
 #include "builder/builder.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/results.h"
+#include "platform/coding.h"
 #include "text/codeconverter.h"
 #include "test_support.h"
 
@@ -102,11 +103,10 @@ std::string Key(int mode, std::u16string_view keyword, int a, int b) {
     return key + " " + std::to_string(a) + " " + std::to_string(b);
 }
 
-void ExpectWellFormed(const CIndex& index, const std::string& key) {
-    const auto& pages = *index.GetResultPages();
-    const auto& counts = *index.GetResultCounts();
+void ExpectWellFormed(const SearchResult& result, const std::string& key) {
+    const auto& pages = result.pages;
+    const auto& counts = result.counts;
     ASSERT_EQ(pages.size(), counts.size()) << key;
-    ASSERT_EQ(pages.size(), size_t(index.GetResultCount())) << key;
     EXPECT_EQ(std::set<uint32_t>(pages.begin(), pages.end()).size(), pages.size()) << key;
     for (uint32_t count : counts) EXPECT_GE(count, 1u) << key;
 }
@@ -127,37 +127,36 @@ Outcome Exercise(const std::filesystem::path& folder) {
         for (const std::u16string& keyword : keywords) {
             for (int orSearch : {0, 1}) {
                 for (uint8_t variant : {0, 1}) {
-                    std::u16string kw = keyword;
-                    if (orSearch)
-                        q.index.SearchOr(kw, variant);
-                    else
-                        q.index.SearchAnd(kw, variant);
+                    const SearchResult result = orSearch ? q.index.SearchOr(keyword, variant)
+                                                         : q.index.SearchAnd(keyword, variant);
                     const std::string key = Key(mode, keyword, orSearch, variant);
-                    ExpectWellFormed(q.index, key);
-                    o.searches[key] = test::Results(q.index);
+                    ExpectWellFormed(result, key);
+                    o.searches[key] = test::Results(result);
                 }
             }
         }
         // The result rows of every entry and the pages the pane would show for each volume.
-        std::u16string one = u"一";
-        q.index.SearchOr(one, 0);
+        const SearchResult one = q.index.SearchOr(u"一", false);
         for (int slot = 1; slot < catalogue.NodeCount(); ++slot) {
             const ContentsNodeTag* node = catalogue.Node(slot);
             if (!node) continue;
             std::vector<SearchNodeTag> rows;
-            BuildResultList(node, *q.index.GetResultPages(), *q.index.GetResultCounts(), rows);
+            BuildResultList(node, one.pages, one.counts, rows);
             o.rows += rows.size();
             if (mode != kModeWholeText || node->level != 3) continue;
             const int first = int(std::clamp<int64_t>(int64_t(node->docID) - 1, INT_MIN, INT_MAX));
             int index = -1;
             std::string page;
-            o.found[slot] = q.index.FindPage(first, node->curFileName, index) ? index : -1;
-            if (o.found[slot] >= 0) q.index.ReadPage(index, page);
+            const CFileList& store = q.index.PageStore();
+            o.found[slot] = store.FindPage(first, node->curFileName, index) ? index : -1;
+            if (o.found[slot] >= 0) store.ReadPage(index, page);
         }
         for (int page = -1; page < kPages + 2; ++page) {
             uint32_t length = 0;
             std::string bytes;
-            EXPECT_EQ(q.index.GetPageLength(page, length), q.index.ReadPage(page, bytes)) << page;
+            EXPECT_EQ(q.index.PageStore().GetPageLength(page, length),
+                      q.index.PageStore().ReadPage(page, bytes))
+                << page;
             if (!bytes.empty()) {
                 EXPECT_EQ(bytes.size(), length) << page;
             }

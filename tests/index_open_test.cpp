@@ -38,7 +38,7 @@ TEST_F(IndexOpenTest, OpensEachKindAndAnyOtherModeAsWholeText) {
     for (int mode : {0, 1, 2, 5, -1}) {
         ASSERT_TRUE(Open(mode)) << mode;
         EXPECT_TRUE(q.index.IsOpen());
-        EXPECT_EQ(q.index.GetHeaderCount(), 2);
+        EXPECT_EQ(q.index.PageStore().GetHeaderCount(), 2);
         q.index.Close();
     }
     std::filesystem::remove(dir / "Index_desc-idx.m");
@@ -54,19 +54,18 @@ TEST_F(IndexOpenTest, MissingPairFailsOnceWithTheMessageAndALaterOpenWorks) {
     EXPECT_FALSE(q.index.IsOpen());
     ASSERT_EQ(q.messages.size(), 1u);
     EXPECT_EQ(q.messages[0], u"データを開けませんでした。");
-    std::u16string kw = u"一";
-    EXPECT_EQ(q.index.SearchAnd(kw, 0), 0);  // a closed index finds nothing
-    EXPECT_EQ(q.index.GetResultCount(), 0);
+    const SearchResult closed = q.index.SearchAnd(u"一", false);  // a closed index finds nothing
+    EXPECT_EQ(closed.wordTotal, 0);
+    EXPECT_TRUE(closed.pages.empty());
     EXPECT_TRUE(Open(0));
-    EXPECT_EQ(q.index.SearchAnd(kw, 0), 1);
+    EXPECT_EQ(q.index.SearchAnd(u"一", false).wordTotal, 1);
 }
 
 TEST_F(IndexOpenTest, HeaderLengthDecidesTheNextBlockTable) {
     // Exactly the four tables: N = 0, and a one-block stream still reads.
     Truncate("Index-idx.h", 1400000);
     ASSERT_TRUE(Open(0));
-    std::u16string kw = u"二";
-    EXPECT_EQ(q.index.SearchAnd(kw, 0), 2);
+    EXPECT_EQ(q.index.SearchAnd(u"二", false).wordTotal, 2);
     q.index.Close();
     Truncate("Index-idx.h", 1399999);
     EXPECT_FALSE(Open(0));
@@ -94,15 +93,14 @@ TEST_F(IndexOpenTest, EveryMissingOrUnmappablePieceFailsTheOpen) {
     EXPECT_TRUE(Open(0));
 }
 
-TEST_F(IndexOpenTest, OpenEmptiesThePageListButNotTheCounts) {
+// The index keeps no result: what a search found is the caller's, whatever becomes of the index.
+TEST_F(IndexOpenTest, ResultsBelongToTheCaller) {
     ASSERT_TRUE(Open(0));
-    std::u16string kw = u"二";
-    q.index.SearchOr(kw, 0);
+    const SearchResult found = q.index.SearchOr(u"二", false);
+    ASSERT_EQ(found.pages.size(), 2u);
     q.index.Close();
     ASSERT_TRUE(Open(0));
-    EXPECT_EQ(q.index.GetResultCount(), 0);
-    EXPECT_TRUE(q.index.GetResultPages()->empty());
-    EXPECT_EQ(q.index.GetResultCounts()->size(), 2u);
+    EXPECT_EQ(test::Results(found), test::Results(q.index.SearchOr(u"二", false)));
 }
 
 TEST(VariantTable, ParsesLinesAndFieldsAsTheFileSays) {

@@ -54,11 +54,8 @@ protected:
         ASSERT_TRUE(q.index.Open(dir.path(), "Index", kModeWholeText));
     }
     Hits Search(std::u16string keywords, bool orSearch, uint8_t variant) {
-        if (orSearch)
-            q.index.SearchOr(keywords, variant);
-        else
-            q.index.SearchAnd(keywords, variant);
-        return Results(q.index);
+        return Results(orSearch ? q.index.SearchOr(keywords, variant)
+                                : q.index.SearchAnd(keywords, variant));
     }
     int Compose(size_t page, const std::u16string& keywords, uint8_t variant, std::string& html) {
         html.clear();
@@ -67,7 +64,7 @@ protected:
     // The page as composed with no hit in it.
     std::string Unmarked(size_t page) {
         std::string html;
-        q.index.GetFileList().ComposePage(int(page), html, u"\uFFFD", kTargetWholeText);
+        q.index.PageStore().ComposePage(int(page), html, u"\uFFFD", kTargetWholeText);
         return html;
     }
     TempDir dir;

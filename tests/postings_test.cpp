@@ -22,8 +22,7 @@ void WriteOnePageStore(const std::filesystem::path& folder) {
 }
 
 Hits Search(CIndex& index, std::u16string kw) {
-    index.SearchAnd(kw, 0);
-    return Results(index);
+    return Results(index.SearchAnd(kw, false));
 }
 
 // Splits of a stream's items by the block ends, as "kind+length@split".

@@ -26,13 +26,11 @@ protected:
         index.Close();
         ASSERT_TRUE(index.Open(dir.path(), "Index", 0));
     }
-    Hits And(std::u16string kw, uint8_t variant = 0) {
-        index.SearchAnd(kw, variant);
-        return Results(index);
+    Hits And(std::u16string_view kw, bool variant = false) {
+        return Results(index.SearchAnd(kw, variant));
     }
-    Hits Or(std::u16string kw, uint8_t variant = 0) {
-        index.SearchOr(kw, variant);
-        return Results(index);
+    Hits Or(std::u16string_view kw, bool variant = false) {
+        return Results(index.SearchOr(kw, variant));
     }
     TempDir dir;
     CIndex index;
@@ -82,23 +80,24 @@ TEST_F(SearchTest, WordsCombineByAndOr) {
     EXPECT_EQ(And(u"一 ?"), Hits{});
     EXPECT_EQ(And(u"四 一"), Hits{});  // a character without postings
 
-    // The return value sums the word searches; spaces become U+3000 in the caller's string.
-    std::u16string kw = u"一 二";
-    EXPECT_EQ(index.SearchAnd(kw, 0), 3 + 2);
-    EXPECT_EQ(kw, u"一\u3000二");
-    kw = u"一\u3000二";  // U+3000 has no slot: one word 一二
-    EXPECT_EQ(index.SearchAnd(kw, 0), 2);
-    EXPECT_EQ(Results(index), (Hits{{0, 1}, {4, 1}}));
+    // wordTotal sums the pages held after each word.
+    EXPECT_EQ(index.SearchAnd(u"一 二", false).wordTotal, 3 + 2);
+    const SearchResult joined = index.SearchAnd(u"一\u3000二", false);  // U+3000 has no slot:
+    EXPECT_EQ(joined.wordTotal, 2);                                       // one word 一二
+    EXPECT_EQ(Results(joined), (Hits{{0, 1}, {4, 1}}));
 }
 
-TEST_F(SearchTest, RejectedStringsKeepThePreviousResults) {
+// A rejected string searches nothing and says so; the caller keeps what it showed before.
+TEST_F(SearchTest, RejectedStringsSearchNothing) {
     Build({{A}, {B}});
-    const Hits before = And(u"一");
-    for (std::u16string kw : {u"一a", u"1", u"一,二", u"", u"   ", u"\u3000", u"一\u00e9"}) {
-        EXPECT_EQ(index.SearchAnd(kw, 0), 0);
-        EXPECT_EQ(index.SearchOr(kw, 0), 0);
-        EXPECT_EQ(Results(index), before);
+    for (std::u16string_view kw : {u"一a", u"1", u"一,二", u"", u"   ", u"\u3000", u"一\u00e9"}) {
+        for (const SearchResult& r : {index.SearchAnd(kw, false), index.SearchOr(kw, false)}) {
+            EXPECT_TRUE(r.rejected);
+            EXPECT_EQ(r.wordTotal, 0);
+            EXPECT_TRUE(r.pages.empty() && r.counts.empty());
+        }
     }
+    EXPECT_FALSE(index.SearchAnd(u"一", false).rejected);
     EXPECT_EQ(CIndex::CountKeywords(u"一 二\u3000三"), 3);
     EXPECT_EQ(CIndex::CountKeywords(u"*  ?"), 2);
     EXPECT_EQ(CIndex::CountKeywords(std::u16string(u"一\0a", 3)), 1);  // the string ends at NUL
@@ -254,12 +253,9 @@ TEST_F(SearchTest, MatchesADirectCountOnRandomCollections) {
             for (int shortcuts : {1, 2, 0}) {
                 index.UseShortcuts(shortcuts != 0);
                 index.LimitGuideMemory(shortcuts == 2 ? 600 : size_t(8) << 20);
-                std::u16string kw = CodePointsToUtf16(keyword);
-                if (orMode)
-                    index.SearchOr(kw, variant);
-                else
-                    index.SearchAnd(kw, variant);
-                ASSERT_EQ(Results(index), model.Search(words, orMode, variant))
+                const std::u16string kw = CodePointsToUtf16(keyword);
+                ASSERT_EQ(Results(orMode ? index.SearchOr(kw, variant) : index.SearchAnd(kw, variant)),
+                          model.Search(words, orMode, variant))
                     << "order " << int(order) << " or " << orMode << " variant " << variant
                     << " shortcuts " << shortcuts;
             }
@@ -340,13 +336,11 @@ TEST_F(SearchTest, ShortcutsGiveThePlainResultsOnDamagedPostings) {
             std::u32string keyword = RandomWord(rng);
             if (rng() % 3 == 0) keyword += U" " + RandomWord(rng);
             if (rng() % 4 == 0) keyword.insert(1 + rng() % keyword.size(), U"*");
-            std::u16string on = CodePointsToUtf16(keyword), off = on;
+            const std::u16string kw = CodePointsToUtf16(keyword);
             index.UseShortcuts(true);
-            index.SearchAnd(on, 0);
-            const auto withShortcuts = Results(index);
+            const auto withShortcuts = Results(index.SearchAnd(kw, false));
             index.UseShortcuts(false);
-            index.SearchAnd(off, 0);
-            ASSERT_EQ(withShortcuts, Results(index)) << "collection " << collection;
+            ASSERT_EQ(withShortcuts, Results(index.SearchAnd(kw, false))) << "collection " << collection;
         }
     }
 }

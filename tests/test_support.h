@@ -84,12 +84,11 @@ struct QuietIndex {
     CIndex index{[this](std::u16string_view m) { messages.emplace_back(m); }};
 };
 
-// The result lists of the last search as (page, count) pairs.
-inline std::vector<std::pair<uint32_t, uint32_t>> Results(const CIndex& index) {
+// A search's pages and counts as (page, count) pairs.
+inline std::vector<std::pair<uint32_t, uint32_t>> Results(const SearchResult& result) {
     std::vector<std::pair<uint32_t, uint32_t>> out;
-    for (int i = 0; i < index.GetResultCount(); ++i)
-        out.emplace_back((*index.GetResultPages())[size_t(i)],
-                         (*index.GetResultCounts())[size_t(i)]);
+    for (size_t i = 0; i < result.pages.size(); ++i)
+        out.emplace_back(result.pages[i], result.counts[i]);
     return out;
 }
 

@@ -132,7 +132,7 @@ public:
     }
     std::pair<int, std::string> ComposePlain(const std::u16string& keywords) const {
         std::string html;
-        int anchors = m_index.index.GetFileList().ComposePage(0, html, keywords, 0);
+        int anchors = m_index.index.PageStore().ComposePage(0, html, keywords, 0);
         return {anchors, html};
     }
 

@@ -37,15 +37,12 @@ size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& 
         m_index.ComposePage(int(page), html, m_query.keywords, m_query.target, m_query.variant);
     if (anchors <= 0) return 0;
     // The body cell, as composition chose it: the page number's parity.
+    // (Composition read the same record a moment ago; a failure now leaves the first cell.)
     int column = 0;
-    try {
-        std::string name;
-        int number = 0;
-        if (m_index.GetFileList().GetPageName(int(page), name) && PageNumberFromName(name, number))
-            column = BodyColumn(number);
-    } catch (const FileError&) {
-        // Composition read the same record a moment ago; a failure now leaves the first cell.
-    }
+    std::string name;
+    int number = 0;
+    if (m_index.PageStore().GetPageName(int(page), name) && PageNumberFromName(name, number))
+        column = BodyColumn(number);
     std::vector<PageLine> pageLines;
     ReadPageLines(html, column, anchors, m_query.context, pageLines);
     for (PageLine& p : pageLines)

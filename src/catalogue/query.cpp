@@ -6,11 +6,10 @@ bool OpenIndex(CIndex& index, const std::filesystem::path& folder, SearchTarget 
     return index.Open(folder, kIndexBaseName, IndexModeOf(target));
 }
 
-void RunSearch(CIndex& index, std::u16string& keywords, SearchMethod method, bool variant) {
-    if (method == SearchMethod::kOr)
-        index.SearchOr(keywords, variant);
-    else
-        index.SearchAnd(keywords, variant);
+SearchResult RunSearch(CIndex& index, std::u16string_view keywords, SearchMethod method,
+                       bool variant) {
+    return method == SearchMethod::kOr ? index.SearchOr(keywords, variant)
+                                       : index.SearchAnd(keywords, variant);
 }
 
 }  // namespace kolva

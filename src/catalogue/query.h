@@ -46,8 +46,8 @@ bool OpenIndex(CIndex& index, const std::filesystem::path& folder, SearchTarget 
 // How the words of a search combine: the "and" and "or" radios, kolva-search's --or.
 enum class SearchMethod { kAnd = 0, kOr = 1 };
 
-// Runs SearchAnd or SearchOr. The index rewrites every space of keywords as U+3000, and keeps
-// its earlier results when it rejects the string.
-void RunSearch(CIndex& index, std::u16string& keywords, SearchMethod method, bool variant);
+// Runs SearchAnd or SearchOr on keywords as given (words parted by U+0020).
+SearchResult RunSearch(CIndex& index, std::u16string_view keywords, SearchMethod method,
+                       bool variant);
 
 }  // namespace kolva

@@ -31,12 +31,6 @@ namespace {
 constexpr size_t kMaxHeaderLines = 6;
 constexpr size_t kDashSearchLines = 60;
 
-std::string Utf8Of(std::u32string_view text) {
-    std::string out;
-    for (char32_t c : text) AppendCodePointUtf8(c, out);
-    return out;
-}
-
 bool IsDashLine(std::string_view line) {
     return line.size() >= 10 && line.find_first_not_of('-') == std::string_view::npos;
 }
@@ -335,7 +329,7 @@ void ReadAozora(std::string_view utf8, const std::filesystem::path& file, BookBu
         bool hasText = false;
         std::string title;
         for (const Token& t : line) {
-            if (t.kind == Token::kText) title += Utf8Of(t.text);
+            if (t.kind == Token::kText) title += ToUtf8(t.text);
             if (t.kind == Token::kGaiji) {
                 const std::string c = GaijiCharacter(t.text);
                 title += c.empty() ? "\xE3\x80\x93" : c;
@@ -357,12 +351,12 @@ void ReadAozora(std::string_view utf8, const std::filesystem::path& file, BookBu
         for (const Token& t : line) {
             switch (t.kind) {
             case Token::kText:
-                if (warichu) warichuText += Utf8Of(t.text);
-                else book.Text(Utf8Of(t.text));
+                if (warichu) warichuText += ToUtf8(t.text);
+                else book.Text(ToUtf8(t.text));
                 break;
             case Token::kRuby:
-                if (warichu) warichuText += "\xE3\x80\x8A" + Utf8Of(t.text) + "\xE3\x80\x8B";
-                else book.Note(Utf8Of(t.text), NoteKind::kRuby);
+                if (warichu) warichuText += "\xE3\x80\x8A" + ToUtf8(t.text) + "\xE3\x80\x8B";
+                else book.Note(ToUtf8(t.text), NoteKind::kRuby);
                 break;
             case Token::kGaiji: {
                 const std::string c = GaijiCharacter(t.text);
@@ -372,7 +366,7 @@ void ReadAozora(std::string_view utf8, const std::filesystem::path& file, BookBu
                     book.Text(c);
                 } else {
                     book.Text("\xE3\x80\x93");  // 〓
-                    book.Note(Utf8Of(t.text));
+                    book.Note(ToUtf8(t.text));
                 }
                 break;
             }
@@ -389,9 +383,9 @@ void ReadAozora(std::string_view utf8, const std::filesystem::path& file, BookBu
                     warichu = false;
                 } else if (StartsWith(t.text, U"（") && EndsWith(t.text, U"）") && t.text.size() > 2) {
                     // Kanbun okurigana: a reading.
-                    book.Note(Utf8Of(std::u32string_view(t.text).substr(1, t.text.size() - 2)), NoteKind::kRuby);
+                    book.Note(ToUtf8(std::u32string_view(t.text).substr(1, t.text.size() - 2)), NoteKind::kRuby);
                 } else if (!IsLayout(t.text)) {
-                    book.Note(Utf8Of(t.text));
+                    book.Note(ToUtf8(t.text));
                 }
                 break;
             }

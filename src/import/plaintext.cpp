@@ -60,12 +60,6 @@ bool IsChapterHeading(std::u32string_view line) {
     return false;
 }
 
-std::string Utf8Of(std::u32string_view text) {
-    std::string out;
-    for (char32_t c : text) AppendCodePointUtf8(c, out);
-    return out;
-}
-
 }  // namespace
 
 void ReadPlainText(std::string_view utf8, const std::filesystem::path& file, BookBuilder& book,
@@ -85,7 +79,7 @@ void ReadPlainText(std::string_view utf8, const std::filesystem::path& file, Boo
             continue;
         }
         if (IsChapterHeading(trimmed)) {
-            const std::string heading = Utf8Of(trimmed);
+            const std::string heading = ToUtf8(trimmed);
             book.EndBlock();
             inParagraph = false;
             if (!headingOnly) book.StartVolume(heading);

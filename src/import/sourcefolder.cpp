@@ -113,9 +113,7 @@ std::string CatalogueTitle(const std::string& utf8) {
         units += clean[keep++] >= 0x10000 ? 2 : 1;
     clean.resize(keep);
     while (!clean.empty() && (clean.back() == ' ' || clean.back() == 0x3000)) clean.pop_back();
-    std::string out;
-    for (char32_t c : clean) AppendCodePointUtf8(c, out);
-    return out;
+    return ToUtf8(clean);
 }
 
 SourceFolderWriter::SourceFolderWriter(const std::filesystem::path& sourceDir, bool replace)

@@ -1,22 +1,16 @@
 #include "index/index.h"
 
+#include <algorithm>
+#include <bit>
 #include <iostream>
+#include <new>
 
 #include "text/codeconverter.h"
+#include "platform/coding.h"
 
 namespace kolva {
 
 const char16_t kOpenFailedMessage[] = u"データを開けませんでした。";
-
-int32_t CharToSlot(uint32_t c) {
-    if (c >= 0x3400 && c <= 0x9FFF) return int32_t(c - 0x3400);
-    if (c >= 0xF900 && c <= 0xFAFF) return int32_t(c - 0x8C00);
-    if (c >= 0x20000 && c <= 0x2A6DF) return int32_t(c - 0x18100);
-    if (c >= 0x2F800 && c <= 0x2FA1F) return int32_t(c - 0x1D220);
-    if (c >= 0x3042 && c <= 0x30F6) return int32_t(c + 0xF7BE);
-    if (c >= 0xE000 && c <= 0xFFFF) return int32_t(c + 0x48B5);
-    return -1;
-}
 
 std::string IndexFileStem(const std::string& baseName, int mode) {
     if (mode == kModeMainText) return baseName + "_content";
@@ -40,51 +34,49 @@ void CIndex::ShowMessage(std::u16string_view text) const {
 
 namespace {
 
-// Reads count little-endian 32-bit values at the file's position.
-template <typename T>
-void ReadTable(ReadOnlyFile& file, std::vector<T>& table, size_t count) {
-    std::vector<uint8_t> bytes(count * 4);
-    file.ReadExact(bytes.data(), bytes.size());
-    table.resize(count);
-    for (size_t i = 0; i < count; ++i) table[i] = static_cast<T>(LoadLE32(&bytes[i * 4]));
-}
-
 }  // namespace
+
+static_assert(std::endian::native == std::endian::little,
+              "the index header's tables are read in place as the host's numbers");
+
+bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& baseName,
+                       int mode) {
+    const std::string stem = IndexFileStem(baseName, mode);
+    // A header that cannot hold its four tables in full is not an index header.
+    if (!m_header.Open(folder / (stem + "-idx.h")) || m_header.Size() < kHeaderTablesSize ||
+        (m_header.Size() - kHeaderTablesSize) / 4 > UINT32_MAX)
+        return false;
+    const uint8_t* header = m_header.Data();  // page-aligned, so the tables are 4-byte aligned
+    m_pFirstBlock = reinterpret_cast<const int32_t*>(header);
+    m_pLastPage = reinterpret_cast<const uint32_t*>(header + kLastPageTableOffset);
+    m_pNextBlock = reinterpret_cast<const uint32_t*>(header + kHeaderTablesSize);
+    m_nNextBlockCount = static_cast<uint32_t>((m_header.Size() - kHeaderTablesSize) / 4);
+    if (!m_postings.Open(folder / (stem + "-idx.m"))) return false;
+    m_pPostings = m_postings.Data();
+    // Blocks that start inside the file; a partial last block is read up to its end.
+    m_nBlockCount = static_cast<uint32_t>(
+        std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
+    if (!m_fileList.Open(folder, baseName)) return false;
+    // Optional: without a pairs file that fits, the search reads as it always did.
+    PairsFingerprint fp;
+    ReadOnlyFile postings;
+    if (std::filesystem::is_regular_file(folder / (stem + kPairsSuffix)) &&
+        postings.Open(folder / (stem + "-idx.m")) &&
+        FingerprintOf(header, m_header.Size(), postings, nullptr, fp)) {
+        fp.tableSize = m_variantTableSize;
+        fp.tableChecksum = m_variantTableChecksum;
+        m_pairs.Open(folder, stem, fp);
+    }
+    return true;
+}
 
 bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseName, int mode) {
     LoadVariantTable(folder);
-    const std::filesystem::path stem = folder / IndexFileStem(baseName, mode);
-    m_resultPages.clear();
-    m_nResultCount = 0;
-
     bool ok = false;
     try {
-        ReadOnlyFile header;
-        header.OpenOrThrow(std::filesystem::path(stem).concat("-idx.h"));
-        uint64_t length = header.Size();
-        // A header that cannot hold its four tables in full is not an index header.
-        if (length >= kHeaderTablesSize && (length - kHeaderTablesSize) / 4 <= UINT32_MAX) {
-            ReadTable(header, m_pFirstBlock, kSlotCount);
-            header.Seek(kLastPageTableOffset);
-            ReadTable(header, m_pLastPage, kSlotCount);
-            m_nNextBlockCount = static_cast<uint32_t>((length - kHeaderTablesSize) / 4);
-            ReadTable(header, m_pNextBlock, m_nNextBlockCount);
-            header.Close();
-            if (m_postings.Open(std::filesystem::path(stem).concat("-idx.m"))) {
-                m_pPostings = m_postings.Data();
-                // Blocks that start inside the file; a partial last block is read up to its end.
-                m_nBlockCount = static_cast<uint32_t>(
-                    std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize,
-                                       UINT32_MAX));
-                ok = m_fileList.Open(folder, baseName);
-                // Optional: without a pairs file that fits, the search reads as it always did.
-                if (ok) m_pairs.Open(folder, IndexFileStem(baseName, mode));
-            }
-        }
-    } catch (const FileError&) {
-        ok = false;
+        ok = OpenFiles(folder, baseName, mode);
     } catch (const std::bad_alloc&) {
-        ok = false;
+        ok = false;  // tables larger than memory: the index cannot be opened
     }
     if (!ok) {
         ShowMessage(kOpenFailedMessage);
@@ -98,9 +90,10 @@ void CIndex::Close() {
     m_guideMemory.used = 0;
     m_slotChecks = {};
     m_pairs.Close();
-    m_pNextBlock = {};
-    m_pFirstBlock = {};
-    m_pLastPage = {};
+    m_pNextBlock = nullptr;
+    m_pFirstBlock = nullptr;
+    m_pLastPage = nullptr;
+    m_header.Close();
     m_nNextBlockCount = 0;
     m_nBlockCount = 0;
     m_pPostings = nullptr;

@@ -13,23 +13,16 @@
 
 #include "index/pairs.h"
 #include "index/postings_format.h"
+#include "index/search_result.h"
 #include "index/slot_guides.h"
+#include "index/slots.h"
 #include "pagestore/filelist.h"
 #include "platform/file.h"
 
 namespace kolva {
 
-constexpr int kVariantSlotBase = 88065;
-constexpr int kMaxVariantGroups = kSlotCount - kVariantSlotBase;  // 11,935
-
 // The one message the index shows: its files could not be opened.
 extern const char16_t kOpenFailedMessage[];
-
-// The slot of a code point, or -1 when the character is not indexed.
-int32_t CharToSlot(uint32_t codePoint);
-
-// The members of one line of the variant table, in the order of the line.
-using VariantGroup = std::vector<uint32_t>;
 
 // Parses the bytes of a variant table; at most `limit` groups are kept. The index keeps
 // kMaxVariantGroups: later groups could have no slot, so search and highlighting both ignore them.
@@ -38,8 +31,7 @@ std::vector<VariantGroup> ParseVariantTable(std::string_view bytes,
 
 // Index mode given to Open: which of the three index pairs.
 enum IndexMode { kModeWholeText = 0, kModeNotes = 1, kModeMainText = 2 };
-// Combination of one word's hits with the result lists.
-enum CombineMode { kReplace = 0, kMerge = 1, kIntersect = 2 };
+struct WordPlan;
 
 // The header and postings file names of a mode, e.g. "Index_desc-idx.h".
 std::string IndexFileStem(const std::string& baseName, int mode);
@@ -62,30 +54,20 @@ public:
     void Close();
     bool IsOpen() const { return m_pPostings != nullptr; }
 
-    int GetHeaderCount() const { return m_fileList.GetHeaderCount(); }
-    bool GetPageLength(int index, uint32_t& length) const {
-        return m_fileList.GetPageLength(index, length);
-    }
-    bool ReadPage(int index, std::string& page) const { return m_fileList.ReadPage(index, page); }
-    bool FindPage(int firstIndex, int pageNumber, int& index) const {
-        return m_fileList.FindPage(firstIndex, pageNumber, index);
-    }
-    const CFileList& GetFileList() const { return m_fileList; }
+    // The page store the index opened with it (pages are read there, not through the index).
+    const CFileList& PageStore() const { return m_fileList; }
 
     // Composes page index, the keywords widened by variant forms when bVariant is set.
     int ComposePage(int index, std::string& html, const std::u16string& keywords, int target,
                     uint8_t bVariant) const;
 
-    // Keyword search. Both rewrite every U+0020 of keywords to U+3000 and return the sum of the
-    // word searches' results, or 0 (results kept) when the string is rejected.
-    int SearchAnd(std::u16string& keywords, uint8_t bVariant);
-    int SearchOr(std::u16string& keywords, uint8_t bVariant);
+    // Keyword search: words parted by U+0020 (the string ends at its first NUL), every word's
+    // pages and hits (AND: pages of every word, OR: of any), widened to variant groups when
+    // variants is set. A string CountKeywords rejects gives a result marked rejected.
+    SearchResult SearchAnd(std::u16string_view keywords, bool variants);
+    SearchResult SearchOr(std::u16string_view keywords, bool variants);
     // Number of words, or 0 when the string holds a unit no keyword may hold.
     static int CountKeywords(std::u16string_view keywords);
-
-    const std::vector<uint32_t>* GetResultPages() const { return &m_resultPages; }
-    const std::vector<uint32_t>* GetResultCounts() const { return &m_resultCounts; }
-    int GetResultCount() const { return m_nResultCount; }
 
     // Replaces the variant groups by folder/yitizi.txt (none when it cannot be read).
     void LoadVariantTable(const std::filesystem::path& folder);
@@ -111,12 +93,21 @@ public:
     uint32_t LastPage(int32_t slot) const;
 
 private:
-    int SearchWord(std::u16string_view word, CombineMode mode, uint8_t bVariant);
-    int SearchWords(std::u16string& keywords, uint8_t bVariant, CombineMode first,
-                    CombineMode later);
-    void Combine(const std::vector<uint32_t>& pages, const std::vector<uint32_t>& counts,
-                 CombineMode mode);
-    void ClearResults();
+    // Opens the index files, the page store and (optionally) the pairs file; false when any of
+    // the first three cannot be read as what it is.
+    bool OpenFiles(const std::filesystem::path& folder, const std::string& baseName, int mode);
+    SearchResult SearchWords(std::u16string_view keywords, bool variants, CombineMode first,
+                             CombineMode later);
+    // Folds one word's hits into result; returns the pages result holds then (0 when the word
+    // cannot be found).
+    int SearchWord(std::u16string_view word, CombineMode mode, bool variants,
+                   SearchResult& result);
+    // The terms and segments of word; false when it has none the index can find.
+    bool PlanWord(std::u16string_view word, bool variants, WordPlan& plan) const;
+    // Gives the plan's terms their slot checks and (several terms) their slot guides.
+    void AttachShortcuts(WordPlan& plan);
+    // Sets moveOrder to the terms rarest first, when the pairs file knows their keys' entries.
+    bool RarestFirst(const WordPlan& plan, uint32_t* moveOrder) const;
     void ShowMessage(std::u16string_view text) const;
     void IndexVariantGroups();
     // The group of the first entry of groupOf with this key, -1 when there is none.
@@ -125,16 +116,18 @@ private:
 
     CFileList m_fileList;                       // the page store
     ReadOnlyMapping m_postings;                 // the whole postings file, mapped read-only
-    std::vector<uint32_t> m_pNextBlock;         // next-block table
-    std::vector<int32_t> m_pFirstBlock;         // first block per slot
-    std::vector<uint32_t> m_pLastPage;          // last page per slot
+    // The header file, mapped: its tables are read in place (the file's little-endian numbers
+    // are the host's), so that opening a collection costs no parsing.
+    ReadOnlyMapping m_header;
+    const uint32_t* m_pNextBlock = nullptr;     // next-block table, in m_header
+    const int32_t* m_pFirstBlock = nullptr;     // first block per slot, in m_header
+    const uint32_t* m_pLastPage = nullptr;      // last page per slot, in m_header
     const uint8_t* m_pPostings = nullptr;       // view of the postings file; null when closed
     uint32_t m_nNextBlockCount = 0;             // N
     uint32_t m_nBlockCount = 0;                 // blocks that start inside the postings file
-    std::vector<uint32_t> m_resultPages;        // pages the last search found
-    std::vector<uint32_t> m_resultCounts;       // hits per page, parallel to m_resultPages
-    int m_nResultCount = 0;                     // entries of m_resultPages after the last search
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
+    uint64_t m_variantTableSize = kNoFile;      // of yitizi.txt as loaded (for the pairs file)
+    uint64_t m_variantTableChecksum = 0;
     // (member, group) and (member's low 16 bits, group) for every member of every group, sorted:
     // the first group holding a character is found by a binary search, not a scan of the table.
     std::vector<std::pair<uint32_t, uint32_t>> m_groupOfMember, m_groupOfUnit;

@@ -4,13 +4,19 @@
 
 namespace kolva {
 
-bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
-                  std::vector<uint32_t>& pages) {
-    if (!file.IsOpen()) return false;
-    for (size_t i = 0; i < count; ++i)
-        if (!file.SlotClean(terms[i].slot)) return false;
-    std::vector<PageList> lists;
-    // Every two terms of one segment one or two positions apart (terms stand in word order).
+namespace {
+
+// What the pairs of a word's terms come to.
+enum class PairLists {
+    kFound,    // lists of every pair with listed keys (possibly none)
+    kNoPage,   // a pair of listed keys has no list: no page holds the word
+    kDamaged,  // a directory entry or list does not read
+};
+
+// The lists of every two terms of one segment one or two positions apart whose keys the file
+// lists (terms stand in word order).
+PairLists GatherPairLists(const PairsFile& file, const PhraseTerm* terms, size_t count,
+                          std::vector<PageList>& lists) {
     for (size_t i = 0; i + 1 < count; ++i) {
         const PhraseTerm& a = terms[i];
         const int32_t ra = file.Rank(file.Key(a.slot));
@@ -23,47 +29,56 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
                 continue;
             PageList list;
             switch (file.Find(ra, rb, list, distance)) {
-                case PairsFile::Lookup::kAbsent:
-                    pages.clear();
-                    return true;
-                case PairsFile::Lookup::kDamaged:
-                    return false;
-                case PairsFile::Lookup::kFound:
-                    lists.push_back(list);
-                    break;
+                case PairsFile::Lookup::kAbsent: return PairLists::kNoPage;
+                case PairsFile::Lookup::kDamaged: return PairLists::kDamaged;
+                case PairsFile::Lookup::kFound: lists.push_back(list); break;
             }
         }
     }
-    if (lists.empty()) return false;
-    // The shortest list first; each later one only keeps or drops what is left.
+    return PairLists::kFound;
+}
+
+// The shortest list first, so that each later one only keeps or drops what is left; the same
+// pair twice read once.
+void ShortestFirst(std::vector<PageList>& lists) {
     std::sort(lists.begin(), lists.end(),
               [](const PageList& x, const PageList& y) { return x.count < y.count; });
-    lists.erase(std::unique(lists.begin(), lists.end(),  // the same pair twice
+    lists.erase(std::unique(lists.begin(), lists.end(),
                             [](const PageList& x, const PageList& y) { return x.bytes == y.bytes; }),
                 lists.end());
-    // Bitmaps (the pairs on many pages) are intersected a word at a time first, so that a
-    // phrase of frequent characters never lists the pages of one of its pairs alone.
-    const uint32_t limit = file.PageLimit();
-    std::vector<uint64_t> bits;
-    size_t bitmaps = 0;
+}
+
+// ANDs every bitmap list (the pairs on many pages) into bits, a word at a time, so that a phrase
+// of frequent characters never lists the pages of one of its pairs alone. Sets bitmaps to how
+// many there were (bits is left empty for none); false when one does not read.
+bool AndBitmaps(const std::vector<PageList>& lists, uint32_t limit, std::vector<uint64_t>& bits,
+                size_t& bitmaps) {
+    bitmaps = 0;
     for (const PageList& list : lists) {
         if (list.kind != kPairBitmap) continue;
         if (bitmaps++ == 0) bits.assign((uint64_t(limit) + 63) / 64, ~uint64_t(0));
         if (!AndBitmapList(list, limit, bits)) return false;
     }
-    pages.clear();
-    if (bitmaps == lists.size()) {
-        for (size_t w = 0; w < bits.size(); ++w)
-            for (uint64_t b = bits[w]; b != 0; b &= b - 1)
-                pages.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
-        return true;
-    }
+    return true;
+}
+
+// The pages whose bits are set, ascending.
+void PagesOfBitmap(const std::vector<uint64_t>& bits, std::vector<uint32_t>& pages) {
+    for (size_t w = 0; w < bits.size(); ++w)
+        for (uint64_t b = bits[w]; b != 0; b &= b - 1)
+            pages.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
+}
+
+// The pages of every list of page deltas (shortest first) that bits holds too (when useBits).
+bool IntersectPageLists(const std::vector<PageList>& lists, uint32_t limit,
+                        const std::vector<uint64_t>& bits, bool useBits,
+                        std::vector<uint32_t>& pages) {
     bool first = true;  // the shortest list that is not a bitmap gives the first pages
     for (const PageList& list : lists) {
         if (list.kind == kPairBitmap) continue;
         if (!(first ? DecodePageList(list, limit, pages) : KeepListedPages(list, limit, pages)))
             return false;
-        if (first && bitmaps != 0) {
+        if (first && useBits) {
             size_t kept = 0;
             for (uint32_t page : pages)
                 if (bits[page / 64] >> (page % 64) & 1) pages[kept++] = page;
@@ -73,6 +88,33 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
         if (pages.empty()) break;
     }
     return true;
+}
+
+}  // namespace
+
+bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
+                  std::vector<uint32_t>& pages) {
+    if (!file.IsOpen()) return false;
+    for (size_t i = 0; i < count; ++i)
+        if (!file.SlotClean(terms[i].slot)) return false;
+    std::vector<PageList> lists;
+    switch (GatherPairLists(file, terms, count, lists)) {
+        case PairLists::kNoPage: pages.clear(); return true;
+        case PairLists::kDamaged: return false;
+        case PairLists::kFound: break;
+    }
+    if (lists.empty()) return false;
+    ShortestFirst(lists);
+    const uint32_t limit = file.PageLimit();
+    std::vector<uint64_t> bits;
+    size_t bitmaps;
+    if (!AndBitmaps(lists, limit, bits, bitmaps)) return false;
+    pages.clear();
+    if (bitmaps == lists.size()) {
+        PagesOfBitmap(bits, pages);
+        return true;
+    }
+    return IntersectPageLists(lists, limit, bits, bitmaps != 0, pages);
 }
 
 }  // namespace kolva

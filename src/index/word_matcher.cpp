@@ -50,6 +50,19 @@ class WordMatcher {
     // Counts the occurrences on page. False when a stream turned out corrupt.
     bool MatchPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
 
+    // Reads every term's first position on the page into its aligned value. False on a fault.
+    bool AlignTerms();
+    // Whether the terms' aligned values make one hit: the terms of each segment side by side,
+    // and each segment with terms before the next one and within kMaxGap of it. Otherwise failed
+    // is the segment that broke it and limit the aligned value that terms below it move up to.
+    bool TermsAligned(uint32_t& failed, uint32_t& limit);
+    // The order and gap part of TermsAligned, from segment first on (sets m_gap).
+    bool SegmentsInOrder(uint32_t first, uint32_t& failed, uint32_t& limit);
+    // What moving the terms on did.
+    enum class Moved { kOn, kPageDone, kFault };
+    // Moves every term from start on whose aligned value is below limit to its next position.
+    Moved MoveTermsBelow(uint32_t start, uint32_t limit);
+
     const StreamReader& m_reader;
     GuideMemory& m_memory;
     const int32_t* m_firstBlock = nullptr;
@@ -130,6 +143,7 @@ void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* wi
         }
         for (uint32_t k = 0; k < m_termCount; ++k) {
             Term& t = m_terms[moveOrder ? moveOrder[k] : k];
+            if (t.stored.count != 0 && t.page < target) LeapByStored(m_reader, t, t.stored, target);
             if (t.guide && t.page < target) LeapTowards(m_reader, t, *t.guide, target);
             while (t.page < target) {
                 if (t.page == t.lastPage || !m_reader.SkipEntry(t) || !m_reader.ReadEntry(t, false))
@@ -245,73 +259,83 @@ void WordMatcher::CheckSlot(const Term& term) {
     *term.check = clean ? kSlotClean : kSlotFaulty;
 }
 
-bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
-                            std::vector<uint32_t>& counts) {
-    uint32_t hits = 0;
+bool WordMatcher::AlignTerms() {
     for (uint32_t i = 0; i < m_termCount; ++i) {
         uint32_t pos;
         if (!m_reader.ReadPosition(m_terms[i], pos)) return false;
         m_terms[i].aligned = (m_length - 1 - m_terms[i].keyPos) + pos;
     }
-    for (;;) {
-        bool ok = true;
-        uint32_t failed = 0;
-        uint32_t first = 0;
-        while (m_segments[first].termCount == 0) ++first;
-        uint32_t limit = MaxAligned(SegmentStart(first), m_segments[first].end);
+    return true;
+}
 
-        bool adjacencyFailed = false;
-        for (uint32_t s = first; s < m_segmentCount && !adjacencyFailed; ++s) {
-            for (uint32_t i = SegmentStart(s); i + 1 < m_segments[s].end; ++i) {
-                if (m_terms[i].aligned != m_terms[i + 1].aligned) {
-                    ok = false;
-                    failed = s;
-                    adjacencyFailed = true;
-                    break;
-                }
+bool WordMatcher::TermsAligned(uint32_t& failed, uint32_t& limit) {
+    uint32_t first = 0;
+    while (m_segments[first].termCount == 0) ++first;
+    failed = 0;
+    limit = MaxAligned(SegmentStart(first), m_segments[first].end);
+    for (uint32_t s = first; s < m_segmentCount; ++s)
+        for (uint32_t i = SegmentStart(s); i + 1 < m_segments[s].end; ++i)
+            if (m_terms[i].aligned != m_terms[i + 1].aligned) {
+                // (m_gap stays as the last order check left it.)
+                failed = s;
+                limit = MaxAligned(0, m_segments[s].end);
+                return false;
             }
+    return SegmentsInOrder(first, failed, limit);
+}
+
+bool WordMatcher::SegmentsInOrder(uint32_t first, uint32_t& failed, uint32_t& limit) {
+    for (uint32_t s = first; s < m_segmentCount; ++s) {
+        if (m_segments[s].termCount == 0 || m_segments[s].end >= m_termCount) continue;
+        m_gap = false;
+        const uint32_t x = m_terms[m_segments[s].end - 1].aligned;
+        const uint32_t y = m_terms[m_segments[s].end].aligned;
+        if (y < x) {
+            failed = s;
+            limit = MaxAligned(0, m_segments[s].end);
+            return false;
         }
-        if (ok) {
-            // Order and gap between each segment with terms and the next one.
-            for (uint32_t s = first; s < m_segmentCount; ++s) {
-                if (m_segments[s].termCount == 0 || m_segments[s].end >= m_termCount) continue;
-                m_gap = false;
-                uint32_t x = m_terms[m_segments[s].end - 1].aligned;
-                uint32_t y = m_terms[m_segments[s].end].aligned;
-                if (y < x) {
-                    ok = false;
-                    failed = s;
-                    limit = MaxAligned(0, m_segments[s].end);
-                    break;
-                }
-                if (y - x > kMaxGap) {
-                    m_gap = true;
-                    ok = false;
-                    failed = s;
-                    limit = MaxAligned(0, m_termCount);
-                    break;
-                }
-            }
+        if (y - x > kMaxGap) {
+            m_gap = true;
+            failed = s;
+            limit = MaxAligned(0, m_termCount);
+            return false;
         }
-        if (adjacencyFailed) limit = MaxAligned(0, m_segments[failed].end);
-        if (ok) {
-            if (hits == 0) {
+    }
+    return true;
+}
+
+WordMatcher::Moved WordMatcher::MoveTermsBelow(uint32_t start, uint32_t limit) {
+    for (uint32_t i = start; i < m_termCount; ++i) {
+        Term& t = m_terms[i];
+        if (t.aligned >= limit) continue;
+        if (t.remaining == 0) return Moved::kPageDone;
+        uint32_t pos;
+        if (!m_reader.ReadPosition(t, pos)) return Moved::kFault;
+        t.aligned += pos;
+    }
+    return Moved::kOn;
+}
+
+bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
+                            std::vector<uint32_t>& counts) {
+    if (!AlignTerms()) return false;
+    uint32_t hits = 0;
+    for (;;) {
+        uint32_t failed, limit;
+        if (TermsAligned(failed, limit)) {
+            if (hits++ == 0) {
                 pages.push_back(page);
                 counts.push_back(1);
             } else {
                 ++counts.back();
             }
-            ++hits;
             ++limit;
         }
-        uint32_t start = m_gap ? 0 : SegmentStart(failed);
-        for (uint32_t i = start; i < m_termCount; ++i) {
-            Term& t = m_terms[i];
-            if (t.aligned >= limit) continue;
-            if (t.remaining == 0) return true;  // this page is done
-            uint32_t pos;
-            if (!m_reader.ReadPosition(t, pos)) return false;
-            t.aligned += pos;
+        switch (MoveTermsBelow(m_gap ? 0 : SegmentStart(failed), limit)) {
+            case Moved::kOn: break;
+            case Moved::kPageDone: return true;
+            case Moved::kFault: return false;
         }
     }
 }

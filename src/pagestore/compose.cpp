@@ -141,16 +141,12 @@ int CFileList::ComposePage(int index, std::string& html, std::u16string_view key
     if (!m_bOpen) return 0;
     std::string page;
     int column = 0;
-    try {
-        // A page that cannot be read composes to nothing, like a closed store.
-        if (!ReadPage(index, page)) return 0;
-        if (keywords.empty()) return 0;
-        std::string name;
-        int number = 0;
-        if (GetPageName(index, name) && PageNumberFromName(name, number)) column = BodyColumn(number);
-    } catch (const FileError&) {
-        return 0;
-    }
+    // A page that cannot be read composes to nothing, like a closed store.
+    if (!ReadPage(index, page)) return 0;
+    if (keywords.empty()) return 0;
+    std::string name;
+    int number = 0;
+    if (GetPageName(index, name) && PageNumberFromName(name, number)) column = BodyColumn(number);
 
     int anchorCounter = 0;
     std::set<std::string> done;

@@ -4,6 +4,8 @@
 #include <climits>
 #include <vector>
 
+#include "platform/coding.h"
+
 namespace kolva {
 
 namespace {
@@ -68,12 +70,7 @@ uint32_t CFileList::GetRecordCount() const {
     // A negative name size describes no valid record layout: such a store has no records.
     if (!m_bOpen || m_nNameSize < 0) return 0;
     uint64_t length;
-    try {
-        length = m_listFile.Size();
-    } catch (const FileError&) {
-        return 0;
-    }
-    if (length < kPageListHeaderSize) return 0;
+    if (!m_listFile.Size(length) || length < kPageListHeaderSize) return 0;
     uint64_t count = (length - kPageListHeaderSize) / (uint64_t(m_nNameSize) + 8);
     return count > INT_MAX ? INT_MAX : static_cast<uint32_t>(count);
 }
@@ -94,11 +91,7 @@ bool CFileList::ReadBlob(int index, Blob& blob) const {
     blob.length = LoadLE32(fields + 4);
     // The blob must lie inside the content file as it is now.
     uint64_t contentSize;
-    try {
-        contentSize = m_contentFile.Size();
-    } catch (const FileError&) {
-        return false;
-    }
+    if (!m_contentFile.Size(contentSize)) return false;
     return blob.length <= blob.endOffset && blob.endOffset <= contentSize;
 }
 
@@ -137,11 +130,7 @@ bool CFileList::FindPage(int firstIndex, int pageNumber, int& index) const {
     // A negative start names no record; the scan never reads the header as a record.
     if (firstIndex < 0 || m_nNameSize < 0) return false;
     uint64_t length;
-    try {
-        length = m_listFile.Size();
-    } catch (const FileError&) {
-        return false;
-    }
+    if (!m_listFile.Size(length)) return false;
     const uint64_t stride = uint64_t(m_nNameSize) + 8;
     // A name field longer than the file can never be read whole; don't allocate for it.
     std::vector<char> name(static_cast<size_t>(std::min<uint64_t>(uint64_t(m_nNameSize), length)));

@@ -5,6 +5,7 @@
 
 #include "pagestore/compose.h"
 #include "pagestore/hitmark.h"
+#include "text/utf16.h"
 #include "text/utf8.h"
 
 namespace kolva {
@@ -22,39 +23,6 @@ bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
 }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-// One UTF-8 character at s[i], i moved past it. A byte that starts no valid sequence reads as
-// U+FFFD and takes that one byte, as the browser shows it.
-char32_t DecodeAt(std::string_view s, size_t& i) {
-    const auto b = uint8_t(s[i]);
-    if (b < 0x80) {
-        ++i;
-        return b;
-    }
-    size_t length = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b <= 0xDF ? 2 : 0;
-    if (b > 0xF4) length = 0;
-    if (length == 0 || i + length > s.size()) {
-        ++i;
-        return kReplacement;
-    }
-    char32_t c = b & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        const auto next = uint8_t(s[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kLeast[length] || c > 0x10FFFF) {
-        ++i;
-        return kReplacement;
-    }
-    // Lenient like the composer's keyword conversion: a surrogate's three-byte form stays itself.
-    i += length;
-    return c;
-}
 
 // A character reference at s[i] ('&'): "&#ddd;", "&#xhhh;" or one of the few named ones the
 // pages use. On success c holds it and i lies past the ";".
@@ -75,8 +43,7 @@ bool DecodeReference(std::string_view s, size_t& i, char32_t& c) {
             value = std::min<uint32_t>(value * (hex ? 16 : 10) + v, 0x110000);
         }
         // What the browser shows for a number that names no character.
-        c = value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) ? kReplacement
-                                                                                     : value;
+        c = value == 0 || value > 0x10FFFF || IsSurrogate(value) ? kReplacement : value;
     } else {
         static constexpr std::pair<std::string_view, char32_t> kNamed[] = {
             {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
@@ -87,13 +54,6 @@ bool DecodeReference(std::string_view s, size_t& i, char32_t& c) {
     }
     i = semi + 1;
     return true;
-}
-
-std::string Utf8(std::u32string_view text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (char32_t c : text) AppendCodePointUtf8(c, out);
-    return out;
 }
 
 // The number of a hit anchor at s[i], its length in `length`; -1 when no anchor starts there.
@@ -148,7 +108,7 @@ std::u32string Scan(std::string_view s, MarkEvents& events) {
             continue;
         }
         if (s[i] != '<') {
-            add(DecodeAt(s, i));
+            add(DecodeUtf8Lenient(s, i));
             events.Other();
             continue;
         }
@@ -264,7 +224,7 @@ private:
 
 std::string VisibleText(std::string_view bytes) {
     MarkEvents none;
-    return Utf8(Scan(bytes, none));
+    return ToUtf8(Scan(bytes, none));
 }
 
 void ReadPageLines(std::string_view composedPage, int column, int anchors, size_t context,
@@ -284,9 +244,9 @@ void ReadPageLines(std::string_view composedPage, int column, int anchors, size_
         line.anchor = int(n);
         if (!span.seen) continue;
         const size_t from = span.start > context ? span.start - context : 0;
-        line.left = Utf8(view.substr(from, span.start - from));
-        line.match = Utf8(view.substr(span.start, span.end - span.start));
-        line.right = Utf8(view.substr(span.end, context));
+        line.left = ToUtf8(view.substr(from, span.start - from));
+        line.match = ToUtf8(view.substr(span.start, span.end - span.start));
+        line.right = ToUtf8(view.substr(span.end, context));
     }
 }
 

@@ -6,16 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+#include <cstdint>
 #include <utility>
 
 namespace kolva {
 
 namespace {
-
-std::string Describe(const std::filesystem::path& path, const char* what) {
-    return std::string(what) + ": " + path.string() + ": " + std::strerror(errno);
-}
 
 // Opens a regular file read-only; -1 for anything else (a folder cannot be read as data).
 int OpenRegular(const std::filesystem::path& path) {
@@ -51,16 +47,12 @@ ssize_t PreadFully(int fd, void* buffer, size_t count, uint64_t offset) {
 ReadOnlyFile::~ReadOnlyFile() { Close(); }
 
 ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
-      m_position(other.m_position),
-      m_path(std::move(other.m_path)) {}
+    : m_fd(std::exchange(other.m_fd, -1)) {}
 
 ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
     if (this != &other) {
         Close();
         m_fd = std::exchange(other.m_fd, -1);
-        m_position = other.m_position;
-        m_path = std::move(other.m_path);
     }
     return *this;
 }
@@ -68,38 +60,19 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
 bool ReadOnlyFile::Open(const std::filesystem::path& path) {
     Close();
     m_fd = OpenRegular(path);
-    if (m_fd < 0) return false;
-    m_path = path;
-    m_position = 0;
-    return true;
-}
-
-void ReadOnlyFile::OpenOrThrow(const std::filesystem::path& path) {
-    if (!Open(path)) throw FileError(Describe(path, "cannot open"));
+    return m_fd >= 0;
 }
 
 void ReadOnlyFile::Close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
-    m_position = 0;
 }
 
-uint64_t ReadOnlyFile::Size() const {
+bool ReadOnlyFile::Size(uint64_t& size) const {
     struct stat st{};
-    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) throw FileError(Describe(m_path, "cannot stat"));
-    return static_cast<uint64_t>(st.st_size);
-}
-
-size_t ReadOnlyFile::Read(void* buffer, size_t count) {
-    if (m_fd < 0) throw FileError("read from a closed file");
-    ssize_t n = PreadFully(m_fd, buffer, count, m_position);
-    if (n < 0) throw FileError(Describe(m_path, "cannot read"));
-    m_position += static_cast<uint64_t>(n);
-    return static_cast<size_t>(n);
-}
-
-void ReadOnlyFile::ReadExact(void* buffer, size_t count) {
-    if (Read(buffer, count) != count) throw FileError("short read: " + m_path.string());
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0) return false;
+    size = static_cast<uint64_t>(st.st_size);
+    return true;
 }
 
 bool ReadOnlyFile::ReadAt(uint64_t offset, void* buffer, size_t count) const {
@@ -145,16 +118,12 @@ void ReadOnlyMapping::Close() {
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
     ReadOnlyFile file;
-    if (!file.Open(path)) return false;
-    try {
-        uint64_t size = file.Size();
-        std::string data(static_cast<size_t>(size), '\0');
-        if (!file.ReadAt(0, data.data(), data.size())) return false;
-        bytes.swap(data);
-        return true;
-    } catch (const FileError&) {
-        return false;
-    }
+    uint64_t size;
+    if (!file.Open(path) || !file.Size(size) || size > SIZE_MAX) return false;
+    std::string data(static_cast<size_t>(size), '\0');
+    if (!file.ReadAt(0, data.data(), data.size())) return false;
+    bytes.swap(data);
+    return true;
 }
 
 }  // namespace kolva

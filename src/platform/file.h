@@ -1,5 +1,9 @@
 // Read-only access to data files: an RAII file and an RAII memory mapping.
 //
+// Every failure is a result (false), never an exception: a data file that is missing, short or
+// unreadable is something the program expects and answers (a page not shown, an index not
+// opened, a catalogue that ends early), and no caller has anything to unwind.
+//
 // Collections are read-only and may be read by two copies of the program at once, so nothing here
 // takes a lock. (The Windows design opened its index with "no sharing"; that was an artefact of the
 // platform's file API, not a feature the program relies on.)
@@ -8,19 +12,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <stdexcept>
 #include <string>
 
 namespace kolva {
 
-// Raised where a read of a data file fails: a missing file, an I/O error or a short read.
-class FileError : public std::runtime_error {
-public:
-    explicit FileError(const std::string& what) : std::runtime_error(what) {}
-};
-
-// A file opened for reading only. Reads are positional or sequential; every read reports short
-// reads instead of returning garbage.
+// A file opened for reading only, read at given offsets; a short read is a failed read, never
+// garbage.
 class ReadOnlyFile {
 public:
     ReadOnlyFile() = default;
@@ -32,29 +29,17 @@ public:
 
     // Opens an existing file; false when it cannot be opened (missing, a folder, no permission).
     bool Open(const std::filesystem::path& path);
-    // As Open, but raises FileError.
-    void OpenOrThrow(const std::filesystem::path& path);
     void Close();
     bool IsOpen() const { return m_fd >= 0; }
 
-    // Current length of the file in bytes; raises FileError when it cannot be told.
-    uint64_t Size() const;
-    // Sets the position of the next sequential Read.
-    void Seek(uint64_t offset) { m_position = offset; }
-    uint64_t Position() const { return m_position; }
-    // Reads up to count bytes at the position and advances it; returns how many were read
-    // (fewer only at the end of the file). Raises FileError on an I/O error.
-    size_t Read(void* buffer, size_t count);
-    // Reads exactly count bytes at the position or raises FileError (short read included).
-    void ReadExact(void* buffer, size_t count);
-    // Reads exactly count bytes at offset without moving the position; false on a short read or
-    // an error.
+    // Sets size to the current length of the file in bytes; false when it cannot be told (a
+    // closed file).
+    bool Size(uint64_t& size) const;
+    // Reads exactly count bytes at offset; false on a short read, an error or a closed file.
     bool ReadAt(uint64_t offset, void* buffer, size_t count) const;
 
 private:
     int m_fd = -1;
-    uint64_t m_position = 0;
-    std::filesystem::path m_path;
 };
 
 // A read-only mapping of a whole file. An empty file cannot be mapped: opening it fails.
@@ -82,11 +67,5 @@ private:
 
 // Reads a whole (small) file into memory; false when it cannot be opened or read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
-
-// Little-endian integers from unaligned bytes.
-inline uint32_t LoadLE32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint16_t LoadLE16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 
 }  // namespace kolva

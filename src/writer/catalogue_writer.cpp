@@ -1,14 +1,11 @@
 #include <cstdio>
 
+#include "platform/coding.h"
 #include "writer/writer.h"
 
 namespace kolva {
 
 namespace {
-
-void AppendLE(std::string& out, uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += char(v >> (8 * i) & 0xFF);
-}
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -25,12 +22,12 @@ void WriteCatalogue(const std::filesystem::path& path, const std::vector<Catalog
         if (e.name.size() > 99) throw WriterError("catalogue title longer than 99 units");
         std::u16string name = e.name;
         name.resize(100, u'\0');
-        for (char16_t u : name) AppendLE(bytes, u, 2);
-        AppendLE(bytes, uint32_t(e.level), 4);
-        AppendLE(bytes, uint32_t(e.docID), 4);
-        AppendLE(bytes, uint32_t(e.docNo), 4);
-        AppendLE(bytes, e.curFileName, 2);
-        AppendLE(bytes, 0, 2);
+        for (char16_t u : name) PutLE16(bytes, uint16_t(u));
+        PutLE32(bytes, uint32_t(e.level));
+        PutLE32(bytes, uint32_t(e.docID));
+        PutLE32(bytes, uint32_t(e.docNo));
+        PutLE16(bytes, uint16_t(e.curFileName));
+        PutLE16(bytes, uint16_t(0));
     }
     WriteFile(path, bytes);
 }

@@ -5,15 +5,12 @@
 #include <new>
 
 #include "index/postings_format.h"
+#include "platform/coding.h"
 #include "writer/writer.h"
 
 namespace kolva {
 
 namespace {
-
-void AppendLE32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += char(v >> (8 * i) & 0xFF);
-}
 
 constexpr uint32_t kNoBlock = 0xFFFFFFFF;
 
@@ -310,13 +307,13 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
     std::string header;
     header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);
     for (const SlotPostings& s : m_slots)
-        AppendLE32(header, s.firstBlock == kNoBlock ? kNoBlock : newNumber[s.firstBlock]);
+        PutLE32(header, s.firstBlock == kNoBlock ? kNoBlock : newNumber[s.firstBlock]);
     header.append(size_t(kUnusedRegionsSize), '\0');
-    for (const SlotPostings& s : m_slots) AppendLE32(header, s.hasEntry ? s.lastPage : 0);
+    for (const SlotPostings& s : m_slots) PutLE32(header, s.hasEntry ? s.lastPage : 0);
     std::vector<uint32_t> next(blocks, kNoBlock);
     for (uint32_t b = 0; b < blocks; ++b)
         if (m_next[b] != kNoBlock) next[newNumber[b]] = newNumber[m_next[b]];
-    for (uint32_t b : next) AppendLE32(header, b);
+    for (uint32_t b : next) PutLE32(header, b);
 
     auto writeFile = [](const std::filesystem::path& path, const std::string& bytes) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -1,17 +1,10 @@
 #include <cstring>
 
 #include "pagestore/filelist.h"
+#include "platform/coding.h"
 #include "writer/writer.h"
 
 namespace kolva {
-
-namespace {
-
-void AppendLE32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out += char(v >> (8 * i) & 0xFF);
-}
-
-}  // namespace
 
 PageStoreWriter::PageStoreWriter(const std::filesystem::path& folder, const std::string& baseName,
                                  int32_t nameSize)
@@ -41,8 +34,8 @@ void PageStoreWriter::AddRecord(std::string_view name, uint32_t endOffset, uint3
     std::string field(size_t(m_nameSize), '\0');
     std::memcpy(field.data(), name.data(), name.size());
     m_records += field;
-    AppendLE32(m_records, endOffset);
-    AppendLE32(m_records, blobLength);
+    PutLE32(m_records, endOffset);
+    PutLE32(m_records, blobLength);
     ++m_recordCount;
 }
 
@@ -57,8 +50,8 @@ void PageStoreWriter::Finish() {
     m_content.close();
     if (!m_content) throw WriterError("cannot write the page content file");
     std::string header;
-    AppendLE32(header, uint32_t(m_headerCountSet ? m_headerCount : int32_t(m_recordCount)));
-    AppendLE32(header, uint32_t(m_nameSize));
+    PutLE32(header, uint32_t(m_headerCountSet ? m_headerCount : int32_t(m_recordCount)));
+    PutLE32(header, uint32_t(m_nameSize));
     header.append(260, '\0');
     std::ofstream list(m_listPath, std::ios::binary | std::ios::trunc);
     list.write(header.data(), std::streamsize(header.size()));

@@ -5,10 +5,6 @@
 // the page.
 #include "writer/pairs_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <thread>
@@ -19,7 +15,9 @@
 #include "index/postings_stream.h"
 #include "index/word_matcher.h"
 #include "platform/checksum.h"
+#include "platform/coding.h"
 #include "platform/file.h"
+#include "platform/replace_file.h"
 #include "writer/writer.h"
 
 namespace kolva {
@@ -61,6 +59,8 @@ public:
     }
     uint32_t Page() const { return m_cursor.page; }
     bool Faulty() const { return m_faulty; }
+    // Where the search can take up reading at the current entry (as a slot guide keeps it).
+    StreamPoint Point() const { return StreamReader::PointOf(m_cursor); }
 
 private:
     const StreamReader* m_reader;
@@ -271,69 +271,32 @@ private:
     uint32_t m_low = UINT32_MAX, m_high = 0;
 };
 
-void PutLE32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i)));
-}
-void PutLE64(std::string& out, uint64_t v) {
-    PutLE32(out, uint32_t(v));
-    PutLE32(out, uint32_t(v >> 32));
-}
-void SetLE64(std::string& out, size_t at, uint64_t v) {
-    for (int i = 0; i < 8; ++i) out[at + size_t(i)] = char(v >> (8 * i));
-}
+// What the first pass learns of the streams, and the keys chosen from it.
+struct Keys {
+    std::vector<int32_t> keyOfSlot;      // PairKey of every slot
+    std::vector<uint64_t> entriesOfKey;  // page entries of the longest readable stream of a key
+    std::vector<uint8_t> readable;       // per slot: its entries can be passed over to the end
+    std::vector<int32_t> listed;         // the keys on the most page entries, ascending
+    std::vector<uint16_t> rankOfKey;     // a key's place among them, kNoRank when not listed
+    std::vector<bool> takesPartApart;    // per rank: the key takes part in the pairs one apart
+    // The stored points of the readable streams of at least kStoredPointsFrom entries, by slot.
+    std::vector<std::pair<int32_t, std::vector<StreamPoint>>> points;
+};
 
-// Writes bytes to path through a temporary file in the same folder and a rename.
-void ReplaceFile(const std::filesystem::path& path, const std::string& head,
-                 const std::string& lists) {
-    std::string temp = path.string() + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) throw WriterError("cannot create a temporary file beside " + path.string());
-    bool ok = fchmod(fd, 0644) == 0;
-    for (const std::string* part : {&head, &lists}) {
-        size_t done = 0;
-        while (ok && done < part->size()) {
-            const ssize_t n = write(fd, part->data() + done, part->size() - done);
-            if (n <= 0) ok = false;
-            else done += size_t(n);
-        }
-    }
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
-    std::remove(temp.c_str());
-    throw WriterError("cannot write " + path.string());
-}
-
-}  // namespace
-
-PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
-                          uint32_t maxKeys, uint32_t apartKeys) {
-    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
-    apartKeys = std::min(apartKeys, kApartKeys);
-    PairsFingerprint fp;
-    if (!ComputePairsFingerprint(folder, stem, fp))
-        throw WriterError("cannot read the index files of " + (folder / stem).string());
-    IndexFiles f;
-    ReadIndexFiles(folder, stem, f);
-    const StreamReader reader(f.postings.Data(), f.postings.Size(), f.next.data(),
-                              uint32_t(f.next.size()), f.blockCount);
-    std::string table;
-    std::vector<VariantGroup> groups;
-    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
-
-    // Pass 1: the page entries of every stream counted under its slot's key, positions passed
-    // over. Whether a stream is clean is known once its positions are read (pass 2 or 3).
-    PairsStats stats;
-    std::vector<uint8_t> clean(kSlotBits / 8, 0);
-    const std::vector<int32_t> keyOfSlot = PairKeys(groups);
-    std::vector<uint64_t> entriesOfKey(kSlotCount, 0);
-    std::vector<uint8_t> readable(kSlotCount, 0);  // the entries can be passed over to the end
-    std::vector<uint32_t> positions;
+// Pass 1: the page entries of every stream counted under its slot's key, positions passed over.
+// Whether a stream is clean is known once its positions are read (pass 2 or 3).
+void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k) {
+    k.entriesOfKey.assign(kSlotCount, 0);
+    k.readable.assign(kSlotCount, 0);
+    std::vector<StreamPoint> points;
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (f.firstBlock[size_t(s)] == -1) continue;
         SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         uint64_t entries = 0;
+        points.clear();
         while (ok) {
+            if (entries % kStoredPointInterval == 0) points.push_back(c.Point());
             ok = c.SkipPositions();
             ++entries;
             if (!ok || !c.Next()) break;
@@ -341,28 +304,43 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         // A stream on the page numbered UINT32_MAX is left out like a faulty one: a list could
         // not hold that page (every page of a list lies below a 32-bit page limit).
         if (!ok || c.Faulty() || c.Page() == UINT32_MAX) continue;
-        readable[size_t(s)] = 1;
-        uint64_t& ofKey = entriesOfKey[size_t(keyOfSlot[size_t(s)])];
+        k.readable[size_t(s)] = 1;
+        if (entries >= kStoredPointsFrom) k.points.emplace_back(s, points);
+        uint64_t& ofKey = k.entriesOfKey[size_t(k.keyOfSlot[size_t(s)])];
         ofKey = std::max(ofKey, entries);  // a group slot holds the pages of all its members
     }
+}
 
-    // The keys on the most page entries, ranked in key order.
-    std::vector<int32_t> keys;
-    for (int32_t k = 0; k < kSlotCount; ++k)
-        if (entriesOfKey[size_t(k)] != 0) keys.push_back(k);
-    if (keys.size() > maxKeys) {
-        std::nth_element(keys.begin(), keys.begin() + maxKeys, keys.end(), [&](int32_t a, int32_t b) {
-            const uint64_t ea = entriesOfKey[size_t(a)], eb = entriesOfKey[size_t(b)];
-            return ea != eb ? ea > eb : a < b;
-        });
-        keys.resize(maxKeys);
+// The maxKeys keys on the most page entries, ranked in key order; the apartKeys of them on the
+// most entries take part in the pairs one apart.
+void ChooseKeys(uint32_t maxKeys, uint32_t apartKeys, Keys& k) {
+    const auto moreEntries = [&](int32_t a, int32_t b) {
+        const uint64_t ea = k.entriesOfKey[size_t(a)], eb = k.entriesOfKey[size_t(b)];
+        return ea != eb ? ea > eb : a < b;
+    };
+    for (int32_t key = 0; key < kSlotCount; ++key)
+        if (k.entriesOfKey[size_t(key)] != 0) k.listed.push_back(key);
+    if (k.listed.size() > maxKeys) {
+        std::nth_element(k.listed.begin(), k.listed.begin() + maxKeys, k.listed.end(), moreEntries);
+        k.listed.resize(maxKeys);
     }
-    std::sort(keys.begin(), keys.end());
-    const uint32_t keyCount = uint32_t(keys.size());
-    std::vector<uint16_t> rankOfKey(kSlotCount, kNoRank);
-    for (uint32_t r = 0; r < keyCount; ++r) rankOfKey[size_t(keys[r])] = uint16_t(r);
+    std::sort(k.listed.begin(), k.listed.end());
+    const uint32_t keyCount = uint32_t(k.listed.size());
+    k.rankOfKey.assign(kSlotCount, kNoRank);
+    for (uint32_t r = 0; r < keyCount; ++r) k.rankOfKey[size_t(k.listed[r])] = uint16_t(r);
+    std::vector<uint32_t> byEntries(keyCount);
+    for (uint32_t r = 0; r < keyCount; ++r) byEntries[r] = r;
+    std::sort(byEntries.begin(), byEntries.end(),
+              [&](uint32_t a, uint32_t b) { return moreEntries(k.listed[a], k.listed[b]); });
+    k.takesPartApart.assign(keyCount, false);
+    for (uint32_t i = 0; i < keyCount && i < apartKeys; ++i) k.takesPartApart[byEntries[i]] = true;
+}
 
-    // Pass 2: the clean streams of listed keys, page by page together.
+// Pass 2: the clean streams of listed keys, page by page together, their pairs noted in pairs
+// and apart; a stream found faulty loses its clean bit. Returns the page limit (one past the last
+// page seen).
+uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Keys& k,
+                      std::vector<uint8_t>& clean, PairTable& pairs, PairTable& apart) {
     struct Walker {
         SlotStream cursor;
         uint16_t rank;
@@ -371,8 +349,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<Walker> walkers;
     std::vector<int32_t> walked;  // the slot of each walker
     for (int32_t s = 0; s < kSlotCount; ++s) {
-        if (!readable[size_t(s)]) continue;
-        const uint16_t rank = rankOfKey[size_t(keyOfSlot[size_t(s)])];
+        if (!k.readable[size_t(s)]) continue;
+        const uint16_t rank = k.rankOfKey[size_t(k.keyOfSlot[size_t(s)])];
         if (rank == kNoRank) continue;
         Walker w{SlotStream(reader), rank, false};
         w.cursor.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
@@ -380,21 +358,9 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         walked.push_back(s);
         clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));  // until a fault shows
     }
-    // Every listed key takes part in the neighbouring pairs, the apartKeys on the most entries
-    // in the pairs one apart.
-    std::vector<bool> listed(keyCount, true), takesPartApart(keyCount, false);
-    {
-        std::vector<uint32_t> byEntries(keyCount);
-        for (uint32_t r = 0; r < keyCount; ++r) byEntries[r] = r;
-        std::sort(byEntries.begin(), byEntries.end(), [&](uint32_t a, uint32_t b) {
-            const uint64_t ea = entriesOfKey[size_t(keys[a])], eb = entriesOfKey[size_t(keys[b])];
-            return ea != eb ? ea > eb : a < b;
-        });
-        for (uint32_t i = 0; i < keyCount && i < apartKeys; ++i) takesPartApart[byEntries[i]] = true;
-    }
-    PairTable pairs(listed), apart(takesPartApart);
     PageLayout layout;
     uint32_t pageLimit = 0;
+    std::vector<uint32_t> positions;
     // A window of pages at a time: each stream is read through the window in one go (reading
     // a thousand streams a page at a time would jump between their blocks for every page), its
     // positions put by page, then the window's pages are laid out in order.
@@ -437,10 +403,16 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     }
     pairs.Flush();
     apart.Flush();
+    return pageLimit;
+}
 
-    // Pass 3: the positions of the other streams, only to know whether they are clean.
+// Pass 3: the positions of the other readable streams, only to know whether they are clean.
+void CheckOtherStreams(const StreamReader& reader, const IndexFiles& f, const Keys& k,
+                       std::vector<uint8_t>& clean) {
+    std::vector<uint32_t> positions;
     for (int32_t s = 0; s < kSlotCount; ++s) {
-        if (!readable[size_t(s)] || rankOfKey[size_t(keyOfSlot[size_t(s)])] != kNoRank) continue;
+        if (!k.readable[size_t(s)] || k.rankOfKey[size_t(k.keyOfSlot[size_t(s)])] != kNoRank)
+            continue;
         SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         while (ok) {
@@ -449,19 +421,88 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         }
         if (ok && !c.Faulty()) clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
     }
-    for (int32_t s = 0; s < kSlotCount; ++s)
-        if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
-            ++stats.faultySlots;
+}
 
-    // The file: header, tables, lists.
+// The tables after the header and the list area, as pairs_format.h draws them.
+struct FileBody {
+    std::string tables, lists, points;
+    uint32_t pointSlots = 0;
+    uint64_t tablesChecksum = 0;  // of the tables before the directory
+    uint32_t pairCount = 0, apartCount = 0, aliasCount = 0;
+};
+
+// Appends one part of the directory (the neighbouring pairs, or those one apart) to directory,
+// its lists to lists, its row starts to rowStarts and its rows' checksums to rowChecksums;
+// returns the entries written.
+uint32_t WriteDirectoryPart(const PairTable& part, uint32_t keyCount, uint32_t pageLimit,
+                            uint32_t firstEntry, std::string& directory, std::string& lists,
+                            std::vector<uint32_t>& rowStarts, std::vector<uint32_t>& rowChecksums) {
     const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
-    std::string tables(clean.begin(), clean.end());
-    for (int32_t k : keys) PutLE32(tables, uint32_t(k));
-    std::string directory, lists;
-    std::vector<uint32_t> rowStarts;  // of both parts, one after the other
-    uint32_t entryCount = 0;
     std::string bitmap;
     std::vector<uint32_t> listPages;
+    uint32_t entry = firstEntry;
+    for (uint32_t a = 0; a < keyCount; ++a) {
+        rowStarts.push_back(entry);
+        const size_t rowStart = directory.size();
+        for (uint32_t b = 0; b < keyCount; ++b) {
+            const PairPages* at = part.At(a, b);
+            if (at == nullptr || at->count == 0) continue;
+            const PairPages& pp = *at;
+            const uint32_t offset = uint32_t(lists.size());
+            uint8_t kind = kPairList;
+            if (bitmapBytes < pp.bytes.size()) {
+                kind = kPairBitmap;
+                pp.ToBitmap(pageLimit, listPages, bitmap);
+                lists += bitmap;
+            } else {
+                lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
+            }
+            if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
+            PutLE16(directory, uint16_t(b));
+            directory.push_back(char(kind));
+            directory.push_back('\0');
+            PutLE32(directory, pp.count);
+            PutLE32(directory, offset);
+            PutLE32(directory, uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
+            ++entry;
+        }
+        rowChecksums.push_back(
+            uint32_t(Checksum64(directory.data() + rowStart, directory.size() - rowStart)));
+    }
+    rowStarts.push_back(entry);
+    return entry - firstEntry;
+}
+
+// The points area: the stored points of the clean streams that have them.
+void LayOutPoints(const Keys& k, const std::vector<uint8_t>& clean, FileBody& body) {
+    std::string entries, points;
+    uint32_t first = 0;
+    for (const auto& [slot, ofSlot] : k.points) {
+        if (!(clean[size_t(slot) / 8] >> (slot % 8) & 1)) continue;
+        const size_t start = points.size();
+        for (const StreamPoint& p : ofSlot) {
+            PutLE32(points, p.page);
+            PutLE32(points, p.block);
+            PutLE32(points, p.blocksSeen);
+            PutLE16(points, p.offset);
+            PutLE16(points, p.remaining);
+        }
+        const size_t at = entries.size();
+        PutLE32(entries, uint32_t(slot));
+        PutLE32(entries, first);
+        PutLE32(entries, uint32_t(ofSlot.size()));
+        const uint64_t seed = Checksum64(entries.data() + at, 12);
+        PutLE32(entries, uint32_t(Checksum64(points.data() + start, points.size() - start, seed)));
+        first += uint32_t(ofSlot.size());
+        ++body.pointSlots;
+    }
+    body.points = entries + points;
+}
+
+void LayOutBody(const Keys& k, const std::vector<uint8_t>& clean, const PairTable& pairs,
+                const PairTable& apart, uint32_t pageLimit, FileBody& body) {
+    const uint32_t keyCount = uint32_t(k.listed.size());
+    const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
     // Room for every list and directory entry at once (the lists may take gigabytes).
     size_t listBytes = 0, entries = 0;
     for (const PairTable* part : {&pairs, &apart})
@@ -469,83 +510,95 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
             listBytes += std::min<size_t>(pp.bytes.size(), bitmapBytes);
             ++entries;
         });
-    lists.reserve(listBytes);
+    std::string directory;
+    body.lists.reserve(listBytes);
     directory.reserve(entries * kPairEntrySize);
-    // One part of the directory (the neighbouring pairs, then those one apart) and its lists.
-    auto writePart = [&](const PairTable& part) {
-        for (uint32_t a = 0; a < keyCount; ++a) {
-            rowStarts.push_back(entryCount);
-            for (uint32_t b = 0; b < keyCount; ++b) {
-                const PairPages* at = part.At(a, b);
-                if (at == nullptr || at->count == 0) continue;
-                const PairPages& pp = *at;
-                const uint32_t offset = uint32_t(lists.size());
-                uint8_t kind = kPairList;
-                if (bitmapBytes < pp.bytes.size()) {
-                    kind = kPairBitmap;
-                    pp.ToBitmap(pageLimit, listPages, bitmap);
-                    lists += bitmap;
-                } else {
-                    lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
-                }
-                if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
-                directory.push_back(char(b & 0xFF));
-                directory.push_back(char(b >> 8));
-                directory.push_back(char(kind));
-                directory.push_back('\0');
-                PutLE32(directory, pp.count);
-                PutLE32(directory, offset);
-                PutLE32(directory,
-                        uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
-                ++entryCount;
-            }
-        }
-        rowStarts.push_back(entryCount);
-    };
-    writePart(pairs);
-    stats.pairs = entryCount;
-    writePart(apart);
+    std::vector<uint32_t> rowStarts, rowChecksums;  // of both parts, one after the other
+    body.pairCount = WriteDirectoryPart(pairs, keyCount, pageLimit, 0, directory, body.lists,
+                                        rowStarts, rowChecksums);
+    body.apartCount = WriteDirectoryPart(apart, keyCount, pageLimit, body.pairCount, directory,
+                                         body.lists, rowStarts, rowChecksums);
+
+    std::string& tables = body.tables;
+    tables.assign(clean.begin(), clean.end());
+    for (int32_t key : k.listed) PutLE32(tables, uint32_t(key));
     for (uint32_t r : rowStarts) PutLE32(tables, r);
-    uint32_t aliasCount = 0;
     for (int32_t s = 0; s < kSlotCount; ++s)
-        if (keyOfSlot[size_t(s)] != s) {
+        if (k.keyOfSlot[size_t(s)] != s) {
             PutLE32(tables, uint32_t(s));
-            PutLE32(tables, uint32_t(keyOfSlot[size_t(s)]));
-            ++aliasCount;
+            PutLE32(tables, uint32_t(k.keyOfSlot[size_t(s)]));
+            ++body.aliasCount;
         }
-    for (uint32_t r = 0; r < keyCount; ++r) tables.push_back(char(takesPartApart[r] ? 1 : 0));
+    for (uint32_t r = 0; r < keyCount; ++r) tables.push_back(char(k.takesPartApart[r] ? 1 : 0));
     for (uint32_t r = 0; r < keyCount; ++r)
-        PutLE32(tables, uint32_t(std::min<uint64_t>(entriesOfKey[size_t(keys[r])], UINT32_MAX)));
+        PutLE32(tables,
+                uint32_t(std::min<uint64_t>(k.entriesOfKey[size_t(k.listed[r])], UINT32_MAX)));
+    for (uint32_t sum : rowChecksums) PutLE32(tables, sum);
+    body.tablesChecksum = Checksum64(tables.data(), tables.size());
     tables += directory;
-    pairs = PairTable(std::vector<bool>());
+    LayOutPoints(k, clean, body);
+}
+
+}  // namespace
+
+PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
+                          uint32_t maxKeys, uint32_t apartKeys) {
+    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
+    apartKeys = std::min(apartKeys, kApartKeys);
+    PairsFingerprint fp;
+    if (!ComputePairsFingerprint(folder, stem, fp))
+        throw WriterError("cannot read the index files of " + (folder / stem).string());
+    IndexFiles f;
+    ReadIndexFiles(folder, stem, f);
+    const StreamReader reader(f.postings.Data(), f.postings.Size(), f.next.data(),
+                              uint32_t(f.next.size()), f.blockCount);
+    std::string table;
+    std::vector<VariantGroup> groups;
+    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
+
+    Keys keys;
+    keys.keyOfSlot = PairKeys(groups);
+    CountKeyEntries(reader, f, keys);
+    ChooseKeys(maxKeys, apartKeys, keys);
+    const uint32_t keyCount = uint32_t(keys.listed.size());
+
+    std::vector<uint8_t> clean(kSlotBits / 8, 0);
+    // Every listed key takes part in the neighbouring pairs.
+    PairTable pairs(std::vector<bool>(keyCount, true)), apart(keys.takesPartApart);
+    const uint32_t pageLimit = CollectPairs(reader, f, keys, clean, pairs, apart);
+    CheckOtherStreams(reader, f, keys, clean);
+    PairsStats stats;
+    for (int32_t s = 0; s < kSlotCount; ++s)
+        if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
+            ++stats.faultySlots;
+
+    FileBody body;
+    LayOutBody(keys, clean, pairs, apart, pageLimit, body);
+    pairs = PairTable(std::vector<bool>());  // the lists are in the body now
     apart = PairTable(std::vector<bool>());
-    stats.apart = entryCount - stats.pairs;
 
-    std::string head(kPairsMagic, 8);
-    PutLE32(head, kPairsVersion);
-    PutLE32(head, kPairsHeaderSize);
-    PutLE64(head, kPairsHeaderSize + tables.size() + lists.size());
-    PutLE64(head, fp.headerSize);
-    PutLE64(head, fp.headerChecksum);
-    PutLE64(head, fp.postingsSize);
-    PutLE64(head, fp.postingsChecksum);
-    PutLE64(head, fp.tableSize);
-    PutLE64(head, fp.tableChecksum);
-    PutLE32(head, pageLimit);
-    PutLE32(head, keyCount);
-    PutLE32(head, stats.pairs);
-    PutLE32(head, aliasCount);
-    PutLE64(head, lists.size());
-    PutLE64(head, Checksum64(tables.data(), tables.size()));
-    PutLE32(head, stats.apart);
-    PutLE32(head, 0);
-    PutLE64(head, 0);
-    PutLE64(head, 0);
-    SetLE64(head, 120, Checksum64(head.data(), 120));
-    head += tables;
-    ReplaceFile(folder / (stem + kPairsSuffix), head, lists);
+    PairsHeader header;
+    header.fileSize = kPairsHeaderSize + body.tables.size() + body.lists.size();
+    header.fingerprint = fp;
+    header.pageLimit = pageLimit;
+    header.keyCount = keyCount;
+    header.pairCount = body.pairCount;
+    header.aliasCount = body.aliasCount;
+    header.listsSize = body.lists.size();
+    header.tablesChecksum = body.tablesChecksum;
+    header.apartCount = body.apartCount;
+    header.pointSlots = body.pointSlots;
+    header.pointsSize = body.points.size();
+    header.fileSize += body.points.size();
+    std::string head = EncodePairsHeader(header);
+    head += body.tables;
+    const std::filesystem::path path = folder / (stem + kPairsSuffix);
+    if (!ReplaceFile(path, {head, body.lists, body.points}))
+        throw WriterError("cannot write " + path.string());
 
-    stats.bytes = head.size() + lists.size();
+    stats.pairs = body.pairCount;
+    stats.apart = body.apartCount;
+    stats.bytes = head.size() + body.lists.size() + body.points.size();
     stats.keys = keyCount;
     return stats;
 }
