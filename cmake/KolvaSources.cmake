@@ -76,6 +76,7 @@ set(KOLVA_APP_FILES
   src/shell/commands.h
   src/shell/bookdoc.h
   src/shell/mainfrm.h src/shell/mainfrm.cpp
+  src/shell/importcmd.h src/shell/importcmd.cpp
   src/shell/book.h src/shell/book.cpp
 )
 
