@@ -78,7 +78,6 @@ private:
     std::filesystem::path m_root;
     std::filesystem::path m_work;
     bool m_replace;
-    bool m_committed = false;
     std::vector<Line> m_lines;  // the catalogue as it was
     std::string m_lineEnd = "\n";
     std::vector<Book> m_books;
