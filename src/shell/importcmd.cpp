@@ -39,10 +39,36 @@ struct ToolRun {
 };
 
 // Runs program with arguments until it ends, the progress dialog's Cancel stopping it (asked
-// first, then killed).
+// first, then killed). The tool's "progress DONE TOTAL" lines on standard error move the dialog's
+// bar from its value at the start to value + span; its other lines are its message.
 ToolRun RunTool(QProgressDialog& progress, const QString& program, const QStringList& arguments,
-                bool first) {
+                bool first, int span) {
     ToolRun run;
+    const int base = progress.value();
+    QByteArray pending;  // standard error not yet ended by a line break
+    QStringList message;
+    // The bar is moved after the lines are taken: moving it lets events in (the dialog is
+    // modal), and with them more of standard error.
+    const auto takeLines = [&](bool all) {
+        int value = -1;
+        while (!pending.isEmpty()) {
+            qsizetype end = pending.indexOf('\n');
+            if (end < 0 && !all) break;
+            if (end < 0) end = pending.size();
+            const QByteArray line = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            const QList<QByteArray> words = line.split(' ');
+            bool doneOk = false, totalOk = false;
+            const qulonglong done = words.size() == 3 ? words[1].toULongLong(&doneOk) : 0;
+            const qulonglong total = words.size() == 3 ? words[2].toULongLong(&totalOk) : 0;
+            if (words.size() == 3 && words[0] == "progress" && doneOk && totalOk) {
+                if (total > 0 && done <= total) value = base + int(span * (double(done) / double(total)));
+            } else if (!line.isEmpty()) {
+                message.append(QString::fromUtf8(line));
+            }
+        }
+        if (value > progress.value()) progress.setValue(value);
+    };
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
@@ -52,6 +78,10 @@ ToolRun RunTool(QProgressDialog& progress, const QString& program, const QString
     killTimer.setSingleShot(true);
     QObject::connect(&killTimer, &QTimer::timeout, &process, &QProcess::kill);
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::readyReadStandardError, &loop, [&] {
+        pending += process.readAllStandardError();
+        takeLines(false);
+    });
     QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
             run.started = false;
@@ -78,7 +108,9 @@ ToolRun RunTool(QProgressDialog& progress, const QString& program, const QString
     }
     run.crashed = process.exitStatus() == QProcess::CrashExit;
     run.exitCode = process.exitCode();
-    run.errorText = QString::fromUtf8(process.readAllStandardError()).trimmed();
+    pending += process.readAllStandardError();
+    takeLines(true);
+    run.errorText = message.join(QLatin1Char('\n'));
     if (progress.wasCanceled()) run.cancelled = true;
     return run;
 }
@@ -137,7 +169,9 @@ ImportOutcome RunImport(QWidget* parent, const QStringList& files, const QString
     const QString source = work.filePath(QStringLiteral("source"));
     const QString built = work.filePath(QStringLiteral("collection"));
 
-    QProgressDialog progress(QString(), QStringLiteral("キャンセル"), 0, 2, parent);
+    // The bar: the import to kProgressOfImport, the build to kProgressEnd.
+    constexpr int kProgressOfImport = 300, kProgressEnd = 1000;
+    QProgressDialog progress(QString(), QStringLiteral("キャンセル"), 0, kProgressEnd, parent);
     progress.setWindowTitle(QStringLiteral("取り込み"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setAutoReset(false);
@@ -148,28 +182,27 @@ ImportOutcome RunImport(QWidget* parent, const QStringList& files, const QString
         QString program;
         QStringList arguments;
         QString label;
+        int start, end;  // of the bar
     };
+    const QString progressOption = QStringLiteral("--progress");
     const Step steps[] = {
-        {toolFolder + QStringLiteral("/kolva-import"), QStringList(files) << source,
-         QStringLiteral("%1 個のファイルを取り込んでいます…").arg(files.size())},
-        {toolFolder + QStringLiteral("/kolva-build"), {source, built},
-         QStringLiteral("索引を作っています…")},
+        {toolFolder + QStringLiteral("/kolva-import"), QStringList{progressOption} << files << source,
+         QStringLiteral("%1 個のファイルを取り込んでいます…").arg(files.size()), 0, kProgressOfImport},
+        {toolFolder + QStringLiteral("/kolva-build"), {progressOption, source, built},
+         QStringLiteral("索引を作っています…"), kProgressOfImport, kProgressEnd},
     };
-    int done = 0;
     for (const Step& step : steps) {
         progress.setLabelText(step.label);
-        progress.setValue(done);
+        progress.setValue(step.start);
         progress.show();
-        const ToolRun run = RunTool(progress, step.program, step.arguments, done == 0);
+        const ToolRun run = RunTool(progress, step.program, step.arguments, step.start == 0, step.end - step.start);
         if (run.cancelled) return ImportOutcome::kCancelled;
         const QString why = Failure(run, step.program);
         if (!why.isEmpty()) {
             progress.hide();
             return fail(why);
         }
-        ++done;
     }
-    progress.setValue(done);
     progress.hide();
 
     // Into place: an empty folder the user chose gives way to the collection.

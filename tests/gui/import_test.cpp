@@ -3,6 +3,7 @@
 // for; a cancel or a failure leaves nothing behind, and says why when it failed.
 #include <QAction>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include "gui/gui_support.h"
@@ -53,6 +54,7 @@ class ImportTest : public QObject {
     fs::path m_target;           // the folder it gives
     QStringList m_opened;        // folders the reader was started on
     bool m_cancel = false;       // Cancel pressed as soon as the import runs
+    QList<int> m_values;         // of the progress bar, once the import runs
 
     void Trigger(int id) { m_frame->Action(id)->trigger(); }
 
@@ -77,6 +79,9 @@ private slots:
             },
             [this](const QString& folder) { m_opened.append(folder); },
             [this](QWidget* progress) {
+                auto* bar = progress->findChild<QProgressBar*>();
+                QVERIFY(bar);
+                connect(bar, &QProgressBar::valueChanged, this, [this](int value) { m_values.append(value); });
                 if (!m_cancel) return;
                 auto* cancel = progress->findChild<QPushButton*>();
                 QVERIFY(cancel);
@@ -105,8 +110,12 @@ private slots:
             m_target = m_out / (existing ? "empty" : "new") / "coll";
             if (existing) fs::create_directories(m_target);
             m_opened.clear();
+            m_values.clear();
             Trigger(ID_FILE_IMPORT);
             QCOMPARE(test::Messages(), QStringList());
+            // The tools' progress lines move the bar: the build's last line (all pages) fills it.
+            QVERIFY(!m_values.isEmpty());
+            QCOMPARE(m_values.back(), 1000);
             QCOMPARE(m_opened, QStringList{Q(m_target)});
             QVERIFY(fs::exists(m_target / "kolva.dir"));
             // The working folder beside it is gone.

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +19,8 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: kolva-import [--format auto|txt|epub|tei|aozora] [--category TITLE] [--book TITLE]\n"
-    "                    [--encoding NAME] [--page-chars N] [--replace] INPUT... SOURCE_DIR\n"
+    "                    [--encoding NAME] [--page-chars N] [--replace] [--progress]\n"
+    "                    INPUT... SOURCE_DIR\n"
     "       kolva-import --help | --version\n"
     "\n"
     "Writes the files INPUT (plain text, EPUB, TEI P5 XML, Aozora Bunko text) as books into the\n"
@@ -40,6 +42,8 @@ constexpr const char* kUsage =
     "  --page-chars N   cut pages near N characters at paragraph ends (default 1000); TEI\n"
     "                   pages are the edition's <pb/> pages\n"
     "  --replace        replace a book of the same title in the same category (else refused)\n"
+    "  --progress       write \"progress DONE TOTAL\" lines (bytes of the input files read) to\n"
+    "                   standard error, for a program that runs this one\n"
     "\n"
     "Nothing is written outside SOURCE_DIR, and nothing is left half-written in it: the books\n"
     "are made in a work folder inside it and moved into place, and catalogue.txt replaced, only\n"
@@ -74,6 +78,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     kolva::ImportOptions options;
+    bool progressLines = false;
     std::vector<std::filesystem::path> paths;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -85,6 +90,8 @@ int main(int argc, char** argv) {
             optionsEnded = true;
         } else if (arg == "--replace") {
             options.replace = true;
+        } else if (arg == "--progress") {
+            progressLines = true;
         } else if (arg == "--format" && hasValue) {
             if (!kolva::ParseImportFormat(argv[++i], options.format)) {
                 std::cerr << "kolva-import: unknown format \"" << argv[i] << "\"\n" << kUsage;
@@ -116,6 +123,7 @@ int main(int argc, char** argv) {
     std::signal(SIGINT, Interrupted);
     std::signal(SIGTERM, Interrupted);
     const bool terminal = isatty(STDERR_FILENO);
+    uint64_t lastDone = UINT64_MAX;
     try {
         if (!options.book.empty() && kolva::ListImportInputs(paths, sourceDir, options).size() != 1) {
             std::cerr << "kolva-import: --book names the title of one book; the inputs hold more files\n";
@@ -124,6 +132,17 @@ int main(int argc, char** argv) {
         const auto books = kolva::ImportIntoSource(
             paths, sourceDir, options,
             [&](const kolva::ImportProgress& p) {
+                if (progressLines) {
+                    // Whole files only: the share of their bytes moves when a file is done.
+                    const uint64_t done = p.file.empty() ? p.bytesTotal : p.bytesDone;
+                    if (done != lastDone || p.file.empty()) {
+                        std::fprintf(stderr, "progress %llu %llu\n", static_cast<unsigned long long>(done),
+                                     static_cast<unsigned long long>(p.bytesTotal));
+                        std::fflush(stderr);
+                        lastDone = done;
+                    }
+                    return;
+                }
                 if (!terminal) return;
                 if (p.file.empty()) std::fprintf(stderr, "\r\033[K");
                 else std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", p.filesDone + 1, p.fileCount,
