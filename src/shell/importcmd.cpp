@@ -147,13 +147,14 @@ ImportOutcome RunImport(QWidget* parent, const QStringList& files, const QString
                         const QString& toolFolder) {
     const QFileInfo target(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
     const QString targetPath = target.absoluteFilePath();
+    const bool existed = target.exists();
     const auto fail = [&](const QString& why) {
         ShowMessageBox(parent, QStringLiteral("取り込みができませんでした。\n") + why);
         return ImportOutcome::kFailed;
     };
     if (files.isEmpty()) return fail(QStringLiteral("ファイルが選ばれていません。"));
     // The collection goes to a new folder, or to an empty one: nothing of the user's is replaced.
-    if (target.exists() &&
+    if (existed &&
         (!target.isDir() ||
          !QDir(targetPath).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty()))
         return fail(QStringLiteral("%1 はすでにあります。新しいフォルダか空のフォルダを選んでください。")
@@ -186,7 +187,7 @@ ImportOutcome RunImport(QWidget* parent, const QStringList& files, const QString
     };
     const QString progressOption = QStringLiteral("--progress");
     const Step steps[] = {
-        {toolFolder + QStringLiteral("/kolva-import"), QStringList{progressOption} << files << source,
+        {toolFolder + QStringLiteral("/kolva-import"), QStringList{progressOption, QStringLiteral("--")} << files << source,
          QStringLiteral("%1 個のファイルを取り込んでいます…").arg(files.size()), 0, kProgressOfImport},
         {toolFolder + QStringLiteral("/kolva-build"), {progressOption, source, built},
          QStringLiteral("索引を作っています…"), kProgressOfImport, kProgressEnd},
@@ -206,10 +207,10 @@ ImportOutcome RunImport(QWidget* parent, const QStringList& files, const QString
     progress.hide();
 
     // Into place: an empty folder the user chose gives way to the collection.
-    if (target.exists() && !QDir().rmdir(targetPath))
+    if (existed && !QDir().rmdir(targetPath))
         return fail(QStringLiteral("%1 を置き換えられません。").arg(Native(targetPath)));
     if (!QDir().rename(built, targetPath)) {
-        if (target.exists()) QDir().mkdir(targetPath);
+        if (existed) QDir().mkdir(targetPath);
         return fail(QStringLiteral("%1 に移せません。").arg(Native(targetPath)));
     }
     return ImportOutcome::kBuilt;
