@@ -9,7 +9,7 @@ option(KOLVA_LINK_SYSTEM
        "Link the launchers, desktop entry, icons and man pages into /usr/local (as root) or ~/.local"
        ON)
 
-install(TARGETS kolva kolva-build kolva-search DESTINATION .)
+install(TARGETS kolva kolva-build kolva-search kolva-import DESTINATION .)
 install(FILES resources/help.html DESTINATION .)
 if(KOLVA_INSTALL_SAMPLE)
   set(KOLVA_SAMPLE_FILES Index-fl.h Index-fl.cnt Index-idx.h Index-idx.m Index_desc-idx.h
@@ -23,6 +23,7 @@ install(FILES resources/pictures/kolva-48.png DESTINATION share/icons/hicolor/48
 install(FILES resources/pictures/kolva-128.png DESTINATION share/icons/hicolor/128x128/apps
         RENAME kolva.png)
 install(FILES docs/man/kolva.1 docs/man/kolva-build.1 docs/man/kolva-search.1
+              docs/man/kolva-import.1
         DESTINATION share/man/man1)
 install(FILES docs/collection-format.md DESTINATION share/doc/kolva)
 
@@ -32,7 +33,7 @@ set(KOLVA_LAUNCHER_CODE [[
   set(prefix "${CMAKE_INSTALL_PREFIX}")
   set(root "$ENV{DESTDIR}${prefix}")
   file(MAKE_DIRECTORY "${root}/bin" "${root}/share/applications")
-  foreach(program kolva kolva-build kolva-search)
+  foreach(program kolva kolva-build kolva-search kolva-import)
     file(WRITE "${root}/bin/${program}" "#!/bin/sh\nexec \"${prefix}/${program}\" \"$@\"\n")
     file(CHMOD "${root}/bin/${program}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
          GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -74,10 +75,11 @@ if(KOLVA_LINK_SYSTEM)
       set(base "$ENV{HOME}/.local")
     endif()
     set(links
-        "bin/kolva" "bin/kolva-build" "bin/kolva-search"
+        "bin/kolva" "bin/kolva-build" "bin/kolva-search" "bin/kolva-import"
         "share/applications/kolva.desktop"
         "share/icons/hicolor/48x48/apps/kolva.png" "share/icons/hicolor/128x128/apps/kolva.png"
-        "share/man/man1/kolva.1" "share/man/man1/kolva-build.1" "share/man/man1/kolva-search.1")
+        "share/man/man1/kolva.1" "share/man/man1/kolva-build.1" "share/man/man1/kolva-search.1"
+        "share/man/man1/kolva-import.1")
     foreach(link ${links})
       if("${prefix}/${link}" STREQUAL "${base}/${link}")
         continue()

@@ -1,7 +1,8 @@
 # The Debian packages, made by `cmake --build build --target package` from this build:
 #
-#   kolva_VERSION_amd64.deb       the reader, kolva-build, kolva-search and the help page in
-#                                 /opt/kolva (the reader opens the collection beside itself and
+#   kolva_VERSION_amd64.deb       the reader, kolva-build, kolva-search, kolva-import and the
+#                                 help page in /opt/kolva (the reader opens the collection
+#                                 beside itself and
 #                                 its help command opens /opt/kolva/help.html), linked into
 #                                 /usr/bin; desktop entry, icons, man pages, software-centre data
 #                                 and documentation under /usr/share.
@@ -65,7 +66,7 @@ configure_file(${CMAKE_SOURCE_DIR}/resources/kolva.desktop.in
 
 # /usr/bin/PROGRAM -> /opt/kolva/PROGRAM: the programs find the collection through their real
 # path, so a link (not a launcher script) is enough.
-set(KOLVA_PROGRAMS kolva kolva-build kolva-search)
+set(KOLVA_PROGRAMS kolva kolva-build kolva-search kolva-import)
 file(MAKE_DIRECTORY ${KOLVA_PACKAGE_STAGE}/bin)
 foreach(program ${KOLVA_PROGRAMS})
   file(CREATE_LINK /opt/kolva/${program} ${KOLVA_PACKAGE_STAGE}/bin/${program} SYMBOLIC)
@@ -73,7 +74,7 @@ endforeach()
 
 # Man pages and changelogs are compressed as Debian keeps them (no name or time in the header,
 # so the same input gives the same bytes).
-set(KOLVA_MAN_PAGES kolva kolva-build kolva-search)
+set(KOLVA_MAN_PAGES kolva kolva-build kolva-search kolva-import)
 set(kolva_gzipped)
 foreach(page ${KOLVA_MAN_PAGES})
   list(APPEND kolva_gzip_jobs docs/man/${page}.1 ${KOLVA_PACKAGE_STAGE}/man/${page}.1.gz)
@@ -160,9 +161,10 @@ read one by one, and search by phrases with wildcards, AND or OR, variant
 characters (simplified, traditional and Japanese forms), limited to part of
 the contents and to whole text, main text or notes.
 
-The reader opens the collection in /opt/kolva. kolva-build makes a
-collection from plain text or HTML pages; kolva-search searches one from the
-command line. The sample collection is in the package kolva-sample.")
+The reader opens the collection in /opt/kolva. kolva-import turns plain
+text, EPUB, TEI and Aozora Bunko files into a collection source; kolva-build
+makes a collection from it; kolva-search searches one from the command line.
+The sample collection is in the package kolva-sample.")
 
 set(CPACK_DEBIAN_SAMPLE_PACKAGE_NAME kolva-sample)
 set(CPACK_DEBIAN_SAMPLE_PACKAGE_ARCHITECTURE all)

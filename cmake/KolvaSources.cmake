@@ -40,6 +40,21 @@ set(KOLVA_CORE_FILES
   src/builder/builder.cpp
 )
 
+# The importer: outside formats into source folders (a core layer above the builder), in a
+# library of its own since it links libxml2, libzip and uchardet.
+set(KOLVA_IMPORT_FILES
+  src/import/book.cpp
+  src/import/textfile.cpp
+  src/import/xml.cpp
+  src/import/zip.cpp
+  src/import/plaintext.cpp
+  src/import/aozora.cpp
+  src/import/tei.cpp
+  src/import/epub.cpp
+  src/import/sourcefolder.cpp
+  src/import/importer.cpp
+)
+
 # The windows: Qt Widgets and Qt WebEngine on top of the core. Headers are listed for moc.
 set(KOLVA_APP_FILES
   src/ui/appinfo.h
@@ -63,8 +78,10 @@ set(KOLVA_APP_FILES
   src/shell/commands.h
   src/shell/bookdoc.h
   src/shell/mainfrm.h src/shell/mainfrm.cpp
+  src/shell/importcmd.h src/shell/importcmd.cpp
   src/shell/book.h src/shell/book.cpp
 )
 
 list(TRANSFORM KOLVA_CORE_FILES PREPEND ${KOLVA_ROOT}/ OUTPUT_VARIABLE KOLVA_CORE_SOURCES)
+list(TRANSFORM KOLVA_IMPORT_FILES PREPEND ${KOLVA_ROOT}/ OUTPUT_VARIABLE KOLVA_IMPORT_SOURCES)
 list(TRANSFORM KOLVA_APP_FILES PREPEND ${KOLVA_ROOT}/ OUTPUT_VARIABLE KOLVA_APP_SOURCES)

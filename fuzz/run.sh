@@ -2,7 +2,9 @@
 # Runs fuzz targets on their seed corpora.
 #
 #   fuzz/run.sh BUILD_DIR SECONDS [TARGET...]     (targets: pagestore index catalogue variants
-#                                                   compose source pairs; default all)
+#                                                   compose source pairs import_text
+#                                                   import_aozora import_tei import_epub;
+#                                                   default all)
 #
 # Each target runs SECONDS seconds; KOLVA_FUZZ_JOBS targets run at once (default: the number of
 # processors). New inputs go to a scratch corpus, never into fuzz/corpus; logs and any crashing
@@ -14,14 +16,17 @@ build="$(cd "$1" && pwd)"
 seconds="$2"
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(pagestore index catalogue variants compose source pairs)
+[ ${#targets[@]} -eq 0 ] && targets=(pagestore index catalogue variants compose source pairs
+                                     import_text import_aozora import_tei import_epub)
 jobs="${KOLVA_FUZZ_JOBS:-$(nproc)}"
 out="${KOLVA_FUZZ_OUT:-$build/runs}"
 
 # Largest input per target: room for a few pages, records or postings blocks.
 declare -A max_len=([pagestore]=16384 [index]=65536 [catalogue]=16384 [variants]=4096
-                    [compose]=16384 [source]=8192 [pairs]=1024)
-declare -A dict=([pagestore]=html.dict [compose]=html.dict [source]=html.dict)
+                    [compose]=16384 [source]=8192 [pairs]=1024 [import_text]=16384
+                    [import_aozora]=16384 [import_tei]=16384 [import_epub]=65536)
+declare -A dict=([pagestore]=html.dict [compose]=html.dict [source]=html.dict
+                 [import_aozora]=import.dict [import_tei]=import.dict [import_epub]=import.dict)
 
 # The scratch corpora and the data files the targets write live in memory when possible.
 scratch_root=/dev/shm

@@ -14,6 +14,7 @@ packages=(
   dpkg-dev lintian appstream debootstrap  # the Debian packages: shlibdeps, their checks, the install test
   clang libclang-rt-14-dev
   nlohmann-json3-dev  # kolva-search --json
+  libuchardet-dev libzip-dev libxml2-dev  # kolva-import: encodings, EPUB archives, XML
 )
 
 packages+=("$@")

@@ -6,9 +6,10 @@ stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 DESTDIR="$stage" cmake --install "$build" --prefix /opt/kolva > /dev/null
 root="$stage/opt/kolva"
-for f in kolva kolva-build kolva-search help.html kolva.dir Index-idx.m yitizi.txt \
+for f in kolva kolva-build kolva-search kolva-import help.html kolva.dir Index-idx.m yitizi.txt \
          bin/kolva share/applications/kolva.desktop share/icons/hicolor/48x48/apps/kolva.png \
          share/man/man1/kolva.1 share/man/man1/kolva-search.1 share/man/man1/kolva-build.1 \
+         share/man/man1/kolva-import.1 \
          share/doc/kolva/collection-format.md; do
   [ -e "$root/$f" ] || { echo "missing: $f"; exit 1; }
 done

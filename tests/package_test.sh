@@ -57,7 +57,8 @@ depends=$(names "$(field "$reader_deb" Depends)")
 # From dpkg-shlibdeps: the libraries of the programs (the browser engine's package brings its
 # helper process); declared: the platform plugin and the fonts.
 for dep in libc6 libstdc++6 libqt6widgets6 libqt6webenginewidgets6 libqt6webenginecore6-bin \
-           libqt6printsupport6 qt6-qpa-plugins fonts-noto-cjk fonts-hanazono; do
+           libqt6printsupport6 libxml2 libzip4 libuchardet0 qt6-qpa-plugins fonts-noto-cjk \
+           fonts-hanazono; do
   grep -qxF "$dep" <<< "$depends" || fail "kolva does not depend on $dep: $(field "$reader_deb" Depends)"
 done
 names "$(field "$reader_deb" Recommends)" | grep -qxF kolva-sample ||
@@ -75,15 +76,16 @@ listing() {  # DEB -> "path" or "path -> target" per line, files and links only
 }
 expected_reader=(
   /opt/kolva/help.html /opt/kolva/kolva /opt/kolva/kolva-build /opt/kolva/kolva-search
+  /opt/kolva/kolva-import
   "/usr/bin/kolva -> /opt/kolva/kolva" "/usr/bin/kolva-build -> /opt/kolva/kolva-build"
-  "/usr/bin/kolva-search -> /opt/kolva/kolva-search"
+  "/usr/bin/kolva-search -> /opt/kolva/kolva-search" "/usr/bin/kolva-import -> /opt/kolva/kolva-import"
   /usr/share/applications/kolva.desktop
   /usr/share/doc/kolva/changelog.gz /usr/share/doc/kolva/collection-format.md
   /usr/share/doc/kolva/copyright
   /usr/share/icons/hicolor/128x128/apps/kolva.png /usr/share/icons/hicolor/48x48/apps/kolva.png
   /usr/share/lintian/overrides/kolva
   /usr/share/man/man1/kolva-build.1.gz /usr/share/man/man1/kolva-search.1.gz
-  /usr/share/man/man1/kolva.1.gz)
+  /usr/share/man/man1/kolva-import.1.gz /usr/share/man/man1/kolva.1.gz)
 expected_sample=(/usr/share/doc/kolva-sample/changelog.gz /usr/share/doc/kolva-sample/copyright
                  /usr/share/lintian/overrides/kolva-sample)
 for f in "${data_files[@]}"; do expected_sample+=("/opt/kolva/$f"); done
@@ -101,7 +103,7 @@ step "control data and file lists as expected"
 dpkg-deb -x "$reader_deb" "$work/root"
 dpkg-deb -x "$sample_deb" "$work/root"
 root="$work/root"
-for p in kolva kolva-build kolva-search; do
+for p in kolva kolva-build kolva-search kolva-import; do
   if readelf -S "$root/opt/kolva/$p" | grep -Eq '\.(symtab|debug_info)'; then
     fail "$p is not stripped"
   fi

@@ -246,6 +246,11 @@ std::string FramedPage(const std::string& title, const std::string& body, const 
 
 }  // namespace
 
+std::string FramePage(std::string_view title, std::string_view body, std::string_view label,
+                      int pageNumber) {
+    return FramedPage(std::string(title), std::string(body), std::string(label), pageNumber);
+}
+
 std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitle,
                            uint16_t pageNumber, const std::filesystem::path& file) {
     size_t bad;

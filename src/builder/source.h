@@ -54,6 +54,11 @@ std::string PageRecordName(const SourceEntry& volume, const SourcePage& page);
 std::string LayoutTextPage(std::string_view text, std::u16string_view volumeTitle,
                            uint16_t pageNumber, const std::filesystem::path& file);
 
+// A page in the page layout around a body that is HTML already (title and label are HTML too):
+// the body in the cell its page number gives, the label in the other.
+std::string FramePage(std::string_view title, std::string_view body, std::string_view label,
+                      int pageNumber);
+
 // The indexed texts of a page: its body cell (by page number) as the page parser and the note
 // splitter read it, outside tags; whole text, main text and notes.
 struct PageTexts {

@@ -23,6 +23,8 @@ enum CommandId {
     ID_CONCORDANCE = 32810,  // 一覧 → 用例一覧: the concordance of the last search
     ID_HISTORY_BACK = 32811,     // the page viewed before (Alt+Left)
     ID_HISTORY_FORWARD = 32812,  // the page viewed after, having gone back (Alt+Right)
+    ID_FILE_IMPORT = 32813,      // ファイル → 取り込み…: files made into a new collection
+    ID_FILE_OPEN_COLLECTION = 32814,  // ファイル → 開く…: the reader started on another collection
     // Keys of the accelerator table only.
     ID_FILE_PRINT_STANDARD = 57607,
     ID_NEXT_PANE = 57680,

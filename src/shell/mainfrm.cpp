@@ -19,6 +19,7 @@
 #include "shell/aboutdlg.h"
 #include "ui/appinfo.h"
 #include "shell/commands.h"
+#include "shell/importcmd.h"
 #include "ui/icons.h"
 #include "ui/messagebox.h"
 #include "shell/splash.h"
@@ -103,6 +104,11 @@ QAction* CMainFrame::AddCommand(int id, const QString& menuText, const QString& 
 
 void CMainFrame::CreateActions() {
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
+    fileMenu->addAction(AddCommand(ID_FILE_IMPORT, QStringLiteral("取り込み(&I)..."), {}, {},
+                                   &CMainFrame::OnFileImport));
+    fileMenu->addAction(AddCommand(ID_FILE_OPEN_COLLECTION, QStringLiteral("開く(&O)..."), {}, {},
+                                   &CMainFrame::OnFileOpen));
+    fileMenu->addSeparator();
     fileMenu->addAction(AddCommand(ID_FILE_PRINT_SETUP, QStringLiteral("印刷設定(&S)"), {}, {},
                                    &CMainFrame::OnPrintSetup));
     fileMenu->addAction(AddCommand(ID_FILE_PRINT, QStringLiteral("印刷(&P)"),
@@ -347,6 +353,9 @@ void CMainFrame::OnHelp() {
     ShowMessageBox(this, QStringLiteral("ヘルプのページが見つかりません。探した場所：\n") +
                              places.join(QLatin1Char('\n')));
 }
+
+void CMainFrame::OnFileImport() { ImportCommand(this); }
+void CMainFrame::OnFileOpen() { OpenCommand(this); }
 
 void CMainFrame::OnEditCopy() { m_pBookView->OnCopyLimited(); }
 void CMainFrame::OnSelectAll() { m_pBookView->OnSelectAll(); }

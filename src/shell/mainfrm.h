@@ -57,6 +57,8 @@ public:
     void OnHistoryForward();
     void OnShowAll();
     void OnHelp();
+    void OnFileImport();
+    void OnFileOpen();
     void OnEditCopy();
     void OnSelectAll();
     void OnPrint();

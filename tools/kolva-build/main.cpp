@@ -7,6 +7,7 @@
 #endif
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -18,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kolva-build [--no-accelerator] SOURCE OUTDIR\n"
+    "Usage: kolva-build [--no-accelerator] [--progress] SOURCE OUTDIR\n"
     "       kolva-build --accelerate DIR\n"
     "       kolva-build --help | --version\n"
     "\n"
@@ -35,6 +36,8 @@ constexpr const char* kUsage =
     "files that were not made from exactly the files beside them.\n"
     "--accelerate DIR writes (or refreshes) the pairs files of the collection in DIR, made by\n"
     "any writer, reading only its files and changing none of them.\n"
+    "--progress writes \"progress DONE TOTAL\" lines (pages indexed) to standard error, for a\n"
+    "program that runs this one.\n"
     "\n"
     "Exit status: 0 built, 1 the source has a fault or the files cannot be written, 2 usage.\n";
 
@@ -117,9 +120,12 @@ int main(int argc, char** argv) {
     }
     if (argc == 3 && std::strcmp(argv[1], "--accelerate") == 0 && argv[2][0] != '-')
         return Accelerate(argv[2]);
-    bool pairs = true;
-    if (argc == 4 && std::strcmp(argv[1], "--no-accelerator") == 0) {
-        pairs = false;
+    bool pairs = true, progressLines = false;
+    while (argc > 3 && (std::strcmp(argv[1], "--no-accelerator") == 0 || std::strcmp(argv[1], "--progress") == 0)) {
+        if (std::strcmp(argv[1], "--progress") == 0)
+            progressLines = true;
+        else
+            pairs = false;
         ++argv;
         --argc;
     }
@@ -151,9 +157,18 @@ int main(int argc, char** argv) {
         const mode_t mask = umask(0);
         umask(mask);
         std::filesystem::permissions(work, std::filesystem::perms(0777 & ~mask));
-        ProgressBar bar(isatty(STDERR_FILENO));
-        const kolva::BuildResult result = kolva::BuildCollection(
-            collection, work, [&](const kolva::BuildProgress& p) { bar.Update(p); });
+        ProgressBar bar(!progressLines && isatty(STDERR_FILENO));
+        size_t lastPermille = SIZE_MAX;
+        const kolva::BuildResult result = kolva::BuildCollection(collection, work, [&](const kolva::BuildProgress& p) {
+            bar.Update(p);
+            // A line each time another thousandth of the pages is done.
+            const size_t permille = p.pageCount ? p.pagesDone * 1000 / p.pageCount : 1000;
+            if (progressLines && permille != lastPermille) {
+                std::fprintf(stderr, "progress %zu %zu\n", p.pagesDone, p.pageCount);
+                std::fflush(stderr);
+                lastPermille = permille;
+            }
+        });
         if (pairs) {
 #ifdef __GLIBC__
             malloc_trim(0);  // the builder's freed memory given back before the pairs files
