@@ -7,9 +7,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "ui/appinfo.h"
 #include "ui/messagebox.h"
 
 namespace kolva {
@@ -130,6 +132,7 @@ QString Failure(const ToolRun& run, const QString& program) {
 }
 
 void Open(QWidget* parent, const QString& folder) {
+    RememberCollection(folder);
     if (Hooks().open) {
         Hooks().open(folder);
         return;
@@ -245,12 +248,39 @@ void OpenCommand(QWidget* parent) {
         folder = QFileDialog::getExistingDirectory(parent, QStringLiteral("コレクションを開く"));
         if (folder.isEmpty()) return;
     }
+    OpenCollection(parent, folder);
+}
+
+void OpenCollection(QWidget* parent, const QString& folder) {
     if (!QFileInfo::exists(QDir(folder).filePath(QLatin1String(kCatalogueName)))) {
         ShowMessageBox(parent, QStringLiteral("%1 にはコレクションがありません（%2 がありません）。")
                                    .arg(Native(folder), QLatin1String(kCatalogueName)));
         return;
     }
     Open(parent, QFileInfo(folder).absoluteFilePath());
+}
+
+namespace {
+const QString kRecentCollectionsKey = QStringLiteral("Collections/Recent");
+constexpr int kRecentCollectionCount = 8;
+}  // namespace
+
+QStringList RecentCollections() {
+    QStringList recent;
+    for (const QString& folder :
+         QSettings(kProfileOrganisation, kAppTitle).value(kRecentCollectionsKey).toStringList())
+        if (QFileInfo::exists(QDir(folder).filePath(QLatin1String(kCatalogueName)))) recent.append(folder);
+    return recent;
+}
+
+void RememberCollection(const QString& folder) {
+    const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    QSettings profile(kProfileOrganisation, kAppTitle);
+    QStringList recent = profile.value(kRecentCollectionsKey).toStringList();
+    recent.removeAll(path);
+    recent.prepend(path);
+    while (recent.size() > kRecentCollectionCount) recent.removeLast();
+    profile.setValue(kRecentCollectionsKey, recent);
 }
 
 }  // namespace kolva

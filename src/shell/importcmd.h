@@ -45,4 +45,12 @@ void ImportCommand(QWidget* parent);
 // Chooses a collection folder and opens it (the reader started on it).
 void OpenCommand(QWidget* parent);
 
+// Opens the collection in folder, or says that the folder holds none.
+void OpenCollection(QWidget* parent, const QString& folder);
+
+// The collections opened (and the one the reader shows), latest first, kept in the profile; a
+// folder that no longer holds a collection is left out.
+QStringList RecentCollections();
+void RememberCollection(const QString& folder);
+
 }  // namespace kolva

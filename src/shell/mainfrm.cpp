@@ -34,8 +34,7 @@ namespace {
 // a page in the view takes none.
 bool IsDeadKey(const QKeyEvent* key) {
     const QKeyCombination combination = key->keyCombination();
-    static const QKeyCombination dead[] = {Qt::CTRL | Qt::Key_N, Qt::CTRL | Qt::Key_O,
-                                           Qt::CTRL | Qt::Key_S};
+    static const QKeyCombination dead[] = {Qt::CTRL | Qt::Key_N, Qt::CTRL | Qt::Key_S};
     for (QKeyCombination d : dead)
         if (combination == d) return true;
     return false;
@@ -106,8 +105,19 @@ void CMainFrame::CreateActions() {
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     fileMenu->addAction(AddCommand(ID_FILE_IMPORT, QStringLiteral("取り込み(&I)..."), {}, {},
                                    &CMainFrame::OnFileImport));
-    fileMenu->addAction(AddCommand(ID_FILE_OPEN_COLLECTION, QStringLiteral("開く(&O)..."), {}, {},
-                                   &CMainFrame::OnFileOpen));
+    fileMenu->addAction(AddCommand(ID_FILE_OPEN_COLLECTION, QStringLiteral("開く(&O)..."), {},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_O)}, &CMainFrame::OnFileOpen));
+    // The collections opened before, the one shown first.
+    m_recentCollections = fileMenu->addMenu(QStringLiteral("最近のコレクション(&R)"));
+    m_recentCollections->setObjectName(QStringLiteral("RecentCollections"));
+    connect(m_recentCollections, &QMenu::aboutToShow, this, [this] {
+        m_recentCollections->clear();
+        for (const QString& folder : RecentCollections())
+            connect(m_recentCollections->addAction(folder), &QAction::triggered, this,
+                    [this, folder] { OpenCollection(this, folder); });
+        if (m_recentCollections->isEmpty())
+            m_recentCollections->addAction(QStringLiteral("（なし）"))->setEnabled(false);
+    });
     fileMenu->addSeparator();
     fileMenu->addAction(AddCommand(ID_FILE_PRINT_SETUP, QStringLiteral("印刷設定(&S)"), {}, {},
                                    &CMainFrame::OnPrintSetup));
@@ -206,6 +216,9 @@ void CMainFrame::OnCreateClient() {
     m_wndSplitter = new ST_SplitterWnd(0, this);
     m_wndSplitter->setObjectName(QStringLiteral("59648"));
     m_pLeftForm = new CLeftForm(m_paths.dataFolder, m_paths.scratchFolder);
+    // The collection shown heads the recent ones.
+    if (std::filesystem::exists(m_paths.dataFolder / "kolva.dir"))
+        RememberCollection(QString::fromStdString(m_paths.dataFolder.string()));
     m_pBookView = new CBookView;
     m_pBookView->SetReadableFolders({QString::fromStdString(m_paths.scratchFolder.string()),
                                      QString::fromStdString(m_paths.dataFolder.string())});

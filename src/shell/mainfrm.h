@@ -14,6 +14,8 @@
 
 class QAction;
 
+class QMenu;
+
 namespace kolva {
 
 class CBookView;
@@ -101,6 +103,7 @@ private:
     AppPaths m_paths;
     QPointer<ST_SplitterWnd> m_wndSplitter;
     CSCrollToolBar* m_wndToolBar = nullptr;
+    QMenu* m_recentCollections = nullptr;  // ファイル → 最近のコレクション
     QMap<int, QAction*> m_actions;
     QPointer<QWidget> m_activePane;
     bool m_shutDown = false;

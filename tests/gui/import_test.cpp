@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QProcess>
 #include <QProgressBar>
+#include <QMenu>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "gui/gui_support.h"
 #include "pane/leftform.h"
@@ -135,6 +137,30 @@ private slots:
         QCOMPARE(m_opened.size(), 1);
         QCOMPARE(test::Messages().size(), 1);
         QVERIFY(test::Messages().front().contains(QStringLiteral("kolva.dir")));
+
+        // The collections built or opened come back under 最近のコレクション, latest first, the
+        // one shown among them; one picked is opened, Ctrl+O asks for another.
+        QMenu* recent = m_frame->findChild<QMenu*>(QStringLiteral("RecentCollections"));
+        QVERIFY(recent);
+        emit recent->aboutToShow();
+        QStringList offered;
+        for (QAction* a : recent->actions()) offered.append(a->text());
+        const QString second = Q(m_out / "empty" / "coll"), first = Q(m_out / "new" / "coll");
+        QCOMPARE(offered.mid(0, 2), (QStringList{second, first}));
+        QVERIFY(offered.contains(QDir::cleanPath(Q(m_data.path()))));
+        m_opened.clear();
+        recent->actions()[1]->trigger();
+        QCOMPARE(m_opened, QStringList{first});
+        fs::remove_all(m_out / "new");  // a collection gone is offered no more
+        emit recent->aboutToShow();
+        QVERIFY(!recent->actions()[0]->text().contains(QStringLiteral("/new/")));
+        QCOMPARE(recent->actions()[0]->text(), second);
+        m_opened.clear();
+        m_target = m_out / "empty" / "coll";
+        m_frame->activateWindow();  // the window's keys work in the active window
+        QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+        QTest::keyClick(m_frame->m_pLeftForm->Tree(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(m_opened, QStringList{second});
     }
 
     // Whatever stops the import, the folder asked for is as it was and nothing is left beside it.
