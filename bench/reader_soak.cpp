@@ -17,9 +17,9 @@
 #include <set>
 #include <sstream>
 
-#include "pane/htmlctrl.h"
+#include "pane/keywordbox.h"
 #include "pane/leftform.h"
-#include "pane/sortlistctrl.h"
+#include "pane/resultlist.h"
 #include "platform/scratch.h"
 #include "shell/commands.h"
 #include "shell/mainfrm.h"
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         form->InputCtrl()->SetValue(keywords[cycle % keywords.size()]);
         form->OnSearch();
-        CSortListCtrl* list = form->ResultList();
+        CResultList* list = form->ResultList();
         if (list->topLevelItemCount() > 0) {
             QSignalSpy loaded(view, &QWebEngineView::loadFinished);
             list->setCurrentItem(list->topLevelItem((cycle * 7) % list->topLevelItemCount()));

@@ -11,9 +11,9 @@
 #include <QTreeWidget>
 #include <cstdio>
 
-#include "pane/htmlctrl.h"
+#include "pane/keywordbox.h"
 #include "pane/leftform.h"
-#include "pane/sortlistctrl.h"
+#include "pane/resultlist.h"
 #include "platform/scratch.h"
 #include "shell/mainfrm.h"
 #include "view/bookview.h"
@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     }
     form->InputCtrl()->SetValue(keyword);
     QTest::qWait(50);  // the box holds the keyword
-    CSortListCtrl* list = form->ResultList();
+    CResultList* list = form->ResultList();
     QElapsedTimer enter;
     enter.start();
     form->OnSearch();

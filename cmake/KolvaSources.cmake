@@ -69,14 +69,13 @@ set(KOLVA_APP_FILES
   src/controls/st_splitterwnd.h src/controls/st_splitterwnd.cpp
   src/controls/tooltipbutton.h src/controls/tooltipbutton.cpp
   src/session/reading_session.h src/session/reading_session.cpp
-  src/pane/htmlctrl.h src/pane/htmlctrl.cpp
-  src/pane/sortlistctrl.h src/pane/sortlistctrl.cpp
+  src/pane/keywordbox.h src/pane/keywordbox.cpp
+  src/pane/resultlist.h src/pane/resultlist.cpp
   src/pane/concordancebrowser.h src/pane/concordancebrowser.cpp
   src/pane/leftform.h src/pane/leftform.cpp
   src/shell/aboutdlg.h src/shell/aboutdlg.cpp
   src/shell/splash.h src/shell/splash.cpp
   src/shell/commands.h
-  src/shell/bookdoc.h
   src/shell/mainfrm.h src/shell/mainfrm.cpp
   src/shell/importcmd.h src/shell/importcmd.cpp
   src/shell/book.h src/shell/book.cpp

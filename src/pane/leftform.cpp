@@ -25,8 +25,8 @@
 #include "controls/tooltipbutton.h"
 #include "pagestore/hitmark.h"
 #include "pane/concordancebrowser.h"
-#include "pane/htmlctrl.h"
-#include "pane/sortlistctrl.h"
+#include "pane/keywordbox.h"
+#include "pane/resultlist.h"
 #include "platform/scratch.h"
 #include "ui/appinfo.h"
 #include "ui/icons.h"
@@ -100,7 +100,7 @@ void CLeftForm::MakeControls() {
     m_targetGroup = Make<QGroupBox>(this, 1045, QStringLiteral("検索対象："));
     m_hiddenEdit = Make<QPlainTextEdit>(this, 1001);
     m_prompt = Make<QLabel>(this, 1004);
-    m_resultList = Make<CSortListCtrl>(this, 1007);
+    m_resultList = Make<CResultList>(this, 1007);
     m_tree = Make<QTreeWidget>(this, 1009);
     m_searchButton = Make<QPushButton>(this, 1011);
     m_andRadio = Make<QRadioButton>(this, 1019, QStringLiteral("and"));
@@ -272,12 +272,12 @@ bool CLeftForm::eventFilter(QObject* watched, QEvent* event) {
 
 QWidget* CLeftForm::Control(int id) const { return findChild<QWidget*>(QString::number(id)); }
 
-CHtmlCtrl* CLeftForm::InputCtrl() const { return qobject_cast<CHtmlCtrl*>(m_inputCtrl); }
+CKeywordBox* CLeftForm::InputCtrl() const { return qobject_cast<CKeywordBox*>(m_inputCtrl); }
 
 void CLeftForm::OnInitialUpdate() {
-    if (CHtmlCtrl* input = CHtmlCtrl::CreateFromStatic(1041, this)) {
+    if (CKeywordBox* input = CKeywordBox::CreateFromStatic(1041, this)) {
         m_inputCtrl = input;
-        connect(input, &CHtmlCtrl::inputWidgetAdded, this, &CLeftForm::WatchKeys);
+        connect(input, &CKeywordBox::inputWidgetAdded, this, &CLeftForm::WatchKeys);
         input->LoadFromResource(QStringLiteral("input.htm"));
     }
     m_tab->insertTab(0, QStringLiteral("検索"));
@@ -296,7 +296,7 @@ void CLeftForm::OnInitialUpdate() {
                           metrics.horizontalAdvance(QStringLiteral("00000")) + 12,
                           metrics.horizontalAdvance(QStringLiteral("0000")) + 12};
     for (int c = 0; c < 5; ++c) m_resultList->setColumnWidth(c, widths[c]);
-    connect(m_resultList, &CSortListCtrl::sortRequested, this, [this](int column, bool descending) {
+    connect(m_resultList, &CResultList::sortRequested, this, [this](int column, bool descending) {
         static const RowOrder kOrders[] = {RowOrder::kCategory, RowOrder::kTitle, RowOrder::kVolume,
                                            RowOrder::kPageNumber, RowOrder::kHits};
         if (column < 0 || column > 4 || m_SearchResults.empty()) return;
@@ -526,7 +526,7 @@ void CLeftForm::OnSearch() {
 }
 
 void CLeftForm::RequestSearch() {
-    CHtmlCtrl* input = InputCtrl();
+    CKeywordBox* input = InputCtrl();
     if (!input) {
         OnSearch();
         return;
@@ -565,7 +565,7 @@ void CLeftForm::FillRecentMenu() {
     if (recent.isEmpty()) m_recentMenu->addAction(QStringLiteral("（なし）"))->setEnabled(false);
     for (const QString& keywords : recent)
         connect(m_recentMenu->addAction(keywords), &QAction::triggered, this, [this, keywords] {
-            if (CHtmlCtrl* input = InputCtrl()) input->SetValue(keywords);
+            if (CKeywordBox* input = InputCtrl()) input->SetValue(keywords);
             RequestSearch();
         });
 }
@@ -582,8 +582,8 @@ void CLeftForm::ReadSearchOptions() {
 bool CLeftForm::ReadKeyWords() {
     m_strKeyWords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
     qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
-    if (CHtmlCtrl* input = InputCtrl()) {
-        const CHtmlCtrl::Inputs& inputs = input->LastInputs();
+    if (CKeywordBox* input = InputCtrl()) {
+        const CKeywordBox::Inputs& inputs = input->LastInputs();
         for (const std::optional<QString>& value : inputs.values) {
             if (!value) return false;
             m_strKeyWords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));

@@ -33,8 +33,8 @@ namespace kolva {
 
 class CBookView;
 class CConcordanceBrowser;
-class CHtmlCtrl;
-class CSortListCtrl;
+class CKeywordBox;
+class CResultList;
 class CToolTipResourceButton;
 
 class CLeftForm : public QWidget {
@@ -112,8 +112,8 @@ public:
     const CCatalogue& Catalogue() const { return m_catalogue; }
     // The tree item of a catalogue slot, or null.
     QTreeWidgetItem* ItemOfSlot(int slot) const;
-    CHtmlCtrl* InputCtrl() const;
-    CSortListCtrl* ResultList() const { return m_resultList; }
+    CKeywordBox* InputCtrl() const;
+    CResultList* ResultList() const { return m_resultList; }
     QTreeWidget* Tree() const { return m_tree; }
     QTabBar* Tab() const { return m_tab; }
     QWidget* Control(int id) const;  // a control by its id
@@ -193,7 +193,7 @@ private:
     QStackedWidget* m_pages;              // the contents tree, the search panel
     QPlainTextEdit* m_hiddenEdit;         // 1001
     QLabel* m_prompt;                     // 1004
-    CSortListCtrl* m_resultList;          // 1007
+    CResultList* m_resultList;          // 1007
     QTreeWidget* m_tree;                  // 1009
     QPushButton* m_searchButton;          // 1011
     QGroupBox* m_methodGroup;             // 1022

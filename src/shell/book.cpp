@@ -79,7 +79,6 @@ bool CBookApp::InitInstance(const std::filesystem::path& dataFolder) {
             return false;
         }
     }
-    m_doc.OnNewDocument();
     if (!m_scratch.Create(QDir::tempPath().toStdString()))
         qWarning("cannot create the folder for the pages shown");
 

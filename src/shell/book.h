@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "platform/scratch.h"
-#include "shell/bookdoc.h"
 #include "shell/mainfrm.h"
 
 namespace kolva {
@@ -36,7 +35,6 @@ public:
 
 private:
     ScratchFolder m_scratch;
-    CBookDoc m_doc;
     std::unique_ptr<CMainFrame> m_frame;
 };
 

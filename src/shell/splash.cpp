@@ -11,14 +11,14 @@
 
 namespace kolva {
 
-void CShockwaveFlash::Play() {
+void CSplashPicture::Play() {
     m_playing = true;
     update();
 }
 
-void CShockwaveFlash::Stop() { m_playing = false; }
+void CSplashPicture::Stop() { m_playing = false; }
 
-void CShockwaveFlash::paintEvent(QPaintEvent*) {
+void CSplashPicture::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient night(0, 0, 0, height());
@@ -66,7 +66,7 @@ bool CSplashWnd::Create() {
     m_timer.setInterval(kShowMilliseconds);
     connect(&m_timer, &QTimer::timeout, this, [] { HideSplashScreen(); });
     m_timer.start();
-    m_pFlash = new CShockwaveFlash(this);
+    m_pFlash = new CSplashPicture(this);
     m_pFlash->setObjectName(QStringLiteral("104"));
     m_pFlash->setWindowTitle(QStringLiteral("Flash"));
     m_pFlash->setGeometry(0, 0, m_rect.width(), m_rect.height());

@@ -11,7 +11,7 @@ namespace kolva {
 
 // The movie player layer of the splash: the movie's path, play and stop. No movie player exists
 // on this platform, so it shows a title card drawn by the program while it "plays".
-class CShockwaveFlash : public QWidget {
+class CSplashPicture : public QWidget {
     Q_OBJECT
 public:
     using QWidget::QWidget;
@@ -44,7 +44,7 @@ public:
     static bool IsEnabled() { return c_bShowSplashWnd; }
     static CSplashWnd* Current() { return c_pSplashWnd; }
 
-    CShockwaveFlash* Player() const { return m_pFlash; }
+    CSplashPicture* Player() const { return m_pFlash; }
     const QTimer& Timer() const { return m_timer; }
 
 private:
@@ -53,7 +53,7 @@ private:
     bool Create();
 
     QRect m_rect;                   // the screen the splash covers
-    CShockwaveFlash* m_pFlash = nullptr;
+    CSplashPicture* m_pFlash = nullptr;
     QTimer m_timer;
     QWidget* m_owner;
 

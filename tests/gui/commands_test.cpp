@@ -8,9 +8,9 @@
 
 #include "controls/scrolltoolbar.h"
 #include "gui/gui_support.h"
-#include "pane/htmlctrl.h"
+#include "pane/keywordbox.h"
 #include "pane/leftform.h"
-#include "pane/sortlistctrl.h"
+#include "pane/resultlist.h"
 #include "platform/scratch.h"
 #include "shell/aboutdlg.h"
 #include "shell/commands.h"

@@ -11,7 +11,7 @@
 #include "catalogue/concordance_page.h"
 #include "gui/gui_support.h"
 #include "pane/concordancebrowser.h"
-#include "pane/htmlctrl.h"
+#include "pane/keywordbox.h"
 #include "pane/leftform.h"
 #include "platform/scratch.h"
 #include "view/bookview.h"

@@ -11,9 +11,9 @@
 #include <QTreeWidget>
 
 #include "gui/gui_support.h"
-#include "pane/htmlctrl.h"
+#include "pane/keywordbox.h"
 #include "pane/leftform.h"
-#include "pane/sortlistctrl.h"
+#include "pane/resultlist.h"
 #include "platform/scratch.h"
 #include "ui/appinfo.h"
 #include "view/bookview.h"
@@ -98,7 +98,7 @@ private slots:
         QCOMPARE(PageBox()->text(), QStringLiteral("1"));
         QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
         {  // a cell cut by its column shows its whole text when hovered, a whole cell nothing
-            CSortListCtrl* list = Form()->ResultList();
+            CResultList* list = Form()->ResultList();
             list->topLevelItem(0)->setText(1, QStringLiteral("御定全唐詩錄百卷"));
             const auto hover = [&] {
                 const QPoint at = list->visualItemRect(list->topLevelItem(0)).topLeft() +
@@ -245,7 +245,7 @@ private slots:
     // stay in reading order. A new search reads in order again.
     void headingsSortTheWholeListEitherWay() {
         Search(QStringLiteral("一"));
-        CSortListCtrl* list = Form()->ResultList();
+        CResultList* list = Form()->ResultList();
         struct Click {
             int column;
             QStringList first, last;  // the first and the last row of the first list page

@@ -1,4 +1,4 @@
-#include "pane/sortlistctrl.h"
+#include "pane/resultlist.h"
 
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -7,16 +7,16 @@
 
 namespace kolva {
 
-CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent) {
+CResultList::CResultList(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSortingEnabled(false);
     header()->setSectionsClickable(true);
-    connect(header(), &QHeaderView::sectionClicked, this, &CSortListCtrl::OnColumnClick);
+    connect(header(), &QHeaderView::sectionClicked, this, &CResultList::OnColumnClick);
 }
 
-void CSortListCtrl::OnColumnClick(int column) {
+void CResultList::OnColumnClick(int column) {
     m_descending = column == m_sortColumn && !m_descending;
     m_sortColumn = column;
     header()->setSortIndicatorShown(true);
@@ -24,7 +24,7 @@ void CSortListCtrl::OnColumnClick(int column) {
     emit sortRequested(column, m_descending);
 }
 
-bool CSortListCtrl::viewportEvent(QEvent* event) {
+bool CResultList::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip) return QTreeWidget::viewportEvent(event);
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());
@@ -39,7 +39,7 @@ bool CSortListCtrl::viewportEvent(QEvent* event) {
     return true;
 }
 
-void CSortListCtrl::SortByNumber(int column) {
+void CResultList::SortByNumber(int column) {
     QList<QTreeWidgetItem*> rows;
     const bool blocked = blockSignals(true);  // reordering is no change of selection
     QTreeWidgetItem* current = currentItem();

@@ -1,4 +1,4 @@
-#include "pane/htmlctrl.h"
+#include "pane/keywordbox.h"
 
 #include <QChildEvent>
 #include <QLayout>
@@ -26,11 +26,11 @@ const char kReadInputsScript[] = R"(
 
 }  // namespace
 
-CHtmlCtrl* CHtmlCtrl::CreateFromStatic(int id, QWidget* parent) {
+CKeywordBox* CKeywordBox::CreateFromStatic(int id, QWidget* parent) {
     QWidget* placeholder = parent->findChild<QWidget*>(QString::number(id));
     if (!placeholder) return nullptr;
     QWidget* holder = placeholder->parentWidget();
-    auto* control = new CHtmlCtrl(holder);
+    auto* control = new CKeywordBox(holder);
     control->setObjectName(QString::number(id));
     control->setMinimumSize(placeholder->minimumSize());
     control->setSizePolicy(placeholder->sizePolicy());
@@ -44,13 +44,13 @@ CHtmlCtrl* CHtmlCtrl::CreateFromStatic(int id, QWidget* parent) {
     return control;
 }
 
-void CHtmlCtrl::LoadFromResource(const QString& name) {
+void CKeywordBox::LoadFromResource(const QString& name) {
     LoadAppResources();
     connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) { m_loaded = ok; });
     load(QUrl(QStringLiteral("qrc:/") + name));
 }
 
-bool CHtmlCtrl::event(QEvent* event) {
+bool CKeywordBox::event(QEvent* event) {
     if (event->type() == QEvent::ChildAdded) {
         if (QObject* child = static_cast<QChildEvent*>(event)->child(); child && child->isWidgetType())
             emit inputWidgetAdded(static_cast<QWidget*>(child));
@@ -58,12 +58,12 @@ bool CHtmlCtrl::event(QEvent* event) {
     return QWebEngineView::event(event);
 }
 
-void CHtmlCtrl::ReadInputsThen(std::function<void()> then) {
+void CKeywordBox::ReadInputsThen(std::function<void()> then) {
     if (!m_loaded) {
         then();
         return;
     }
-    QPointer<CHtmlCtrl> self(this);
+    QPointer<CKeywordBox> self(this);
     page()->runJavaScript(QString::fromLatin1(kReadInputsScript),
                           [self, then = std::move(then)](const QVariant& result) {
                               if (!self) return;
@@ -77,7 +77,7 @@ void CHtmlCtrl::ReadInputsThen(std::function<void()> then) {
                           });
 }
 
-void CHtmlCtrl::SetValue(const QString& value) {
+void CKeywordBox::SetValue(const QString& value) {
     if (m_loaded) {
         m_inputs.documentAvailable = true;
         if (m_inputs.values.isEmpty()) m_inputs.values.append(std::nullopt);

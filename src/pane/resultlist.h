@@ -7,10 +7,10 @@
 
 namespace kolva {
 
-class CSortListCtrl : public QTreeWidget {
+class CResultList : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit CSortListCtrl(QWidget* parent = nullptr);
+    explicit CResultList(QWidget* parent = nullptr);
 
     static constexpr int kPageColumn = 3;
     static constexpr int kHitsColumn = 4;

@@ -8,13 +8,13 @@
 
 namespace kolva {
 
-class CHtmlCtrl : public QWebEngineView {
+class CKeywordBox : public QWebEngineView {
     Q_OBJECT
 public:
     using QWebEngineView::QWebEngineView;
 
     // Replaces the placeholder `id` among the children of parent by a keyword box in its place.
-    static CHtmlCtrl* CreateFromStatic(int id, QWidget* parent);
+    static CKeywordBox* CreateFromStatic(int id, QWidget* parent);
     // Shows a page compiled into the program ("input.htm").
     void LoadFromResource(const QString& name);
     bool IsLoaded() const { return m_loaded; }
