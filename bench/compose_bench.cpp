@@ -47,16 +47,10 @@ std::string MakePage() {
 class Collection {
 public:
     Collection() {
-        PageStoreWriter store(m_dir.path());
-        store.AddPage("vol\\0013.htm", MakePage());
-        store.Finish();
-        IndexWriter writer;
-        writer.AddText(0, U"\u4E00");
-        for (int mode : {0, 1, 2}) writer.Write(m_dir.path(), IndexFileStem("Index", mode));
-        WriteVariantTable(m_dir / "yitizi.txt",
-                          {{0x4E00, 0x4E01, 0x4E02, 0x4E03},
-                           {0x4E04, 0x4E05, 0x4E06, 0x4E07},
-                           {0x4E08, 0x4E09, 0x4E0A, 0x4E0B}});
+        test::WritePages(m_dir.path(), {{"vol\\0013.htm", MakePage()}},
+                         {{0x4E00, 0x4E01, 0x4E02, 0x4E03},
+                          {0x4E04, 0x4E05, 0x4E06, 0x4E07},
+                          {0x4E08, 0x4E09, 0x4E0A, 0x4E0B}});
         if (!m_index.Open(m_dir.path(), "Index", kModeWholeText)) std::abort();
     }
     const CIndex& index() const { return m_index; }

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
 #include "test_support.h"
@@ -47,12 +47,9 @@ class Collection {
 public:
     Collection() {
         std::mt19937 rng(7);
-        PageStoreWriter store(m_dir.path());
-        for (int i = 0; i < kPages; ++i) store.AddPage(test::PageName(i + 1), MakePage(rng, i + 1));
-        store.Finish();
-        IndexWriter writer;
-        writer.AddText(0, U"\u4E00");
-        for (int mode : {0, 1, 2}) writer.Write(m_dir.path(), IndexFileStem("Index", mode));
+        std::vector<std::pair<std::string, std::string>> pages;
+        for (int i = 0; i < kPages; ++i) pages.emplace_back(test::PageName(i + 1), MakePage(rng, i + 1));
+        test::WritePages(m_dir.path(), pages);
         if (!m_index.Open(m_dir.path(), "Index", kModeWholeText)) std::abort();
         for (uint32_t p = 0; p < kPages; ++p) m_pages.push_back(p);
     }

@@ -10,7 +10,7 @@ import re
 import sys
 
 # Lower number = lower layer. Folders of equal number are peers and may not include each other.
-CORE = ["platform", "text", "pagestore", "index", "catalogue", "writer", "builder"]
+CORE = ["platform", "text", "pagestore", "index", "catalogue", "concordance", "writer", "builder"]
 WINDOWS = [["ui"], ["view", "controls"], ["pane"], ["shell"], ["app"]]
 RANK = {name: i for i, name in enumerate(CORE)}
 for i, names in enumerate(WINDOWS):

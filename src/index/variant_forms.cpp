@@ -66,17 +66,4 @@ void CIndex::ExpandVariants(std::u16string_view keywords,
     }
 }
 
-int CIndex::ComposePage(int index, std::string& html, const std::u16string& keywords, int target,
-                        uint8_t bVariant) const {
-    if (!bVariant) return m_fileList.ComposePage(index, html, keywords, target);
-    std::vector<std::u16string> forms;
-    ExpandVariants(keywords, forms);
-    std::u16string joined;
-    for (size_t i = 0; i < forms.size(); ++i) {
-        if (i > 0) joined += u' ';
-        joined += forms[i];
-    }
-    return m_fileList.ComposePage(index, html, joined, target);
-}
-
 }  // namespace kolva

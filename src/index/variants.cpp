@@ -68,6 +68,7 @@ std::vector<VariantGroup> ParseVariantTable(std::string_view bytes, size_t limit
 }
 
 void CIndex::LoadVariantTable(const std::filesystem::path& folder) {
+    ++m_generation;
     m_variantGroups.clear();
     std::string bytes;
     if (ReadWholeFile(folder / "yitizi.txt", bytes)) m_variantGroups = ParseVariantTable(bytes);

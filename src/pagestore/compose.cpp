@@ -1,20 +1,14 @@
 #include "pagestore/compose.h"
 
-#include <algorithm>
-#include <cassert>
-#include <set>
-
-#include "text/codeconverter.h"
 #include "pagestore/filelist.h"
 #include "pagestore/hitmark.h"
-#include "platform/file.h"
+#include "pagestore/page_text.h"
 
 namespace kolva {
 
 namespace {
 
-// Room reserved up front, so that appending rarely reallocates.
-constexpr size_t kBodyReserve = 10000;
+// Room reserved up front for a main-text run, so that appending rarely reallocates.
 constexpr size_t kItemReserve = 1000;
 
 // Calls onText(run) for every run of bytes outside tags and onTag(tag) for every tag, "<" up to
@@ -97,38 +91,22 @@ void SplitFilterItems(const HTMLNode& node, std::vector<FilterItem>& items) {
         });
 }
 
-void ComposePass(std::string_view page, std::string& html, std::string_view keyword, int column,
-                 int target, int& anchorCounter) {
-    std::vector<HTMLNode> nodes;
-    ParsePage(page, nodes);
-    assert(column == 0 || column == 1);
-    HTMLNode& cell = nodes[size_t(column) + 1];
-    std::vector<FilterItem> items;
-    SplitFilterItems(cell, items);
-
-    // Each run is marked straight into the body rather than into a string of its own and then
-    // copied; the bytes are the same, without an allocation per run.
-    std::string body;
-    body.reserve(std::max(kBodyReserve, cell.text.size() + cell.text.size() / 2));
-    for (const FilterItem& item : items) {
-        const bool note = item.type == 1;
-        // A target other than the three marks nothing but still rebuilds the page.
-        const bool marked = note ? target == kTargetWholeText || target == kTargetNotes
-                                 : target == kTargetWholeText || target == kTargetMainText;
-        if (note) body.append(kNoteOpen);
-        if (marked) HighlightItem(item.text, keyword, body, anchorCounter);
-        else body.append(item.text);
-        if (note) body.append(kNoteClose);
-    }
-    cell.text = std::move(body);
-
+int ComposeMarkedPage(const PageBody& body, int target, const PageHits& hits, std::string& html) {
+    const std::vector<HTMLNode>& nodes = body.nodes;
+    const std::string& cell = nodes[size_t(body.column) + 1].text;
+    // The marked cell is written straight into the page.
     html.reserve(html.size() + kFrameT1.size() + kFrameT2.size() + kFrameT3.size() +
                  kFrameT4.size() + nodes[0].text.size() + nodes[1].text.size() +
-                 nodes[2].text.size());
-    html.append(kFrameT1).append(nodes[0].text);
-    html.append(kFrameT2).append(nodes[1].text);
-    html.append(kFrameT3).append(nodes[2].text);
+                 nodes[2].text.size() + cell.size() / 2 + hits.hits.size() * 64);
+    html.append(kFrameT1).append(nodes[0].text).append(kFrameT2);
+    int anchors = 0;
+    if (body.column == 0) anchors = WriteMarkedBody(body, target, hits, html);
+    else html.append(nodes[1].text);
+    html.append(kFrameT3);
+    if (body.column == 1) anchors = WriteMarkedBody(body, target, hits, html);
+    else html.append(nodes[2].text);
     html.append(kFrameT4);
+    return anchors;
 }
 
 int BodyColumn(int pageNumber) {
@@ -136,37 +114,10 @@ int BodyColumn(int pageNumber) {
     return pageNumber % 2 == 0 ? 0 : 1;
 }
 
-int CFileList::ComposePage(int index, std::string& html, std::u16string_view keywords,
-                           int target) const {
-    if (!m_bOpen) return 0;
-    std::string page;
-    int column = 0;
-    // A page that cannot be read composes to nothing, like a closed store.
-    if (!ReadPage(index, page)) return 0;
-    if (keywords.empty()) return 0;
+int CFileList::GetBodyColumn(int index) const {
     std::string name;
     int number = 0;
-    if (GetPageName(index, name) && PageNumberFromName(name, number)) column = BodyColumn(number);
-
-    int anchorCounter = 0;
-    std::set<std::string> done;
-    size_t i = 0;
-    while (i < keywords.size()) {
-        // Keywords are separated by spaces and ideographic spaces; runs of them end nothing.
-        size_t end = i;
-        while (end < keywords.size() && keywords[end] != u' ' && keywords[end] != u'\u3000') ++end;
-        if (end > i) {
-            std::string keyword;
-            AppendUtf8(keywords.substr(i, end - i), keyword, kConvertLenient);
-            if (done.insert(keyword).second) {
-                html.clear();
-                ComposePass(page, html, keyword, column, target, anchorCounter);
-                page = html;
-            }
-        }
-        i = end + 1;
-    }
-    return anchorCounter;
+    return GetPageName(index, name) && PageNumberFromName(name, number) ? BodyColumn(number) : 0;
 }
 
 }  // namespace kolva

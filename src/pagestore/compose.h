@@ -1,11 +1,11 @@
 // Page composition: a stored page is cut into its title and two table cells, the cell holding
-// the body text is marked keyword by keyword, and the parts are put back into a fixed frame:
+// the body text is written with its hits marked (hitmark.h), and the parts are put back into a
+// fixed frame:
 //
 //   T1 title T2 first cell T3 second cell T4
 //
-// The parser reads a composed page back into the same three parts, which is what lets each
-// keyword's pass work on the previous pass's output. Notes inside the body are wrapped in
-// kNoteOpen ... kNoteClose, in the stored page and in the composed one alike.
+// The parser reads a composed page back into the same three parts. Notes inside the body are
+// wrapped in kNoteOpen ... kNoteClose, in the stored page and in the composed one alike.
 #pragma once
 
 #include <cstdint>
@@ -58,10 +58,12 @@ void ParsePage(std::string_view page, std::vector<HTMLNode>& nodes);
 // empty) main-text run.
 void SplitFilterItems(const HTMLNode& node, std::vector<FilterItem>& items);
 
-// One keyword's pass over page bytes: appends the framed page with the keyword marked in cell
-// `column` (0 or 1) as target (ComposeTarget) asks. Anchors come from anchorCounter.
-void ComposePass(std::string_view page, std::string& html, std::string_view keyword, int column,
-                 int target, int& anchorCounter);
+struct PageBody;
+struct PageHits;
+
+// Appends the framed page of body to html, the body cell with hits marked in the text of target
+// (ComposeTarget); the title and the other cell as parsed. Returns the anchors written.
+int ComposeMarkedPage(const PageBody& body, int target, const PageHits& hits, std::string& html);
 
 // The cell holding the body text of a page: its page number modulo 2, never negative.
 int BodyColumn(int pageNumber);

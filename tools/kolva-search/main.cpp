@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"

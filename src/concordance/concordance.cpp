@@ -1,10 +1,7 @@
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 
 #include <algorithm>
 #include <numeric>
-
-#include "pagestore/compose.h"
-#include "pagestore/filelist.h"
 
 namespace kolva {
 
@@ -27,24 +24,16 @@ bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order) {
 
 CConcordance::CConcordance(const CIndex& index, std::vector<uint32_t> pages,
                            ConcordanceQuery query)
-    : m_index(index), m_pages(std::move(pages)), m_query(std::move(query)), m_lineStart{0} {}
+    : m_pages(std::move(pages)),
+      m_query(std::move(query)),
+      m_finder(index, m_query.keywords, m_query.variant),
+      m_lineStart{0} {}
 
-size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines) const {
-    if (row >= m_pages.size()) return 0;
-    const uint32_t page = m_pages[row];
-    std::string html;
-    const int anchors =
-        m_index.ComposePage(int(page), html, m_query.keywords, m_query.target, m_query.variant);
-    if (anchors <= 0) return 0;
-    // The body cell, as composition chose it: the page number's parity.
-    // (Composition read the same record a moment ago; a failure now leaves the first cell.)
-    int column = 0;
-    std::string name;
-    int number = 0;
-    if (m_index.PageStore().GetPageName(int(page), name) && PageNumberFromName(name, number))
-        column = BodyColumn(number);
+size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines) {
+    if (row >= m_pages.size() || m_finder.WordCount() == 0) return 0;
+    if (!m_finder.ReadPage(m_pages[row], m_body, m_hits) || m_hits.hits.empty()) return 0;
     std::vector<PageLine> pageLines;
-    ReadPageLines(html, column, anchors, m_query.context, pageLines);
+    ReadPageLines(m_body, m_hits, m_query.context, pageLines);
     for (PageLine& p : pageLines)
         lines.push_back(ConcordanceLine{row, p.anchor, std::move(p.left), std::move(p.match),
                                         std::move(p.right)});
