@@ -94,9 +94,11 @@ private:
                 ++j;
                 continue;
             }
-            size_t next = m_text.find_first_of("<\n\r", j);
-            if (next == std::string_view::npos || next > to) next = to;
-            if (m_anchor != m_anchorEnd && m_anchor->offset < next) next = m_anchor->offset;
+            uint32_t next = j + 1;
+            const uint32_t stop =
+                m_anchor != m_anchorEnd && m_anchor->offset < to ? m_anchor->offset : to;
+            while (next < stop && m_text[next] != '<' && m_text[next] != '\n' && m_text[next] != '\r')
+                ++next;
             if (!open) m_out.append(kMarkOpen);
             open = true;
             m_out.append(m_text.substr(j, next - j));
