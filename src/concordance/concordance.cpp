@@ -40,24 +40,51 @@ size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& 
     return pageLines.size();
 }
 
+size_t CConcordance::AppendRowsLines(uint32_t first, uint32_t count,
+                                     std::vector<ConcordanceLine>& lines) {
+    const uint32_t end = uint32_t(std::min<uint64_t>(uint64_t(first) + count, m_pages.size()));
+    if (first >= end) return 0;
+    std::vector<uint32_t> order(end - first);
+    std::iota(order.begin(), order.end(), first);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t x, uint32_t y) { return m_pages[x] < m_pages[y]; });
+    std::vector<std::vector<ConcordanceLine>> byRow(end - first);
+    for (uint32_t row : order) AppendRowLines(row, byRow[row - first]);
+    size_t appended = 0;
+    for (std::vector<ConcordanceLine>& rowLines : byRow) {
+        appended += rowLines.size();
+        for (ConcordanceLine& line : rowLines) lines.push_back(std::move(line));
+    }
+    return appended;
+}
+
 size_t CConcordance::AppendPageOrderLines(size_t first, size_t count,
                                           std::vector<ConcordanceLine>& lines) {
     size_t appended = 0;
     // The first row that may hold line `first`: known from the counts where they reach it.
     size_t row = size_t(std::upper_bound(m_lineStart.begin(), m_lineStart.end(), first) -
                         m_lineStart.begin()) - 1;
-    std::vector<ConcordanceLine> rowLines;
-    for (; row < m_pages.size() && appended < count; ++row) {
-        const bool counted = row + 1 < m_lineStart.size();
-        if (counted && m_lineStart[row + 1] <= first) continue;  // an empty row counted before
-        rowLines.clear();
-        const size_t n = AppendRowLines(uint32_t(row), rowLines);
-        if (!counted) m_lineStart.push_back(m_lineStart.back() + n);
-        const size_t start = m_lineStart[row];
-        for (size_t k = 0; k < n && appended < count; ++k) {
-            if (start + k < first) continue;
-            lines.push_back(std::move(rowLines[k]));
-            ++appended;
+    std::vector<ConcordanceLine> chunk;
+    while (row < m_pages.size() && appended < count) {
+        // Rows are read a chunk at a time (in page order within it), as many as the lines
+        // still wanted take at the rate of the rows counted so far.
+        const size_t counted = m_lineStart.size() - 1;
+        const size_t perRow = counted ? std::max<size_t>(1, m_lineStart.back() / counted) : 1;
+        const size_t rows =
+            std::clamp<size_t>((count - appended) / perRow + 1, 8, 1024);
+        chunk.clear();
+        AppendRowsLines(uint32_t(row), uint32_t(rows), chunk);
+        const size_t end = std::min(m_pages.size(), row + rows);
+        size_t k = 0;  // the chunk's lines, in row order
+        for (; row < end; ++row) {
+            const size_t from = k;
+            while (k < chunk.size() && chunk[k].row == row) ++k;
+            if (row + 1 == m_lineStart.size()) m_lineStart.push_back(m_lineStart.back() + (k - from));
+            for (size_t i = from; i < k && appended < count; ++i) {
+                if (m_lineStart[row] + (i - from) < first) continue;
+                lines.push_back(std::move(chunk[i]));
+                ++appended;
+            }
         }
     }
     return appended;
@@ -65,8 +92,9 @@ size_t CConcordance::AppendPageOrderLines(size_t first, size_t count,
 
 std::vector<ConcordanceLine> CConcordance::Lines(ConcordanceOrder order, size_t limit) {
     std::vector<ConcordanceLine> lines;
-    for (size_t row = 0; row < m_pages.size(); ++row) {
-        AppendRowLines(uint32_t(row), lines);
+    constexpr uint32_t kChunk = 1024;
+    for (size_t row = 0; row < m_pages.size(); row += kChunk) {
+        AppendRowsLines(uint32_t(row), kChunk, lines);
         if (limit && lines.size() >= limit) {
             lines.resize(limit);
             break;

@@ -58,6 +58,10 @@ public:
 
     // Appends the lines of one row, its hits found now, in anchor order. Returns their number.
     size_t AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines);
+    // Appends the lines of rows first .. first + count - 1 (those that exist) in row order, each
+    // row's in anchor order. Their pages are read in ascending page order, so that the words'
+    // walks go forward once however the rows are sorted. Returns the lines appended.
+    size_t AppendRowsLines(uint32_t first, uint32_t count, std::vector<ConcordanceLine>& lines);
 
     // Appends up to `count` lines in page order, starting with line `first` of the whole
     // concordance. Rows before it are read once to learn their line counts, which are kept, so

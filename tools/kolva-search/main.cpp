@@ -459,16 +459,19 @@ int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& 
 
     size_t count = 0;
     if (o.order == ConcordanceOrder::kPage && !o.json) {
-        // The first lines come out before the last page is composed.
+        // The first lines come out before the last page is read: the rows go a few at a time
+        // (read in page order within a chunk, so that the walks go forward), then more.
         std::vector<ConcordanceLine> lines;
         std::string out;
-        for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); ++row) {
+        uint32_t chunk = 8;
+        for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); row += chunk) {
+            chunk = row == 0 ? 8 : std::min<uint32_t>(chunk * 2, 1024);
             lines.clear();
-            concordance.AppendRowLines(row, lines);
+            concordance.AppendRowsLines(row, chunk, lines);
             out.clear();
             for (const ConcordanceLine& line : lines) {
                 if (o.limit && count == o.limit) break;
-                AppendKwicLine(line, rows[row], out);
+                AppendKwicLine(line, rows[line.row], out);
                 ++count;
             }
             std::cout << out;
