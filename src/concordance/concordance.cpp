@@ -1,6 +1,7 @@
 #include "concordance/concordance.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
 
 namespace kolva {
@@ -51,10 +52,10 @@ size_t CConcordance::AppendRowsLines(uint32_t first, uint32_t count,
     std::vector<std::vector<ConcordanceLine>> byRow(end - first);
     for (uint32_t row : order) AppendRowLines(row, byRow[row - first]);
     size_t appended = 0;
-    for (std::vector<ConcordanceLine>& rowLines : byRow) {
-        appended += rowLines.size();
-        for (ConcordanceLine& line : rowLines) lines.push_back(std::move(line));
-    }
+    for (const std::vector<ConcordanceLine>& rowLines : byRow) appended += rowLines.size();
+    lines.reserve(lines.size() + appended);
+    for (std::vector<ConcordanceLine>& rowLines : byRow)
+        std::move(rowLines.begin(), rowLines.end(), std::back_inserter(lines));
     return appended;
 }
 
@@ -69,9 +70,9 @@ size_t CConcordance::AppendPageOrderLines(size_t first, size_t count,
         // Rows are read a chunk at a time (in page order within it), as many as the lines
         // still wanted take at the rate of the rows counted so far.
         const size_t counted = m_lineStart.size() - 1;
-        const size_t perRow = counted ? std::max<size_t>(1, m_lineStart.back() / counted) : 1;
+        const size_t perRow = counted ? std::max<size_t>(1, m_lineStart.back() / counted) : 0;
         const size_t rows =
-            std::clamp<size_t>((count - appended) / perRow + 1, 8, 1024);
+            perRow ? std::clamp<size_t>((count - appended) / perRow + 1, 4, 1024) : 4;
         chunk.clear();
         AppendRowsLines(uint32_t(row), uint32_t(rows), chunk);
         const size_t end = std::min(m_pages.size(), row + rows);
