@@ -149,7 +149,9 @@ public:
         const uint32_t any = CountOf(m_index.SearchOr(spaced, variants), index);
         const uint32_t all = CountOf(m_index.SearchAnd(spaced, variants), index);
         EXPECT_EQ(uint32_t(anchors), any) << "page " << index;
-        if (all) EXPECT_EQ(uint32_t(anchors), all) << "page " << index;
+        if (all) {
+            EXPECT_EQ(uint32_t(anchors), all) << "page " << index;
+        }
         return {anchors, html};
     }
 
@@ -180,9 +182,10 @@ TEST(ComposePage, TargetsDecideWhereMarksGo) {
         EXPECT_EQ(store.Compose(0, u"甲"), std::make_pair(c.anchors, Framed("甲", c.first, "甲")))
             << c.mode;
         // Notes only, on a cell without notes: nothing to mark.
-        if (c.mode == kModeNotes)
+        if (c.mode == kModeNotes) {
             EXPECT_EQ(store.Compose(1, u"甲"),
                       std::make_pair(0, Framed("甲", "甲" + kNote + "甲" + kEndNote + "甲", "甲")));
+        }
     }
 }
 
