@@ -6,7 +6,11 @@
 set(KOLVA_CORE_FILES
   src/platform/file.cpp
   src/platform/scratch.cpp
+  src/platform/replace_file.cpp
+  src/platform/spill_file.cpp
+  src/platform/state_folder.cpp
   src/platform/checksum.cpp
+  src/text/utf16.cpp
   src/text/codeconverter.cpp
   src/text/utf8.cpp
   src/pagestore/filelist.cpp
@@ -43,6 +47,7 @@ set(KOLVA_APP_FILES
   src/ui/appinfo.h
   src/ui/icons.h src/ui/icons.cpp
   src/ui/messagebox.h src/ui/messagebox.cpp
+  src/ui/trace.h src/ui/trace.cpp
   src/view/documentpage.h src/view/documentpage.cpp
   src/view/bookview.h src/view/bookview.cpp
   src/view/concordancescheme.h src/view/concordancescheme.cpp

@@ -39,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (!node) continue;
         fuzz::Check(node->parent && node->level == node->parent->level + 1);
-        GetCategoryName(node);
         BuildResultList(node, pages, counts, rows);
         fuzz::Check(rows.size() <= pages.size());
         fuzz::Check(std::is_sorted(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
             return a.pageNumber < b.pageNumber;
         }));
         for (const SearchNodeTag& row : rows) {
+            GetCategoryName(row.pageIndex, node);
             GetBookName(row.pageIndex, node);
             FindVolumeNode(row.pageIndex, node);
         }

@@ -30,7 +30,7 @@ const std::string& SoundFile() {
         std::mt19937 rng(16);
         PageStoreWriter store(folder);
         IndexWriter index(groups);
-        for (uint32_t p = 0; p < 300; ++p) {
+        for (uint32_t p = 0; p < 800; ++p) {  // enough pages for stored points
             std::u32string text;
             for (size_t i = 0, n = rng() % 40; i < n; ++i) text += kLetters[rng() % 10];
             store.AddPage("v\\0001.htm", "<html></html>");
@@ -51,14 +51,16 @@ void Store(std::string& s, size_t at, uint64_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) s[at + size_t(i)] = char(v >> (8 * i));
 }
 
-// Makes the checksums of header, tables and lists match the bytes, as far as the layout lets
-// them be found.
+// Makes the checksums of header, tables, directory rows and lists match the bytes, as far as the
+// layout lets them be found.
 void FixChecksums(std::string& f) {
     if (f.size() < kPairsHeaderSize) return;
     const uint8_t* d = reinterpret_cast<const uint8_t*>(f.data());
     const uint64_t keys = LoadLE32(d + 76), aliases = LoadLE32(d + 84);
     const uint64_t pairs = uint64_t(LoadLE32(d + 80)) + LoadLE32(d + 104);  // both distances
-    const uint64_t dirAt = kPairsHeaderSize + kSlotBits / 8 + 17 * keys + 8 + 8 * aliases;
+    const uint64_t rowStartsAt = kPairsHeaderSize + kSlotBits / 8 + 4 * keys;
+    const uint64_t rowSumsAt = kPairsHeaderSize + kSlotBits / 8 + 17 * keys + 8 + 8 * aliases;
+    const uint64_t dirAt = rowSumsAt + 8 * keys;
     const uint64_t listsAt = dirAt + uint64_t(kPairEntrySize) * pairs;
     if (keys <= kMaxPairKeys && pairs <= 2 * keys * keys && aliases <= kSlotBits &&
         listsAt <= f.size()) {
@@ -70,7 +72,34 @@ void FixChecksums(std::string& f) {
             if (from <= to && to <= listsSize)
                 Store(f, e + 12, uint32_t(Checksum64(d + listsAt + from, to - from)), 4);
         }
-        Store(f, 96, Checksum64(d + kPairsHeaderSize, listsAt - kPairsHeaderSize), 8);
+        for (uint64_t row = 0; row < 2 * keys; ++row) {
+            // The apart rows' starts follow the K + 1 starts of the neighbouring rows.
+            const uint64_t at = rowStartsAt + 4 * (row + row / keys);
+            const uint64_t low = LoadLE32(d + at), high = LoadLE32(d + at + 4);
+            if (low <= high && high <= pairs)
+                Store(f, rowSumsAt + 4 * row,
+                      uint32_t(Checksum64(d + dirAt + kPairEntrySize * low,
+                                          kPairEntrySize * (high - low))),
+                      4);
+        }
+        Store(f, 96, Checksum64(d + kPairsHeaderSize, dirAt - kPairsHeaderSize), 8);
+    }
+    // The points area at the end: each slot entry's check over its points.
+    const uint64_t slots = LoadLE32(d + 108), pointsSize = LoadLE64(d + 112);
+    if (slots <= kSlotBits && pointsSize <= f.size() && kPointSlotEntrySize * slots <= pointsSize) {
+        const uint64_t area = f.size() - pointsSize;
+        const uint64_t points = area + kPointSlotEntrySize * slots;
+        const uint64_t pointCount = (f.size() - points) / kStoredPointSize;
+        for (uint64_t i = 0; i < slots; ++i) {
+            const uint64_t e = area + kPointSlotEntrySize * i;
+            const uint64_t first = LoadLE32(d + e + 4), count = LoadLE32(d + e + 8);
+            if (first > pointCount || count > pointCount - first) continue;
+            const uint64_t seed = Checksum64(d + e, 12);
+            Store(f, e + 12,
+                  uint32_t(Checksum64(d + points + kStoredPointSize * first,
+                                      kStoredPointSize * count, seed)),
+                  4);
+        }
     }
     Store(f, 120, Checksum64(d, 120), 8);
 }
@@ -114,6 +143,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::vector<uint32_t> candidates = {0, 1, 2, 5, 100, 299, 300, 70000};
         if (KeepListedPages(list, pairs.PageLimit(), candidates))
             fuzz::Check(std::is_sorted(candidates.begin(), candidates.end()));
+    }
+    // Stored points, as far as the file has them: ascending pages whenever they are handed out.
+    for (int32_t slot = 0x4E00 - 0x3400; slot < 0x4E00 - 0x3400 + 0x1000; ++slot) {
+        const StoredPoints points = pairs.PointsOf(slot);
+        for (uint32_t i = 1; i < points.count; ++i)
+            fuzz::Check(points.At(i - 1).page < points.At(i).page);
     }
     const std::string_view rest = in.Rest();
     std::vector<PhraseTerm> terms;

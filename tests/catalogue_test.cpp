@@ -62,6 +62,20 @@ TEST_F(CatalogueTest, EmptyAndMissingCatalogues) {
     EXPECT_TRUE(other.Load(dir / "kolva.dir", dir / "no-such-folder" / "kolva.txt"));
 }
 
+// The trace replaces what stood at its path as a whole: a link there is replaced, never written
+// through, and nothing is left beside it.
+TEST_F(CatalogueTest, TraceReplacesItsFileWhole) {
+    test::WriteBytes(dir / "theirs.txt", "the user's own words");
+    std::filesystem::create_symlink(dir / "theirs.txt", dir / "kolva.txt");
+    ASSERT_TRUE(Load({Entry(u"a", 1, 1, 1, 1)}));
+    EXPECT_EQ(test::ReadBytes(dir / "theirs.txt"), "the user's own words");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "kolva.txt"));
+    EXPECT_EQ(test::ReadBytes(dir / "kolva.txt"), "name=a\tdocID=1\tdocNo=1\tcurFileName=1\n");
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 3u);  // kolva.dir, kolva.txt, theirs.txt
+}
+
 TEST_F(CatalogueTest, OddRecordsKeepTheirSlotButGetNoNode) {
     ASSERT_TRUE(Load({Entry(u"a", 1, 1, 1, 1), Entry(u"orphan", 3, 1, 1, 1),
                       Entry(u"zero", 0, 1, 1, 1), Entry(u"deep", 20, 1, 1, 1),

@@ -72,6 +72,32 @@ protected:
 TempDir* CliTest::source = nullptr;
 TempDir* CliTest::data = nullptr;
 
+// Over several categories the default range is the whole collection, also named by --range 0;
+// an explicit slot keeps to its entry.
+TEST(CliWholeCollectionTest, WithoutARangeEveryCategoryIsSearched) {
+    TempDir source, data;
+    WriteBytes(source / "catalogue.txt",
+               "1\t唐詩\n2\t李白\n3\t巻一\tli/v1\n1\t宋詞\n2\t蘇軾\n3\t巻一\tsu/v1\n");
+    std::filesystem::create_directories(source / "li/v1");
+    std::filesystem::create_directories(source / "su/v1");
+    WriteBytes(source / "li/v1/1.txt", "床前明月光\n");
+    WriteBytes(source / "su/v1/1.txt", "明月幾時有\n");
+    const Outcome built = RunProgram("kolva-build", {source.path().string(), data.path().string()});
+    ASSERT_EQ(built.status, 0) << built.err;
+    const std::string both = "唐詩\t李白\t巻一\t1\t1\t0\n宋詞\t蘇軾\t巻一\t1\t1\t1\n"
+                             "全部で 2 頁で、2 箇所でした。\n";
+    for (const std::vector<std::string>& range : {std::vector<std::string>{}, {"--range", "0"}}) {
+        std::vector<std::string> args = {"--data", data.path().string()};
+        args.insert(args.end(), range.begin(), range.end());
+        args.push_back("明月");
+        const Outcome o = RunProgram("kolva-search", args);
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out, both);
+    }
+    EXPECT_EQ(RunProgram("kolva-search", {"--data", data.path().string(), "--range", "4", "明月"}).out,
+              "宋詞\t蘇軾\t巻一\t1\t1\t1\n全部で 1 頁で、1 箇所でした。\n");
+}
+
 TEST_F(CliTest, RowsJsonRawAndQueries) {
     Outcome o = Search({"明月"});
     EXPECT_EQ(o.status, 0);

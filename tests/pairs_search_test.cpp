@@ -19,9 +19,10 @@ const std::u32string kLetters = U"一二三四五六七万萬\U00020000あ、a";
 const std::vector<VariantGroup> kGroups = {{0x4E07, 0x842C}, {0x4E09, 0x56DB}};
 
 // Pages of a few letters with long repeats, so that pairs recur on many pages; a few long pages
-// whose entries run over block ends.
+// whose entries run over block ends; now and then enough pages that the frequent letters' streams
+// have stored points.
 std::vector<std::u32string> RandomPages(std::mt19937& rng) {
-    std::vector<std::u32string> pages(300 + rng() % 300);
+    std::vector<std::u32string> pages(rng() % 3 == 0 ? 1500 + rng() % 500 : 300 + rng() % 300);
     const size_t letters = 4 + rng() % (kLetters.size() - 4);
     for (size_t p = 0; p < pages.size(); ++p) {
         const size_t n = p % 61 == 7 ? 800 + rng() % 800 : rng() % 80;

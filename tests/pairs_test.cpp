@@ -125,8 +125,9 @@ TEST(PairsFileTest, FewerKeysListOnlyTheMostFrequent) {
     EXPECT_EQ(file.Find(two, two, list, 2), PairsFile::Lookup::kAbsent);
 }
 
-// A file that does not belong to the index beside it, or is damaged, is not opened; a damaged
-// list is found out when it is asked for.
+// A file that does not belong to the index beside it, or whose header or tables before the
+// directory are damaged, is not opened; a damaged directory row or list is found out when it is
+// asked for.
 TEST(PairsFileTest, RefusedWhenStaleOrDamaged) {
     std::mt19937 rng(16);
     const auto pages = RandomTexts(rng, 300, 8);
@@ -167,17 +168,21 @@ TEST(PairsFileTest, RefusedWhenStaleOrDamaged) {
         file.Close();
     }
 
-    // Every byte of the header and tables is covered by a checksum; list bytes by their own.
-    const size_t tablesEnd = good.size() - [&] {
-        uint64_t lists = 0;
-        for (int i = 0; i < 8; ++i) lists |= uint64_t(uint8_t(good[88 + size_t(i)])) << (8 * i);
-        return size_t(lists);
-    }();
+    // Every byte of the header and of the tables before the directory is covered by a checksum
+    // checked at open; directory rows and lists by their own, checked when they are read.
+    const auto le32 = [&](size_t at) {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= uint32_t(uint8_t(good[at + size_t(i)])) << (8 * i);
+        return size_t(v);
+    };
+    const size_t keys = le32(76), aliases = le32(84);
+    const size_t directoryStart =
+        kPairsHeaderSize + kSlotBits / 8 + 4 * keys + 8 * (keys + 1) + 8 * aliases + 5 * keys + 8 * keys;
     for (size_t at = 0; at < good.size(); at += 1 + at / 7) {
         std::string bad = good;
         bad[at] = char(bad[at] ^ 0x10);
         test::WriteBytes(path, bad);
-        if (at < tablesEnd) {
+        if (at < directoryStart) {
             EXPECT_FALSE(file.Open(dir.path(), "Index")) << at;
             continue;
         }
@@ -268,6 +273,58 @@ TEST(PairsFileTest, AccelerateWritesAllThreeAndChangesNothingElse) {
     PairsFile file;
     for (const char* stem : {"Index", "Index_desc", "Index_content"})
         EXPECT_TRUE(file.Open(dir.path(), stem)) << stem;
+}
+
+// Lists that outgrow the memory given them go to a spill file beside the pairs file and come
+// back from it: the file is the same whatever the memory, and nothing is left beside it.
+TEST(PairsFileTest, SpilledListsGiveTheSameFile) {
+    std::mt19937 rng(27);
+    for (size_t letters : {3u, 16u}) {
+        test::TempDir dir;
+        test::WriteCollection(dir.path(), RandomTexts(rng, 600, letters), {{0x4E07, 0x842C}},
+                              BlockOrder::kInterleaved);
+        WritePairsFile(dir.path(), "Index");
+        const std::string inMemory = test::ReadBytes(dir / "Index-idx.pairs");
+        const auto names = [&] {
+            std::set<std::string> out;
+            for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+                out.insert(e.path().filename().string());
+            return out;
+        };
+        const std::set<std::string> before = names();
+        for (uint64_t memory : {64u, 300u, 4096u}) {  // a run every block, and fewer
+            WritePairsFile(dir.path(), "Index", 0, kApartKeys, memory);
+            EXPECT_EQ(test::ReadBytes(dir / "Index-idx.pairs"), inMemory)
+                << letters << " letters, " << memory << " bytes";
+            EXPECT_EQ(names(), before);
+        }
+    }
+}
+
+// The stored points of a long clean stream are the reader's state at every kStoredPointInterval-th
+// entry; damaged point bytes are never handed out; short streams have none.
+TEST(PairsFileTest, StoredPointsOfLongStreams) {
+    test::TempDir dir;
+    std::vector<std::u32string> pages;
+    for (uint32_t p = 0; p < 2000; ++p) pages.push_back(p % 3 == 0 ? U"一二一" : U"一");
+    test::WriteCollection(dir.path(), pages);
+    WritePairsFile(dir.path(), "Index");
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const StoredPoints one = file.PointsOf(CharToSlot(U'一'));
+    ASSERT_EQ(one.count, (2000 + kStoredPointInterval - 1) / kStoredPointInterval);
+    for (uint32_t i = 0; i < one.count; ++i) EXPECT_EQ(one.At(i).page, i * kStoredPointInterval);
+    EXPECT_EQ(file.PointsOf(CharToSlot(U'二')).count, 667u / kStoredPointInterval + 1);
+    EXPECT_EQ(file.PointsOf(CharToSlot(U'三')).count, 0u);
+
+    // A byte of the last point changed: that stream's points are refused, the others kept.
+    std::string bytes = test::ReadBytes(dir / "Index-idx.pairs");
+    bytes[bytes.size() - 3] = char(bytes[bytes.size() - 3] ^ 0x40);
+    test::WriteBytes(dir / "Index-idx.pairs", bytes);
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const uint32_t points = file.PointsOf(CharToSlot(U'一')).count +
+                            file.PointsOf(CharToSlot(U'二')).count;
+    EXPECT_TRUE(points == one.count || points == 667u / kStoredPointInterval + 1) << points;
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ TEST(ResultListTest, RowsAreWhatThePerPageLookupsNameOnSoundAndDamagedTrees) {
         const bool sound = tree % 2 == 0;
         ContentsNodeTag root;
         ContentsNodeTag* category = AddNode(&root, 1, 1, 0, 1, u"類");
-        std::vector<const ContentsNodeTag*> ranges = {category};
+        std::vector<const ContentsNodeTag*> ranges = {&root, category};  // the root: all of it
         int32_t next = 1;
         for (int b = 0, books = 1 + pick(5); b < books; ++b) {
             ContentsNodeTag* book = AddNode(category, 2, next, 0, 1, u"書" + std::u16string(1, u'a' + b));
@@ -112,10 +112,15 @@ TEST(ResultListTest, RowsAreWhatThePerPageLookupsNameOnSoundAndDamagedTrees) {
         }
         category->docNo = sound ? next - 1 : 60;
         ranges.push_back(AddNode(category->children[0], 4, 1, 60, 1, u"深"));  // below volumes
+        // A second category after the first (overlapping it on damaged trees).
+        ContentsNodeTag* other = AddNode(&root, 1, sound ? next : pick(40), 10, 1, u"他");
+        ContentsNodeTag* otherBook = AddNode(other, 2, other->docID, 10, 1, u"他書");
+        AddNode(otherBook, 3, other->docID, 10, 3, u"他巻");
+        ranges.push_back(other);
 
         std::vector<uint32_t> pages, counts;
         for (int i = 0, n = pick(40); i < n; ++i) {
-            pages.push_back(uint32_t(pick(60)));
+            pages.push_back(uint32_t(pick(std::max(60, next + 12))));
             counts.push_back(uint32_t(1 + pick(9)));
         }
         if (tree % 3 == 0 && !counts.empty()) counts.pop_back();  // fewer counts: 0 hits
@@ -126,7 +131,7 @@ TEST(ResultListTest, RowsAreWhatThePerPageLookupsNameOnSoundAndDamagedTrees) {
             for (size_t i = 0; i < pages.size(); ++i) {
                 if (!range->ContainsPage(pages[i])) continue;
                 SearchNodeTag row;
-                row.category = names.emplace_back(GetCategoryName(range));
+                row.category = names.emplace_back(GetCategoryName(pages[i], range));
                 row.title = names.emplace_back(GetBookName(pages[i], range));
                 if (const ContentsNodeTag* v = FindVolumeNode(pages[i], range)) {
                     row.volume = v->name;
@@ -159,8 +164,33 @@ TEST_F(ResultsTest, RangeNodeIsTheFirstEntryEqualToTheSlotsRecord) {
     ASSERT_TRUE(Load(entries));
     EXPECT_EQ(FindRangeNode(catalogue, 4), catalogue.Node(4));
     EXPECT_EQ(FindRangeNode(catalogue, 9), catalogue.Node(4));
-    EXPECT_EQ(FindRangeNode(catalogue, 0), nullptr);
     EXPECT_EQ(FindRangeNode(catalogue, catalogue.NodeCount()), nullptr);
+}
+
+TEST_F(ResultsTest, TheWholeCollectionIsARangeOnlyWithSeveralTopLevelEntries) {
+    ASSERT_TRUE(Load(Sample()));  // 唐詩 and 宋詞
+    EXPECT_TRUE(HasWholeCollection(catalogue));
+    ASSERT_EQ(FindRangeNode(catalogue, kWholeCollection), catalogue.Root());
+    // Every hit page is a row, each named by its own category, book and volume.
+    const std::vector<uint32_t> pages = {25, 12, 2, 30};
+    std::vector<SearchNodeTag> rows;
+    EXPECT_EQ(BuildResultList(catalogue.Root(), pages, {1, 2, 3, 4}, rows), 10u);
+    ASSERT_EQ(rows.size(), 4u);
+    const auto names = [](const SearchNodeTag& r) { return std::tie(r.category, r.title, r.volume); };
+    using Names = std::tuple<std::u16string_view, std::u16string_view, std::u16string_view>;
+    // Pages under no volume are numbered 0 and come first.
+    EXPECT_EQ(names(rows[0]), Names(u"宋詞", u"蘇軾", u""));
+    EXPECT_EQ(names(rows[1]), Names(u"", u"", u""));  // beyond every entry
+    EXPECT_EQ(names(rows[2]), Names(u"唐詩", u"李白", u"巻二"));
+    EXPECT_EQ(names(rows[3]), Names(u"唐詩", u"李白", u"巻一"));
+
+    std::vector<CatalogueEntry> one = Sample();
+    one.resize(6);  // 唐詩 alone
+    WriteCatalogue(dir / "one.dir", one);
+    CCatalogue single;
+    ASSERT_TRUE(single.Load(dir / "one.dir", {}));
+    EXPECT_FALSE(HasWholeCollection(single));
+    EXPECT_EQ(FindRangeNode(single, kWholeCollection), nullptr);
 }
 
 TEST_F(ResultsTest, ARecordOfZerosNamesNoEntryAndNoRowNamesTheRoot) {
@@ -178,7 +208,29 @@ TEST_F(ResultsTest, ARecordOfZerosNamesNoEntryAndNoRowNamesTheRoot) {
         EXPECT_NE(row.title, u"root");
         EXPECT_NE(row.category, u"root");
     }
-    EXPECT_EQ(FindVolumeNode(2, catalogue.Root()), nullptr);
+    // The root is the whole collection: its pages' volumes are those below it.
+    EXPECT_EQ(FindVolumeNode(2, catalogue.Root()), catalogue.Node(4));
+}
+
+TEST(ResultOrderTest, ReadingOrderAndEachColumnEitherWayTiesInReadingOrder) {
+    const std::vector<SearchNodeTag> rows = {
+        {u"宋", u"蘇", u"巻一", 30, 2, 5}, {u"唐", u"李", u"巻二", 12, 3, 1},
+        {u"唐", u"李", u"巻一", 2, 3, 5},  {u"唐", u"杜", u"巻一", 24, 9, 2}};
+    const auto order = [&](RowOrder o, bool descending) {
+        std::vector<SearchNodeTag> sorted = rows;
+        SortRows(sorted, o, descending);
+        std::vector<uint32_t> pages;
+        for (const SearchNodeTag& r : sorted) pages.push_back(r.pageIndex);
+        return pages;
+    };
+    using P = std::vector<uint32_t>;
+    EXPECT_EQ(order(RowOrder::kReading, false), (P{2, 12, 24, 30}));
+    EXPECT_EQ(order(RowOrder::kPageNumber, false), (P{30, 2, 12, 24}));
+    EXPECT_EQ(order(RowOrder::kPageNumber, true), (P{24, 2, 12, 30}));
+    EXPECT_EQ(order(RowOrder::kHits, true), (P{2, 30, 24, 12}));
+    EXPECT_EQ(order(RowOrder::kTitle, false), (P{2, 12, 24, 30}));  // 李 < 杜 < 蘇 by code
+    EXPECT_EQ(order(RowOrder::kVolume, false), (P{2, 24, 30, 12}));
+    EXPECT_EQ(order(RowOrder::kCategory, true), (P{30, 2, 12, 24}));
 }
 
 TEST(ResultsTotalsTest, TotalsLine) {

@@ -31,12 +31,6 @@ std::u32string DecodeOrThrow(std::string_view bytes, const std::filesystem::path
     return text;
 }
 
-std::string ToUtf8(std::u16string_view text) {
-    std::string out;
-    AppendUtf8(text, out, kConvertLenient);
-    return out;
-}
-
 std::vector<std::string_view> Split(std::string_view text, char sep) {
     std::vector<std::string_view> parts;
     size_t start = 0;

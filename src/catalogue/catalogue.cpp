@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 #include "text/codeconverter.h"
 #include "platform/file.h"
+#include "platform/replace_file.h"
 #include "platform/coding.h"
 
 namespace kolva {
@@ -52,15 +52,17 @@ ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record) 
     return nullptr;
 }
 
-CCatalogue::CCatalogue()
-    : m_NodeItem(kCatalogueSlots),
-      m_pRootNode(std::make_unique<ContentsNodeTag>()),
-      m_nodeOfSlot(kCatalogueSlots, nullptr) {
+CCatalogue::CCatalogue() : m_NodeItem(1), m_pRootNode(std::make_unique<ContentsNodeTag>()) {
     m_pRootNode->name = u"root";
 }
 
+const CatalogueRecord& CCatalogue::Record(int slot) const {
+    static const CatalogueRecord kEmpty{};
+    return slot >= 0 && size_t(slot) < m_NodeItem.size() ? m_NodeItem[size_t(slot)] : kEmpty;
+}
+
 ContentsNodeTag* CCatalogue::Node(int slot) const {
-    return slot >= 0 && slot < kCatalogueSlots ? m_nodeOfSlot[size_t(slot)] : nullptr;
+    return slot >= 0 && size_t(slot) < m_nodeOfSlot.size() ? m_nodeOfSlot[size_t(slot)] : nullptr;
 }
 
 namespace {
@@ -76,34 +78,50 @@ CatalogueRecord DecodeRecord(const uint8_t* p) {
     return r;
 }
 
-void WriteTraceLine(std::ofstream& trace, const CatalogueRecord& r) {
-    if (!trace) return;
-    std::string line = r.level == 2 ? "\t" : r.level == 3 ? "\t\t" : "";
-    line += "name=";
-    AppendUtf8(r.Title(), line, kConvertLenient);
-    line += "\tdocID=" + std::to_string(r.docID) + "\tdocNo=" + std::to_string(r.docNo) +
-            "\tcurFileName=" + std::to_string(r.curFileName) + "\n";
-    trace << line;
+void AppendTraceLine(std::string& trace, const CatalogueRecord& r) {
+    trace += r.level == 2 ? "\t" : r.level == 3 ? "\t\t" : "";
+    trace += "name=";
+    AppendUtf8(r.Title(), trace, kConvertLenient);
+    trace += "\tdocID=" + std::to_string(r.docID) + "\tdocNo=" + std::to_string(r.docNo) +
+             "\tcurFileName=" + std::to_string(r.curFileName) + "\n";
+}
+
+// The trace is a diagnostic aid: written whole or not at all (never half over an earlier one),
+// and when it cannot be written the load goes on without it.
+void WriteTrace(const std::filesystem::path& tracePath, const std::string& trace) {
+    if (!tracePath.empty()) ReplaceFile(tracePath, {trace});
 }
 
 }  // namespace
 
 bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::path& tracePath) {
-    // The trace is a diagnostic aid: when it cannot be created the load goes on without it.
-    std::ofstream trace;
-    if (!tracePath.empty()) trace.open(tracePath, std::ios::binary | std::ios::trunc);
-
+    std::string trace;
     ReadOnlyFile in;
-    if (!in.Open(file)) return false;
+    uint64_t size = 0;
+    if (!in.Open(file)) {
+        WriteTrace(tracePath, trace);
+        return false;
+    }
+    if (!in.Size(size)) size = 0;  // a file that cannot be told holds no record
+    m_NodeItem.reserve(size_t(std::min<uint64_t>(size / kCatalogueRecordSize + 1, kCatalogueSlots)));
     ContentsNodeTag* previousVolume = nullptr;
-    uint8_t bytes[kCatalogueRecordSize];
-    // A trailing partial record is not a record; a read error ends the catalogue where it happened.
-    for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && in.ReadAt(at, bytes, sizeof bytes);
-         at += sizeof bytes) {
+    // Records are read 256 at a time. A trailing partial record is not a record; a read error
+    // ends the catalogue at the records read before it.
+    constexpr uint64_t kChunk = 256 * kCatalogueRecordSize;
+    std::vector<uint8_t> chunk(kChunk);
+    uint64_t chunkAt = 0, chunkSize = 0;
+    for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && at + kCatalogueRecordSize <= size;
+         at += kCatalogueRecordSize) {
+        if (at >= chunkAt + chunkSize) {
+            chunkAt = at;
+            chunkSize = std::min(kChunk, (size - at) / kCatalogueRecordSize * kCatalogueRecordSize);
+            if (!in.ReadAt(chunkAt, chunk.data(), size_t(chunkSize))) break;
+        }
+        const uint8_t* bytes = chunk.data() + (at - chunkAt);
         const int slot = m_nNodeCount++;
-        CatalogueRecord& record = m_NodeItem[size_t(slot)];
-        record = DecodeRecord(bytes);
-        WriteTraceLine(trace, record);
+        m_NodeItem.push_back(DecodeRecord(bytes));
+        const CatalogueRecord& record = m_NodeItem.back();
+        AppendTraceLine(trace, record);
         if (record.level == 3) m_volumeSlots.push_back(slot);
         if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
         ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
@@ -111,6 +129,7 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
         auto* node = new ContentsNodeTag(record, slot);
         node->parent = parent;
         parent->children.push_back(node);
+        m_nodeOfSlot.resize(size_t(slot) + 1, nullptr);
         m_nodeOfSlot[size_t(slot)] = node;
         if (record.level == 3) {
             if (previousVolume && previousVolume->parent == parent) {
@@ -120,6 +139,7 @@ bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::
             previousVolume = node;
         }
     }
+    WriteTrace(tracePath, trace);
     return true;
 }
 

@@ -73,14 +73,15 @@ class CCatalogue {
 public:
     CCatalogue();
 
-    // Reads the catalogue file. The trace file (if its path is not empty and it can be created)
-    // gets one line per record. False when the catalogue cannot be opened: the table stays empty.
+    // Reads the catalogue file. The trace file (if its path is not empty and it can be written)
+    // is replaced, whole, by one line per record (empty when the catalogue cannot be opened). False when the catalogue cannot be opened: the table stays empty.
     // Records beyond slot 9,999 and a trailing partial record are ignored. A record whose level
     // is outside 1..19, or that has no parent node, keeps its slot but gets no tree node.
     bool Load(const std::filesystem::path& file, const std::filesystem::path& tracePath);
 
     int NodeCount() const { return m_nNodeCount; }  // first free slot: records + 1
-    const CatalogueRecord& Record(int slot) const { return m_NodeItem[size_t(slot)]; }
+    // The record in slot; an empty record for a slot no record was read into.
+    const CatalogueRecord& Record(int slot) const;
     bool IsValidSlot(int slot) const { return slot >= 1 && slot < m_nNodeCount; }
     // The first slot after `slot` (step +1) or before it (step -1) that holds a volume (a
     // level-3 record), or 0 when there is none.
@@ -90,7 +91,10 @@ public:
     ContentsNodeTag* Root() const { return m_pRootNode.get(); }
 
 private:
-    std::vector<CatalogueRecord> m_NodeItem;    // 10,000 slots, slot 0 unused
+    // Slot 0 (unused) and the records read; the 10,000 slots of the table are as many as its
+    // records need, the rest empty without taking memory (a process that opens a collection
+    // does not pay for the slots it never fills).
+    std::vector<CatalogueRecord> m_NodeItem;
     int m_nNodeCount = 1;                       // first free slot
     std::unique_ptr<ContentsNodeTag> m_pRootNode;
     std::vector<ContentsNodeTag*> m_nodeOfSlot;  // slot -> node or null

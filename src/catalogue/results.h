@@ -1,5 +1,6 @@
-// The result rows of a search: the hit pages that lie in the search range, each named by the
-// category, book and volume that hold it, sorted by page number; and the totals line the
+// The result rows of a search: the hit pages that lie in the search range (one contents entry,
+// or the whole collection), each named by the category, book and volume that hold it, sorted
+// by page number; and the totals line the
 // reader and kolva-search show under them.
 #pragma once
 
@@ -24,22 +25,38 @@ struct SearchNodeTag {
     uint32_t hits = 0;
 };
 
-// The names of a row, looked up for one page of a range.
-std::u16string GetCategoryName(const ContentsNodeTag* range);
+// The names of a row, looked up for one page of a range. Below the whole collection (the root)
+// each level's name is that of the first node of the level that holds the page.
+std::u16string GetCategoryName(uint32_t pageIndex, const ContentsNodeTag* range);
 std::u16string GetBookName(uint32_t pageIndex, const ContentsNodeTag* range);
 const ContentsNodeTag* FindVolumeNode(uint32_t pageIndex, const ContentsNodeTag* range);
 
-// The range node of a search: the first node, pre-order from the root, whose record equals the
+// The range that stands for the whole collection: the tree's root. It is offered only when the
+// contents have more than one top-level entry (else the first entry is the whole).
+inline constexpr int kWholeCollection = 0;
+bool HasWholeCollection(const CCatalogue& catalogue);
+
+// The range node of a search: the root for kWholeCollection (when HasWholeCollection), else the first node, pre-order from the root, whose record equals the
 // record in `slot` (FindNode); null when the slot holds no record or its record matches only
 // the tree's root, which is no entry of the contents.
 const ContentsNodeTag* FindRangeNode(const CCatalogue& catalogue, int slot);
 
-// The rows of the hit pages that lie in range, named from the tree and sorted by page number
-// (stable: equal page numbers keep the index's order). Returns the hits of the kept rows.
+// The rows of the hit pages that lie in range (every hit page for the root), named from the
+// tree and sorted by page number (stable: equal page numbers keep the index's order). Returns the hits of the kept rows.
 uint32_t BuildResultList(const ContentsNodeTag* range, const std::vector<uint32_t>& hitPages,
                          const std::vector<uint32_t>& hitCounts,
                          std::vector<SearchNodeTag>& rows);
 
+
+// The orders of the result list: reading order (the collection's own order of pages: category,
+// book, volume, page) and the list's columns.
+enum class RowOrder { kReading, kCategory, kTitle, kVolume, kPageNumber, kHits };
+// Sorts rows stably in an order, ascending or descending; ties in reading order.
+void SortRows(std::vector<SearchNodeTag>& rows, RowOrder order, bool descending);
+
+// The volume that holds a page: the first volume record (level 3), in slot order, whose span
+// holds the 0-based page index; 0 when none does. pageNumber gets the page's number in it.
+int VolumeSlotOfPage(const CCatalogue& catalogue, uint32_t pageIndex, int& pageNumber);
 
 // The totals line: "全部で <pages> 頁で、<hits> 箇所でした。".
 std::u16string TotalsText(size_t pages, uint32_t hits);

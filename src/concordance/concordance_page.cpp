@@ -11,18 +11,12 @@ namespace kolva {
 
 namespace {
 
-std::string Utf8(std::u16string_view text) {
-    std::string out;
-    AppendUtf8(text, out, kConvertLenient);
-    return out;
-}
-
 std::u16string Utf16(std::string_view utf8) {
     // Concordance text is made by the program: UTF-8, a lone surrogate's bytes at most.
-    std::u32string points;
+    std::u16string text;
     size_t bad = 0;
-    DecodeUtf8(utf8, points, bad, true);
-    return CodePointsToUtf16(points);
+    Utf8ToUtf16(utf8, text, bad, true);
+    return text;
 }
 
 void Escape(std::string& out, std::string_view text) {
@@ -41,7 +35,7 @@ std::string Escaped(std::string_view text) {
     Escape(out, text);
     return out;
 }
-std::string Escaped(std::u16string_view text) { return Escaped(Utf8(text)); }
+std::string Escaped(std::u16string_view text) { return Escaped(ToUtf8(text)); }
 
 bool Number(std::string_view text, uint64_t limit, uint64_t& value) {
     if (text.empty()) return false;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "text/utf16.h"
 #include "text/utf8.h"
 
 namespace kolva {
@@ -16,39 +17,6 @@ constexpr std::u32string_view kEllipsis = U"…";
 bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
-// One UTF-8 character at s[i], i moved past it. A byte that starts no valid sequence reads as
-// U+FFFD and takes that one byte, as the browser shows it.
-char32_t DecodeAt(std::string_view s, size_t& i) {
-    const auto b = uint8_t(s[i]);
-    if (b < 0x80) {
-        ++i;
-        return b;
-    }
-    size_t length = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b <= 0xDF ? 2 : 0;
-    if (b > 0xF4) length = 0;
-    if (length == 0 || i + length > s.size()) {
-        ++i;
-        return kReplacement;
-    }
-    char32_t c = b & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        const auto next = uint8_t(s[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return kReplacement;
-        }
-        c = (c << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < kLeast[length] || c > 0x10FFFF) {
-        ++i;
-        return kReplacement;
-    }
-    // Lenient like the composer's keyword conversion: a surrogate's three-byte form stays itself.
-    i += length;
-    return c;
-}
 
 // A character reference at s[i] ('&'): "&#ddd;", "&#xhhh;" or one of the few named ones the
 // pages use. On success c holds it and i lies past the ";".
@@ -69,8 +37,7 @@ bool DecodeReference(std::string_view s, size_t& i, char32_t& c) {
             value = std::min<uint32_t>(value * (hex ? 16 : 10) + v, 0x110000);
         }
         // What the browser shows for a number that names no character.
-        c = value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF) ? kReplacement
-                                                                                     : value;
+        c = value == 0 || value > 0x10FFFF || IsSurrogate(value) ? kReplacement : value;
     } else {
         static constexpr std::pair<std::string_view, char32_t> kNamed[] = {
             {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}};
@@ -81,13 +48,6 @@ bool DecodeReference(std::string_view s, size_t& i, char32_t& c) {
     }
     i = semi + 1;
     return true;
-}
-
-std::string Utf8(std::u32string_view text) {
-    std::string out;
-    out.reserve(text.size() * 3);
-    for (char32_t c : text) AppendCodePointUtf8(c, out);
-    return out;
 }
 
 // The visible text of a body cell's runs, and where each of its characters comes from.
@@ -105,7 +65,7 @@ public:
                 continue;
             }
             char32_t c;
-            if (s[i] != '&') c = DecodeAt(s, i);
+            if (s[i] != '&') c = DecodeUtf8Lenient(s, i);
             else if (!DecodeReference(s, i, c)) c = uint8_t(s[i++]);
             if (!IsSpace(c)) Push(c, item, at);
             else if (!text.empty() && text.back() != U' ') Push(U' ', item, at);
@@ -151,7 +111,7 @@ std::string VisibleText(std::string_view bytes) {
     VisibleScanner scanner;
     scanner.Add(bytes, 0);
     scanner.Finish();
-    return Utf8(scanner.text);
+    return ToUtf8(scanner.text);
 }
 
 void ReadPageLines(const PageBody& body, const PageHits& hits, size_t context,
@@ -184,9 +144,9 @@ void ReadPageLines(const PageBody& body, const PageHits& hits, size_t context,
             shown = b;
         }
         const size_t left = from > context ? from - context : 0;
-        line.left = Utf8(text.substr(left, from - left));
-        line.match = Utf8(match);
-        line.right = Utf8(text.substr(to, context));
+        line.left = ToUtf8(text.substr(left, from - left));
+        line.match = ToUtf8(match);
+        line.right = ToUtf8(text.substr(to, context));
     }
 }
 

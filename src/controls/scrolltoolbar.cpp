@@ -32,7 +32,7 @@ void CSCrollToolBar::OnCreate() {
 
     m_wndSlider = new CXSliderCtrl(Qt::Horizontal, this);
     m_wndSlider->setObjectName(QStringLiteral("101"));
-    m_wndSlider->setFixedWidth(300);
+    m_wndSlider->setFixedWidth(240);  // with the page label, in sight on a window of 900 pixels
     m_wndSlider->setTickPosition(QSlider::TicksBelow);
     m_wndSlider->setFocusPolicy(Qt::StrongFocus);
     m_wndSlider->SetBkBitmap(Background());
@@ -41,7 +41,8 @@ void CSCrollToolBar::OnCreate() {
     m_wndPageLabel = new CXEdit(this);
     m_wndPageLabel->setObjectName(QStringLiteral("102"));
     m_wndPageLabel->setReadOnly(true);
-    m_wndPageLabel->setFixedWidth(200);
+    // Wide enough for "page/last page" of the longest volumes.
+    m_wndPageLabel->setFixedWidth(m_wndPageLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000/00000")) + 12);
     m_wndPageLabel->setFrame(false);
     m_wndPageLabel->SetBkBitmap(Background());
     addWidget(m_wndPageLabel);

@@ -25,10 +25,15 @@ QWidget* ST_SplitterWnd::Pane(int column) const {
 
 void ST_SplitterWnd::resizeEvent(QResizeEvent* event) {
     QSplitter::resizeEvent(event);
-    if (!m_laidOut && count() == 2 && width() > kInitialLeftWidth) {
+    if (!m_laidOut && count() == 2 && width() > m_leftWidth) {
         m_laidOut = true;
-        setSizes({kInitialLeftWidth, width() - kInitialLeftWidth - handleWidth()});
+        setSizes({m_leftWidth, width() - m_leftWidth - handleWidth()});
     }
+}
+
+int ST_SplitterWnd::LeftWidth() const {
+    if (m_nHiddenCol == 0 || sizes().size() < 2) return m_nSize0;
+    return sizes()[0];
 }
 
 void ST_SplitterWnd::ToggleSide(int n) {

@@ -32,6 +32,10 @@ public:
     QWidget* Pane(int column) const;
 
     static constexpr int kInitialLeftWidth = 260;
+    // The left pane's width at the first layout (the width kept from the last session).
+    void SetLeftWidth(int width) { m_leftWidth = width; }
+    // The left pane's width now, or before it was hidden.
+    int LeftWidth() const;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -47,6 +51,7 @@ private:
     QString m_strSection = QStringLiteral("SplitterWnd");
     int m_nLevel;
     QPointer<QWidget> m_panes[2];  // null once a pane is destroyed
+    int m_leftWidth = kInitialLeftWidth;
     bool m_laidOut = false;  // the first layout has given pane 0 its 260 pixels
 };
 

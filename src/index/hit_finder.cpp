@@ -52,7 +52,7 @@ CHitFinder::Word& CHitFinder::WalkFor(size_t w, uint32_t page) {
 
     const CIndex& x = m_index;
     walk = std::make_unique<Word>(StreamReader(x.m_pPostings, x.m_postings.Size(),
-                                               x.m_pNextBlock.data(), x.m_nNextBlockCount,
+                                               x.m_pNextBlock, x.m_nNextBlockCount,
                                                x.m_nBlockCount));
     WordPlan& plan = walk->plan;
     walk->found = x.IsOpen() && x.PlanWord(m_words[w], m_variants, plan);
@@ -69,7 +69,7 @@ CHitFinder::Word& CHitFinder::WalkFor(size_t w, uint32_t page) {
                           PagesByPairs(x.m_pairs, plan.phrase.data(), plan.termCount,
                                        walk->candidates);
     walk->matcher = std::make_unique<WordMatcher>(
-        walk->reader, x.m_pFirstBlock.data(), plan.terms.data(), plan.termCount,
+        walk->reader, x.m_pFirstBlock, plan.terms.data(), plan.termCount,
         plan.segments.data(), plan.segmentCount, plan.length, shortcuts, walk->memory, nullptr,
         narrowed ? &walk->candidates : nullptr, ordered ? walk->moveOrder.data() : nullptr);
     walk->passOver = !gap && shortcuts && walk->matcher->StreamsClean();

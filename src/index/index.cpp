@@ -1,6 +1,7 @@
 #include "index/index.h"
 
 #include <algorithm>
+#include <bit>
 #include <iostream>
 #include <new>
 
@@ -34,41 +35,39 @@ void CIndex::ShowMessage(std::u16string_view text) const {
 
 namespace {
 
-// Reads count little-endian 32-bit values at offset of file into table; false on a short read.
-template <typename T>
-bool ReadTable(const ReadOnlyFile& file, uint64_t offset, std::vector<T>& table, size_t count) {
-    std::vector<uint8_t> bytes(count * 4);
-    if (!file.ReadAt(offset, bytes.data(), bytes.size())) return false;
-    table.resize(count);
-    for (size_t i = 0; i < count; ++i) table[i] = static_cast<T>(LoadLE32(&bytes[i * 4]));
-    return true;
-}
-
 }  // namespace
+
+static_assert(std::endian::native == std::endian::little,
+              "the index header's tables are read in place as the host's numbers");
 
 bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& baseName,
                        int mode) {
-    const std::filesystem::path stem = folder / IndexFileStem(baseName, mode);
-    ReadOnlyFile header;
-    uint64_t length;
-    if (!header.Open(std::filesystem::path(stem).concat("-idx.h")) || !header.Size(length))
-        return false;
+    const std::string stem = IndexFileStem(baseName, mode);
     // A header that cannot hold its four tables in full is not an index header.
-    if (length < kHeaderTablesSize || (length - kHeaderTablesSize) / 4 > UINT32_MAX) return false;
-    m_nNextBlockCount = static_cast<uint32_t>((length - kHeaderTablesSize) / 4);
-    if (!ReadTable(header, 0, m_pFirstBlock, kSlotCount) ||
-        !ReadTable(header, kLastPageTableOffset, m_pLastPage, kSlotCount) ||
-        !ReadTable(header, kHeaderTablesSize, m_pNextBlock, m_nNextBlockCount))
+    if (!m_header.Open(folder / (stem + "-idx.h")) || m_header.Size() < kHeaderTablesSize ||
+        (m_header.Size() - kHeaderTablesSize) / 4 > UINT32_MAX)
         return false;
-    header.Close();
-    if (!m_postings.Open(std::filesystem::path(stem).concat("-idx.m"))) return false;
+    const uint8_t* header = m_header.Data();  // page-aligned, so the tables are 4-byte aligned
+    m_pFirstBlock = reinterpret_cast<const int32_t*>(header);
+    m_pLastPage = reinterpret_cast<const uint32_t*>(header + kLastPageTableOffset);
+    m_pNextBlock = reinterpret_cast<const uint32_t*>(header + kHeaderTablesSize);
+    m_nNextBlockCount = static_cast<uint32_t>((m_header.Size() - kHeaderTablesSize) / 4);
+    if (!m_postings.Open(folder / (stem + "-idx.m"))) return false;
     m_pPostings = m_postings.Data();
     // Blocks that start inside the file; a partial last block is read up to its end.
     m_nBlockCount = static_cast<uint32_t>(
         std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
     if (!m_fileList.Open(folder, baseName)) return false;
     // Optional: without a pairs file that fits, the search reads as it always did.
-    m_pairs.Open(folder, IndexFileStem(baseName, mode));
+    PairsFingerprint fp;
+    ReadOnlyFile postings;
+    if (std::filesystem::is_regular_file(folder / (stem + kPairsSuffix)) &&
+        postings.Open(folder / (stem + "-idx.m")) &&
+        FingerprintOf(header, m_header.Size(), postings, nullptr, fp)) {
+        fp.tableSize = m_variantTableSize;
+        fp.tableChecksum = m_variantTableChecksum;
+        m_pairs.Open(folder, stem, fp);
+    }
     return true;
 }
 
@@ -95,9 +94,10 @@ void CIndex::Close() {
     m_guideMemory.used = 0;
     m_slotChecks = {};
     m_pairs.Close();
-    m_pNextBlock = {};
-    m_pFirstBlock = {};
-    m_pLastPage = {};
+    m_pNextBlock = nullptr;
+    m_pFirstBlock = nullptr;
+    m_pLastPage = nullptr;
+    m_header.Close();
     m_nNextBlockCount = 0;
     m_nBlockCount = 0;
     m_pPostings = nullptr;

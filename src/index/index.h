@@ -129,13 +129,18 @@ private:
 
     CFileList m_fileList;                       // the page store
     ReadOnlyMapping m_postings;                 // the whole postings file, mapped read-only
-    std::vector<uint32_t> m_pNextBlock;         // next-block table
-    std::vector<int32_t> m_pFirstBlock;         // first block per slot
-    std::vector<uint32_t> m_pLastPage;          // last page per slot
+    // The header file, mapped: its tables are read in place (the file's little-endian numbers
+    // are the host's), so that opening a collection costs no parsing.
+    ReadOnlyMapping m_header;
+    const uint32_t* m_pNextBlock = nullptr;     // next-block table, in m_header
+    const int32_t* m_pFirstBlock = nullptr;     // first block per slot, in m_header
+    const uint32_t* m_pLastPage = nullptr;      // last page per slot, in m_header
     const uint8_t* m_pPostings = nullptr;       // view of the postings file; null when closed
     uint32_t m_nNextBlockCount = 0;             // N
     uint32_t m_nBlockCount = 0;                 // blocks that start inside the postings file
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
+    uint64_t m_variantTableSize = kNoFile;      // of yitizi.txt as loaded (for the pairs file)
+    uint64_t m_variantTableChecksum = 0;
     // (member, group) and (member's low 16 bits, group) for every member of every group, sorted:
     // the first group holding a character is found by a binary search, not a scan of the table.
     std::vector<std::pair<uint32_t, uint32_t>> m_groupOfMember, m_groupOfUnit;

@@ -7,6 +7,7 @@
 
 #include "index/index.h"
 #include "index/word_plan.h"
+#include "text/utf16.h"
 
 namespace kolva {
 
@@ -16,18 +17,6 @@ constexpr size_t kMaxWordUnits = 300;  // normal form, its final "*" and the NUL
 
 bool IsWildcardOne(char16_t u) {
     return u == u'?' || u == u'\uFF1F';
-}
-
-// The code point at text[i] and how many units it takes (a surrogate pair is one character).
-size_t DecodeAt(std::u16string_view text, size_t i, uint32_t& codePoint) {
-    char16_t u = text[i];
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-        codePoint = 0x10000 + (uint32_t(u) - 0xD800) * 0x400 + (uint32_t(text[i + 1]) - 0xDC00);
-        return 2;
-    }
-    codePoint = u;
-    return 1;
 }
 
 // The keyword string as the search sees it: up to its first NUL.
@@ -51,8 +40,8 @@ std::u16string NormalForm(std::u16string_view word) {
 std::u16string WithoutUnindexed(std::u16string_view normal) {
     std::u16string kept;
     for (size_t j = 0; j < normal.size();) {
-        uint32_t c;
-        size_t n = DecodeAt(normal, j, c);
+        char32_t c;
+        const size_t n = ReadCodePoint(normal, j, c);
         if (c == u'*' || c == u'?' || CharToSlot(c) >= 0) kept.append(normal, j, n);
         j += n;
     }
@@ -117,8 +106,8 @@ bool CIndex::PlanWord(std::u16string_view word, bool variants, WordPlan& plan) c
     uint32_t c = 0;          // terms of the current segment
     uint32_t segStart = 0;   // its first key position
     for (size_t j = 0; j < kept.size();) {
-        uint32_t cp;
-        j += DecodeAt(kept, j, cp);
+        char32_t cp;
+        j += ReadCodePoint(kept, j, cp);
         if (cp == u'*') {
             if (plan.segmentCount == kMaxSegments) return false;
             plan.spans[plan.segmentCount] = {segStart, plan.length - (c ? 1 : 0)};
@@ -165,6 +154,8 @@ void CIndex::AttachChecks(WordPlan& plan) const {
         t.check = &m_slotChecks[size_t(t.slot)];
         // The pairs file's maker read every stream whole, with the checks a slot check makes.
         if (*t.check < kCheckAfter && m_pairs.SlotClean(t.slot)) *t.check = kSlotClean;
+        // Where the maker stored skip points, every walk leaps over them, the hit finder's too.
+        if (m_pairs.SlotClean(t.slot)) t.stored = m_pairs.PointsOf(t.slot);
     }
 }
 
@@ -205,10 +196,10 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, bool variants
         AttachShortcuts(plan);
         ordered = RarestFirst(plan, moveOrder.data());
     }
-    const StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock.data(),
+    const StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock,
                               m_nNextBlockCount, m_nBlockCount);
     std::vector<uint32_t> pages, counts;
-    MatchWord(reader, m_pFirstBlock.data(), plan.terms.data(), m, plan.segments.data(),
+    MatchWord(reader, m_pFirstBlock, plan.terms.data(), m, plan.segments.data(),
               plan.segmentCount, plan.length, m_useShortcuts, m_guideMemory,
               mode == kIntersect ? &within : nullptr, narrowed ? &candidates : nullptr,
               ordered ? moveOrder.data() : nullptr, pages, counts);

@@ -14,10 +14,9 @@ namespace kolva {
 
 namespace {
 
-// Sizes of the tables between the header and the list area, for key count k, m pairs in all
-// (both distances) and a aliases.
-uint64_t TablesSize(uint64_t k, uint64_t m, uint64_t a) {
-    return kSlotBits / 8 + 4 * k + 8 * (k + 1) + 8 * a + 5 * k + uint64_t(kPairEntrySize) * m;
+// Size of the tables before the directory, for key count k and a aliases.
+uint64_t TablesBeforeDirectory(uint64_t k, uint64_t a) {
+    return kSlotBits / 8 + 4 * k + 8 * (k + 1) + 8 * a + 5 * k + 8 * k;
 }
 
 // Reads the LEB128 number at list.bytes[q] (low seven bits first) and moves q past it. False
@@ -37,36 +36,54 @@ bool ReadListNumber(const PageList& list, uint32_t& q, uint64_t& value) {
 
 }  // namespace
 
-uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size) {
+bool PostingsSamplesChecksum(const ReadOnlyFile& postings, uint64_t& sum) {
+    uint64_t size;
+    if (!postings.Size(size)) return false;
     const uint64_t blocks = (size + kBlockSize - 1) / kBlockSize;
-    if (blocks <= kPostingsSamples) return Checksum64(postings, size);
+    std::string bytes;
+    if (blocks <= kPostingsSamples) {
+        bytes.resize(size_t(size));
+        if (!postings.ReadAt(0, bytes.data(), bytes.size())) return false;
+        sum = Checksum64(bytes.data(), bytes.size());
+        return true;
+    }
+    bytes.resize(kBlockSize);
     uint64_t h = 0;
     for (uint64_t i = 0; i < kPostingsSamples; ++i) {
         const uint64_t block = i * (blocks - 1) / (kPostingsSamples - 1);
         const uint64_t start = block * kBlockSize;
-        h = Checksum64(postings + start, std::min<uint64_t>(kBlockSize, size - start), h);
+        const size_t n = size_t(std::min<uint64_t>(kBlockSize, size - start));
+        if (!postings.ReadAt(start, bytes.data(), n)) return false;
+        h = Checksum64(bytes.data(), n, h);
     }
-    return h;
+    sum = h;
+    return true;
+}
+
+bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFile& postings,
+                   const std::string* table, PairsFingerprint& out) {
+    PairsFingerprint fp;
+    fp.headerSize = headerSize;
+    fp.headerChecksum = Checksum64(header, headerSize);
+    if (!postings.Size(fp.postingsSize) || !PostingsSamplesChecksum(postings, fp.postingsChecksum))
+        return false;
+    if (table) {
+        fp.tableSize = table->size();
+        fp.tableChecksum = Checksum64(table->data(), table->size());
+    }
+    out = fp;
+    return true;
 }
 
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out) {
-    ReadOnlyMapping header, postings;
+    ReadOnlyMapping header;
+    ReadOnlyFile postings;
     if (!header.Open(folder / (stem + "-idx.h")) || !postings.Open(folder / (stem + "-idx.m")))
         return false;
-    out.headerSize = header.Size();
-    out.headerChecksum = Checksum64(header.Data(), header.Size());
-    out.postingsSize = postings.Size();
-    out.postingsChecksum = PostingsSamplesChecksum(postings.Data(), postings.Size());
     std::string table;
-    if (ReadWholeFile(folder / "yitizi.txt", table)) {
-        out.tableSize = table.size();
-        out.tableChecksum = Checksum64(table.data(), table.size());
-    } else {
-        out.tableSize = kNoFile;
-        out.tableChecksum = 0;
-    }
-    return true;
+    const bool hasTable = ReadWholeFile(folder / "yitizi.txt", table);
+    return FingerprintOf(header.Data(), header.Size(), postings, hasTable ? &table : nullptr, out);
 }
 
 int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups) {
@@ -167,22 +184,35 @@ bool ReadPairsHeader(const uint8_t* data, uint64_t size, PairsHeader& h) {
     if (h.keyCount > kMaxPairKeys || uint64_t(h.pairCount) > uint64_t(h.keyCount) * h.keyCount ||
         uint64_t(h.apartCount) > uint64_t(h.keyCount) * h.keyCount || h.aliasCount > kSlotBits)
         return false;
+    const uint64_t before = TablesBeforeDirectory(h.keyCount, h.aliasCount);
     const uint64_t tables =
-        TablesSize(h.keyCount, uint64_t(h.pairCount) + h.apartCount, h.aliasCount);
-    if (tables > size - kPairsHeaderSize || h.listsSize != size - kPairsHeaderSize - tables ||
+        before + uint64_t(kPairEntrySize) * (uint64_t(h.pairCount) + h.apartCount);
+    const uint64_t slotEntries = uint64_t(kPointSlotEntrySize) * h.pointSlots;
+    if (h.pointSlots > kSlotBits || h.pointsSize < slotEntries ||
+        (h.pointsSize - slotEntries) % kStoredPointSize != 0)
+        return false;
+    if (tables > size - kPairsHeaderSize || h.pointsSize > size - kPairsHeaderSize - tables ||
+        h.listsSize != size - kPairsHeaderSize - tables - h.pointsSize ||
         h.listsSize > UINT32_MAX)
         return false;
-    return h.tablesChecksum == Checksum64(data + kPairsHeaderSize, tables);
+    return h.tablesChecksum == Checksum64(data + kPairsHeaderSize, before);
 }
 
 bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem) {
     Close();
     PairsFingerprint expected;
+    // (A collection without pairs files pays no fingerprint.)
+    return std::filesystem::is_regular_file(folder / (stem + kPairsSuffix)) &&
+           ComputePairsFingerprint(folder, stem, expected) && Open(folder, stem, expected);
+}
+
+bool PairsFile::Open(const std::filesystem::path& folder, const std::string& stem,
+                     const PairsFingerprint& expected) {
+    Close();
     PairsHeader header;
     if (!m_file.Open(folder / (stem + kPairsSuffix))) return false;
     const uint8_t* data = m_file.Data();
-    if (!ReadPairsHeader(data, m_file.Size(), header) ||
-        !ComputePairsFingerprint(folder, stem, expected) || !(expected == header.fingerprint)) {
+    if (!ReadPairsHeader(data, m_file.Size(), header) || !(expected == header.fingerprint)) {
         Close();
         return false;
     }
@@ -198,19 +228,32 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_aliases = m_apartRowStarts + 4 * (uint64_t(m_keyCount) + 1);
     m_apartKeys = m_aliases + 8 * uint64_t(m_aliasCount);
     m_keyEntries = m_apartKeys + m_keyCount;
-    m_directory = m_keyEntries + 4 * uint64_t(m_keyCount);
+    m_rowChecksums = m_keyEntries + 4 * uint64_t(m_keyCount);
+    m_directory = m_rowChecksums + 8 * uint64_t(m_keyCount);
     m_lists = m_directory + uint64_t(kPairEntrySize) * (uint64_t(m_pairCount) + m_apartCount);
-    m_listsSize = m_file.Size() - uint64_t(m_lists - data);
+    m_listsSize = header.listsSize;
+    m_pointSlots = m_lists + m_listsSize;
+    m_pointSlotCount = header.pointSlots;
+    m_points = m_pointSlots + uint64_t(kPointSlotEntrySize) * m_pointSlotCount;
+    m_pointCount = (header.pointsSize - uint64_t(kPointSlotEntrySize) * m_pointSlotCount) /
+                   kStoredPointSize;
+    m_pointsState.assign(m_pointSlotCount, 0);
     m_checked.assign((uint64_t(m_pairCount) + m_apartCount + 7) / 8, 0);
+    m_rowChecked.assign((2 * uint64_t(m_keyCount) + 7) / 8, 0);
     return true;
 }
 
 void PairsFile::Close() {
     m_file.Close();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
-    m_keyEntries = m_directory = m_lists = nullptr;
+    m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
+    m_pointSlots = m_points = nullptr;
+    m_pointSlotCount = 0;
+    m_pointCount = 0;
+    m_pointsState.clear();
     m_checked.clear();
+    m_rowChecked.clear();
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
@@ -252,6 +295,49 @@ int32_t PairsFile::Rank(int32_t key) const {
     return -1;
 }
 
+StoredPoints PairsFile::PointsOf(int32_t slot) const {
+    if (!IsOpen() || slot < 0) return {};
+    uint32_t low = 0, high = m_pointSlotCount;
+    while (low < high) {
+        const uint32_t mid = low + (high - low) / 2;
+        const uint8_t* e = m_pointSlots + uint64_t(kPointSlotEntrySize) * mid;
+        const int64_t s = LoadLE32(e);
+        if (s < slot) {
+            low = mid + 1;
+            continue;
+        }
+        if (s > slot) {
+            high = mid;
+            continue;
+        }
+        const uint64_t first = LoadLE32(e + 4), count = LoadLE32(e + 8);
+        if (first > m_pointCount || count > m_pointCount - first || count == 0) return {};
+        StoredPoints points{m_points + uint64_t(kStoredPointSize) * first, uint32_t(count),
+                            kStoredPointInterval};
+        uint8_t& state = m_pointsState[mid];
+        if (state == 0) {
+            const uint64_t seed = Checksum64(e, 12);
+            bool sound = uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
+                                             seed)) == LoadLE32(e + 12);
+            for (uint32_t i = 1; sound && i < count; ++i)
+                sound = points.At(i - 1).page < points.At(i).page;
+            state = sound ? 1 : 2;
+        }
+        return state == 1 ? points : StoredPoints{};
+    }
+    return {};
+}
+
+bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
+    uint8_t& checked = m_rowChecked[row / 8];
+    if (checked >> (row % 8) & 1) return true;
+    const uint64_t sum = Checksum64(m_directory + uint64_t(kPairEntrySize) * first,
+                                    size_t(kPairEntrySize) * (end - first));
+    if (uint32_t(sum) != LoadLE32(m_rowChecksums + 4 * uint64_t(row))) return false;
+    checked = uint8_t(checked | 1 << (row % 8));
+    return true;
+}
+
 PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
                                   uint32_t distance) const {
     if (!IsOpen() || rankA < 0 || rankB < 0 || uint32_t(rankA) >= m_keyCount ||
@@ -264,6 +350,8 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
     uint32_t low = LoadLE32(rowStarts + 4 * uint64_t(rankA));
     uint32_t high = LoadLE32(rowStarts + 4 * (uint64_t(rankA) + 1));
     if (low < first || low > high || high > end) return Lookup::kDamaged;
+    if (!RowChecked(distance == 1 ? uint32_t(rankA) : m_keyCount + uint32_t(rankA), low, high))
+        return Lookup::kDamaged;
     while (low < high) {
         const uint32_t mid = low + (high - low) / 2;
         const uint8_t* e = m_directory + uint64_t(kPairEntrySize) * mid;

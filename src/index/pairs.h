@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "index/pairs_format.h"
+#include "index/slot_guides.h"
 #include "platform/file.h"
 
 namespace kolva {
@@ -16,9 +17,15 @@ namespace kolva {
 // samples of the postings file, the whole variant table. False when an index file is missing.
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out);
+// The same from files already open: the index header (mapped, whole), the postings file, and the
+// variant table's bytes (null when there is none). False when the postings cannot be read.
+bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFile& postings,
+                   const std::string* table, PairsFingerprint& out);
 // Checksum of the postings samples: every block of a file of at most kPostingsSamples blocks,
 // else kPostingsSamples blocks spread evenly from the first to the last.
-uint64_t PostingsSamplesChecksum(const uint8_t* postings, uint64_t size);
+// The samples are read from the file, not through a mapping: touching 256 pages spread over a
+// mapping costs a fault each, more than reading them. False when the file cannot be read.
+bool PostingsSamplesChecksum(const ReadOnlyFile& postings, uint64_t& sum);
 
 // The key of slot: that of the first group holding its character, else the slot itself.
 // (groups: the variant groups in file order, as ParseVariantTable gives them)
@@ -54,6 +61,10 @@ public:
     // Opens folder/<stem>-idx.pairs when it is whole and made from exactly the files beside it;
     // false (and closed) otherwise. Never shows a message: without it the search runs as ever.
     bool Open(const std::filesystem::path& folder, const std::string& stem);
+    // As Open, with the fingerprint of the files beside it already known (the index computes it
+    // from the files it has opened, so that nothing is read twice).
+    bool Open(const std::filesystem::path& folder, const std::string& stem,
+              const PairsFingerprint& expected);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
@@ -70,12 +81,20 @@ public:
     // The list of the pair of ranks (a, b) at distance 1 (neighbours) or 2 (one apart): kAbsent
     // when no page holds it, kDamaged when its directory entry or its bytes are not as written.
     Lookup Find(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
+    // The stored points of slot's stream: none when the file has none for it or they do not read
+    // as written (their checksum, pages ascending), which is checked the first time they are
+    // asked for.
+    StoredPoints PointsOf(int32_t slot) const;
     uint32_t PageLimit() const { return m_pageLimit; }
     uint32_t KeyCount() const { return m_keyCount; }
     uint32_t PairCount() const { return m_pairCount; }
     uint32_t ApartCount() const { return m_apartCount; }
 
 private:
+    // Whether directory row (0..K-1 neighbours, K..2K-1 one apart), entries [first, end),
+    // matches its checksum; checked once, then remembered.
+    bool RowChecked(uint32_t row, uint32_t first, uint32_t end) const;
+
     ReadOnlyMapping m_file;
     const uint8_t* m_clean = nullptr;
     const uint8_t* m_keys = nullptr;
@@ -84,10 +103,17 @@ private:
     const uint8_t* m_aliases = nullptr;
     const uint8_t* m_apartKeys = nullptr;
     const uint8_t* m_keyEntries = nullptr;
+    const uint8_t* m_rowChecksums = nullptr;
     const uint8_t* m_directory = nullptr;
     const uint8_t* m_lists = nullptr;
     uint64_t m_listsSize = 0;
+    const uint8_t* m_pointSlots = nullptr;  // the points area's slot entries
+    const uint8_t* m_points = nullptr;      // its points
+    uint32_t m_pointSlotCount = 0;
+    uint64_t m_pointCount = 0;
+    mutable std::vector<uint8_t> m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
     mutable std::vector<uint8_t> m_checked;  // per directory entry: its list's checksum matched
+    mutable std::vector<uint8_t> m_rowChecked;  // per directory row: its checksum matched
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
              m_aliasCount = 0;
 };

@@ -30,8 +30,8 @@ std::string EncodePairsHeader(const PairsHeader& h) {
     PutLE64(out, h.listsSize);
     PutLE64(out, h.tablesChecksum);
     PutLE32(out, h.apartCount);
-    PutLE32(out, 0);
-    PutLE64(out, 0);
+    PutLE32(out, h.pointSlots);
+    PutLE64(out, h.pointsSize);
     PutLE64(out, Checksum64(out.data(), kChecksumAt));
     return out;
 }
@@ -55,6 +55,8 @@ bool DecodePairsHeader(const uint8_t* data, uint64_t size, PairsHeader& h) {
     h.listsSize = LoadLE64(data + 88);
     h.tablesChecksum = LoadLE64(data + 96);
     h.apartCount = LoadLE32(data + 104);
+    h.pointSlots = LoadLE32(data + 108);
+    h.pointsSize = LoadLE64(data + 112);
     return true;
 }
 

@@ -19,10 +19,11 @@
 //     +80   uint32   pair count M: pairs of neighbouring keys
 //     +84   uint32   alias count A
 //     +88   uint64   size of the list area
-//     +96   uint64   checksum of the tables (everything from the header's end to the list area)
+//     +96   uint64   checksum of the tables before the directory (everything from the header's
+//                    end to the directory: the directory is checked a row at a time)
 //     +104  uint32   pair count N: pairs of keys one position apart
-//     +108  uint32   0
-//     +112  uint64   0
+//     +108  uint32   slot count S of the points area
+//     +112  uint64   size of the points area
 //     +120  uint64   checksum of bytes 0..119
 //   tables, right after the header:
 //     uint8[kSlotBits / 8]  clean bits: bit s (byte s/8, bit s%8) set when slot s's whole
@@ -37,6 +38,10 @@
 //                           kApartKeys keys on the most page entries), else 0
 //     uint32[K]             page entries of the key of that rank (at most UINT32_MAX): the
 //                           search moves the terms of rarer keys first
+//     uint32[2K]            row checksums: the low half of the checksum of the directory entries
+//                           of each row (the K rows of neighbouring pairs, then the K rows one
+//                           apart), checked the first time a search reads the row, so that
+//                           opening the file reads none of the directory
 //     entry[M + N]          directory, 16 bytes an entry: the M neighbouring pairs, then the N
 //                           pairs one apart, each part by first rank, then second rank:
 //                             uint16 second rank, uint8 list kind, uint8 0,
@@ -44,10 +49,22 @@
 //                             uint32 offset of the list in the list area (lists lie in
 //                                    directory order; a list ends where the next begins),
 //                             uint32 low half of the checksum of the list's bytes
-//   list area: the lists
+//   list area (its size: the file's less the header, the tables and the points area): the lists
 //     kind kPairList:   varint page deltas, LEB128 (7 bits a byte, low first, at most 5 bytes);
 //                       the first is the page itself, every later delta at least 1
 //     kind kPairBitmap: (P + 7) / 8 bytes, bit p (byte p/8, bit p%8) set when page p holds it
+//   points area, at the end of the file: stored skip points of the long clean streams
+//     {uint32 slot, uint32 first point, uint32 point count, uint32 check}[S], ascending by slot;
+//                       check: the low half of the checksum of the point bytes, seeded with
+//                       the checksum of the entry's first 12 bytes
+//     point[]:          16 bytes each, the state of the slot's stream right after reading the
+//                       page delta and byte count of entries 0, kStoredPointInterval,
+//                       2 kStoredPointInterval, ...: uint32 page, uint32 block,
+//                       uint32 blocks entered, uint16 offset in the block, uint16 byte count
+//
+// Stored points. A search reaches a page far into a long stream by taking up reading at the last
+// stored point before it instead of reading every entry before it, in a fresh process as in a
+// long session. Only clean streams of at least kStoredPointsFrom entries have them.
 //
 // Keys. A character's key is the slot of the first variant group that holds it, else its own
 // slot; a variant group's slot is its own key. So a key stands for a character with every form
@@ -68,7 +85,7 @@
 namespace kolva {
 
 constexpr char kPairsMagic[8] = {'K', 'O', 'L', 'V', 'A', 'P', 'R', '1'};
-constexpr uint32_t kPairsVersion = 2;
+constexpr uint32_t kPairsVersion = 3;  // 3: row checksums, stored points
 constexpr uint32_t kPairsHeaderSize = 128;
 constexpr uint64_t kNoFile = ~uint64_t(0);
 constexpr uint32_t kMaxPairKeys = 1024;
@@ -77,6 +94,10 @@ constexpr uint32_t kPairEntrySize = 16;
 constexpr uint32_t kSlotBits = 100000;  // one per slot
 constexpr uint8_t kPairList = 0;
 constexpr uint8_t kPairBitmap = 1;
+constexpr uint32_t kStoredPointInterval = 64;  // entries between two stored points
+constexpr uint32_t kStoredPointsFrom = 512;    // entries a stream needs to have stored points
+constexpr uint32_t kStoredPointSize = 16;
+constexpr uint32_t kPointSlotEntrySize = 16;
 // Postings blocks whose bytes enter the fingerprint: all of a small file, else this many spread
 // evenly over it (the first and the last among them).
 constexpr uint32_t kPostingsSamples = 256;
@@ -104,6 +125,8 @@ struct PairsHeader {
     uint64_t listsSize = 0;         // size of the list area
     uint64_t tablesChecksum = 0;    // checksum of the tables
     uint32_t apartCount = 0;        // N, pairs one apart
+    uint32_t pointSlots = 0;        // S, slots with stored points
+    uint64_t pointsSize = 0;        // size of the points area
 };
 
 // The kPairsHeaderSize bytes of header, its checksum included.

@@ -110,6 +110,13 @@ class StreamReader {
         t.blocksSeen = p.blocksSeen;
         t.remaining = p.remaining;
     }
+    // Whether point can be taken up in this file: its block starts inside it, its offset lies in
+    // the block, and no more blocks were entered than the file has (a stored point is checked
+    // so before a cursor is moved to it).
+    bool FitsPoint(const StreamPoint& p) const {
+        return p.block < m_blockCount && p.offset <= BlockLimit(p.block) &&
+               p.blocksSeen <= m_blockCount;
+    }
     // The state of a cursor that has just read an entry's page delta and byte count.
     static StreamPoint PointOf(const StreamCursor& t) {
         return {t.page, t.block, t.blocksSeen, uint16_t(t.offset), uint16_t(t.remaining)};

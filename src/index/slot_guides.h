@@ -12,11 +12,25 @@
 #include <vector>
 
 #include "index/postings_stream.h"
+#include "platform/coding.h"
 
 namespace kolva {
 
 constexpr uint32_t kSkipInterval = 16;  // entries between two skip points
 constexpr size_t kGuideOverhead = 64;   // a guide's own bytes, besides its points
+
+// Skip points stored in the accelerator for one stream, in place in its mapping: the states at
+// entries 0, interval, 2 interval, ... (little-endian: page, block, blocks entered, offset,
+// byte count; 16 bytes a point).
+struct StoredPoints {
+    const uint8_t* bytes = nullptr;
+    uint32_t count = 0;
+    uint32_t interval = 0;
+    StreamPoint At(uint32_t i) const {
+        const uint8_t* p = bytes + 16 * uint64_t(i);
+        return {LoadLE32(p), LoadLE32(p + 4), LoadLE32(p + 8), LoadLE16(p + 12), LoadLE16(p + 14)};
+    }
+};
 
 // What the search learnt of one slot's stream as its terms walked it.
 struct SlotGuide {
@@ -73,6 +87,30 @@ inline void LeapTowards(const StreamReader& reader, StreamCursor& t, const SlotG
         (points[mid].page < target ? low : high) = mid;
     }
     reader.Resume(t, points[low], uint32_t(low) * kSkipInterval);
+}
+
+// Moves the cursor to the last stored point before page target when that lies ahead of it and
+// fits the file (the points were read from this very stream, whole and clean, when the
+// accelerator was made: taking up reading there passes through the same states as reading on).
+inline void LeapByStored(const StreamReader& reader, StreamCursor& t, const StoredPoints& stored,
+                         uint32_t target) {
+    const size_t next = t.entry / stored.interval + 1;  // the first point past the cursor
+    if (next >= stored.count || stored.At(uint32_t(next)).page >= target) return;
+    // The last point before target: galloping from next, as most leaps are short.
+    size_t low = next, step = 1;
+    while (low + step < stored.count && stored.At(uint32_t(low + step)).page < target) {
+        low += step;
+        step *= 2;
+    }
+    size_t high = std::min<size_t>(low + step, stored.count);
+    while (high - low > 1) {
+        const size_t mid = low + (high - low) / 2;
+        (stored.At(uint32_t(mid)).page < target ? low : high) = mid;
+    }
+    const uint64_t entry = uint64_t(low) * stored.interval;
+    const StreamPoint p = stored.At(uint32_t(low));
+    if (p.page <= t.page || entry > UINT32_MAX || !reader.FitsPoint(p)) return;
+    reader.Resume(t, p, uint32_t(entry));
 }
 
 }  // namespace kolva

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "index/index.h"
+#include "platform/checksum.h"
 
 namespace kolva {
 
@@ -70,8 +71,14 @@ std::vector<VariantGroup> ParseVariantTable(std::string_view bytes, size_t limit
 void CIndex::LoadVariantTable(const std::filesystem::path& folder) {
     ++m_generation;
     m_variantGroups.clear();
+    m_variantTableSize = kNoFile;
+    m_variantTableChecksum = 0;
     std::string bytes;
-    if (ReadWholeFile(folder / "yitizi.txt", bytes)) m_variantGroups = ParseVariantTable(bytes);
+    if (ReadWholeFile(folder / "yitizi.txt", bytes)) {
+        m_variantGroups = ParseVariantTable(bytes);
+        m_variantTableSize = bytes.size();
+        m_variantTableChecksum = Checksum64(bytes.data(), bytes.size());
+    }
     IndexVariantGroups();
 }
 

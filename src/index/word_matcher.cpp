@@ -120,6 +120,7 @@ void WordMatcher::Walk(uint32_t until, bool passOver, std::vector<uint32_t>& pag
         bool ended = false;
         for (uint32_t k = 0; k < m_termCount; ++k) {
             Term& t = m_terms[m_moveOrder ? m_moveOrder[k] : k];
+            if (t.stored.count != 0 && t.page < target) LeapByStored(m_reader, t, t.stored, target);
             if (t.guide && t.page < target) LeapTowards(m_reader, t, *t.guide, target);
             while (!ended && t.page < target) {
                 ended = t.page == t.lastPage || !m_reader.SkipEntry(t) ||

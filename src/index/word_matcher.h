@@ -43,6 +43,7 @@ struct Term : StreamCursor {
     uint32_t aligned;  // current position + (L - 1 - keyPos)
     SlotGuide* guide;  // skip points of the slot's stream, or null
     uint8_t* check;    // what is known of the slot's whole stream, or null
+    StoredPoints stored;  // skip points the accelerator keeps for the stream (none: count 0)
 };
 
 // The terms between two "*" of a word.

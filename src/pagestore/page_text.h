@@ -1,4 +1,5 @@
-// The text of a page: its body cell cut into main-text and note runs as composition cuts it, and
+// A stored page cut into its title and two table cells (ParsePage), and the text of the page:
+// its body cell cut into main-text and note runs as composition cuts it, and
 // the characters of those runs outside tags, each with where its bytes lie. This is the text the
 // index numbers (whole text = every run in order, main text = the main-text runs, notes = the
 // note runs; each indexed character takes the next position) and the text hits are marked in,
@@ -14,10 +15,39 @@
 #include <string_view>
 #include <vector>
 
-#include "pagestore/compose.h"
 #include "text/utf8.h"
 
 namespace kolva {
+
+inline constexpr std::string_view kNoteOpen = "<font size=-1 color=\"#993366\">";
+inline constexpr std::string_view kNoteClose = "</font>";
+
+// Which text of the body cell is marked.
+enum ComposeTarget { kTargetWholeText = 0, kTargetMainText = 1, kTargetNotes = 2 };
+
+// One part of a parsed page: the title or the content of a table cell, inner tags included.
+struct HTMLNode {
+    std::string text;
+    int32_t kind = 2;  // always 2 for the three parts of a page
+};
+
+// One run of a cell's text, the note font tags themselves excluded.
+struct FilterItem {
+    std::string text;
+    int32_t type = 0;  // 0 main text, 1 note
+};
+
+// The tag closes the title / closes a table cell.
+bool IsTitleEnd(std::string_view tag);
+bool IsCellEnd(std::string_view tag);
+
+// Cuts page bytes into exactly three nodes: the title, the first cell, the second cell (any of
+// them possibly empty). Everything else of the page is dropped.
+void ParsePage(std::string_view page, std::vector<HTMLNode>& nodes);
+
+// Splits a cell into main-text and note runs in text order; the first is always a (possibly
+// empty) main-text run.
+void SplitFilterItems(const HTMLNode& node, std::vector<FilterItem>& items);
 
 // One character of a page's body text.
 struct BodyChar {

@@ -47,6 +47,21 @@ void CConcordanceBrowser::Open(std::vector<SearchNodeTag> rows, ConcordanceQuery
 }
 
 void CConcordanceBrowser::Close() {
+    // A concordance on show gives way to a line that says whose it is, so that no dead line
+    // or copy link stays in sight.
+    const bool onShow = m_concordance && m_pBookView && !m_file.empty() &&
+                        m_pBookView->GetLocationURL() == QString::fromStdString(m_file.string());
+    if (onShow) {
+        const std::filesystem::path file = m_scratchFolder / "concordance-retired.html";
+        const std::string html =
+            "<html><head><meta charset=\"utf-8\"><title>用例一覧</title></head><body>"
+            "<p>この用例一覧は前の検索のものでした。新しい検索の結果は左の一覧にあります"
+            "（一覧 → 用例一覧で新しい用例一覧を開きます）。</p></body></html>";
+        if (WriteFileNoFollow(file, html)) {
+            m_file = file;
+            m_pBookView->Navigate2(QString::fromStdString(file.string()));
+        }
+    }
     m_concordance.reset();
     m_rows.clear();
     m_sorted.clear();

@@ -27,6 +27,7 @@
 #include "ui/appinfo.h"
 #include "ui/icons.h"
 #include "ui/messagebox.h"
+#include "ui/trace.h"
 #include "view/bookview.h"
 #include "view/documentpage.h"
 #include "view/concordancescheme.h"
@@ -171,8 +172,9 @@ void CLeftForm::WatchKeys(QWidget* widget) { widget->installEventFilter(this); }
 bool CLeftForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        // Enter searches what is typed; the list-page box keeps its own Enter.
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (m_nListPageCount > 1)
+            if (watched == m_pageBox)
                 GoToTypedPage();
             else
                 OnSearch();
@@ -197,11 +199,25 @@ void CLeftForm::OnInitialUpdate() {
     m_tab->insertTab(0, QStringLiteral("目録"));
     m_totals->setText(QStringLiteral("検索集計："));
     m_rangeLabel->setText(m_strRange);
-    m_resultList->setColumnCount(4);
-    m_resultList->setHeaderLabels(
-        {QStringLiteral("類別"), QStringLiteral("書名"), QStringLiteral("巻"), QStringLiteral("頁")});
-    const int widths[] = {45, 80, 60, 60};
-    for (int c = 0; c < 4; ++c) m_resultList->setColumnWidth(c, widths[c]);
+    m_resultList->setColumnCount(5);
+    m_resultList->setHeaderLabels({QStringLiteral("類別"), QStringLiteral("書名"), QStringLiteral("巻"),
+                                   QStringLiteral("頁"), QStringLiteral("件")});
+    // Widths from the text they hold; every column can be widened, the book title takes what is left.
+    const QFontMetrics metrics = m_resultList->fontMetrics();
+    const int widths[] = {metrics.horizontalAdvance(QStringLiteral("類別類別")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("書名書名書名")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("卷二十九九")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("00000")) + 12,
+                          metrics.horizontalAdvance(QStringLiteral("0000")) + 12};
+    for (int c = 0; c < 5; ++c) m_resultList->setColumnWidth(c, widths[c]);
+    connect(m_resultList, &CSortListCtrl::sortRequested, this, [this](int column, bool descending) {
+        static const RowOrder kOrders[] = {RowOrder::kCategory, RowOrder::kTitle, RowOrder::kVolume,
+                                           RowOrder::kPageNumber, RowOrder::kHits};
+        if (column < 0 || column > 4 || m_SearchResults.empty()) return;
+        SortRows(m_SearchResults, kOrders[column], descending);
+        m_nListPage = 1;
+        ShowResultPage();
+    });
     m_tab->setCurrentIndex(0);
     LoadCatalogue();
     m_prevButton->LoadBitmaps(QStringLiteral(":/pictures/previous-page.png"));
@@ -214,12 +230,24 @@ void CLeftForm::OnInitialUpdate() {
 
 void CLeftForm::LoadCatalogue() {
     // The trace lands in the working folder, as a diagnostic aid.
-    if (!m_catalogue.Load(m_dataFolder / "kolva.dir", "kolva.txt")) {
+    if (!m_catalogue.Load(m_dataFolder / "kolva.dir", CatalogueTracePath())) {
         ShowMessageBox(this, QStringLiteral("you delete data file!"));
         return;
     }
     QIcon icon(QStringLiteral(":/pictures/closed-book.png"));
     icon.addFile(QStringLiteral(":/pictures/open-book.png"), QSize(), QIcon::Selected);
+    // With more than one top-level entry, the whole collection heads the tree and is the range
+    // a search starts with.
+    if (HasWholeCollection(m_catalogue)) {
+        auto* whole = new QTreeWidgetItem(m_tree);
+        whole->setText(0, QStringLiteral("全体"));
+        whole->setIcon(0, icon);
+        whole->setData(0, Qt::UserRole, kWholeCollection);
+        whole->setToolTip(0, QStringLiteral("コレクション全体を検索します"));
+        m_nRangeNode = uint16_t(kWholeCollection);
+        m_strRange = whole->text(0);
+        m_rangeLabel->setText(m_strRange);
+    }
     std::vector<QTreeWidgetItem*>& items = m_treeItems;
     items.assign(size_t(m_catalogue.NodeCount()), nullptr);
     for (int slot = 1; slot < m_catalogue.NodeCount(); ++slot) {
@@ -248,6 +276,7 @@ void CLeftForm::OnTreeSelChanged() {
     for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
         m_strRange = up->text(0) + QLatin1Char('\\') + m_strRange;
     m_rangeLabel->setText(m_strRange);
+    if (slot == kWholeCollection) return;  // a range only, no page
     if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).curFileName);
 }
 
@@ -270,6 +299,7 @@ bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
 }
 
 void CLeftForm::ShowVolumePage(int nNode, int nPage) {
+    Remember({false, nNode, nPage, 0, 0, {}});
     m_nCurNode = nNode;
     m_nCurPage = nPage;
     // A page that is not there leaves the view as it was; the position moves all the same.
@@ -327,7 +357,45 @@ void CLeftForm::StepHit(int step) {
 }
 
 QString CLeftForm::PageLabel() const {
-    return QStringLiteral("%1/%2").arg(m_index.PageStore().GetHeaderCount()).arg(m_nCurPage);
+    if (!m_catalogue.IsValidSlot(m_nCurNode)) return QString::number(m_nCurPage);
+    const CatalogueRecord& r = m_catalogue.Record(m_nCurNode);
+    return QStringLiteral("%1/%2").arg(m_nCurPage).arg(int(r.curFileName) + r.docNo - 1);
+}
+
+void CLeftForm::Remember(Visit visit) {
+    if (m_revisiting) return;
+    constexpr size_t kMostVisits = 500;
+    if (!m_history.empty()) m_history.resize(m_historyAt + 1);  // the forward visits go
+    m_history.push_back(std::move(visit));
+    if (m_history.size() > kMostVisits) m_history.erase(m_history.begin());
+    m_historyAt = m_history.size() - 1;
+}
+
+bool CLeftForm::CanGoThroughHistory(int step) const {
+    if (m_history.empty()) return false;
+    return step < 0 ? m_historyAt > 0 : m_historyAt + 1 < m_history.size();
+}
+
+bool CLeftForm::GoThroughHistory(int step) {
+    if (!CanGoThroughHistory(step)) return false;
+    m_historyAt = step < 0 ? m_historyAt - 1 : m_historyAt + 1;
+    const Visit visit = m_history[m_historyAt];
+    m_revisiting = true;
+    if (visit.result)
+        ShowResultHit(visit.pageIndex, visit.anchor, visit.query);
+    else
+        ShowVolumePage(visit.node, visit.page);
+    m_revisiting = false;
+    return true;
+}
+
+void CLeftForm::FollowResultPage(uint32_t pageIndex) {
+    int number = 0;
+    const int slot = VolumeSlotOfPage(m_catalogue, pageIndex, number);
+    if (slot == 0) return;  // a page under no volume: the position stays
+    m_nCurNode = slot;
+    m_nCurPage = number;
+    emit currentPageChanged(m_nCurNode, m_nCurPage);
 }
 
 void CLeftForm::resizeEvent(QResizeEvent* event) {
@@ -383,9 +451,13 @@ void CLeftForm::LayoutPane() {
             if (m_nListPage == 1) m_prevButton->setEnabled(false);
             m_nextButton->move(W - bw - 5, y);
             if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
-            const int x0 = (W - 139) / 2 + 37;
-            m_pageBox->setGeometry(x0, y + 6, 35, 20);
-            m_pageCount->setGeometry(x0 + 37, y + 8, 30, 24);
+            // The box and the total as wide as their numbers, centred between the buttons.
+            const QFontMetrics metrics = m_pageCount->fontMetrics();
+            const int boxWidth = std::max(35, metrics.horizontalAdvance(QStringLiteral("00000")) + 10);
+            const int countWidth = metrics.horizontalAdvance(m_pageCount->text()) + 6;
+            const int x0 = (W - boxWidth - 2 - countWidth) / 2;
+            m_pageBox->setGeometry(x0, y + 6, boxWidth, 20);
+            m_pageCount->setGeometry(x0 + boxWidth + 2, y + 8, countWidth, 24);
         }
         m_resultList->setGeometry(5, 250, W - 10, H - 254 - R);
     } else {
@@ -447,7 +519,7 @@ bool CLeftForm::ReadKeyWords() {
 
 // A range and a keyword, or the message that asks for the missing one.
 bool CLeftForm::CheckSearchInput() {
-    if (m_nRangeNode == 0) {
+    if (m_nRangeNode == kWholeCollection && !HasWholeCollection(m_catalogue)) {
         ShowMessageBox(this, QStringLiteral("検索範囲をまた指定していません。"));
         return false;
     }
@@ -477,6 +549,10 @@ void CLeftForm::ShowSearchResults() {
     const ContentsNodeTag* range = FindRangeNode(m_catalogue, m_nRangeNode);
     const uint32_t total =
         BuildResultList(range, m_lastResult.pages, m_lastResult.counts, m_SearchResults);
+    // The list reads in the collection's order until a heading sorts it.
+    SortRows(m_SearchResults, RowOrder::kReading, false);
+    m_resultList->ResetSortColumn();
+    m_resultList->header()->setSortIndicatorShown(false);
     const int rows = int(m_SearchResults.size());
     m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
     m_totals->setText(FromU16(TotalsText(m_SearchResults.size(), total)));
@@ -507,8 +583,13 @@ void CLeftForm::ShowResultPage() {
         if (k >= m_SearchResults.size()) break;
         const SearchNodeTag& row = m_SearchResults[k];
         auto* item = new QTreeWidgetItem({FromU16(row.category), FromU16(row.title),
-                                          FromU16(row.volume), QString::number(row.pageNumber)});
+                                          FromU16(row.volume), QString::number(row.pageNumber),
+                                          QString::number(row.hits)});
         item->setData(0, Qt::UserRole, row.pageIndex);
+        // The whole text where a narrow column cuts it.
+        for (int c = 0; c < 3; ++c) item->setToolTip(c, item->text(c));
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(4, Qt::AlignRight | Qt::AlignVCenter);
         items.append(item);
     }
     m_resultList->addTopLevelItems(items);
@@ -618,24 +699,16 @@ void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQ
                                QString::fromStdString(AnchorName(m_nCurHit)));
     m_bUseResult1 = !m_bUseResult1;
     m_strCurPageFile = target;
+    Remember({true, 0, 0, pageIndex, m_nCurHit, query});
+    FollowResultPage(pageIndex);
 }
 
 void CLeftForm::OnResultItemChanged() {
-    const std::filesystem::path& target = m_bUseResult1 ? m_strTempResult1 : m_strTempResult2;
     const QList<QTreeWidgetItem*> selected = m_resultList->selectedItems();
     if (selected.isEmpty()) return;
     const int page = selected.first()->data(0, Qt::UserRole).toInt();
-    std::string html;
-    const int anchors =
-        m_index.ComposePage(page, html, m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant);
-    if (!WriteFileNoFollow(target, html)) return;
-    m_nHitCount = anchors;
-    m_nCurHit = 0;
-    if (m_pBookView)
-        m_pBookView->Navigate2(QString::fromStdString(target.string()),
-                               QString::fromStdString(AnchorName(0)));
-    m_bUseResult1 = !m_bUseResult1;
-    m_strCurPageFile = target;
+    ShowResultHit(uint32_t(page), 0,
+                  {m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant, kDefaultContext});
 }
 
 }  // namespace kolva

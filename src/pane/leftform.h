@@ -77,8 +77,13 @@ public:
     // result list's menu); false when the search has no rows.
     bool ShowConcordance();
     CConcordanceBrowser* Concordance() const { return m_concordance; }
-    // The toolbar's page label for the page being read: "headerCount/page".
+    // The toolbar's page label for the page being read: "page/last page of its volume".
     QString PageLabel() const;
+
+    // The pages viewed, volume pages and result pages alike: back (-1) and forward (+1) show
+    // them again. False, nothing shown, at either end.
+    bool GoThroughHistory(int step);
+    bool CanGoThroughHistory(int step) const;
 
     // Runs a search with the keyword box, the options and the range (the 検索 button, Enter).
     void OnSearch();
@@ -112,7 +117,8 @@ public:
     int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈 (a SearchTarget)
     bool m_bVariant = true;     // relate variant characters
     int m_nTargetCode = 0;      // composition target (TargetCodeOf): 0 whole, 1 main text, 2 notes
-    uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = none
+    uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = the whole collection
+                                // (none when the contents have one top-level entry)
     QString m_strRange = QStringLiteral("ｾｭ");
     QString m_strKeyWords;
     int m_nCurNode = 0;         // slot of the volume being read, 0 = none
@@ -160,6 +166,21 @@ private:
     void OnResultListMenu(const QPoint& position);
     void WriteSearchOptions();
     void WatchKeys(QWidget* widget);
+    // A result page of pageIndex is shown: the reading position moves to its volume and page.
+    void FollowResultPage(uint32_t pageIndex);
+
+    // One page viewed: a volume's page, or a result page at a hit.
+    struct Visit {
+        bool result = false;
+        int node = 0, page = 0;   // a volume page
+        uint32_t pageIndex = 0;   // a result page
+        int anchor = 0;
+        ConcordanceQuery query;
+    };
+    void Remember(Visit visit);
+    std::vector<Visit> m_history;
+    size_t m_historyAt = 0;      // the visit shown, when m_history has any
+    bool m_revisiting = false;   // a visit is being shown again: it is not remembered anew
 
     CCatalogue m_catalogue;
     std::vector<QTreeWidgetItem*> m_treeItems;  // tree item of each slot

@@ -15,8 +15,11 @@ CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent) {
 }
 
 void CSortListCtrl::OnColumnClick(int column) {
-    qDebug("%d", column);
-    if (column == kPageColumn) SortByNumber(column);
+    m_descending = column == m_sortColumn && !m_descending;
+    m_sortColumn = column;
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(column, m_descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    emit sortRequested(column, m_descending);
 }
 
 void CSortListCtrl::SortByNumber(int column) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <utility>
 
@@ -110,6 +111,10 @@ bool ReadOnlyMapping::Open(const std::filesystem::path& path) {
     return true;
 }
 
+void ReadOnlyMapping::ReleasePages() const {
+    if (m_data) ::madvise(const_cast<uint8_t*>(m_data), static_cast<size_t>(m_size), MADV_DONTNEED);
+}
+
 void ReadOnlyMapping::Close() {
     if (m_data) ::munmap(const_cast<uint8_t*>(m_data), static_cast<size_t>(m_size));
     m_data = nullptr;
@@ -124,6 +129,21 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes) {
     if (!file.ReadAt(0, data.data(), data.size())) return false;
     bytes.swap(data);
     return true;
+}
+
+uint64_t ResidentFileBytes() {
+    // /proc/self/statm: sizes in pages; the third is the resident pages of files and shared
+    // memory. Opened once and read again from its start each time.
+    static const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    char text[128];
+    const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0) return 0;
+    text[n] = '\0';
+    unsigned long long size = 0, resident = 0, shared = 0;
+    if (std::sscanf(text, "%llu %llu %llu", &size, &resident, &shared) != 3) return 0;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    return page > 0 ? uint64_t(shared) * uint64_t(page) : 0;
 }
 
 }  // namespace kolva

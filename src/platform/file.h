@@ -60,6 +60,11 @@ public:
     const uint8_t* Data() const { return m_data; }
     uint64_t Size() const { return m_size; }
 
+    // Gives up the pages of the file held in this process's memory; they stay in the system's
+    // file cache and are mapped again when read. For a long pass over a large file, so that the
+    // process does not end up holding all of it.
+    void ReleasePages() const;
+
 private:
     const uint8_t* m_data = nullptr;
     uint64_t m_size = 0;
@@ -67,5 +72,9 @@ private:
 
 // Reads a whole (small) file into memory; false when it cannot be opened or read.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& bytes);
+
+// Bytes of files mapped in this process's memory (its own program and libraries included); 0
+// when that cannot be told.
+uint64_t ResidentFileBytes();
 
 }  // namespace kolva

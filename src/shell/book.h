@@ -10,12 +10,14 @@
 
 namespace kolva {
 
-// What the command line asks for: no options of the program's own; "-Embedding",
+// What the command line asks for: --data DIR, --trace FILE, --no-splash; "-Embedding",
 // "/Embedding", "-Automation" and "/Automation" start embedded (no splash); one file name means
 // "open" (it must exist and be readable; its content is ignored).
 struct CommandLineInfo {
-    bool showSplash = true;
+    bool showSplash = true;   // off with --no-splash (and the embedding flags)
     QString fileName;
+    QString dataFolder;       // --data DIR: the collection to open instead of the one beside the program
+    QString traceFile;        // --trace FILE: the catalogue trace there, not in the state folder
 };
 CommandLineInfo ParseCommandLine(const QStringList& arguments);
 

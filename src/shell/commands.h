@@ -21,13 +21,17 @@ enum CommandId {
     ID_APP_ABOUT = 57664,
     ID_HELP_FILE = 32798,
     ID_CONCORDANCE = 32810,  // 一覧 → 用例一覧: the concordance of the last search
+    ID_HISTORY_BACK = 32811,     // the page viewed before (Alt+Left)
+    ID_HISTORY_FORWARD = 32812,  // the page viewed after, having gone back (Alt+Right)
     // Keys of the accelerator table only.
     ID_FILE_PRINT_STANDARD = 57607,
     ID_NEXT_PANE = 57680,
     ID_PREV_PANE = 57681,
 };
 
-// Where the help command looks for the help page: the program's default install folder.
+// The help page beside the program (an install folder, or a build's bin folder, where the
+// build copies it); the program's default install folder is asked last.
+inline constexpr const char* kHelpFileName = "help.html";
 inline constexpr const char* kHelpFilePath = "/opt/kolva/help.html";
 
 }  // namespace kolva

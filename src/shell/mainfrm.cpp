@@ -6,11 +6,13 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QSplitterHandle>
+#include <QStyle>
 #include <QUrl>
 
 #include "controls/scrolltoolbar.h"
@@ -143,6 +145,14 @@ void CMainFrame::CreateActions() {
                                    QStringLiteral("次の検索結果"), {QKeySequence(Qt::Key_F3)},
                                    &CMainFrame::OnNextHit));
     listMenu->addSeparator();
+    listMenu->addAction(AddCommand(ID_HISTORY_BACK, QStringLiteral("戻る(&B)"), QStringLiteral("戻る"),
+                                   {QKeySequence(Qt::ALT | Qt::Key_Left)}, &CMainFrame::OnHistoryBack));
+    listMenu->addAction(AddCommand(ID_HISTORY_FORWARD, QStringLiteral("進む(&F)"),
+                                   QStringLiteral("進む"), {QKeySequence(Qt::ALT | Qt::Key_Right)},
+                                   &CMainFrame::OnHistoryForward));
+    Action(ID_HISTORY_BACK)->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+    Action(ID_HISTORY_FORWARD)->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    listMenu->addSeparator();
     listMenu->addAction(AddCommand(ID_CONCORDANCE, QStringLiteral("用例一覧(&K)"),
                                    QStringLiteral("用例一覧"), {QKeySequence(Qt::Key_F4)},
                                    &CMainFrame::OnConcordance));
@@ -174,6 +184,7 @@ void CMainFrame::CreateToolBarButtons() {
         ID_PREV_VOLUME, ID_PREV_PAGE, ID_NEXT_PAGE, ID_NEXT_VOLUME, 0,
         ID_PREV_HIT, ID_NEXT_HIT, 0,
         ID_APP_ABOUT, 0,
+        ID_HISTORY_BACK, ID_HISTORY_FORWARD, 0,  // beyond the picture strip: icons of their own
     };
     for (int id : kButtons) {
         if (id == 0)
@@ -192,10 +203,23 @@ void CMainFrame::OnCreateClient() {
                                      QString::fromStdString(m_paths.dataFolder.string())});
     m_pLeftForm->SetBookView(m_pBookView);
     m_wndSplitter->Create(m_pLeftForm, m_pBookView);
+    // The left pane comes back at the width it was left at.
+    const int leftWidth = QSettings(kProfileOrganisation, kAppTitle).value(QStringLiteral("SplitterWnd/LeftWidth"), 0).toInt();
+    if (leftWidth >= 150 && leftWidth <= 2000) m_wndSplitter->SetLeftWidth(leftWidth);
     setCentralWidget(m_wndSplitter);
     m_activePane = m_pLeftForm;
     connect(m_pLeftForm, &CLeftForm::currentPageChanged, this, &CMainFrame::OnPageShown);
     connect(m_wndToolBar, &CSCrollToolBar::pageChosen, this, &CMainFrame::OnSliderPage);
+    connect(m_pBookView, &CBookView::readingKeyPressed, this, &CMainFrame::OnReadingKey);
+    // The zoom is kept in the profile.
+    {
+        QSettings profile(kProfileOrganisation, kAppTitle);
+        const double zoom = profile.value(QStringLiteral("View/Zoom"), 1.0).toDouble();
+        if (zoom >= 0.5 && zoom <= 3.0) m_pBookView->setZoomFactor(zoom);
+    }
+    connect(m_pBookView, &CBookView::zoomChanged, this, [](double factor) {
+        QSettings(kProfileOrganisation, kAppTitle).setValue(QStringLiteral("View/Zoom"), factor);
+    });
     // The end of a drag of the bar between the panes repaints the left pane.
     m_wndSplitter->handle(1)->installEventFilter(this);
 }
@@ -232,6 +256,8 @@ void CMainFrame::UpdateCommandUI() {
     Action(ID_PREV_HIT)->setEnabled(f.m_nCurHit - 1 >= 0);
     Action(ID_NEXT_HIT)->setEnabled(f.m_nCurHit + 1 < f.m_nHitCount);
     Action(ID_CONCORDANCE)->setEnabled(!f.m_SearchResults.empty());
+    Action(ID_HISTORY_BACK)->setEnabled(f.CanGoThroughHistory(-1));
+    Action(ID_HISTORY_FORWARD)->setEnabled(f.CanGoThroughHistory(+1));
     for (int id : {ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})
         Action(id)->setEnabled(page);
     Action(ID_VIEW_TOOLBAR)->setChecked(m_wndToolBar->isVisible());
@@ -242,10 +268,41 @@ void CMainFrame::OnPageShown(int node, int page) {
     m_wndToolBar->SetSliderRange(r.curFileName, r.curFileName + r.docNo - 1);
     m_wndToolBar->SetSliderPos(page);
     m_wndToolBar->SetPageLabel(m_pLeftForm->PageLabel());
+    // The title bar names the book, the volume and the page before the program's caption.
+    QString place;
+    if (const ContentsNodeTag* volume = m_pLeftForm->Catalogue().Node(node)) {
+        if (volume->parent && volume->parent->slot != 0)
+            place = QString::fromStdU16String(volume->parent->name) + QLatin1Char(' ');
+        place += QString::fromStdU16String(volume->name) + QStringLiteral(" %1頁 - ").arg(page);
+    }
+    setWindowTitle(place + kMainCaption);
 }
 
 void CMainFrame::OnSliderPage(int page) {
     if (m_pLeftForm) m_pLeftForm->ShowPage(page);
+}
+
+void CMainFrame::OnReadingKey(CBookView::ReadingKey key) {
+    UpdateCommandUI();  // the page commands' rules say where a key may go
+    const CLeftForm& f = *m_pLeftForm;
+    const CCatalogue& catalogue = f.Catalogue();
+    switch (key) {
+        case CBookView::ReadingKey::kNextPage:
+            if (Action(ID_NEXT_PAGE)->isEnabled()) OnNextPage();
+            break;
+        case CBookView::ReadingKey::kPreviousPage:
+            if (Action(ID_PREV_PAGE)->isEnabled()) OnPrevPage();
+            break;
+        case CBookView::ReadingKey::kFirstPage:
+        case CBookView::ReadingKey::kLastPage:
+            if (catalogue.IsValidSlot(f.m_nCurNode)) {
+                const CatalogueRecord& r = catalogue.Record(f.m_nCurNode);
+                m_pLeftForm->ShowPage(key == CBookView::ReadingKey::kFirstPage
+                                          ? int(r.curFileName)
+                                          : int(r.curFileName) + r.docNo - 1);
+            }
+            break;
+    }
 }
 
 void CMainFrame::OnPrevPage() { m_pLeftForm->StepPage(-1); }
@@ -263,6 +320,8 @@ void CMainFrame::OnPrevVolume() {
 
 void CMainFrame::OnPrevHit() { m_pLeftForm->StepHit(-1); }
 void CMainFrame::OnNextHit() { m_pLeftForm->StepHit(+1); }
+void CMainFrame::OnHistoryBack() { m_pLeftForm->GoThroughHistory(-1); }
+void CMainFrame::OnHistoryForward() { m_pLeftForm->GoThroughHistory(+1); }
 void CMainFrame::OnConcordance() { m_pLeftForm->ShowConcordance(); }
 
 void CMainFrame::OnShowAll() {
@@ -271,9 +330,20 @@ void CMainFrame::OnShowAll() {
 }
 
 void CMainFrame::OnHelp() {
-    // The help page has a fixed place; without it nothing happens.
-    const QString path = QString::fromLatin1(kHelpFilePath);
-    if (QFile::exists(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // Beside the program first, wherever it is installed or built; a message names the places
+    // looked at when none holds it.
+    const QString beside = QCoreApplication::applicationDirPath();
+    const QStringList places = {beside + QLatin1Char('/') + QLatin1String(kHelpFileName),
+                                beside + QStringLiteral("/../share/kolva/") + QLatin1String(kHelpFileName),
+                                QString::fromLatin1(kHelpFilePath)};
+    for (const QString& path : places) {
+        if (QFile::exists(path)) {
+            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+            return;
+        }
+    }
+    ShowMessageBox(this, QStringLiteral("ヘルプのページが見つかりません。探した場所：\n") +
+                             places.join(QLatin1Char('\n')));
 }
 
 void CMainFrame::OnEditCopy() { m_pBookView->OnCopyLimited(); }
@@ -339,10 +409,11 @@ void CMainFrame::Shutdown() {
 }
 
 void CMainFrame::WriteSettings() {
-    // Nothing here is read back: every start lays the panes out afresh.
+    // The panes' record is written as it always was; the left pane's width is read back.
     if (!m_wndSplitter) return;
     QSettings profile(kProfileOrganisation, kAppTitle);
     profile.setValue(m_wndSplitter->ProfileKey(), m_wndSplitter->ProfileValue());
+    profile.setValue(QStringLiteral("SplitterWnd/LeftWidth"), m_wndSplitter->LeftWidth());
 }
 
 }  // namespace kolva

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "controls/st_splitterwnd.h"
+#include "view/bookview.h"
 
 class QAction;
 
@@ -51,6 +52,9 @@ public:
     void OnPrevHit();
     void OnNextHit();
     void OnConcordance();
+    void OnHistoryBack();
+    void OnReadingKey(CBookView::ReadingKey key);
+    void OnHistoryForward();
     void OnShowAll();
     void OnHelp();
     void OnEditCopy();

@@ -32,7 +32,7 @@ private:
 class CSplashWnd : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kShowMilliseconds = 50000;
+    static constexpr int kShowMilliseconds = 3000;  // at most; the ready window closes it sooner
 
     // Whether a splash may be shown; set once at start-up from the command line.
     static void EnableSplashScreen(bool enable);

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/utf16.h"
+
 namespace kolva {
 
 // How an unpaired surrogate is treated.
@@ -31,8 +33,8 @@ int DecodeUtf16Units(const char16_t*& source, const char16_t* sourceEnd, uint32_
 // Appends the UTF-8 form of source to target. What was converted before a stop stays appended.
 int AppendUtf8(std::u16string_view source, std::string& target, int mode);
 
-// Code points to UTF-16 units: a surrogate pair above U+FFFF, a single unit below (a surrogate
-// code point stays the single unpaired unit it names).
-std::u16string CodePointsToUtf16(std::u32string_view codePoints);
+// UTF-16 as UTF-8 (AppendUtf8, lenient): an unpaired surrogate written as its three-byte form, a
+// high surrogate at the very end left out.
+std::string ToUtf8(std::u16string_view text);
 
 }  // namespace kolva

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "text/utf16.h"
+
 namespace kolva {
 
 bool AppendUtf8Decoded(std::string_view bytes, std::u32string* out, size_t& badOffset,
@@ -70,6 +72,54 @@ void AppendCodePointUtf8(char32_t c, std::string& out) {
         out += char(0x80 | ((c >> 6) & 0x3F));
         out += char(0x80 | (c & 0x3F));
     }
+}
+
+std::string ToUtf8(std::u32string_view codePoints) {
+    std::string out;
+    out.reserve(3 * codePoints.size());
+    for (char32_t c : codePoints) AppendCodePointUtf8(c, out);
+    return out;
+}
+
+bool Utf8ToUtf16(std::string_view bytes, std::u16string& out, size_t& badOffset, bool surrogates) {
+    std::u32string codePoints;
+    if (!DecodeUtf8(bytes, codePoints, badOffset, surrogates)) {
+        out.clear();
+        return false;
+    }
+    out = CodePointsToUtf16(codePoints);
+    return true;
+}
+
+char32_t DecodeUtf8Lenient(std::string_view s, size_t& i) {
+    constexpr char32_t kReplacement = 0xFFFD;
+    const auto b = uint8_t(s[i]);
+    if (b < 0x80) {
+        ++i;
+        return b;
+    }
+    const size_t length = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 && b <= 0xEF ? 3
+                          : b >= 0xC2 && b <= 0xDF ? 2 : 0;
+    if (length == 0 || i + length > s.size()) {
+        ++i;
+        return kReplacement;
+    }
+    char32_t c = b & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        const auto next = uint8_t(s[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++i;
+            return kReplacement;
+        }
+        c = (c << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[length] || c > 0x10FFFF) {
+        ++i;
+        return kReplacement;
+    }
+    i += length;
+    return c;
 }
 
 }  // namespace kolva

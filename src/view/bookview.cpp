@@ -1,5 +1,10 @@
 #include "view/bookview.h"
 
+#include <algorithm>
+#include <cmath>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
 #include <QApplication>
 #include <QChildEvent>
 #include <QClipboard>
@@ -109,12 +114,25 @@ bool CBookView::FilterMessage(QEvent* event) {
         case QEvent::KeyPress: {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (key->key() == Qt::Key_Control) {
-                ShowCopyHint();
+                m_controlAlone = !key->isAutoRepeat() || m_controlAlone;
                 return true;
             }
-            // Ctrl shortcuts are not typed into the view: the Ctrl press has been answered.
-            return key->modifiers().testFlag(Qt::ControlModifier);
+            m_controlAlone = false;
+            return AnswerKey(*key);
         }
+        case QEvent::KeyRelease: {
+            // The hint answers Ctrl pressed and released alone; Ctrl+C copies.
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() != Qt::Key_Control || key->isAutoRepeat()) return false;
+            const bool alone = m_controlAlone;
+            m_controlAlone = false;
+            if (alone) ShowCopyHint();
+            return true;
+        }
+        case QEvent::Wheel:
+            if (!static_cast<QWheelEvent*>(event)->modifiers().testFlag(Qt::ControlModifier)) return false;
+            ZoomBy(static_cast<QWheelEvent*>(event)->angleDelta().y() > 0 ? +1 : -1);
+            return true;
         case QEvent::ShortcutOverride:
             // Claiming Ctrl combinations here keeps the window's Ctrl shortcuts out of the view.
             if (!static_cast<QKeyEvent*>(event)->modifiers().testFlag(Qt::ControlModifier)) return false;
@@ -123,6 +141,51 @@ bool CBookView::FilterMessage(QEvent* event) {
         default:
             return false;
     }
+}
+
+bool CBookView::AnswerKey(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier) {
+        switch (key.key()) {
+            case Qt::Key_PageDown:
+            case Qt::Key_Space:
+            case Qt::Key_Right:
+                emit readingKeyPressed(ReadingKey::kNextPage);
+                return true;
+            case Qt::Key_PageUp:
+            case Qt::Key_Left:
+                emit readingKeyPressed(ReadingKey::kPreviousPage);
+                return true;
+            default:
+                return false;
+        }
+    }
+    if (!modifiers.testFlag(Qt::ControlModifier)) return false;
+    switch (key.key()) {
+        case Qt::Key_Home: emit readingKeyPressed(ReadingKey::kFirstPage); break;
+        case Qt::Key_End: emit readingKeyPressed(ReadingKey::kLastPage); break;
+        case Qt::Key_Equal:
+        case Qt::Key_Plus: ZoomBy(+1); break;
+        case Qt::Key_Minus: ZoomBy(-1); break;
+        case Qt::Key_0: ResetZoom(); break;
+        case Qt::Key_C:
+        case Qt::Key_Insert: OnCopyLimited(); break;
+        case Qt::Key_A: OnSelectAll(); break;
+        default: break;
+    }
+    // Other Ctrl shortcuts are not typed into the view.
+    return true;
+}
+
+void CBookView::ZoomBy(int steps) {
+    const double factor = std::clamp(zoomFactor() * std::pow(1.1, steps), 0.5, 3.0);
+    setZoomFactor(factor);
+    emit zoomChanged(factor);
+}
+
+void CBookView::ResetZoom() {
+    setZoomFactor(1.0);
+    emit zoomChanged(1.0);
 }
 
 void CBookView::OnCopyLimited() {

@@ -9,6 +9,8 @@
 #include <QPrinter>
 #include <QWebEngineView>
 
+class QKeyEvent;
+
 namespace kolva {
 
 class CDocumentPage;
@@ -56,9 +58,17 @@ public:
     QMessageBox* HintBox() const { return m_hint; }
     QPrinter* Printer() { return &m_printer; }
 
+    // The reading keys of the view, answered by the window: page turns and the volume's ends.
+    enum class ReadingKey { kNextPage, kPreviousPage, kFirstPage, kLastPage };
+    // Zoom steps (Ctrl+=, Ctrl+-, Ctrl+wheel) and the normal size (Ctrl+0).
+    void ZoomBy(int steps);
+    void ResetZoom();
+
 signals:
     // The limited copy has put its text on the clipboard (or found nothing to cut).
     void copyFinished();
+    void readingKeyPressed(CBookView::ReadingKey key);
+    void zoomChanged(double factor);
 
 protected:
     bool event(QEvent* event) override;
@@ -66,6 +76,8 @@ protected:
 
 private:
     bool FilterMessage(QEvent* event);
+    // A key pressed in the view: a reading key, a zoom, a copy; true when it was answered.
+    bool AnswerKey(const QKeyEvent& key);
     // True when there is a printer; otherwise shows the message that there is none.
     bool HasPrinter();
     void ShowCopyHint();
@@ -76,6 +88,7 @@ private:
     QPointer<QMessageBox> m_hint;
     QPrinter m_printer;
     QMetaObject::Connection m_pendingCopy;
+    bool m_controlAlone = false;  // Ctrl is down and no other key came since
 };
 
 }  // namespace kolva

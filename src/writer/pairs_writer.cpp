@@ -2,15 +2,14 @@
 // as the search would read it, to learn whether it is clean and how many page entries it has;
 // then the streams of the clean slots of the most frequent keys are walked page by page together,
 // each page's positions laid out by key, and every pair of keys on neighbouring positions notes
-// the page.
+// the page. Memory stays bounded whatever the collection's size: the lists are gathered in an
+// arena that spills to a file beside the output (PairCollector), the file is streamed out, and
+// the postings' pages held mapped are let go past a bound (PostingsHold).
 #include "writer/pairs_writer.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -21,6 +20,8 @@
 #include "platform/checksum.h"
 #include "platform/coding.h"
 #include "platform/file.h"
+#include "platform/replace_file.h"
+#include "platform/spill_file.h"
 #include "writer/writer.h"
 
 namespace kolva {
@@ -29,6 +30,9 @@ namespace {
 
 constexpr uint16_t kNoRank = 0xFFFF;
 constexpr uint32_t kDirectPositions = 1 << 16;  // positions laid out in an array; others sorted
+// The pairs' lists held in memory before they go to a spill file: a quarter of the postings
+// file's size, within these bounds.
+constexpr size_t kLeastArena = size_t(2) << 20, kMostArena = size_t(16) << 20;
 
 // One slot's postings stream read from its start through the search's own reader, so that a
 // stream is clean here exactly when the search's slot check finds it clean.
@@ -61,7 +65,10 @@ public:
         return !m_faulty;
     }
     uint32_t Page() const { return m_cursor.page; }
+    uint32_t BlocksSeen() const { return m_cursor.blocksSeen; }
     bool Faulty() const { return m_faulty; }
+    // Where the search can take up reading at the current entry (as a slot guide keeps it).
+    StreamPoint Point() const { return StreamReader::PointOf(m_cursor); }
 
 private:
     const StreamReader* m_reader;
@@ -101,33 +108,6 @@ void ReadIndexFiles(const std::filesystem::path& folder, const std::string& stem
         std::min<uint64_t>((f.postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
 }
 
-// A pair's pages as they are found, in ascending order.
-struct PairPages {
-    std::vector<uint8_t> bytes;  // varint deltas
-    uint32_t last = 0;
-    uint32_t count = 0;
-    void Add(uint32_t page) {
-        if (count != 0 && page == last) return;
-        uint32_t delta = count == 0 ? page : page - last;
-        while (delta >= 0x80) {
-            bytes.push_back(uint8_t(delta | 0x80));
-            delta >>= 7;
-        }
-        bytes.push_back(uint8_t(delta));
-        last = page;
-        ++count;
-    }
-    // The pages as a bitmap over pageLimit pages, read back through the search's own decoder.
-    void ToBitmap(uint32_t pageLimit, std::vector<uint32_t>& pages, std::string& bitmap) const {
-        const PageList list{kPairList, count, bytes.data(), uint32_t(bytes.size())};
-        if (!DecodePageList(list, pageLimit, pages))
-            throw WriterError("a pair's pages do not lie below the page limit");
-        bitmap.assign((uint64_t(pageLimit) + 7) / 8, '\0');
-        for (uint32_t page : pages)
-            bitmap[page / 8] = char(uint8_t(bitmap[page / 8]) | uint8_t(1 << (page % 8)));
-    }
-};
-
 // Sorts entries (cell << 32 | page) by cell, keeping the order of entries of one cell: a radix
 // sort, eleven bits of the cell a pass. cellBits: bits that cells take.
 void SortByCell(std::vector<uint64_t>& entries, std::vector<uint64_t>& spare, uint32_t cellBits) {
@@ -142,56 +122,315 @@ void SortByCell(std::vector<uint64_t>& entries, std::vector<uint64_t>& spare, ui
     }
 }
 
-// The pages of the pairs of one distance, for the ranks that take part in it.
-class PairTable {
+// The pages of every pair of listed keys, found in ascending order and kept as the file lists
+// them: LEB128 page deltas, the first the page itself. Both distances share one numbering of
+// cells, the neighbouring pairs first (rank a * K + rank b), then the pairs one apart (place a *
+// W + place b among the W ranks that take part), so that cell order is directory order.
+//
+// A cell's bytes lie in a chain of small blocks of an arena. When the arena is full, all it
+// holds goes to a spill file beside the pairs file as one run (each cell's bytes, in cell order)
+// and the arena starts afresh; a cell's list is then its bytes of every run, one run after
+// another. So the lists take the arena's memory at most, however long they are.
+class PairCollector {
 public:
-    explicit PairTable(const std::vector<bool>& takesPart) : m_placeOfRank(takesPart.size(), kNoRank) {
-        for (size_t r = 0; r < takesPart.size(); ++r)
-            if (takesPart[r]) m_placeOfRank[r] = uint16_t(m_width++);
-        m_cells.resize(size_t(m_width) * m_width);
+    PairCollector(uint32_t keyCount, const std::vector<bool>& takesPartApart,
+                  std::filesystem::path spillBeside, size_t arenaBytes)
+        : m_keyCount(keyCount),
+          m_placeOfRank(keyCount, kNoRank),
+          m_spillBeside(std::move(spillBeside)) {
+        for (uint32_t r = 0; r < keyCount; ++r)
+            if (takesPartApart[r]) {
+                m_placeOfRank[r] = uint16_t(m_width++);
+                m_rankOfPlace.push_back(uint16_t(r));
+            }
+        m_nearCells = keyCount * keyCount;
+        m_cells.resize(size_t(m_nearCells) + size_t(m_width) * m_width);
         while ((uint64_t(1) << m_cellBits) < m_cells.size()) ++m_cellBits;
+        m_pending.reserve(kPendingLimit);
+        m_blockCount = uint32_t(std::max<size_t>(arenaBytes / kBlock, 2));
+        m_arena.reset(new uint8_t[size_t(m_blockCount) * kBlock]);  // left untouched until used
     }
-    // Notes page under the pair of ranks (pages come in ascending order).
-    void Add(uint16_t rankA, uint16_t rankB, uint32_t page) {
-        const uint16_t a = m_placeOfRank[rankA], b = m_placeOfRank[rankB];
-        if (a == kNoRank || b == kNoRank) return;
-        // A pair noted twice on a page is kept once when its pages are handed over; most
-        // repeats are caught here already, by a small table of the entries noted last.
-        const uint64_t entry = uint64_t(size_t(a) * m_width + b) << 32 | page;
-        uint64_t& recent = m_recent[(size_t(a) * 0x9E5 ^ b) & (kRecent - 1)];
-        if (recent == entry) return;
-        recent = entry;
-        m_pending.push_back(entry);
-        if (m_pending.size() == kPendingLimit) Flush();
+
+    // Notes page under the pair of ranks a, b on neighbouring positions, or one apart (pages
+    // come in ascending order; a pair noted again on its last page is kept once).
+    void AddNear(uint16_t a, uint16_t b, uint32_t page) { Add(uint32_t(a) * m_keyCount + b, page); }
+    void AddApart(uint16_t a, uint16_t b, uint32_t page) {
+        const uint16_t pa = m_placeOfRank[a], pb = m_placeOfRank[b];
+        if (pa != kNoRank && pb != kNoRank) Add(m_nearCells + uint32_t(pa) * m_width + pb, page);
     }
-    // Hands the pages noted so far to their pairs. A pair turns up on a new page at random
-    // among a million, so pages are gathered and handed over pair by pair, not one by one.
-    void Flush() {
+
+    // Hands the pages noted so far to their cells. A pair turns up on a new page at random among
+    // a million, so the entries are sorted by cell first (keeping the order of pages within a
+    // cell): each cell is then reached once a hand-over, not once a page.
+    void HandOver() {
         SortByCell(m_pending, m_spare, m_cellBits);
-        for (uint64_t e : m_pending) m_cells[size_t(e >> 32)].Add(uint32_t(e));
+        for (size_t i = 0; i < m_pending.size();) {
+            const uint32_t cell = uint32_t(m_pending[i] >> 32);
+            CellState c = m_cells[cell];
+            for (; i < m_pending.size() && uint32_t(m_pending[i] >> 32) == cell; ++i) {
+                const uint32_t page = uint32_t(m_pending[i]);
+                if (c.pageAfter == page + 1) continue;
+                if (m_nextBlock == m_blockCount) {  // an entry needs one new block at most
+                    m_cells[cell] = c;
+                    SpillRun();
+                    c = m_cells[cell];
+                }
+                Append(c, page);
+            }
+            m_cells[cell] = c;
+        }
         m_pending.clear();
     }
-    // Calls f with every pair's pages that holds a page (after Flush).
-    template <typename F>
-    void ForEach(F&& f) const {
-        for (const PairPages& pp : m_cells)
-            if (pp.count != 0) f(pp);
+
+    // Whether the pair of ranks has a page, at distance 1 or 2 (after HandOver).
+    bool HasPages(uint32_t distance, uint16_t a, uint16_t b) const {
+        if (distance == 1) return m_cells[size_t(a) * m_keyCount + b].pageAfter != 0;
+        const uint16_t pa = m_placeOfRank[a], pb = m_placeOfRank[b];
+        return pa != kNoRank && pb != kNoRank &&
+               m_cells[m_nearCells + size_t(pa) * m_width + pb].pageAfter != 0;
     }
-    // The pages of the pair of ranks (after Flush), null when one of them takes no part.
-    const PairPages* At(uint32_t rankA, uint32_t rankB) const {
-        const uint16_t a = m_placeOfRank[rankA], b = m_placeOfRank[rankB];
-        return a == kNoRank || b == kNoRank ? nullptr : &m_cells[size_t(a) * m_width + b];
+
+    // Calls f(second rank, bytes) with the list of every pair that has a page, in cell order
+    // (directory order), after HandOver. Once only: the lists are given up as they are read.
+    template <typename F>
+    void ForEachList(F&& f) {
+        std::string list;
+        if (m_runs.empty()) {  // all in the arena
+            for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
+                if (m_cells[cell].end == 0) continue;
+                list.clear();
+                AppendChain(m_cells[cell], list);
+                f(SecondRank(cell), list);
+            }
+            m_arena.reset();
+            return;
+        }
+        SpillRun();
+        m_arena.reset();
+        // The runs' buffers take the arena's room, within bounds.
+        const size_t buffer = std::clamp<size_t>(size_t(m_blockCount) * kBlock / m_runs.size(),
+                                                 size_t(4) << 10, size_t(64) << 10);
+        std::vector<RunReader> readers;
+        for (const auto& [begin, end] : m_runs) readers.emplace_back(m_spill, begin, end, buffer);
+        for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
+            if (m_cells[cell].pageAfter == 0) continue;
+            list.clear();
+            for (RunReader& r : readers)
+                if (r.Cell() == cell) r.Take(list);
+            if (list.empty()) throw WriterError("the spill file does not read back");
+            f(SecondRank(cell), list);
+        }
+        for (const RunReader& r : readers)
+            if (r.Cell() != kNoCell) throw WriterError("the spill file does not read back");
+        m_spill.Close();
     }
 
 private:
-    static constexpr size_t kPendingLimit = size_t(1) << 22;
-    static constexpr size_t kRecent = 8192;
-    std::vector<uint64_t> m_recent = std::vector<uint64_t>(kRecent, ~uint64_t(0));
-    uint32_t m_width = 0;                 // ranks taking part
-    uint32_t m_cellBits = 0;              // bits a cell number takes
-    std::vector<uint16_t> m_placeOfRank;  // a rank's place among them, kNoRank if it takes none
-    std::vector<PairPages> m_cells;       // width * width
+    static constexpr uint32_t kBlock = 32;  // bytes of a block: the block before it, then data
+    static constexpr size_t kPendingLimit = size_t(1) << 17;
+    static constexpr uint32_t kRecentBits = 13;
+    static constexpr uint32_t kNoCell = UINT32_MAX;
+
+    struct CellState {
+        uint32_t pageAfter = 0;  // one past the last page noted, 0 before the first
+        uint32_t end = 0;        // arena offset where the cell's next byte goes: 0 when it has
+                                 // no bytes in this run, a multiple of kBlock when its last
+                                 // block is full
+    };
+
+    // One run of the spill file read back in cell order: cell delta and byte count (LEB128),
+    // then the bytes, for every cell with bytes in the run.
+    class RunReader {
+    public:
+        RunReader(SpillFile& file, uint64_t begin, uint64_t end, size_t buffer)
+            : m_file(&file), m_at(begin), m_end(end), m_buffer(buffer) {
+            Advance();
+        }
+        uint32_t Cell() const { return m_cell; }
+        // Appends the current cell's bytes to out and moves on to the next cell.
+        void Take(std::string& out) {
+            const size_t fromBuffer = std::min<size_t>(m_length, m_filled - m_used);
+            out.append(reinterpret_cast<const char*>(m_buffer.data() + m_used), fromBuffer);
+            m_used += fromBuffer;
+            if (const size_t rest = m_length - fromBuffer; rest != 0) {
+                const size_t at = out.size();
+                out.resize(at + rest);
+                if (rest > m_end - m_at || !m_file->ReadAt(m_at, out.data() + at, rest))
+                    throw WriterError("the spill file does not read back");
+                m_at += rest;
+            }
+            Advance();
+        }
+
+    private:
+        void Advance() {
+            if (m_filled - m_used < 10 && m_at < m_end) {
+                std::memmove(m_buffer.data(), m_buffer.data() + m_used, m_filled - m_used);
+                m_filled -= m_used;
+                m_used = 0;
+                const size_t n =
+                    size_t(std::min<uint64_t>(m_buffer.size() - m_filled, m_end - m_at));
+                if (!m_file->ReadAt(m_at, m_buffer.data() + m_filled, n))
+                    throw WriterError("the spill file does not read back");
+                m_filled += n;
+                m_at += n;
+            }
+            if (m_used == m_filled) {
+                m_cell = kNoCell;
+                return;
+            }
+            const uint32_t delta = Number();
+            m_length = Number();
+            if (m_cell != kNoCell && delta == 0)
+                throw WriterError("the spill file does not read back");
+            m_cell = m_cell == kNoCell ? delta : m_cell + delta;
+        }
+        uint32_t Number() {
+            uint32_t value = 0;
+            for (int shift = 0; shift < 35; shift += 7) {
+                if (m_used == m_filled) break;
+                const uint8_t byte = m_buffer[m_used++];
+                value |= uint32_t(byte & 0x7F) << shift;
+                if (byte < 0x80) return value;
+            }
+            throw WriterError("the spill file does not read back");
+        }
+
+        SpillFile* m_file;
+        uint64_t m_at, m_end;  // what of the run is not yet in the buffer
+        std::vector<uint8_t> m_buffer;
+        size_t m_used = 0, m_filled = 0;
+        uint32_t m_cell = kNoCell;
+        uint32_t m_length = 0;
+    };
+
+    void Add(uint32_t cell, uint32_t page) {
+        // A pair noted twice on a page is kept once when the pages are handed over; most
+        // repeats are caught here already, by a small table of the entries noted last.
+        const uint64_t entry = uint64_t(cell) << 32 | page;
+        uint64_t& recent = m_recent[(cell * 0x9E3779B1u) >> (32 - kRecentBits)];
+        if (recent == entry) return;
+        recent = entry;
+        m_pending.push_back(entry);
+        if (m_pending.size() == kPendingLimit) HandOver();
+    }
+
+    // Appends a page of the cell (c: its state) to its bytes.
+    void Append(CellState& c, uint32_t page) {
+        uint32_t delta = c.pageAfter == 0 ? page : page - (c.pageAfter - 1);
+        c.pageAfter = page + 1;
+        for (;;) {
+            const uint8_t byte = delta >= 0x80 ? uint8_t(delta | 0x80) : uint8_t(delta);
+            if (c.end % kBlock == 0) NewBlock(c);
+            m_arena[c.end++] = byte;
+            if (delta < 0x80) break;
+            delta >>= 7;
+        }
+    }
+
+    // Starts a block after the cell's last one; a block begins with the number of the block
+    // before it (0 for the first).
+    void NewBlock(CellState& c) {
+        const uint32_t block = m_nextBlock++;
+        const uint32_t before = c.end == 0 ? 0 : (c.end - 1) / kBlock;
+        std::memcpy(m_arena.get() + size_t(block) * kBlock, &before, 4);
+        c.end = block * kBlock + 4;
+    }
+
+    // Appends the cell's bytes in the arena to out.
+    void AppendChain(const CellState& c, std::string& out) {
+        m_chain.clear();
+        for (uint32_t block = c.end == 0 ? 0 : (c.end - 1) / kBlock; block != 0;) {
+            m_chain.push_back(block);
+            std::memcpy(&block, m_arena.get() + size_t(block) * kBlock, 4);
+        }
+        for (size_t i = m_chain.size(); i-- > 0;) {
+            const uint8_t* at = m_arena.get() + size_t(m_chain[i]) * kBlock;
+            const uint32_t end = i == 0 ? c.end - m_chain[i] * kBlock : kBlock;
+            out.append(reinterpret_cast<const char*>(at + 4), end - 4);
+        }
+    }
+
+    // Writes the arena's bytes to the spill file as a run and empties the arena.
+    void SpillRun() {
+        if (!m_spill.IsOpen() && !m_spill.Create(m_spillBeside))
+            throw WriterError("cannot make a spill file beside " + m_spillBeside.string());
+        const uint64_t begin = m_spill.Size();
+        std::string segment;
+        uint32_t last = 0;
+        bool first = true;
+        for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
+            CellState& c = m_cells[cell];
+            if (c.end == 0) continue;
+            segment.clear();
+            AppendChain(c, segment);
+            uint8_t head[10];
+            size_t n = PutNumber(head, first ? cell : cell - last);
+            n += PutNumber(head + n, uint32_t(segment.size()));
+            if (!m_spill.Append(head, n) || !m_spill.Append(segment.data(), segment.size()))
+                throw WriterError("cannot write a spill file beside " + m_spillBeside.string());
+            c.end = 0;
+            last = cell;
+            first = false;
+        }
+        if (m_spill.Size() != begin) m_runs.emplace_back(begin, m_spill.Size());
+        m_nextBlock = 1;
+    }
+
+    static size_t PutNumber(uint8_t* out, uint32_t value) {
+        size_t n = 0;
+        for (; value >= 0x80; value >>= 7) out[n++] = uint8_t(value | 0x80);
+        out[n++] = uint8_t(value);
+        return n;
+    }
+
+    uint16_t SecondRank(uint32_t cell) const {
+        return cell < m_nearCells ? uint16_t(cell % m_keyCount)
+                                  : m_rankOfPlace[(cell - m_nearCells) % m_width];
+    }
+
+    uint32_t m_keyCount;
+    std::vector<uint16_t> m_placeOfRank;  // a rank's place among those one apart, else kNoRank
+    std::vector<uint16_t> m_rankOfPlace;
+    uint32_t m_width = 0;      // ranks taking part in the pairs one apart
+    uint32_t m_nearCells = 0;  // cells of the neighbouring pairs, before those one apart
+    std::vector<CellState> m_cells;
+    std::vector<uint32_t> m_chain;  // a cell's blocks, last first
+    uint32_t m_cellBits = 0;        // bits that cell numbers take
+    std::vector<uint64_t> m_recent = std::vector<uint64_t>(size_t(1) << kRecentBits, ~uint64_t(0));
     std::vector<uint64_t> m_pending, m_spare;  // cell << 32 | page, not yet handed over
+    std::unique_ptr<uint8_t[]> m_arena;
+    uint32_t m_blockCount = 0;
+    uint32_t m_nextBlock = 1;  // block 0 stands for none
+    std::filesystem::path m_spillBeside;
+    SpillFile m_spill;
+    std::vector<std::pair<uint64_t, uint64_t>> m_runs;  // begin and end of each run
+};
+
+// Keeps the file pages held in this process's memory (all the files it maps together) to about
+// half the postings file, within kLeastHeld .. kMostHeld bytes: the passes read the
+// whole file, which would otherwise stay mapped whole. The pages let go stay in the system's
+// file cache and are mapped again when read again, which takes time: the more held, the fewer.
+class PostingsHold {
+public:
+    explicit PostingsHold(const ReadOnlyMapping& postings)
+        : m_postings(postings),
+          m_held(std::clamp<uint64_t>(postings.Size() / 2, kLeastHeld, kMostHeld)) {}
+    // Notes blocks newly entered; every kCheckBlocks of them the pages held are looked at.
+    void Read(uint64_t blocks) {
+        m_blocks += blocks;
+        if (m_blocks < kCheckBlocks) return;
+        m_blocks = 0;
+        if (ResidentFileBytes() > m_held) m_postings.ReleasePages();
+    }
+
+private:
+    static constexpr uint64_t kLeastHeld = uint64_t(32) << 20;
+    static constexpr uint64_t kMostHeld = uint64_t(128) << 20;
+    static constexpr uint64_t kCheckBlocks = 128;
+    const ReadOnlyMapping& m_postings;
+    uint64_t m_held;
+    uint64_t m_blocks = 0;
 };
 
 // The keys of one page's positions, and the pairs they make.
@@ -212,22 +451,22 @@ public:
         m_high = std::max(m_high, position);
     }
 
-    // Notes page under every pair of keys on neighbouring positions (pairs) and on positions
-    // one apart (apart), and empties the layout.
-    void Emit(uint32_t page, PairTable& pairs, PairTable& apart) {
+    // Notes page under every pair of keys on neighbouring positions and on positions one
+    // apart, and empties the layout.
+    void Emit(uint32_t page, PairCollector& pairs) {
         if (!m_all.empty()) {
             const bool sparse = uint64_t(m_high - m_low) > 8 * uint64_t(m_all.size()) + 64;
             if (m_sorted || sparse) {
                 EmitSorted(page, 1, pairs);
-                EmitSorted(page, 2, apart);
+                EmitSorted(page, 2, pairs);
             } else {
                 // m_rankAt has room for two positions past the highest.
                 for (uint32_t x = m_low; x < m_high; ++x) {
                     const uint16_t a = m_rankAt[x];
                     if (a == kNoRank) continue;
                     const uint16_t b = m_rankAt[x + 1], c = m_rankAt[x + 2];
-                    if (b != kNoRank) pairs.Add(a, b, page);
-                    if (c != kNoRank) apart.Add(a, c, page);
+                    if (b != kNoRank) pairs.AddNear(a, b, page);
+                    if (c != kNoRank) pairs.AddApart(a, c, page);
                 }
             }
         }
@@ -241,7 +480,7 @@ public:
 
 private:
     // The pairs of keys distance positions apart, from the positions sorted.
-    void EmitSorted(uint32_t page, uint32_t distance, PairTable& pairs) {
+    void EmitSorted(uint32_t page, uint32_t distance, PairCollector& pairs) {
         if (!std::is_sorted(m_all.begin(), m_all.end())) {
             std::sort(m_all.begin(), m_all.end());
             m_all.erase(std::unique(m_all.begin(), m_all.end()), m_all.end());
@@ -260,7 +499,10 @@ private:
                 while (to < m_all.size() && m_all[to].first == x + distance) ++to;
                 for (size_t a = i; a < j; ++a)
                     for (size_t b = from; b < to; ++b)
-                        pairs.Add(m_all[a].second, m_all[b].second, page);
+                        if (distance == 1)
+                            pairs.AddNear(m_all[a].second, m_all[b].second, page);
+                        else
+                            pairs.AddApart(m_all[a].second, m_all[b].second, page);
             }
             i = j;
         }
@@ -272,87 +514,110 @@ private:
     uint32_t m_low = UINT32_MAX, m_high = 0;
 };
 
-// Writes bytes to path through a temporary file in the same folder and a rename.
-void ReplaceFile(const std::filesystem::path& path, const std::string& head,
-                 const std::string& lists) {
-    std::string temp = path.string() + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) throw WriterError("cannot create a temporary file beside " + path.string());
-    bool ok = fchmod(fd, 0644) == 0;
-    for (const std::string* part : {&head, &lists}) {
-        size_t done = 0;
-        while (ok && done < part->size()) {
-            const ssize_t n = write(fd, part->data() + done, part->size() - done);
-            if (n <= 0) ok = false;
-            else done += size_t(n);
+// What the first pass learns of the streams, and the keys chosen from it.
+struct Keys {
+    std::vector<int32_t> keyOfSlot;      // PairKey of every slot
+    std::vector<uint64_t> entriesOfKey;  // page entries of the longest readable stream of a key
+    std::vector<uint8_t> readable;       // per slot: its entries can be passed over to the end
+    std::vector<int32_t> listed;         // the keys on the most page entries, ascending
+    std::vector<uint16_t> rankOfKey;     // a key's place among them, kNoRank when not listed
+    std::vector<bool> takesPartApart;    // per rank: the key takes part in the pairs one apart
+};
+
+// The stored points of the readable streams of at least kStoredPointsFrom entries, by slot, as
+// the file holds them (kStoredPointSize bytes each), kept in a spill file beside the pairs file
+// until the streams found clean are known.
+struct SpilledPoints {
+    struct OfSlot {
+        int32_t slot;
+        uint64_t offset;  // in the spill file
+        uint32_t count;
+    };
+    std::filesystem::path beside;
+    SpillFile file;
+    std::vector<OfSlot> slots;
+
+    void Add(int32_t slot, const std::vector<StreamPoint>& points) {
+        std::string bytes;
+        for (const StreamPoint& p : points) {
+            PutLE32(bytes, p.page);
+            PutLE32(bytes, p.block);
+            PutLE32(bytes, p.blocksSeen);
+            PutLE16(bytes, p.offset);
+            PutLE16(bytes, p.remaining);
         }
+        if ((!file.IsOpen() && !file.Create(beside)) || !file.Append(bytes.data(), bytes.size()))
+            throw WriterError("cannot write a spill file beside " + beside.string());
+        slots.push_back({slot, file.Size() - bytes.size(), uint32_t(points.size())});
     }
-    ok = close(fd) == 0 && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) == 0) return;
-    std::remove(temp.c_str());
-    throw WriterError("cannot write " + path.string());
-}
+    // The points of slots[i].
+    void Read(size_t i, std::string& bytes) {
+        bytes.resize(size_t(slots[i].count) * kStoredPointSize);
+        if (!file.ReadAt(slots[i].offset, bytes.data(), bytes.size()))
+            throw WriterError("the spill file does not read back");
+    }
+};
 
-}  // namespace
-
-PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
-                          uint32_t maxKeys, uint32_t apartKeys) {
-    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
-    apartKeys = std::min(apartKeys, kApartKeys);
-    PairsFingerprint fp;
-    if (!ComputePairsFingerprint(folder, stem, fp))
-        throw WriterError("cannot read the index files of " + (folder / stem).string());
-    IndexFiles f;
-    ReadIndexFiles(folder, stem, f);
-    const StreamReader reader(f.postings.Data(), f.postings.Size(), f.next.data(),
-                              uint32_t(f.next.size()), f.blockCount);
-    std::string table;
-    std::vector<VariantGroup> groups;
-    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
-
-    // Pass 1: the page entries of every stream counted under its slot's key, positions passed
-    // over. Whether a stream is clean is known once its positions are read (pass 2 or 3).
-    PairsStats stats;
-    std::vector<uint8_t> clean(kSlotBits / 8, 0);
-    const std::vector<int32_t> keyOfSlot = PairKeys(groups);
-    std::vector<uint64_t> entriesOfKey(kSlotCount, 0);
-    std::vector<uint8_t> readable(kSlotCount, 0);  // the entries can be passed over to the end
-    std::vector<uint32_t> positions;
+// Pass 1: the page entries of every stream counted under its slot's key, positions passed over.
+// Whether a stream is clean is known once its positions are read (pass 2 or 3).
+void CountKeyEntries(const StreamReader& reader, const IndexFiles& f, Keys& k, SpilledPoints& stored,
+                     PostingsHold& hold) {
+    k.entriesOfKey.assign(kSlotCount, 0);
+    k.readable.assign(kSlotCount, 0);
+    std::vector<StreamPoint> points;
     for (int32_t s = 0; s < kSlotCount; ++s) {
         if (f.firstBlock[size_t(s)] == -1) continue;
         SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         uint64_t entries = 0;
+        points.clear();
         while (ok) {
+            if (entries % kStoredPointInterval == 0) points.push_back(c.Point());
             ok = c.SkipPositions();
             ++entries;
             if (!ok || !c.Next()) break;
         }
+        hold.Read(c.BlocksSeen());
         // A stream on the page numbered UINT32_MAX is left out like a faulty one: a list could
         // not hold that page (every page of a list lies below a 32-bit page limit).
         if (!ok || c.Faulty() || c.Page() == UINT32_MAX) continue;
-        readable[size_t(s)] = 1;
-        uint64_t& ofKey = entriesOfKey[size_t(keyOfSlot[size_t(s)])];
+        k.readable[size_t(s)] = 1;
+        if (entries >= kStoredPointsFrom) stored.Add(s, points);
+        uint64_t& ofKey = k.entriesOfKey[size_t(k.keyOfSlot[size_t(s)])];
         ofKey = std::max(ofKey, entries);  // a group slot holds the pages of all its members
     }
+}
 
-    // The keys on the most page entries, ranked in key order.
-    std::vector<int32_t> keys;
-    for (int32_t k = 0; k < kSlotCount; ++k)
-        if (entriesOfKey[size_t(k)] != 0) keys.push_back(k);
-    if (keys.size() > maxKeys) {
-        std::nth_element(keys.begin(), keys.begin() + maxKeys, keys.end(), [&](int32_t a, int32_t b) {
-            const uint64_t ea = entriesOfKey[size_t(a)], eb = entriesOfKey[size_t(b)];
-            return ea != eb ? ea > eb : a < b;
-        });
-        keys.resize(maxKeys);
+// The maxKeys keys on the most page entries, ranked in key order; the apartKeys of them on the
+// most entries take part in the pairs one apart.
+void ChooseKeys(uint32_t maxKeys, uint32_t apartKeys, Keys& k) {
+    const auto moreEntries = [&](int32_t a, int32_t b) {
+        const uint64_t ea = k.entriesOfKey[size_t(a)], eb = k.entriesOfKey[size_t(b)];
+        return ea != eb ? ea > eb : a < b;
+    };
+    for (int32_t key = 0; key < kSlotCount; ++key)
+        if (k.entriesOfKey[size_t(key)] != 0) k.listed.push_back(key);
+    if (k.listed.size() > maxKeys) {
+        std::nth_element(k.listed.begin(), k.listed.begin() + maxKeys, k.listed.end(), moreEntries);
+        k.listed.resize(maxKeys);
     }
-    std::sort(keys.begin(), keys.end());
-    const uint32_t keyCount = uint32_t(keys.size());
-    std::vector<uint16_t> rankOfKey(kSlotCount, kNoRank);
-    for (uint32_t r = 0; r < keyCount; ++r) rankOfKey[size_t(keys[r])] = uint16_t(r);
+    std::sort(k.listed.begin(), k.listed.end());
+    const uint32_t keyCount = uint32_t(k.listed.size());
+    k.rankOfKey.assign(kSlotCount, kNoRank);
+    for (uint32_t r = 0; r < keyCount; ++r) k.rankOfKey[size_t(k.listed[r])] = uint16_t(r);
+    std::vector<uint32_t> byEntries(keyCount);
+    for (uint32_t r = 0; r < keyCount; ++r) byEntries[r] = r;
+    std::sort(byEntries.begin(), byEntries.end(),
+              [&](uint32_t a, uint32_t b) { return moreEntries(k.listed[a], k.listed[b]); });
+    k.takesPartApart.assign(keyCount, false);
+    for (uint32_t i = 0; i < keyCount && i < apartKeys; ++i) k.takesPartApart[byEntries[i]] = true;
+}
 
-    // Pass 2: the clean streams of listed keys, page by page together.
+// Pass 2: the clean streams of listed keys, page by page together, their pairs noted in pairs;
+// a stream found faulty loses its clean bit. Returns the page limit (one past the last page
+// seen).
+uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Keys& k,
+                      std::vector<uint8_t>& clean, PairCollector& pairs, PostingsHold& hold) {
     struct Walker {
         SlotStream cursor;
         uint16_t rank;
@@ -361,8 +626,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     std::vector<Walker> walkers;
     std::vector<int32_t> walked;  // the slot of each walker
     for (int32_t s = 0; s < kSlotCount; ++s) {
-        if (!readable[size_t(s)]) continue;
-        const uint16_t rank = rankOfKey[size_t(keyOfSlot[size_t(s)])];
+        if (!k.readable[size_t(s)]) continue;
+        const uint16_t rank = k.rankOfKey[size_t(k.keyOfSlot[size_t(s)])];
         if (rank == kNoRank) continue;
         Walker w{SlotStream(reader), rank, false};
         w.cursor.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
@@ -370,21 +635,9 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         walked.push_back(s);
         clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));  // until a fault shows
     }
-    // Every listed key takes part in the neighbouring pairs, the apartKeys on the most entries
-    // in the pairs one apart.
-    std::vector<bool> listed(keyCount, true), takesPartApart(keyCount, false);
-    {
-        std::vector<uint32_t> byEntries(keyCount);
-        for (uint32_t r = 0; r < keyCount; ++r) byEntries[r] = r;
-        std::sort(byEntries.begin(), byEntries.end(), [&](uint32_t a, uint32_t b) {
-            const uint64_t ea = entriesOfKey[size_t(keys[a])], eb = entriesOfKey[size_t(keys[b])];
-            return ea != eb ? ea > eb : a < b;
-        });
-        for (uint32_t i = 0; i < keyCount && i < apartKeys; ++i) takesPartApart[byEntries[i]] = true;
-    }
-    PairTable pairs(listed), apart(takesPartApart);
     PageLayout layout;
     uint32_t pageLimit = 0;
+    std::vector<uint32_t> positions;
     // A window of pages at a time: each stream is read through the window in one go (reading
     // a thousand streams a page at a time would jump between their blocks for every page), its
     // positions put by page, then the window's pages are laid out in order.
@@ -404,6 +657,8 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
         std::fill(visited.begin(), visited.end(), 0);
         for (size_t i = 0; i < walkers.size(); ++i) {
             Walker& w = walkers[i];
+            if (w.done || w.cursor.Page() >= end) continue;
+            const uint32_t seen = w.cursor.BlocksSeen();
             while (!w.done && w.cursor.Page() < end) {
                 const uint32_t at = w.cursor.Page() - first;
                 visited[at] = 1;
@@ -416,116 +671,238 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
                 if (!read || w.cursor.Faulty())
                     clean[size_t(walked[i]) / 8] &= uint8_t(~(1 << (walked[i] % 8)));
             }
+            hold.Read(w.cursor.BlocksSeen() - seen + 1);  // and its block before, maybe let go
         }
         for (uint32_t at = 0; at < kWindow; ++at) {
             if (!visited[at]) continue;
             for (const auto& [x, rank] : byPage[at]) layout.Add(x, rank);
             byPage[at].clear();
-            layout.Emit(first + at, pairs, apart);
+            layout.Emit(first + at, pairs);
             pageLimit = first + at + 1;  // pages come in ascending order
         }
     }
-    pairs.Flush();
-    apart.Flush();
+    pairs.HandOver();
+    return pageLimit;
+}
 
-    // Pass 3: the positions of the other streams, only to know whether they are clean.
+// Pass 3: the positions of the other readable streams, only to know whether they are clean.
+void CheckOtherStreams(const StreamReader& reader, const IndexFiles& f, const Keys& k,
+                       std::vector<uint8_t>& clean, PostingsHold& hold) {
+    std::vector<uint32_t> positions;
     for (int32_t s = 0; s < kSlotCount; ++s) {
-        if (!readable[size_t(s)] || rankOfKey[size_t(keyOfSlot[size_t(s)])] != kNoRank) continue;
+        if (!k.readable[size_t(s)] || k.rankOfKey[size_t(k.keyOfSlot[size_t(s)])] != kNoRank)
+            continue;
         SlotStream c(reader);
         bool ok = c.Start(uint32_t(f.firstBlock[size_t(s)]), f.lastPage[size_t(s)]);
         while (ok) {
             ok = c.ReadPositions(positions);
             if (!ok || !c.Next()) break;
         }
+        hold.Read(c.BlocksSeen());
         if (ok && !c.Faulty()) clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
     }
-    for (int32_t s = 0; s < kSlotCount; ++s)
-        if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
-            ++stats.faultySlots;
+}
 
-    // The file: header, tables, lists.
-    const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
-    std::string tables(clean.begin(), clean.end());
-    for (int32_t k : keys) PutLE32(tables, uint32_t(k));
-    std::string directory, lists;
-    std::vector<uint32_t> rowStarts;  // of both parts, one after the other
-    uint32_t entryCount = 0;
-    std::string bitmap;
-    std::vector<uint32_t> listPages;
-    // Room for every list and directory entry at once (the lists may take gigabytes).
-    size_t listBytes = 0, entries = 0;
-    for (const PairTable* part : {&pairs, &apart})
-        part->ForEach([&](const PairPages& pp) {
-            listBytes += std::min<size_t>(pp.bytes.size(), bitmapBytes);
-            ++entries;
-        });
-    lists.reserve(listBytes);
-    directory.reserve(entries * kPairEntrySize);
-    // One part of the directory (the neighbouring pairs, then those one apart) and its lists.
-    auto writePart = [&](const PairTable& part) {
+// Row starts of the directory, as pairs_format.h draws them: the K + 1 of the neighbouring
+// pairs, then the K + 1 of the pairs one apart (counted on from the neighbouring ones).
+std::vector<uint32_t> RowStarts(const PairCollector& c, uint32_t keyCount) {
+    std::vector<uint32_t> starts;
+    uint32_t entry = 0;
+    for (uint32_t distance = 1; distance <= 2; ++distance) {
         for (uint32_t a = 0; a < keyCount; ++a) {
-            rowStarts.push_back(entryCount);
-            for (uint32_t b = 0; b < keyCount; ++b) {
-                const PairPages* at = part.At(a, b);
-                if (at == nullptr || at->count == 0) continue;
-                const PairPages& pp = *at;
-                const uint32_t offset = uint32_t(lists.size());
-                uint8_t kind = kPairList;
-                if (bitmapBytes < pp.bytes.size()) {
-                    kind = kPairBitmap;
-                    pp.ToBitmap(pageLimit, listPages, bitmap);
-                    lists += bitmap;
-                } else {
-                    lists.append(reinterpret_cast<const char*>(pp.bytes.data()), pp.bytes.size());
-                }
-                if (lists.size() > UINT32_MAX) throw WriterError("pairs file too large");
-                PutLE16(directory, uint16_t(b));
-                directory.push_back(char(kind));
-                directory.push_back('\0');
-                PutLE32(directory, pp.count);
-                PutLE32(directory, offset);
-                PutLE32(directory,
-                        uint32_t(Checksum64(lists.data() + offset, lists.size() - offset)));
-                ++entryCount;
-            }
+            starts.push_back(entry);
+            for (uint32_t b = 0; b < keyCount; ++b)
+                entry += c.HasPages(distance, uint16_t(a), uint16_t(b)) ? 1 : 0;
         }
-        rowStarts.push_back(entryCount);
-    };
-    writePart(pairs);
-    stats.pairs = entryCount;
-    writePart(apart);
+        starts.push_back(entry);
+    }
+    return starts;
+}
+
+// The tables before the row checksums: clean bits, keys, row starts, aliases, the keys taking
+// part one apart and the keys' page entries.
+std::string FirstTables(const Keys& k, const std::vector<uint8_t>& clean,
+                        const std::vector<uint32_t>& rowStarts, uint32_t& aliasCount) {
+    std::string tables(clean.begin(), clean.end());
+    for (int32_t key : k.listed) PutLE32(tables, uint32_t(key));
     for (uint32_t r : rowStarts) PutLE32(tables, r);
-    uint32_t aliasCount = 0;
+    aliasCount = 0;
     for (int32_t s = 0; s < kSlotCount; ++s)
-        if (keyOfSlot[size_t(s)] != s) {
+        if (k.keyOfSlot[size_t(s)] != s) {
             PutLE32(tables, uint32_t(s));
-            PutLE32(tables, uint32_t(keyOfSlot[size_t(s)]));
+            PutLE32(tables, uint32_t(k.keyOfSlot[size_t(s)]));
             ++aliasCount;
         }
-    for (uint32_t r = 0; r < keyCount; ++r) tables.push_back(char(takesPartApart[r] ? 1 : 0));
-    for (uint32_t r = 0; r < keyCount; ++r)
-        PutLE32(tables, uint32_t(std::min<uint64_t>(entriesOfKey[size_t(keys[r])], UINT32_MAX)));
-    tables += directory;
-    pairs = PairTable(std::vector<bool>());
-    apart = PairTable(std::vector<bool>());
-    stats.apart = entryCount - stats.pairs;
+    for (bool apart : k.takesPartApart) tables.push_back(char(apart ? 1 : 0));
+    for (int32_t key : k.listed)
+        PutLE32(tables, uint32_t(std::min<uint64_t>(k.entriesOfKey[size_t(key)], UINT32_MAX)));
+    return tables;
+}
 
+// Writes the list of every pair to out, in directory order, each as page deltas or as a bitmap,
+// whichever is shorter, and its directory entry to directory. Returns the size of the lists.
+uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
+                    const std::filesystem::path& path, std::string& directory) {
+    const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
+    std::string bitmap;
+    std::vector<uint32_t> pages;
+    uint64_t offset = 0;
+    c.ForEachList([&](uint16_t second, const std::string& deltas) {
+        const uint32_t count = uint32_t(
+            std::count_if(deltas.begin(), deltas.end(), [](char b) { return uint8_t(b) < 0x80; }));
+        uint8_t kind = kPairList;
+        std::string_view list = deltas;
+        if (bitmapBytes < deltas.size()) {
+            // The pages read back through the search's own decoder.
+            const PageList asRead{kPairList, count, reinterpret_cast<const uint8_t*>(deltas.data()),
+                                  uint32_t(deltas.size())};
+            if (!DecodePageList(asRead, pageLimit, pages))
+                throw WriterError("a pair's pages do not lie below the page limit");
+            bitmap.assign(bitmapBytes, '\0');
+            for (uint32_t page : pages)
+                bitmap[page / 8] = char(uint8_t(bitmap[page / 8]) | uint8_t(1 << (page % 8)));
+            kind = kPairBitmap;
+            list = bitmap;
+        }
+        if (offset + list.size() > UINT32_MAX) throw WriterError("pairs file too large");
+        if (!out.Append(list)) throw WriterError("cannot write " + path.string());
+        PutLE16(directory, second);
+        directory.push_back(char(kind));
+        directory.push_back('\0');
+        PutLE32(directory, count);
+        PutLE32(directory, uint32_t(offset));
+        PutLE32(directory, uint32_t(Checksum64(list.data(), list.size())));
+        offset += list.size();
+    });
+    return offset;
+}
+
+// The row checksums: the low half of the checksum of each row's directory entries.
+void PutRowChecksums(const std::vector<uint32_t>& rowStarts, const std::string& directory,
+                     std::string& tables) {
+    const size_t rows = rowStarts.size() / 2 - 1;  // per distance
+    for (size_t part = 0; part < 2; ++part)
+        for (size_t r = 0; r < rows; ++r) {
+            const uint32_t from = rowStarts[part * (rows + 1) + r];
+            const uint32_t to = rowStarts[part * (rows + 1) + r + 1];
+            PutLE32(tables, uint32_t(Checksum64(directory.data() + size_t(from) * kPairEntrySize,
+                                                size_t(to - from) * kPairEntrySize)));
+        }
+}
+
+// Writes the points area to out: the entries of the clean streams that have stored points, then
+// their points. Returns its size.
+uint64_t WritePoints(SpilledPoints& stored, const std::vector<uint8_t>& clean,
+                     FileReplacement& out, const std::filesystem::path& path,
+                     uint32_t& pointSlots) {
+    const auto isClean = [&](int32_t s) { return clean[size_t(s) / 8] >> (s % 8) & 1; };
+    std::string entries, bytes;
+    uint32_t first = 0;
+    pointSlots = 0;
+    for (size_t i = 0; i < stored.slots.size(); ++i) {
+        const SpilledPoints::OfSlot& of = stored.slots[i];
+        if (!isClean(of.slot)) continue;
+        stored.Read(i, bytes);
+        const size_t at = entries.size();
+        PutLE32(entries, uint32_t(of.slot));
+        PutLE32(entries, first);
+        PutLE32(entries, of.count);
+        const uint64_t seed = Checksum64(entries.data() + at, 12);
+        PutLE32(entries, uint32_t(Checksum64(bytes.data(), bytes.size(), seed)));
+        first += of.count;
+        ++pointSlots;
+    }
+    uint64_t size = entries.size();
+    if (!out.Append(entries)) throw WriterError("cannot write " + path.string());
+    for (size_t i = 0; i < stored.slots.size(); ++i) {
+        if (!isClean(stored.slots[i].slot)) continue;
+        stored.Read(i, bytes);
+        if (!out.Append(bytes)) throw WriterError("cannot write " + path.string());
+        size += bytes.size();
+    }
+    stored.file.Close();
+    return size;
+}
+
+// Writes the file: room left for the header and the tables, the lists streamed after it, the
+// points area, then the header and the tables, whose directory and checksums the lists gave.
+PairsStats WriteFile(const std::filesystem::path& path, const PairsFingerprint& fp, const Keys& k,
+                     SpilledPoints& stored, const std::vector<uint8_t>& clean, PairCollector& c,
+                     uint32_t pageLimit) {
+    const uint32_t keyCount = uint32_t(k.listed.size());
+    const std::vector<uint32_t> rowStarts = RowStarts(c, keyCount);
     PairsHeader header;
-    header.fileSize = kPairsHeaderSize + tables.size() + lists.size();
     header.fingerprint = fp;
     header.pageLimit = pageLimit;
     header.keyCount = keyCount;
-    header.pairCount = stats.pairs;
-    header.aliasCount = aliasCount;
-    header.listsSize = lists.size();
-    header.tablesChecksum = Checksum64(tables.data(), tables.size());
-    header.apartCount = stats.apart;
-    std::string head = EncodePairsHeader(header);
-    head += tables;
-    ReplaceFile(folder / (stem + kPairsSuffix), head, lists);
+    header.pairCount = rowStarts[keyCount];
+    header.apartCount = rowStarts.back() - header.pairCount;
+    std::string tables = FirstTables(k, clean, rowStarts, header.aliasCount);
+    const uint64_t entries = uint64_t(header.pairCount) + header.apartCount;
+    const uint64_t listsAt =
+        kPairsHeaderSize + tables.size() + 2 * uint64_t(keyCount) * 4 + entries * kPairEntrySize;
 
-    stats.bytes = head.size() + lists.size();
+    FileReplacement out;
+    if (!out.Open(path) || !out.Skip(listsAt)) throw WriterError("cannot write " + path.string());
+    std::string directory;
+    directory.reserve(size_t(entries * kPairEntrySize));
+    header.listsSize = WriteLists(c, pageLimit, out, path, directory);
+    header.pointsSize = WritePoints(stored, clean, out, path, header.pointSlots);
+    PutRowChecksums(rowStarts, directory, tables);
+    header.tablesChecksum = Checksum64(tables.data(), tables.size());
+    header.fileSize = listsAt + header.listsSize + header.pointsSize;
+    if (!out.WriteAt(0, EncodePairsHeader(header)) ||
+        !out.WriteAt(kPairsHeaderSize, tables) ||
+        !out.WriteAt(kPairsHeaderSize + tables.size(), directory) || !out.Commit())
+        throw WriterError("cannot write " + path.string());
+
+    PairsStats stats;
+    stats.bytes = header.fileSize;
     stats.keys = keyCount;
+    stats.pairs = header.pairCount;
+    stats.apart = header.apartCount;
+    return stats;
+}
+
+}  // namespace
+
+PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
+                          uint32_t maxKeys, uint32_t apartKeys, uint64_t listMemory) {
+    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
+    apartKeys = std::min(apartKeys, kApartKeys);
+    PairsFingerprint fp;
+    if (!ComputePairsFingerprint(folder, stem, fp))
+        throw WriterError("cannot read the index files of " + (folder / stem).string());
+    IndexFiles f;
+    ReadIndexFiles(folder, stem, f);
+    const StreamReader reader(f.postings.Data(), f.postings.Size(), f.next.data(),
+                              uint32_t(f.next.size()), f.blockCount);
+    PostingsHold hold(f.postings);
+    std::string table;
+    std::vector<VariantGroup> groups;
+    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
+
+    const std::filesystem::path path = folder / (stem + kPairsSuffix);
+    Keys keys;
+    keys.keyOfSlot = PairKeys(groups);
+    SpilledPoints stored;
+    stored.beside = path;
+    CountKeyEntries(reader, f, keys, stored, hold);
+    ChooseKeys(maxKeys, apartKeys, keys);
+
+    std::vector<uint8_t> clean(kSlotBits / 8, 0);
+    if (listMemory == 0)
+        listMemory = std::clamp<uint64_t>(f.postings.Size() / 4, kLeastArena, kMostArena);
+    PairCollector pairs(uint32_t(keys.listed.size()), keys.takesPartApart, path,
+                        size_t(std::min<uint64_t>(listMemory, uint64_t(1) << 30)));
+    const uint32_t pageLimit = CollectPairs(reader, f, keys, clean, pairs, hold);
+    CheckOtherStreams(reader, f, keys, clean, hold);
+    f.postings.Close();
+
+    PairsStats stats = WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
+    for (int32_t s = 0; s < kSlotCount; ++s)
+        if (f.firstBlock[size_t(s)] != -1 && !(clean[size_t(s) / 8] >> (s % 8) & 1))
+            ++stats.faultySlots;
     return stats;
 }
 

@@ -11,19 +11,23 @@
 namespace kolva {
 
 struct PairsStats {
-    uint64_t bytes = 0;          // size of the file written
-    uint32_t keys = 0;           // keys listed
-    uint32_t pairs = 0;          // pairs of neighbouring keys with a list
-    uint32_t apart = 0;          // pairs of keys one apart with a list
-    uint32_t faultySlots = 0;    // slots whose streams do not read cleanly
+    uint64_t bytes = 0;        // size of the file written
+    uint32_t keys = 0;         // keys listed
+    uint32_t pairs = 0;        // pairs of neighbouring keys with a list
+    uint32_t apart = 0;        // pairs of keys one apart with a list
+    uint32_t faultySlots = 0;  // slots whose streams do not read cleanly
 };
 
 // Writes folder/<stem>-idx.pairs for the index pair folder/<stem>-idx.h/.m and folder/yitizi.txt
 // (kMaxPairKeys keys, kApartKeys of them in pairs one apart, unless told fewer). Only those files
 // are read, and none is changed. The file is written under a temporary name and renamed into
-// place. Raises WriterError when an index file cannot be read or the file cannot be written.
+// place. The pairs' lists are held in memory up to listMemory bytes (0: an amount that follows
+// the size of the postings, at most 16 MB), then put in a spill file beside it that is gone when
+// the writer is; the file is the same whatever the amount. Raises WriterError when an index file
+// cannot be read or a file cannot be written.
 PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
-                          uint32_t maxKeys = 0, uint32_t apartKeys = kApartKeys);
+                          uint32_t maxKeys = 0, uint32_t apartKeys = kApartKeys,
+                          uint64_t listMemory = 0);
 
 // Writes the pairs files of the three indexes of the collection in folder (base name "Index").
 // Returns the bytes written.

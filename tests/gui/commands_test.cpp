@@ -8,7 +8,9 @@
 
 #include "controls/scrolltoolbar.h"
 #include "gui/gui_support.h"
+#include "pane/htmlctrl.h"
 #include "pane/leftform.h"
+#include "pane/sortlistctrl.h"
 #include "platform/scratch.h"
 #include "shell/aboutdlg.h"
 #include "shell/commands.h"
@@ -107,21 +109,22 @@ private slots:
         QCOMPARE(slider->minimum(), 5);
         QCOMPARE(slider->maximum(), 24);
         QCOMPARE(slider->value(), 5);
-        QCOMPARE(Label(), QStringLiteral("25/5"));
+        QCOMPARE(Label(), QStringLiteral("5/24"));  // the page and the last page of its volume
+        QVERIFY2(m_frame->windowTitle().startsWith(QStringLiteral("書 巻B 5頁 - ")), qPrintable(m_frame->windowTitle()));
         QVERIFY(!Enabled(ID_PREV_PAGE));
         QVERIFY(Enabled(ID_NEXT_PAGE));
         Form()->m_nCurPage = 23;
         m_frame->OnNextPage();
         QCOMPARE(Form()->m_nCurPage, 24);
         QCOMPARE(slider->value(), 24);
-        QCOMPARE(Label(), QStringLiteral("25/24"));
+        QCOMPARE(Label(), QStringLiteral("24/24"));
         QVERIFY(!Enabled(ID_NEXT_PAGE));
         QVERIFY(Enabled(ID_PREV_PAGE));
         QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B24") != std::string::npos);
         // The slider shows a page when its movement ends: here a key.
         QTest::keyClick(slider, Qt::Key_Left);
         QCOMPARE(Form()->m_nCurPage, 23);
-        QCOMPARE(Label(), QStringLiteral("25/23"));
+        QCOMPARE(Label(), QStringLiteral("23/24"));
         QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B23") != std::string::npos);
     }
 
@@ -150,6 +153,79 @@ private slots:
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("これ以上戻れません。もう巻一に至っています。")});
         m_frame->OnNextVolume();
         QCOMPARE(SelectedSlot(), 4);  // the next sibling
+    }
+
+    // A result row moves the reading position to its page: label, slider and page commands
+    // follow; back and forward go through the pages viewed, result pages among them.
+    void controlsFollowAResultPageAndHistoryGoesBack() {
+        Select(4);  // 巻B, page 5
+        Form()->Tab()->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(Form()->InputCtrl()->IsLoaded(), 20000);
+        Form()->InputCtrl()->SetValue(QStringLiteral("頁"));
+        Form()->m_nRangeNode = 0;  // the whole collection (picking 巻B made it the range)
+        Form()->OnSearch();
+        QTreeWidgetItem* row = nullptr;  // the second page of 巻C: page index 24
+        for (int i = 0; i < Form()->ResultList()->topLevelItemCount(); ++i)
+            if (Form()->ResultList()->topLevelItem(i)->data(0, Qt::UserRole).toInt() == 24)
+                row = Form()->ResultList()->topLevelItem(i);
+        QVERIFY(row);
+        row->setSelected(true);
+        CXSliderCtrl* slider = m_frame->ToolBar()->Slider();
+        const auto at = [&](int node, int page, const char* label) {
+            QCOMPARE(Form()->m_nCurNode, node);
+            QCOMPARE(Form()->m_nCurPage, page);
+            QCOMPARE(slider->value(), page);
+            QCOMPARE(Label(), QString::fromUtf8(label));
+        };
+        at(9, 2, "2/2");
+        QCOMPARE(slider->minimum(), 1);
+        QCOMPARE(slider->maximum(), 2);
+        QVERIFY(!Enabled(ID_NEXT_PAGE));
+        QVERIFY(Enabled(ID_PREV_PAGE));
+        m_frame->OnPrevPage();  // from the page shown, not from 巻B
+        at(9, 1, "1/2");
+        QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("C1") != std::string::npos);
+
+        QCOMPARE(m_frame->Action(ID_HISTORY_BACK)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Left));
+        QCOMPARE(m_frame->Action(ID_HISTORY_FORWARD)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Right));
+        QVERIFY(Enabled(ID_HISTORY_BACK));
+        QVERIFY(!Enabled(ID_HISTORY_FORWARD));
+        m_frame->Action(ID_HISTORY_BACK)->trigger();  // the result page again
+        at(9, 2, "2/2");
+        QVERIFY(test::ReadBytes(Form()->m_strCurPageFile).find("C2") != std::string::npos);
+        m_frame->Action(ID_HISTORY_BACK)->trigger();
+        at(4, 5, "5/24");
+        QVERIFY(!Enabled(ID_HISTORY_BACK));
+        QVERIFY(Enabled(ID_HISTORY_FORWARD));
+        m_frame->Action(ID_HISTORY_FORWARD)->trigger();
+        at(9, 2, "2/2");
+        // A page viewed after going back drops the pages ahead.
+        m_frame->OnPrevVolume();
+        QVERIFY(!Enabled(ID_HISTORY_FORWARD));
+    }
+
+    // The page keys of the view turn the pages of the volume being read, within it; the zoom
+    // is kept in the profile for the next start.
+    void readingKeysTurnPagesAndZoomIsKept() {
+        Select(4);  // 巻B, pages 5-24
+        CBookView* view = m_frame->m_pBookView;
+        emit view->readingKeyPressed(CBookView::ReadingKey::kNextPage);
+        QCOMPARE(Form()->m_nCurPage, 6);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kLastPage);
+        QCOMPARE(Form()->m_nCurPage, 24);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kNextPage);  // the last page: stays
+        QCOMPARE(Form()->m_nCurPage, 24);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kFirstPage);
+        QCOMPARE(Form()->m_nCurPage, 5);
+        emit view->readingKeyPressed(CBookView::ReadingKey::kPreviousPage);
+        QCOMPARE(Form()->m_nCurPage, 5);
+        QCOMPARE(Label(), QStringLiteral("5/24"));
+        view->ZoomBy(+2);
+        const double zoom = view->zoomFactor();
+        m_frame.reset();
+        init();
+        QCOMPARE(m_frame->m_pBookView->zoomFactor(), zoom);
+        m_frame->m_pBookView->ResetZoom();
     }
 
     void hitsOfAResultPage() {
@@ -221,7 +297,7 @@ private slots:
         CSplashWnd::ShowSplashScreen(m_frame.get());
         CSplashWnd* splash = CSplashWnd::Current();
         QVERIFY(splash && splash->isVisible());
-        QCOMPARE(splash->Timer().interval(), 50000);
+        QCOMPARE(splash->Timer().interval(), 3000);  // at most 3 s; the ready window closes it sooner
         QVERIFY(splash->Timer().isActive());
         QVERIFY(splash->Player()->IsPlaying());
         QVERIFY(splash->Player()->Movie().endsWith("/main.swf"));

@@ -172,9 +172,26 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), expected, 20000);
         QVERIFY(expected.contains(QStringLiteral("》")));
 
-        // A new search leaves the old page's links without an answer.
+        // A new search leaves the old page's links without an answer, and the page on show
+        // gives way to a line saying it belonged to the search before.
+        QCOMPARE(m_view->GetLocationURL(), QString::fromStdString(Form()->Concordance()->ShownFile().string()));
         Search(QStringLiteral("明月"));
         QVERIFY(!Form()->Concordance()->Answer(QStringLiteral("kolva-concordance:line?row=0&anchor=0")));
+        const std::filesystem::path retired = Form()->Concordance()->ShownFile();
+        QTRY_COMPARE_WITH_TIMEOUT(m_view->GetLocationURL(), QString::fromStdString(retired.string()), 20000);
+        QVERIFY(test::ReadBytes(retired).find("前の検索") != std::string::npos);
+        QVERIFY(test::ReadBytes(retired).find("<a ") == std::string::npos);
+    }
+
+    // Enter in the keyword box searches what is typed, even with several list pages shown;
+    // in the list-page box it turns the list page.
+    void enterSearchesWhatIsTyped() {
+        Form()->m_nListPageCount = 3;  // as after a search of many rows
+        Form()->m_nListPage = 1;
+        Form()->InputCtrl()->SetValue(QStringLiteral("月"));
+        QTest::keyClick(Form()->Control(1011), Qt::Key_Return);
+        QCOMPARE(Form()->m_strKeyWords, QStringLiteral("月"));
+        QCOMPARE(Form()->m_SearchResults.size(), size_t(7));
     }
 };
 

@@ -26,9 +26,11 @@ inline QStringList& Messages() {
     return messages;
 }
 
-// Call first in initTestCase: profile and scratch pages go to folders of the test.
+// Call first in initTestCase: profile, state (the catalogue trace) and scratch pages go to
+// folders of the test.
 inline void IsolateFromTheUser(const TempDir& home) {
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((home / "config").string()));
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString((home / "state").string()));
     SetMessageBoxHook([](const QString& text) { Messages().append(text); });
 }
 

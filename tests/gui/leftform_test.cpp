@@ -10,6 +10,7 @@
 #include "gui/gui_support.h"
 #include "pane/leftform.h"
 #include "platform/scratch.h"
+#include "ui/trace.h"
 #include "view/bookview.h"
 
 using namespace kolva;
@@ -41,6 +42,7 @@ class LeftFormTest : public QObject {
         return nullptr;
     }
     static QRect Geometry(CLeftForm* form, int id) { return form->Control(id)->geometry(); }
+    std::filesystem::path Trace() const { return m_home / "state" / "kolva" / "kolva.txt"; }
 
 private slots:
     void initTestCase() {
@@ -48,7 +50,9 @@ private slots:
         test::WriteCatalogueCollection(m_data.path());
         m_before = test::Snapshot(m_data.path());
         QVERIFY(m_scratch.Create(m_home.path()));
-        QDir::setCurrent(QString::fromStdString(m_home.path().string()));  // the trace goes here
+        // The working folder holds a file of the user's named like the trace.
+        QDir::setCurrent(QString::fromStdString(m_home.path().string()));
+        test::WriteBytes(m_home / "kolva.txt", "the user's own notes");
     }
     void init() { test::Messages().clear(); }
 
@@ -63,7 +67,7 @@ private slots:
         QCOMPARE(top->child(1)->child(0)->text(0), QStringLiteral("巻三"));
         QCOMPARE(top->child(1)->child(0)->data(0, Qt::UserRole).toInt(), 6);
         QVERIFY(!top->icon(0).pixmap(20, 20, QIcon::Selected).isNull());
-        QVERIFY(QFile::exists("kolva.txt"));
+        QVERIFY(std::filesystem::exists(Trace()));
         QVERIFY(test::Messages().isEmpty());
         QCOMPARE(p.form->Tab()->count(), 2);
         QCOMPARE(p.form->Tab()->tabText(0), QStringLiteral("目録"));
@@ -116,11 +120,27 @@ private slots:
         test::TempDir bare;
         for (const char* f : {"Index-fl.h", "Index-fl.cnt", "Index-idx.h", "Index-idx.m"})
             std::filesystem::copy_file(m_data / f, bare / f);
-        QFile::remove("kolva.txt");
+        std::filesystem::remove(Trace());
         Pane p = MakePane(bare.path());
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("you delete data file!")});
         QCOMPARE(p.form->Tree()->topLevelItemCount(), 0);
-        QVERIFY(QFile::exists("kolva.txt"));
+        QVERIFY(std::filesystem::exists(Trace()));
+    }
+
+    // The trace goes to the program's state folder (private to the user) or where --trace says;
+    // a file of the user's in the working folder is never touched.
+    void traceLeavesTheWorkingFolderAlone() {
+        { Pane p = MakePane(m_data.path()); }
+        QCOMPARE(test::ReadBytes(m_home / "kolva.txt"), std::string("the user's own notes"));
+        QVERIFY(test::ReadBytes(Trace()).find("name=唐詩") != std::string::npos);
+        QCOMPARE(std::filesystem::status(Trace().parent_path()).permissions() &
+                     std::filesystem::perms::all,
+                 std::filesystem::perms::owner_all);
+        SetCatalogueTrace(m_home / "mine.txt");
+        { Pane p = MakePane(m_data.path()); }
+        SetCatalogueTrace({});
+        QVERIFY(test::ReadBytes(m_home / "mine.txt").find("name=唐詩") != std::string::npos);
+        QCOMPARE(test::ReadBytes(m_home / "kolva.txt"), std::string("the user's own notes"));
     }
 
     void layoutOfBothTabsFor300Pixels() {
@@ -146,8 +166,19 @@ private slots:
         f->LayoutPane();
         QCOMPARE(Geometry(f, 1055), QRect(5, 563, 32, 32));
         QCOMPARE(Geometry(f, 1057), QRect(263, 563, 32, 32));
-        QCOMPARE(Geometry(f, 1058), QRect(117, 569, 35, 20));
-        QCOMPARE(Geometry(f, 1059), QRect(154, 571, 30, 24));
+        // The list-page box and its total as wide as their numbers (at least the box's old 35
+        // pixels), side by side and centred between the buttons.
+        const QRect box = Geometry(f, 1058), total = Geometry(f, 1059);
+        QCOMPARE(box.top(), 569);
+        QCOMPARE(box.height(), 20);
+        QCOMPARE(total.top(), 571);
+        QVERIFY(box.width() >= 35);
+        const auto* totalLabel = qobject_cast<QLabel*>(f->Control(1059));
+        QVERIFY(totalLabel);
+        QVERIFY(total.width() >= totalLabel->fontMetrics().horizontalAdvance(totalLabel->text()));
+        QCOMPARE(total.left(), box.right() + 3);
+        QVERIFY(box.left() > 37 && total.right() < 263);
+        QVERIFY(qAbs((box.left() - 5) - (295 - total.right() - 1)) <= 1);
         QCOMPARE(Geometry(f, 1007), QRect(5, 250, 290, 312));
         QVERIFY(!f->Control(1055)->isEnabled());
         QVERIFY(f->Control(1057)->isEnabled());

@@ -13,6 +13,8 @@
 #include <QWebEngineScript>
 
 #include "builder/builder.h"
+#include <QClipboard>
+#include <QWheelEvent>
 #include "gui/gui_support.h"
 #include "index/index.h"
 #include "platform/scratch.h"
@@ -143,7 +145,7 @@ private slots:
                 if (qobject_cast<QMessageBox*>(w) && w->isVisible()) ++n;
             return n;
         };
-        QTest::keyPress(Engine(), Qt::Key_Control);
+        QTest::keyClick(Engine(), Qt::Key_Control);
         QVERIFY(!blocked);
         QTRY_COMPARE(boxes(), 1);
         QMessageBox* box = m_view->HintBox();
@@ -151,7 +153,7 @@ private slots:
         QCOMPARE(box->text(), QStringLiteral("マウスの右ボタンでコピーして下さい。"));
         QVERIFY(!m_view->isAncestorOf(box));
         QTest::keyPress(box, Qt::Key_Control);
-        QTest::keyPress(Engine(), Qt::Key_Control);
+        QTest::keyClick(Engine(), Qt::Key_Control);
         QTest::mousePress(box, Qt::RightButton, {}, QPoint(10, 10));
         QTest::mouseRelease(box, Qt::RightButton, {}, QPoint(10, 10));
         QVERIFY(!blocked);
@@ -161,8 +163,53 @@ private slots:
         QTRY_COMPARE(boxes(), 0);
         watchdog.stop();
         test::IsolateFromTheUser(m_home);  // boxes caught again
-        QTest::keyPress(Engine(), Qt::Key_Control);
+        QTest::keyClick(Engine(), Qt::Key_Control);
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("マウスの右ボタンでコピーして下さい。")});
+    }
+
+    // Keys in the view: Ctrl+C copies the selection (no hint), Ctrl+=/-/0 and Ctrl+wheel zoom,
+    // the page keys ask the window to turn the page.
+    void copyZoomAndReadingKeysInTheView() {
+        Show(WriteScratch("keys.html", "<html><body><p>明月光</p></body></html>"));
+        m_view->activateWindow();
+        Engine()->setFocus();
+        Run(QStringLiteral("window.getSelection().selectAllChildren(document.body)"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_view->hasSelection(), 10000);
+        QGuiApplication::clipboard()->clear();
+        test::Messages().clear();
+        QSignalSpy copied(m_view.get(), &CBookView::copyFinished);
+        QTest::keyPress(Engine(), Qt::Key_Control);
+        QTest::keyClick(Engine(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyRelease(Engine(), Qt::Key_Control);
+        QVERIFY(copied.count() == 1 || copied.wait(5000));
+        QTRY_VERIFY(QGuiApplication::clipboard()->text().contains(QStringLiteral("明月光")));
+        QVERIFY(test::Messages().isEmpty());  // Ctrl with another key: no hint
+
+        QSignalSpy zoomed(m_view.get(), &CBookView::zoomChanged);
+        QTest::keyClick(Engine(), Qt::Key_Equal, Qt::ControlModifier);
+        QVERIFY(qAbs(m_view->zoomFactor() - 1.1) < 0.01);
+        QTest::keyClick(Engine(), Qt::Key_Minus, Qt::ControlModifier);
+        QTest::keyClick(Engine(), Qt::Key_Minus, Qt::ControlModifier);
+        QVERIFY(m_view->zoomFactor() < 1.0);
+        QTest::keyClick(Engine(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(m_view->zoomFactor(), 1.0);
+        QCOMPARE(zoomed.count(), 4);
+        QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), {}, QPoint(0, 120), Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Engine(), &wheel);
+        QVERIFY(m_view->zoomFactor() > 1.0);
+        m_view->ResetZoom();
+
+        QSignalSpy keys(m_view.get(), &CBookView::readingKeyPressed);
+        for (Qt::Key key : {Qt::Key_PageDown, Qt::Key_Space, Qt::Key_Right, Qt::Key_PageUp, Qt::Key_Left})
+            QTest::keyClick(Engine(), key);
+        QTest::keyClick(Engine(), Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(Engine(), Qt::Key_End, Qt::ControlModifier);
+        using K = CBookView::ReadingKey;
+        const K expected[] = {K::kNextPage, K::kNextPage, K::kNextPage, K::kPreviousPage,
+                              K::kPreviousPage, K::kFirstPage, K::kLastPage};
+        QCOMPARE(keys.count(), 7);
+        for (int i = 0; i < 7; ++i) QCOMPARE(keys[i][0].value<K>(), expected[i]);
     }
 
     void printingWithoutAPrinterSaysSoAndPreviewStillWorks() {

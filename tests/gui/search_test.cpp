@@ -58,7 +58,7 @@ class SearchTest : public QObject {
     }
     QStringList Row(int i) {
         QTreeWidgetItem* item = Form()->ResultList()->topLevelItem(i);
-        return {item->text(0), item->text(1), item->text(2), item->text(3)};
+        return {item->text(0), item->text(1), item->text(2), item->text(3), item->text(4)};
     }
     void PressEnter(QWidget* target) { QTest::keyClick(target, Qt::Key_Return); }
 
@@ -87,11 +87,22 @@ private slots:
         QCOMPARE(Form()->m_nListPageCount, 3);
         QCOMPARE(Form()->m_nListPage, 1);
         QCOMPARE(Form()->ResultList()->topLevelItemCount(), 100);
-        // Pages under no volume: no volume name, page 0, sorted first.
-        QCOMPARE(Row(0), (QStringList{"類", "", "", "0"}));
-        QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "1"}));
+        // Reading order: the volume's pages first, the pages under no volume (page 0) after them.
+        QCOMPARE(Row(0), (QStringList{"類", "書", "巻", "1", "1"}));
+        QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "11", "1"}));
         QCOMPARE(PageBox()->text(), QStringLiteral("1"));
         QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
+        {  // a long total is shown whole
+            auto* count = qobject_cast<QLabel*>(Form()->Control(1059));
+            Form()->m_nListPageCount = 106500;
+            Form()->UpdatePageBox();
+            Form()->LayoutPane();
+            QVERIFY(count->width() >= count->fontMetrics().horizontalAdvance(QStringLiteral("/106500")));
+            QVERIFY(count->geometry().right() < Form()->Control(1057)->geometry().left());
+            Form()->m_nListPageCount = 3;
+            Form()->UpdatePageBox();
+            Form()->LayoutPane();
+        }
         QVERIFY(!Form()->Control(1055)->isEnabled());
         QVERIFY(Form()->Control(1057)->isEnabled());
         QVERIFY(Form()->Control(1055)->isVisible());
@@ -100,6 +111,7 @@ private slots:
         Form()->OnNextListPage();
         QCOMPARE(Form()->m_nListPage, 3);
         QCOMPARE(Form()->ResultList()->topLevelItemCount(), 60);
+        QCOMPARE(Row(59), (QStringList{"類", "", "", "0", "2"}));
         QVERIFY(!Form()->Control(1057)->isEnabled());
         // A bad page number puts the current page back; Enter jumps to a good one.
         for (const char* bad : {"0", "4", ""}) {
@@ -150,6 +162,9 @@ private slots:
 
     void choosingRowsShowsComposedPagesInTurn() {
         Search(QStringLiteral("一"));
+        // The most hits first: the pages of 一一二.
+        emit Form()->ResultList()->header()->sectionClicked(4);
+        emit Form()->ResultList()->header()->sectionClicked(4);
         QSignalSpy loaded(m_view.get(), &QWebEngineView::loadFinished);
         Form()->ResultList()->topLevelItem(0)->setSelected(true);
         const auto first = Form()->m_strCurPageFile;
@@ -179,18 +194,32 @@ private slots:
         std::filesystem::remove(target);
     }
 
-    void headingOfPagesSortsTheVisibleRows() {
+    // Every heading sorts the whole list, all its list pages; a second click reverses; ties
+    // stay in reading order. A new search reads in order again.
+    void headingsSortTheWholeListEitherWay() {
         Search(QStringLiteral("一"));
         CSortListCtrl* list = Form()->ResultList();
-        // Reverse the rows, then let the "頁" heading sort them back.
-        QList<QTreeWidgetItem*> rows;
-        while (list->topLevelItemCount()) rows.prepend(list->takeTopLevelItem(0));
-        list->addTopLevelItems(rows);
-        emit list->header()->sectionClicked(0);
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("90"));
-        emit list->header()->sectionClicked(3);
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("0"));
-        QCOMPARE(list->topLevelItem(99)->text(3), QStringLiteral("90"));
+        struct Click {
+            int column;
+            QStringList first, last;  // the first and the last row of the first list page
+        } clicks[] = {
+            {3, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {3, {"類", "書", "巻", "250", "1"}, {"類", "書", "巻", "151", "1"}},
+            {4, {"類", "書", "巻", "1", "1"}, {"類", "書", "巻", "100", "1"}},
+            {4, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {2, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {1, {"類", "", "", "0", "2"}, {"類", "書", "巻", "90", "1"}},
+            {1, {"類", "書", "巻", "1", "1"}, {"類", "書", "巻", "100", "1"}},
+        };
+        for (const Click& click : clicks) {
+            Form()->OnNextListPage();
+            emit list->header()->sectionClicked(click.column);
+            QCOMPARE(Form()->m_nListPage, 1);
+            QCOMPARE(Row(0), click.first);
+            QCOMPARE(Row(99), click.last);
+        }
+        Search(QStringLiteral("一"));
+        QCOMPARE(Row(0), (QStringList{"類", "書", "巻", "1", "1"}));
     }
 
     void targetRadiosReopenTheIndex() {
@@ -223,6 +252,38 @@ private slots:
         form.OnSearch();
         QCOMPARE(form.ResultList()->topLevelItemCount(), 0);
         QCOMPARE(qobject_cast<QLabel*>(form.Control(1030))->text(), QStringLiteral("全部で 0 頁で、0 箇所でした。"));
+    }
+
+    // Over several categories the tree starts with 全体, the range a search starts with; a
+    // category picked in the tree narrows it as before.
+    void theWholeCollectionIsTheFirstRange() {
+        test::TempDir data;
+        WriteSearchCollection(data.path());
+        WriteCatalogue(data / "kolva.dir", {{u"類", 1, 1, 250, 1}, {u"書", 2, 1, 250, 1},
+                                            {u"巻", 3, 1, 250, 1}, {u"別", 1, 251, 10, 1},
+                                            {u"別書", 2, 251, 10, 1}, {u"別巻", 3, 251, 10, 1}});
+        CLeftForm form(data.path(), m_scratch.Path());
+        form.OnInitialUpdate();
+        QTreeWidget* tree = form.findChild<QTreeWidget*>(QStringLiteral("1009"));
+        QVERIFY(tree);
+        QCOMPARE(tree->topLevelItemCount(), 3);
+        QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("全体"));
+        QCOMPARE(form.m_nRangeNode, uint16_t(0));
+        form.Tab()->setCurrentIndex(1);
+        QTRY_VERIFY_WITH_TIMEOUT(form.InputCtrl()->IsLoaded(), 20000);
+        form.InputCtrl()->SetValue(QStringLiteral("一"));
+        form.OnSearch();
+        const auto totals = [&] { return qobject_cast<QLabel*>(form.Control(1030))->text(); };
+        QCOMPARE(totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
+        QVERIFY(test::Messages().isEmpty());
+        tree->topLevelItem(2)->setSelected(true);  // 別
+        QCOMPARE(form.m_nRangeNode, uint16_t(4));
+        form.OnSearch();
+        QCOMPARE(totals(), QStringLiteral("全部で 10 頁で、20 箇所でした。"));
+        tree->topLevelItem(2)->setSelected(false);
+        tree->topLevelItem(0)->setSelected(true);
+        QCOMPARE(form.m_nRangeNode, uint16_t(0));
+        QCOMPARE(qobject_cast<QLabel*>(form.Control(1035))->text(), QStringLiteral("全体"));
     }
 
     void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }

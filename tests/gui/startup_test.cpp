@@ -1,5 +1,6 @@
 // Start-up of the reader, the splitter and the reading view.
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QMimeData>
 #include <QSettings>
 #include <QSignalSpy>
@@ -16,6 +17,16 @@
 #include "view/bookview.h"
 
 using namespace kolva;
+
+// Takes the URLs the program asks the desktop to open.
+class HelpCatcher : public QObject {
+    Q_OBJECT
+public slots:
+    void open(const QUrl& url) { opened = url; }
+
+public:
+    QUrl opened;
+};
 
 class StartupTest : public QObject {
     Q_OBJECT
@@ -101,10 +112,21 @@ private slots:
         QCOMPARE(SavedPanes(), QStringLiteral("-1 260 -1 %1").arg(viewWidth));
 
         frame = MakeFrame(m_data.path());
-        QCOMPARE(frame->Splitter()->sizes().value(0), 260);  // the saved value is never read
+        QCOMPARE(frame->Splitter()->sizes().value(0), 260);
         frame->Splitter()->ToggleSide(0);
         frame->close();
         QCOMPARE(SavedPanes(), QStringLiteral("0 260 -1 %1").arg(viewWidth));
+
+        // The left pane's width is kept for the next start, also when it was hidden.
+        frame = MakeFrame(m_data.path());
+        const int total = frame->Splitter()->width() - frame->Splitter()->handleWidth();
+        frame->Splitter()->setSizes({400, total - 400});
+        frame->Splitter()->ToggleSide(0);
+        frame.reset();
+        frame = MakeFrame(m_data.path());
+        QCOMPARE(frame->Splitter()->sizes().value(0), 400);
+        frame->Splitter()->setSizes({260, total - 260});  // as the other tests expect it
+        frame.reset();
     }
 
     void navigatesToAnchorsAndReadsTheLocationBack() {
@@ -138,7 +160,7 @@ private slots:
         QCOMPARE(items[0]->text(), QStringLiteral("コピー(300字以内に制限しています。)"));
         QCOMPARE(items[1]->text(), QStringLiteral("すべて選択。"));
         view->PopupMenu()->hide();
-        QTest::keyPress(engine, Qt::Key_Control);
+        QTest::keyClick(engine, Qt::Key_Control);  // Ctrl pressed and released alone
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("マウスの右ボタンでコピーして下さい。")});
     }
 
@@ -200,18 +222,39 @@ private slots:
             QStringList args;
             bool splash;
             QString file;
+            QString data = {};
+            QString trace = {};
         } cases[] = {
             {{"kolva"}, true, {}},
             {{"kolva", "-Embedding"}, false, {}},
             {{"kolva", "/automation"}, false, {}},
             {{"kolva", "/p", "book.txt"}, true, "book.txt"},
             {{"kolva", "/no/such/folder/x.txt"}, true, "/no/such/folder/x.txt"},
+            {{"kolva", "--no-splash"}, false, {}},
+            {{"kolva", "--data", "/srv/texts", "book.txt"}, true, "book.txt", "/srv/texts"},
+            {{"kolva", "--data=/srv/texts"}, true, {}, "/srv/texts"},
+            {{"kolva", "--trace", "/tmp/t.txt", "--no-splash"}, false, {}, {}, "/tmp/t.txt"},
+            {{"kolva", "--trace=t.txt"}, true, {}, {}, "t.txt"},
         };
         for (const Case& c : cases) {
             const CommandLineInfo info = ParseCommandLine(c.args);
             QCOMPARE(info.showSplash, c.splash);
             QCOMPARE(info.fileName, c.file);
+            QCOMPARE(info.dataFolder, c.data);
+            QCOMPARE(info.traceFile, c.trace);
         }
+    }
+
+    // Help is the page beside the program (a build copies it beside its programs).
+    void helpIsFoundBesideTheProgram() {
+        HelpCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+        auto frame = MakeFrame(m_data.path());
+        test::Messages().clear();
+        frame->OnHelp();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(catcher.opened, QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/help.html"));
+        QVERIFY(test::Messages().isEmpty());
     }
     // Whatever the tests did, the collection is as it was written and nothing was added to it.
     void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }

@@ -2,6 +2,9 @@
 // kolva-build --accelerate DIR: adds the pairs files to a collection made by any writer.
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -151,7 +154,12 @@ int main(int argc, char** argv) {
         ProgressBar bar(isatty(STDERR_FILENO));
         const kolva::BuildResult result = kolva::BuildCollection(
             collection, work, [&](const kolva::BuildProgress& p) { bar.Update(p); });
-        if (pairs) kolva::AccelerateCollection(work);
+        if (pairs) {
+#ifdef __GLIBC__
+            malloc_trim(0);  // the builder's freed memory given back before the pairs files
+#endif
+            kolva::AccelerateCollection(work);
+        }
         Publish(work, outDir);
         bar.Finish(result);
         return 0;

@@ -37,8 +37,9 @@ constexpr const char* kUsage =
     "argument in UTF-8: words separated by spaces, \"?\" for one character, \"*\" for a gap of up to\n"
     "300 characters. Words are combined by AND (default) or OR (--or). --target picks whole text\n"
     "(default), main text or notes; --variant on (default) also matches variant forms; --range\n"
-    "limits the rows to the catalogue entry in SLOT and everything below it (default 1, the\n"
-    "first entry; the entries of catalogue.txt are numbered from 1 in file order).\n"
+    "limits the rows to the catalogue entry in SLOT and everything below it (the entries of\n"
+    "catalogue.txt are numbered from 1 in file order); 0 names the whole collection when the\n"
+    "catalogue has more than one top-level entry, and is then the default, else 1 is.\n"
     "\n"
     "Output: one line per result row, \"category<TAB>title<TAB>volume<TAB>page<TAB>hits<TAB>index\",\n"
     "then the totals line; --json prints the rows and totals as one JSON object.\n"
@@ -75,7 +76,7 @@ struct Options {
     SearchTarget target = SearchTarget::kWholeText;
     bool variant = true;
     int range = 1;
-    bool rangeGiven = false;  // --range was typed; else the range is the first entry
+    bool rangeGiven = false;  // --range was typed; else the whole collection or the first entry
     bool json = false;
     bool times = false;
     int pageIndex = 0;
@@ -220,32 +221,23 @@ Options ParseOptions(int argc, char** argv) { return OptionParser(argc, argv).Pa
 
 // UTF-8 to UTF-16; the three-byte form of a surrogate stands for that one unpaired unit.
 std::u16string KeywordsFromUtf8(const std::string& bytes, const std::string& where) {
-    std::u32string codePoints;
+    std::u16string keywords;
     size_t bad;
-    if (!DecodeUtf8(bytes, codePoints, bad, true))
+    if (!Utf8ToUtf16(bytes, keywords, bad, true))
         throw UsageError(where + " is not valid UTF-8 (byte " + std::to_string(bad) + ")");
-    return CodePointsToUtf16(codePoints);
-}
-
-std::string Utf8(std::u16string_view text) {
-    std::string out;
-    AppendUtf8(text, out, kConvertLenient);
-    return out;
+    return keywords;
 }
 
 // UTF-8 for a JSON string. JSON text is Unicode, so a unit of an unpaired surrogate (which only
 // a damaged catalogue holds) is written as U+FFFD.
 std::string JsonText(std::u16string_view text) {
-    std::u16string valid(text);
-    for (size_t i = 0; i < valid.size(); ++i) {
-        const char16_t u = valid[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < valid.size() && valid[i + 1] >= 0xDC00 &&
-            valid[i + 1] <= 0xDFFF)
-            ++i;
-        else if (u >= 0xD800 && u <= 0xDFFF)
-            valid[i] = u'\uFFFD';
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        char32_t c;
+        i += ReadCodePoint(text, i, c);
+        AppendCodePointUtf8(IsSurrogate(c) ? U'\uFFFD' : c, out);
     }
-    return Utf8(valid);
+    return out;
 }
 
 std::filesystem::path ExecutableFolder() {
@@ -301,17 +293,22 @@ int PrintComposedPage(const CIndex& index, const Options& o) {
     return 0;
 }
 
-// Loads the catalogue and checks the range slot against it. False, with the reason on standard
+// Loads the catalogue, settles the default range (the whole collection where the catalogue
+// has one) and checks the range slot against it. False, with the reason on standard
 // error, when it cannot be read or cannot serve the range. A slot the user typed beyond the
 // catalogue is a usage error; the default range that an empty or cut catalogue cannot serve,
 // or a slot whose record names no entry of the contents, is a collection that cannot be searched.
-bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, const Options& o) {
+bool LoadCatalogue(CCatalogue& catalogue, const std::filesystem::path& data, Options& o) {
     const std::filesystem::path file = data / "kolva.dir";
     if (!catalogue.Load(file, {})) {
         std::cerr << "kolva-search: you delete data file! (" << file.string() << ")\n";
         return false;
     }
-    if (o.range == 0) throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    if (!o.rangeGiven && HasWholeCollection(catalogue)) o.range = kWholeCollection;
+    if (o.range == kWholeCollection) {
+        if (HasWholeCollection(catalogue)) return true;
+        throw UsageError("検索範囲をまた指定していません。 (--range 0)");
+    }
     const int last = catalogue.NodeCount() - 1;
     if (!catalogue.IsValidSlot(o.range)) {
         if (o.rangeGiven)
@@ -369,10 +366,10 @@ int PrintQueryTotals(CIndex& index, const CCatalogue& catalogue, const Options& 
 std::string RowsAsText(const std::vector<SearchNodeTag>& rows, uint32_t hits) {
     std::string out;
     for (const SearchNodeTag& r : rows)
-        out += Utf8(r.category) + '\t' + Utf8(r.title) + '\t' + Utf8(r.volume) + '\t' +
+        out += ToUtf8(r.category) + '\t' + ToUtf8(r.title) + '\t' + ToUtf8(r.volume) + '\t' +
                std::to_string(r.pageNumber) + '\t' + std::to_string(r.hits) + '\t' +
                std::to_string(r.pageIndex) + '\n';
-    return out + Utf8(TotalsText(rows.size(), hits)) + '\n';
+    return out + ToUtf8(TotalsText(rows.size(), hits)) + '\n';
 }
 
 // One object: the rows, the numbers of pages and hits, the totals line. Keys in this order.
@@ -411,7 +408,7 @@ std::string Field(std::string text) {
 
 // "category<TAB>title<TAB>volume<TAB>pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right"
 void AppendKwicLine(const ConcordanceLine& line, const SearchNodeTag& r, std::string& out) {
-    out += Field(Utf8(r.category)) + '\t' + Field(Utf8(r.title)) + '\t' + Field(Utf8(r.volume)) +
+    out += Field(ToUtf8(r.category)) + '\t' + Field(ToUtf8(r.title)) + '\t' + Field(ToUtf8(r.volume)) +
            '\t' + std::to_string(r.pageNumber) + '\t' + std::to_string(r.pageIndex) + '\t' +
            std::to_string(line.anchor) + '\t' + Field(line.left) + '\t' + Field(line.match) + '\t' +
            Field(line.right) + '\n';
@@ -491,12 +488,12 @@ int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& 
     return 0;
 }
 
-int Run(const Options& o) {
+int Run(Options o) {  // a copy: the catalogue settles the default range
     const std::filesystem::path data = o.data.empty() ? ExecutableFolder() : o.data;
     std::u16string failure;
     CIndex index([&](std::u16string_view m) { failure = m; });
     if (!OpenIndex(index, data, o.target)) {
-        std::cerr << "kolva-search: " << Utf8(failure) << " (" << data.string() << ")\n";
+        std::cerr << "kolva-search: " << ToUtf8(failure) << " (" << data.string() << ")\n";
         return 1;
     }
     if (o.mode == Mode::kRaw) return PrintResultLists(index, o);
