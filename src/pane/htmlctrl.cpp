@@ -1,8 +1,7 @@
 #include "pane/htmlctrl.h"
 
 #include <QChildEvent>
-#include <QEventLoop>
-#include <QTimer>
+#include <QPointer>
 
 #include "ui/icons.h"
 
@@ -52,35 +51,31 @@ bool CHtmlCtrl::event(QEvent* event) {
     return QWebEngineView::event(event);
 }
 
-CHtmlCtrl::Inputs CHtmlCtrl::ReadInputs() {
-    Inputs inputs;
-    if (!m_loaded) return inputs;
-    // The answer may come after we stopped waiting: it then lands in this shared state only.
-    struct Answer {
-        QVariant value;
-        bool answered = false;
-        QEventLoop* loop = nullptr;
-    };
-    auto answer = std::make_shared<Answer>();
-    QEventLoop loop;
-    answer->loop = &loop;
-    page()->runJavaScript(QString::fromLatin1(kReadInputsScript), [answer](const QVariant& result) {
-        answer->value = result;
-        answer->answered = true;
-        if (answer->loop) answer->loop->quit();
-    });
-    // The engine answers within milliseconds; a page that hangs counts as no page.
-    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-    if (!answer->answered) loop.exec();
-    answer->loop = nullptr;
-    if (!answer->answered) return inputs;
-    inputs.documentAvailable = true;
-    for (const QVariant& v : answer->value.toList())
-        inputs.values.append(v.isNull() ? std::nullopt : std::optional<QString>(v.toString()));
-    return inputs;
+void CHtmlCtrl::ReadInputsThen(std::function<void()> then) {
+    if (!m_loaded) {
+        then();
+        return;
+    }
+    QPointer<CHtmlCtrl> self(this);
+    page()->runJavaScript(QString::fromLatin1(kReadInputsScript),
+                          [self, then = std::move(then)](const QVariant& result) {
+                              if (!self) return;
+                              Inputs inputs;
+                              inputs.documentAvailable = true;
+                              for (const QVariant& v : result.toList())
+                                  inputs.values.append(v.isNull() ? std::nullopt
+                                                                  : std::optional<QString>(v.toString()));
+                              self->m_inputs = std::move(inputs);
+                              then();
+                          });
 }
 
 void CHtmlCtrl::SetValue(const QString& value) {
+    if (m_loaded) {
+        m_inputs.documentAvailable = true;
+        if (m_inputs.values.isEmpty()) m_inputs.values.append(std::nullopt);
+        m_inputs.values.front() = value.isEmpty() ? std::nullopt : std::optional<QString>(value);
+    }
     QString quoted = value;
     quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\''), QLatin1String("\\'"));
     page()->runJavaScript(

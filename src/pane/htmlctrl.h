@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QWebEngineView>
+#include <functional>
 #include <optional>
 
 namespace kolva {
@@ -19,13 +20,18 @@ public:
     bool IsLoaded() const { return m_loaded; }
 
     // The text inputs of the page, in document order: each one's value, null for an empty box.
-    // Empty when the page is not there; waits for the engine's answer.
     struct Inputs {
         bool documentAvailable = false;
         QList<std::optional<QString>> values;
     };
-    Inputs ReadInputs();
-    // Sets the first text input's value (for tests and tools).
+    // The inputs as last read from the page (or set by SetValue); no document before the page
+    // has been read once.
+    const Inputs& LastInputs() const { return m_inputs; }
+    // Asks the page for its inputs and calls then() once they are in LastInputs(). The engine
+    // answers later, from the event loop (nothing here waits for it); then() is not called when
+    // the box is gone first or the page never answers. Without a page, then() is called at once.
+    void ReadInputsThen(std::function<void()> then);
+    // Sets the first text input's value (for tests and tools, and a recent search picked).
     void SetValue(const QString& value);
 
 signals:
@@ -37,6 +43,7 @@ protected:
 
 private:
     bool m_loaded = false;
+    Inputs m_inputs;
 };
 
 }  // namespace kolva

@@ -12,7 +12,9 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QSettings>
 #include <QTabBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -111,6 +113,8 @@ void CLeftForm::MakeControls() {
     m_pageCount = Make<QLabel>(this, 1059);
     m_variantBox = Make<QCheckBox>(this, 1061, QStringLiteral("簡繁・中日等の異体字の関連"));
     m_line = Make<QFrame>(this, 1062);
+    m_recentButton = Make<QToolButton>(this, 1063);
+    m_recentMenu = new QMenu(m_recentButton);
 }
 
 // What the form says of a control beyond its kind and its text.
@@ -126,6 +130,10 @@ void CLeftForm::SetUpControls() {
     m_pageBox->setAlignment(Qt::AlignCenter);
     m_pageBox->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
+    m_recentButton->setArrowType(Qt::DownArrow);
+    m_recentButton->setToolTip(QStringLiteral("最近の検索"));
+    m_recentButton->setPopupMode(QToolButton::InstantPopup);
+    m_recentButton->setMenu(m_recentMenu);
     m_line->setFrameShape(QFrame::HLine);
     m_line->setFrameShadow(QFrame::Sunken);
 }
@@ -152,7 +160,8 @@ void CLeftForm::SetStartValues() {
 void CLeftForm::ConnectControls() {
     connect(m_tab, &QTabBar::currentChanged, this, [this] { LayoutPane(); });
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnTreeSelChanged);
-    connect(m_searchButton, &QPushButton::clicked, this, &CLeftForm::OnSearch);
+    connect(m_searchButton, &QPushButton::clicked, this, &CLeftForm::RequestSearch);
+    connect(m_recentMenu, &QMenu::aboutToShow, this, &CLeftForm::FillRecentMenu);
     connect(m_fullTextRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetFullText);
     connect(m_mainTextRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetMainText);
     connect(m_notesRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetNotes);
@@ -177,7 +186,7 @@ bool CLeftForm::eventFilter(QObject* watched, QEvent* event) {
             if (watched == m_pageBox)
                 GoToTypedPage();
             else
-                OnSearch();
+                RequestSearch();
         }
     } else if (event->type() == QEvent::FocusOut && watched == m_pageBox) {
         GoToTypedPage();
@@ -415,7 +424,8 @@ void CLeftForm::LayoutPane() {
     QWidget* searchControls[] = {m_andRadio,   m_orRadio,     m_fullTextRadio, m_mainTextRadio,
                                  m_notesRadio, m_targetGroup, m_rangeLabel,    m_totals,
                                  m_rangeGroup, m_inputCtrl,   m_methodGroup,   m_searchButton,
-                                 m_resultList, m_prompt,      m_line,          m_variantBox};
+                                 m_resultList, m_prompt,      m_line,          m_variantBox,
+                                 m_recentButton};
     const bool search = m_tab->currentIndex() == 1;
     m_hiddenEdit->hide();
     for (QWidget* w : searchControls) w->setVisible(search);
@@ -423,7 +433,8 @@ void CLeftForm::LayoutPane() {
     if (search) {
         m_prompt->setGeometry(5, 28, W - 10, 15);
         m_prompt->setText(QStringLiteral("キーワードを入力して下さい。"));
-        m_inputCtrl->setGeometry(5, 45, W - 60, 25);
+        m_inputCtrl->setGeometry(5, 45, W - 82, 25);
+        m_recentButton->setGeometry(W - 75, 45, 20, 25);
         m_searchButton->setGeometry(W - 50, 45, 45, 25);
         m_searchButton->setText(QStringLiteral("検索"));
         m_line->setGeometry(4, 75, W - 8, 1);
@@ -492,6 +503,52 @@ void CLeftForm::OnSearch() {
     ShowSearchResults();
     WriteSearchOptions();
     m_hiddenEdit->clear();
+    RememberSearch(m_strKeyWords);
+}
+
+void CLeftForm::RequestSearch() {
+    CHtmlCtrl* input = InputCtrl();
+    if (!input) {
+        OnSearch();
+        return;
+    }
+    const unsigned request = ++m_searchRequest;
+    input->ReadInputsThen([this, request] {
+        if (request == m_searchRequest) OnSearch();
+    });
+}
+
+namespace {
+const QString kRecentKey = QStringLiteral("Search/Recent");
+constexpr int kRecentCount = 20;
+}  // namespace
+
+QStringList CLeftForm::RecentSearches() const {
+    return QSettings(kProfileOrganisation, kAppTitle).value(kRecentKey).toStringList();
+}
+
+// The keywords as typed (ideographic spaces as spaces) go first; an earlier copy goes.
+void CLeftForm::RememberSearch(const QString& keywords) {
+    QString typed = keywords;
+    typed.replace(QChar(0x3000), QLatin1Char(' '));
+    if (typed.trimmed().isEmpty()) return;
+    QStringList recent = RecentSearches();
+    recent.removeAll(typed);
+    recent.prepend(typed);
+    while (recent.size() > kRecentCount) recent.removeLast();
+    QSettings(kProfileOrganisation, kAppTitle).setValue(kRecentKey, recent);
+}
+
+// A recent search picked goes into the keyword box and is run again.
+void CLeftForm::FillRecentMenu() {
+    m_recentMenu->clear();
+    const QStringList recent = RecentSearches();
+    if (recent.isEmpty()) m_recentMenu->addAction(QStringLiteral("（なし）"))->setEnabled(false);
+    for (const QString& keywords : recent)
+        connect(m_recentMenu->addAction(keywords), &QAction::triggered, this, [this, keywords] {
+            if (CHtmlCtrl* input = InputCtrl()) input->SetValue(keywords);
+            RequestSearch();
+        });
 }
 
 // The method, target and variant controls into their members.
@@ -507,7 +564,7 @@ bool CLeftForm::ReadKeyWords() {
     m_strKeyWords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
     qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
     if (CHtmlCtrl* input = InputCtrl()) {
-        const CHtmlCtrl::Inputs inputs = input->ReadInputs();
+        const CHtmlCtrl::Inputs& inputs = input->LastInputs();
         for (const std::optional<QString>& value : inputs.values) {
             if (!value) return false;
             m_strKeyWords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));

@@ -18,10 +18,12 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabBar;
+class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -85,8 +87,14 @@ public:
     bool GoThroughHistory(int step);
     bool CanGoThroughHistory(int step) const;
 
-    // Runs a search with the keyword box, the options and the range (the 検索 button, Enter).
+    // Runs a search with the keyword box as last read, the options and the range.
     void OnSearch();
+    // The 検索 button and Enter: reads the keyword box, then searches. The box answers from the
+    // event loop; of several requests before it answers, the last one searches.
+    void RequestSearch();
+    // The searches run, latest first (kept in the profile), and the menu that offers them.
+    QStringList RecentSearches() const;
+    QMenu* RecentMenu() const { return m_recentMenu; }
     // The target radios: reopen the index on whole text, main text or notes.
     void OnTargetFullText() { SetTarget(SearchTarget::kWholeText); }
     void OnTargetMainText() { SetTarget(SearchTarget::kMainText); }
@@ -166,6 +174,8 @@ private:
     void OnResultListMenu(const QPoint& position);
     void WriteSearchOptions();
     void WatchKeys(QWidget* widget);
+    void RememberSearch(const QString& keywords);
+    void FillRecentMenu();
     // A result page of pageIndex is shown: the reading position moves to its volume and page.
     void FollowResultPage(uint32_t pageIndex);
 
@@ -210,6 +220,9 @@ private:
     QLabel* m_pageCount;                  // 1059
     QCheckBox* m_variantBox;              // 1061
     QFrame* m_line;                       // 1062
+    QToolButton* m_recentButton;          // 1063: the recent searches
+    QMenu* m_recentMenu;
+    unsigned m_searchRequest = 0;         // the last search asked of the keyword box
 };
 
 }  // namespace kolva

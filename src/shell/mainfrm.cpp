@@ -29,13 +29,13 @@ namespace kolva {
 
 namespace {
 
-// Keys of the accelerator table whose commands have no handler: they do nothing anywhere.
+// Keys of the accelerator table whose commands have no handler: they do nothing anywhere. The
+// editing keys (cut, paste, undo) are not among them: they work wherever text can be typed, and
+// a page in the view takes none.
 bool IsDeadKey(const QKeyEvent* key) {
     const QKeyCombination combination = key->keyCombination();
-    static const QKeyCombination dead[] = {
-        Qt::SHIFT | Qt::Key_Delete, Qt::CTRL | Qt::Key_X,        Qt::CTRL | Qt::Key_V,
-        Qt::SHIFT | Qt::Key_Insert, Qt::ALT | Qt::Key_Backspace, Qt::CTRL | Qt::Key_Z,
-        Qt::CTRL | Qt::Key_N,       Qt::CTRL | Qt::Key_O,        Qt::CTRL | Qt::Key_S};
+    static const QKeyCombination dead[] = {Qt::CTRL | Qt::Key_N, Qt::CTRL | Qt::Key_O,
+                                           Qt::CTRL | Qt::Key_S};
     for (QKeyCombination d : dead)
         if (combination == d) return true;
     return false;

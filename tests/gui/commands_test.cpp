@@ -1,5 +1,5 @@
 // Commands of the main window: page, volume and hit stepping with their enable rules, the full
-// width switch, dead keys, the slider, the toolbar pictures, the splash and the About box.
+// width switch, cut and paste, dead keys, the slider, the toolbar pictures, the splash and the About box.
 #include <QAction>
 #include <QClipboard>
 #include <QLineEdit>
@@ -248,7 +248,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!m_frame->m_pBookView->IsBlank() && Enabled(ID_EDIT_COPY), 10000);
     }
 
-    void showAllTwiceAndDeadKeys() {
+    void showAllTwiceCutAndPaste() {
         m_frame->OnShowAll();
         QVERIFY(!Form()->isVisible());
         m_frame->OnShowAll();
@@ -258,11 +258,18 @@ private slots:
         QLineEdit* box = qobject_cast<QLineEdit*>(Form()->Control(1058));
         box->setReadOnly(false);
         box->setText("12");
-        QGuiApplication::clipboard()->setText("99");
-        for (Qt::Key key : {Qt::Key_V, Qt::Key_X, Qt::Key_Z})
-            QTest::keyClick(box, key, Qt::ControlModifier);
+        // Cut and paste work wherever text can be typed; the file keys without a command do
+        // nothing.
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(box->text(), QString());
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("12"));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
-        QCOMPARE(box->text(), QStringLiteral("12"));
+        QCOMPARE(box->text(), QStringLiteral("1212"));
+        for (Qt::Key key : {Qt::Key_N, Qt::Key_S})
+            QTest::keyClick(box, key, Qt::ControlModifier);
+        QCOMPARE(box->text(), QStringLiteral("1212"));
     }
 
     void toolbarPicturesShowTheBackgroundThroughMagenta() {

@@ -190,7 +190,7 @@ private slots:
         Form()->m_nListPage = 1;
         Form()->InputCtrl()->SetValue(QStringLiteral("月"));
         QTest::keyClick(Form()->Control(1011), Qt::Key_Return);
-        QCOMPARE(Form()->m_strKeyWords, QStringLiteral("月"));
+        QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("月"));
         QCOMPARE(Form()->m_SearchResults.size(), size_t(7));
     }
 };

@@ -155,7 +155,8 @@ private slots:
         QVERIFY(!f->Tree()->isVisible());
         QCOMPARE(Geometry(f, 1020), QRect(230, 115, 50, 20));
         QCOMPARE(Geometry(f, 1011), QRect(250, 45, 45, 25));
-        QCOMPARE(Geometry(f, 1041), QRect(5, 45, 240, 25));
+        QCOMPARE(Geometry(f, 1041), QRect(5, 45, 218, 25));
+        QCOMPARE(Geometry(f, 1063), QRect(225, 45, 20, 25));  // the recent searches
         QCOMPARE(Geometry(f, 1044), QRect(189, 160, 60, 20));
         QCOMPARE(Geometry(f, 1007), QRect(5, 250, 290, 346));
         QVERIFY(!f->Control(1055)->isVisible());

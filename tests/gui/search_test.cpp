@@ -2,7 +2,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QRadioButton>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTreeWidget>
 
@@ -11,6 +13,7 @@
 #include "pane/leftform.h"
 #include "pane/sortlistctrl.h"
 #include "platform/scratch.h"
+#include "ui/appinfo.h"
 #include "view/bookview.h"
 
 using namespace kolva;
@@ -143,7 +146,31 @@ private slots:
         // With one list page, Enter searches again.
         Form()->InputCtrl()->SetValue(QStringLiteral("一"));
         PressEnter(Form()->Control(1011));
-        QCOMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
+        QTRY_COMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
+    }
+
+    // The keyword box is read without waiting in a nested event loop: nothing is searched before
+    // it answers, then what it holds; the searches run are offered again, latest first and each
+    // once, and one picked is searched again.
+    void enterReadsTheBoxAndRecentSearchesComeBack() {
+        QSettings(kProfileOrganisation, kAppTitle).remove(QStringLiteral("Search/Recent"));
+        Search(QStringLiteral("二"));
+        Search(QStringLiteral("一 二"));
+        Search(QStringLiteral("二"));
+        QCOMPARE(Form()->RecentSearches(), (QStringList{QStringLiteral("二"), QStringLiteral("一 二")}));
+        Form()->InputCtrl()->SetValue(QStringLiteral("一"));
+        PressEnter(Form()->Control(1011));
+        PressEnter(Form()->Control(1011));
+        QCOMPARE(Form()->m_strKeyWords, QStringLiteral("二"));  // nothing searched before the answer
+        QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("一"));
+        QTRY_COMPARE(Form()->RecentSearches().size(), 3);
+        QCOMPARE(Form()->RecentSearches().front(), QStringLiteral("一"));
+        emit Form()->RecentMenu()->aboutToShow();
+        const QList<QAction*> offered = Form()->RecentMenu()->actions();
+        QCOMPARE(offered.size(), 3);
+        QCOMPARE(offered[2]->text(), QStringLiteral("一 二"));
+        offered[2]->trigger();
+        QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("一\u3000二"));
     }
 
     void messagesAndAnEmptyBox() {
