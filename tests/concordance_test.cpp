@@ -369,7 +369,7 @@ TEST(ConcordancePage, BarsCitationAndCopy) {
 
     const std::vector<ConcordanceLine> lines = {line};
     ConcordancePageModel model;
-    model.keywords = u"丙";
+    model.keywords = std::u16string(1, u'丙');
     model.rows = &rows;
     model.lines = &lines;
     model.books = books;
