@@ -15,12 +15,13 @@ set(KOLVA_CORE_FILES
   src/text/utf8.cpp
   src/pagestore/filelist.cpp
   src/pagestore/compose.cpp
+  src/pagestore/page_text.cpp
   src/pagestore/hitmark.cpp
-  src/pagestore/kwic.cpp
   src/index/index.cpp
   src/index/slot_guides.cpp
   src/index/word_matcher.cpp
   src/index/index_search.cpp
+  src/index/hit_finder.cpp
   src/index/search_result.cpp
   src/index/variants.cpp
   src/index/variant_forms.cpp
@@ -30,8 +31,9 @@ set(KOLVA_CORE_FILES
   src/catalogue/catalogue.cpp
   src/catalogue/results.cpp
   src/catalogue/query.cpp
-  src/catalogue/concordance.cpp
-  src/catalogue/concordance_page.cpp
+  src/concordance/page_lines.cpp
+  src/concordance/concordance.cpp
+  src/concordance/concordance_page.cpp
   src/writer/pagestore_writer.cpp
   src/writer/index_writer.cpp
   src/writer/catalogue_writer.cpp

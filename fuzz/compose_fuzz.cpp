@@ -1,54 +1,67 @@
-// Page composition of an arbitrary stored page with arbitrary keywords, through the index with
-// the variant option on or off and an arbitrary variant table; and the concordance's reading of
-// the composed page's marks.
+// Page composition of an arbitrary stored page with arbitrary keywords, against the search: the
+// page is indexed as kolva-build indexes it (with an arbitrary variant table), searched with AND
+// or OR, variants on or off, in one of the three texts, and composed. The anchors must be the
+// page's count in the result list, the concordance must have one line per anchor, and the page
+// must come out in its frame.
 //
-// Input: int8 target | uint8 flags (1 variants, 2 odd page number) | keywords (UTF-16) |
+// Input: uint8 mode (0 whole text, 1 notes, 2 main text; modulo 3) |
+//        uint8 flags (1 variants, 2 odd page number, 4 OR) | keywords (UTF-16) |
 //        variant table | rest: the page (UTF-8 HTML as the page store keeps it)
+#include "builder/source.h"
+#include "concordance/concordance.h"
 #include "fuzz_support.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
-#include "pagestore/kwic.h"
 #include "writer/writer.h"
 
 using namespace kolva;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::InputReader in(data, size);
-    const int target = int8_t(in.U8());
+    const int mode = in.U8() % 3;
     const uint8_t flags = in.U8();
     const std::u16string keywords = in.Utf16();
     const std::string_view table = in.Bytes();
     const std::string_view page = in.Rest();
     const bool variants = flags & 1;
+    const bool odd = flags & 2;
     const std::filesystem::path& folder = fuzz::WorkFolder();
 
-    // One index stays open for the whole run: opening reads a 1.4 MB header, which would cost
-    // more than the composition. Each input rewrites the page store files in place (the open
-    // store reads them afresh on every call; the name size never changes) and reloads the
-    // variant table.
-    static CIndex* index = [&] {
-        IndexWriter().Write(folder, "Index");
-        PageStoreWriter(folder).Finish();
-        auto* opened = new CIndex([](std::u16string_view) {});
-        fuzz::Check(opened->Open(folder, "Index", kModeWholeText));
-        return opened;
-    }();
+    // The collection of this one page, its positions as the builder numbers them.
     PageStoreWriter store(folder);
-    store.AddPage(flags & 2 ? "vol\\0001.htm" : "vol\\0002.htm", page);
+    store.AddPage(odd ? "vol\\0001.htm" : "vol\\0002.htm", page);
     store.Finish();
     fuzz::WriteFile(folder / "yitizi.txt", table);
-    index->LoadVariantTable(folder);
+    const std::vector<VariantGroup> groups = ParseVariantTable(table);
+    PageTexts texts;
+    ExtractPageTexts(page, odd ? 1 : 2, texts);
+    IndexWriter positions(groups);
+    positions.AddText(0, mode == kModeWholeText ? texts.whole
+                         : mode == kModeNotes   ? texts.notes
+                                                : texts.main);
+    positions.Write(folder, IndexFileStem("Index", mode));
+
+    CIndex index([](std::u16string_view) {});
+    fuzz::Check(index.Open(folder, "Index", mode));
+    const SearchResult result =
+        flags & 4 ? index.SearchOr(keywords, variants) : index.SearchAnd(keywords, variants);
+    const uint32_t count = result.pages.empty() ? 0 : result.counts[0];
 
     std::string html;
-    const int anchors = index->ComposePage(0, html, keywords, target, variants);
+    const int anchors = index.ComposePage(0, html, keywords, index.TextTarget(), variants);
     fuzz::Check(anchors >= 0);
     // Whatever the page held, the composed page is the frame around what was parsed.
     if (!html.empty()) fuzz::Check(html.starts_with(kFrameT1) && html.ends_with(kFrameT4));
     fuzz::Check(anchors == 0 || !html.empty());
-    // The concordance reads the marks back from the composed page: one line per anchor, whatever
-    // the page held around them.
-    std::vector<PageLine> lines;
-    ReadPageLines(html, flags & 2 ? 1 : 0, anchors, 5, lines);
+    // U+3000 parts words for composition as U+0020 does for the search: compare strings
+    // without it. A page the AND keeps, or any page under OR, has one anchor per hit counted.
+    if (keywords.find(u'\u3000') == std::u16string::npos && (flags & 4 || count != 0))
+        fuzz::Check(uint32_t(anchors) == count);
+
+    // The concordance has one line per anchor.
+    CConcordance concordance(index, {0}, {keywords, index.TextTarget(), variants, 5});
+    std::vector<ConcordanceLine> lines;
+    concordance.AppendRowLines(0, lines);
     fuzz::Check(lines.size() == size_t(anchors));
     return 0;
 }

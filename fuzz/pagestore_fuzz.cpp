@@ -1,12 +1,15 @@
 // The page store readers on an arbitrary page list file and content file: open, record count,
 // page length, page bytes, page names, page-number lookup and page composition.
 //
-// Input: int8 target | uint32 firstIndex | uint32 pageNumber | keywords (UTF-16) |
+// Input: int8 target | uint32 firstIndex | uint32 pageNumber | keywords (UTF-16, unused) |
 //        page list file | rest: page content file
 #include <climits>
 
 #include "fuzz_support.h"
+#include "pagestore/compose.h"
 #include "pagestore/filelist.h"
+#include "pagestore/hitmark.h"
+#include "pagestore/page_text.h"
 
 using namespace kolva;
 
@@ -33,9 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fuzz::Check(hasPage == hasLength);
         fuzz::Check(!hasPage || page.size() == length);
         fuzz::Check(store.GetPageName(index, name) == (index >= 0 && index < count));
-        std::string html;
-        const int anchors = store.ComposePage(index, html, keywords, target);
-        fuzz::Check(anchors >= 0 && (anchors == 0 || hasPage));
+        // Whatever a page holds, it composes into the frame.
+        if (hasPage) {
+            PageBody body;
+            ReadPageBody(page, store.GetBodyColumn(index), body);
+            std::string html;
+            fuzz::Check(ComposeMarkedPage(body, target, PageHits{}, html) == 0);
+            fuzz::Check(html.starts_with(kFrameT1) && html.ends_with(kFrameT4));
+        }
     }
     for (int first : {firstIndex, 0, count, INT_MAX}) {
         int found = -7;

@@ -178,18 +178,19 @@ void ComposeSeeds() {
     const std::string table = "4E00,5F0C\n56DB,4E96\n";
     struct Case {
         size_t page;
-        int8_t target;
-        uint8_t flags;  // 1 variants, 2 odd page number
+        uint8_t mode;   // 0 whole text, 1 notes, 2 main text
+        uint8_t flags;  // 1 variants, 2 odd page number, 4 OR
         std::u16string keywords;
     } cases[] = {
-        {0, 0, 2, u"一二"},       {0, 1, 2, u"四 三"},    {0, 2, 2, u"四"},
-        {1, 0, 0, u"二*四"},      {1, 0, 1, u"弌二"},     {2, 0, 0, u"一*三 二?四"},
-        {2, 2, 1, u"四　五"},     {2, 0, 0, u"?*"},       {0, 0, 3, u"\xD800一"},
+        {0, 0, 2, u"一二"},       {0, 2, 6, u"四 三"},    {0, 1, 2, u"四"},
+        {1, 0, 0, u"二*四"},      {1, 0, 1, u"弌二"},     {2, 0, 4, u"一*三 二?四"},
+        {2, 1, 5, u"四　五"},     {2, 0, 0, u"?*"},       {0, 0, 3, u"\xD800一"},
+        {1, 0, 4, u"一*二三 二"},
     };
     int n = 0;
     for (const Case& c : cases)
         Seed("compose", ++n,
-             InputWriter().U8(uint8_t(c.target)).U8(c.flags).Utf16(c.keywords).Bytes(table)
+             InputWriter().U8(c.mode).U8(c.flags).Utf16(c.keywords).Bytes(table)
                  .Rest(pages[c.page]));
 }
 

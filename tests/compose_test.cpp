@@ -7,6 +7,7 @@
 #include "pagestore/compose.h"
 #include "pagestore/filelist.h"
 #include "pagestore/hitmark.h"
+#include "pagestore/page_text.h"
 #include "test_support.h"
 
 namespace kolva {
@@ -14,6 +15,10 @@ namespace {
 
 using test::Anchor;
 using test::Hit;
+
+std::string Mark(const std::string& text) {
+    return std::string(kMarkOpen) + text + std::string(kMarkClose);
+}
 
 using test::TempDir;
 
@@ -112,32 +117,6 @@ TEST(SplitFilterItems, Cases) {
     EXPECT_EQ(Split("a<fo"), (Items{{0, "a"}}));
 }
 
-TEST(ComposePass, TargetsDecideWhereMarksGo) {
-    const std::string page = Page("A", "A" + kNote + "A" + kEndNote + "A", "A");
-    struct Case {
-        int target;
-        std::string first;
-        int anchors;
-    } cases[] = {
-        {kTargetWholeText, Hit(0, "A") + kNote + Hit(1, "A") + kEndNote + Hit(2, "A"), 3},
-        {kTargetMainText, Hit(0, "A") + kNote + "A" + kEndNote + Hit(1, "A"), 2},
-        {kTargetNotes, "A" + kNote + Hit(0, "A") + kEndNote + "A", 1},
-    };
-    for (const Case& c : cases) {
-        std::string html = "x";
-        int counter = 0;
-        ComposePass(page, html, "A", 0, c.target, counter);
-        EXPECT_EQ(html, "x" + Framed("A", c.first, "A")) << c.target;
-        EXPECT_EQ(counter, c.anchors) << c.target;
-    }
-    // Notes only, on a cell without notes: nothing to mark.
-    std::string html;
-    int counter = 0;
-    ComposePass(page, html, "A", 1, kTargetNotes, counter);
-    EXPECT_EQ(html, Framed("A", "A" + kNote + "A" + kEndNote + "A", "A"));
-    EXPECT_EQ(counter, 0);
-}
-
 TEST(BodyColumn, ParityWithMathematicalRemainder) {
     EXPECT_EQ(BodyColumn(0), 0);
     EXPECT_EQ(BodyColumn(12), 0);
@@ -146,58 +125,103 @@ TEST(BodyColumn, ParityWithMathematicalRemainder) {
     EXPECT_EQ(BodyColumn(-4), 0);
 }
 
-// A page store of the given (name, page) records in a temporary folder.
+// A collection of the given (name, page) records, indexed as kolva-build indexes its pages, and
+// an index open on one of its three texts.
 class Store {
 public:
-    explicit Store(const std::vector<std::pair<std::string, std::string>>& pages) {
-        PageStoreWriter writer(m_dir.path());
-        for (const auto& [name, html] : pages) writer.AddPage(name, html);
-        writer.Finish();
-        EXPECT_TRUE(m_list.Open(m_dir.path(), "Index"));
+    explicit Store(const std::vector<std::pair<std::string, std::string>>& pages,
+                   int mode = kModeWholeText, const std::vector<VariantGroup>& groups = {}) {
+        test::WritePages(m_dir.path(), pages, groups);
+        EXPECT_TRUE(m_index.Open(m_dir.path(), "Index", mode));
     }
-    const CFileList& list() const { return m_list; }
+    CIndex& index() { return m_index; }
+    // Composes page index; the result list's count of the page for the same search, under AND
+    // and under OR, must be the number of anchors.
     std::pair<int, std::string> Compose(int index, std::u16string_view keywords,
-                                        int target = kTargetWholeText) const {
+                                        uint8_t variants = 0) {
         std::string html;
-        int anchors = m_list.ComposePage(index, html, keywords, target);
+        const int anchors = m_index.ComposePage(index, html, keywords, m_index.TextTarget(), variants);
+        std::u16string spaced(keywords);
+        for (char16_t& u : spaced)
+            if (u == u'\u3000') u = u' ';
+        // Under OR a page's count is every hit of every word on it; under AND too, on the pages
+        // that the AND keeps.
+        const uint32_t any = CountOf(m_index.SearchOr(spaced, variants), index);
+        const uint32_t all = CountOf(m_index.SearchAnd(spaced, variants), index);
+        EXPECT_EQ(uint32_t(anchors), any) << "page " << index;
+        if (all) {
+            EXPECT_EQ(uint32_t(anchors), all) << "page " << index;
+        }
         return {anchors, html};
     }
 
 private:
+    static uint32_t CountOf(const SearchResult& result, int index) {
+        for (size_t i = 0; i < result.pages.size(); ++i)
+            if (result.pages[i] == uint32_t(index)) return result.counts[i];
+        return 0;
+    }
+
     TempDir m_dir;
-    CFileList m_list;
+    CIndex m_index{[](std::u16string_view) {}};
 };
 
+TEST(ComposePage, TargetsDecideWhereMarksGo) {
+    const std::string page = Page("甲", "甲" + kNote + "甲" + kEndNote + "甲", "甲");
+    struct Case {
+        int mode;
+        std::string first;
+        int anchors;
+    } cases[] = {
+        {kModeWholeText, Hit(0, "甲") + kNote + Hit(1, "甲") + kEndNote + Hit(2, "甲"), 3},
+        {kModeMainText, Hit(0, "甲") + kNote + "甲" + kEndNote + Hit(1, "甲"), 2},
+        {kModeNotes, "甲" + kNote + Hit(0, "甲") + kEndNote + "甲", 1},
+    };
+    for (const Case& c : cases) {
+        Store store({{test::PageName(2), page}, {test::PageName(3), page}}, c.mode);
+        EXPECT_EQ(store.Compose(0, u"甲"), std::make_pair(c.anchors, Framed("甲", c.first, "甲")))
+            << c.mode;
+        // Notes only, on a cell without notes: nothing to mark.
+        if (c.mode == kModeNotes) {
+            EXPECT_EQ(store.Compose(1, u"甲"),
+                      std::make_pair(0, Framed("甲", "甲" + kNote + "甲" + kEndNote + "甲", "甲")));
+        }
+    }
+}
+
 TEST(ComposePage, PageNumberChoosesTheCell) {
-    const std::string page = Page("A", "A", "A");
+    const std::string page = Page("甲", "甲", "甲");
     Store store({{"vol\\0012.htm", page},
                  {"vol\\0013.htm", page},
                  {"vol\\-3.htm", page},
                  {"nopage.htm", page}});
-    const std::string first = Framed("A", Hit(0, "A"), "A");
-    const std::string second = Framed("A", "A", Hit(0, "A"));
-    EXPECT_EQ(store.Compose(0, u"A"), std::make_pair(1, first));
-    EXPECT_EQ(store.Compose(1, u"A"), std::make_pair(1, second));
-    EXPECT_EQ(store.Compose(2, u"A"), std::make_pair(1, second));
-    EXPECT_EQ(store.Compose(3, u"A"), std::make_pair(1, first));
+    const std::string first = Framed("甲", Hit(0, "甲"), "甲");
+    const std::string second = Framed("甲", "甲", Hit(0, "甲"));
+    EXPECT_EQ(store.Compose(0, u"甲"), std::make_pair(1, first));
+    EXPECT_EQ(store.Compose(1, u"甲"), std::make_pair(1, second));
+    EXPECT_EQ(store.Compose(2, u"甲"), std::make_pair(1, second));
+    EXPECT_EQ(store.Compose(3, u"甲"), std::make_pair(1, first));
 }
 
-TEST(ComposePage, KeywordSplitting) {
-    Store store({{test::PageName(2), Page("T", "AxBxA", "")}});
-    const std::string both = Framed("T", Hit(0, "A") + "x" + Hit(2, "B") + "x" + Hit(1, "A"), "");
-    const std::string onlyA = Framed("T", Hit(0, "A") + "xBx" + Hit(1, "A"), "");
+TEST(ComposePage, WordsAndTheirAnchorsInTextOrder) {
+    Store store({{test::PageName(2), Page("T", "甲x乙x甲", "")}});
+    const std::string both = Framed("T", Hit(0, "甲") + "x" + Hit(1, "乙") + "x" + Hit(2, "甲"), "");
     struct Case {
         std::u16string keywords;
         int anchors;
         std::string html;
     } cases[] = {
-        {u"A B", 3, both},
-        {u"A\u3000B", 3, both},
-        {u"\u3000 A  B\u3000", 3, both},
-        {u"A A", 2, onlyA},
-        {u"A B A", 3, both},
-        {u"B A", 3, Framed("T", Hit(1, "A") + "x" + Hit(0, "B") + "x" + Hit(2, "A"), "")},
-        {u"A\tB", 0, Framed("T", "AxBxA", "")},
+        {u"甲 乙", 3, both},
+        {u"乙 甲", 3, both},
+        {u"甲\u3000乙", 3, both},
+        {u"\u3000 甲  乙\u3000", 3, both},
+        // A word typed twice counts twice in the result list, and so has two anchors a hit.
+        {u"甲 甲", 4, Framed("T", Anchor(0) + Hit(1, "甲") + "x乙x" + Anchor(2) + Hit(3, "甲"), "")},
+        {u"甲 乙 甲", 5,
+         Framed("T", Anchor(0) + Hit(1, "甲") + "x" + Hit(2, "乙") + "x" + Anchor(3) + Hit(4, "甲"),
+                "")},
+        // A tab is no separator: the search rejects the string, so nothing is counted or marked.
+        {u"甲\t乙", 0, Framed("T", "甲x乙x甲", "")},
         {u" \u3000 ", 0, ""},
         {u"", 0, ""},
     };
@@ -208,19 +232,11 @@ TEST(ComposePage, KeywordSplitting) {
     }
 }
 
-TEST(ComposePage, LaterKeywordsSeeEarlierMarks) {
+TEST(ComposePage, OverlappingHitsOfTwoWords) {
     Store store({{test::PageName(2), Page("T", "中文", "")}});
-    const std::string mark(kMarkOpen), close(kMarkClose);
-    // The second keyword is found inside the first one's mark, and gets the next anchor.
+    // Each word's hit has its anchor; the marks merge into one stretch.
     EXPECT_EQ(store.Compose(0, u"中文 文"),
-              std::make_pair(2, Framed("T", Anchor(0) + mark + "中" + Hit(1, "文") + close, "")));
-    // A keyword that is part of the mark's markup is marked there too.
-    auto [anchors, html] = store.Compose(0, u"中文 color");
-    EXPECT_EQ(anchors, 2);
-    EXPECT_EQ(html, Framed("T",
-                           Anchor(0) + "<b style='" + Hit(1, "color") +
-                               ":red;background:#D9D9D9;'>中文" + close,
-                           ""));
+              std::make_pair(2, Framed("T", Hit(0, "中") + Hit(1, "文"), "")));
 }
 
 TEST(ComposePage, WildcardOnlyKeywordRebuildsWithoutMarks) {
@@ -229,58 +245,61 @@ TEST(ComposePage, WildcardOnlyKeywordRebuildsWithoutMarks) {
               std::make_pair(0, Framed("T", "a<p>b" + kNote + "c" + kEndNote, "d")));
 }
 
-TEST(ComposePage, UnpairedSurrogateIsMarkedAsItsOwnBytes) {
+TEST(ComposePage, TextThatIsNotUtf8TakesNoCharacters) {
     const std::string lone = "\xED\xA0\x80";
-    Store store({{test::PageName(2), Page("T", "x" + lone + "y", "")}});
-    EXPECT_EQ(store.Compose(0, std::u16string{0xD800, u'y'}),
-              std::make_pair(1, Framed("T", "x" + Hit(0, lone + "y"), "")));
-    // A keyword that ends in a high surrogate loses it.
-    EXPECT_EQ(store.Compose(0, std::u16string{u'x', 0xD800}),
-              std::make_pair(1, Framed("T", Hit(0, "x") + lone + "y", "")));
-    // A keyword of nothing but that surrogate has no bytes; its pass still rebuilds the page.
-    EXPECT_EQ(store.Compose(0, std::u16string{0xD800}),
-              std::make_pair(0, Framed("T", "x" + lone + "y", "")));
+    Store store({{test::PageName(2), Page("T", "甲<i>" + lone + "</i>乙<br>丙" + lone + "丁", "")}});
+    // Between two tags the lone surrogate's bytes have no characters, so 甲 and 乙 stand side by
+    // side; the stretch with 丙 and 丁 has none at all. A keyword's lone surrogate has no slot
+    // and is left out, as the search leaves it out.
+    EXPECT_EQ(store.Compose(0, std::u16string{u'甲', 0xD800, u'乙'}),
+              std::make_pair(1, Framed("T", Hit(0, "甲") + "<i>" + Mark(lone) + "</i>" + Mark("乙") +
+                                                "<br>丙" + lone + "丁",
+                                       "")));
+    EXPECT_EQ(store.Compose(0, u"丙").first, 0);
 }
 
 TEST(ComposePage, NothingReadableGivesNothing) {
-    Store store({{test::PageName(2), Page("T", "A", "")}});
+    Store store({{test::PageName(2), Page("T", "甲", "")}});
     for (int index : {-1, 1, 1000}) {
         std::string html;
-        EXPECT_EQ(store.list().ComposePage(index, html, u"A", 0), 0);
+        EXPECT_EQ(store.index().ComposePage(index, html, u"甲", 0, 0), 0);
         EXPECT_EQ(html, "");
     }
-    CFileList closed;
+    CIndex closed;
     std::string html;
-    EXPECT_EQ(closed.ComposePage(0, html, u"A", 0), 0);
+    EXPECT_EQ(closed.ComposePage(0, html, u"甲", 0, 0), 0);
     EXPECT_EQ(html, "");
 }
 
 TEST(ComposePage, DamagedStoreGivesNothing) {
     TempDir dir;
     PageStoreWriter writer(dir.path());
-    uint32_t end = writer.AppendBlob(Page("T", "A", ""));
+    uint32_t end = writer.AppendBlob(Page("T", "甲", ""));
     writer.AddRecord(test::PageName(2), end + 100, end + 100);  // blob past the file's end
     writer.Finish();
-    CFileList list;
-    ASSERT_TRUE(list.Open(dir.path(), "Index"));
+    IndexWriter positions;
+    positions.AddText(0, U"甲");
+    for (int mode : {0, 1, 2}) positions.Write(dir.path(), IndexFileStem("Index", mode));
+    CIndex index;
+    ASSERT_TRUE(index.Open(dir.path(), "Index", kModeWholeText));
     std::string html;
-    EXPECT_EQ(list.ComposePage(0, html, u"A", 0), 0);
+    EXPECT_EQ(index.ComposePage(0, html, u"甲", 0, 0), 0);
     EXPECT_EQ(html, "");
 }
 
 // Random pages in the page layout: marks, anchors, notes, barriers and other tags in the cells.
 std::string RandomRun(std::mt19937& rng, int length) {
     static const std::vector<std::string> pieces = {
-        "A", "B", "中", "文", "x", " ", "<p>", "<h4>", "<b>", "</b>", "<br>", kNote, kEndNote,
-        ">", "\t", "<title>", "</font>"};
+        "甲", "乙", "中", "文", "x", " ", "<p>", "<h4>", "<b>", "</b>", "<br>", kNote, kEndNote,
+        ">", "\t", "<title>", "</font>", "\n"};
     std::string out;
     for (int i = 0; i < length; ++i) out += pieces[rng() % pieces.size()];
     return out;
 }
 
 std::u16string RandomKeywords(std::mt19937& rng) {
-    static const std::vector<std::u16string> pieces = {u"A", u"B", u"中", u"文", u"x", u"*",
-                                                      u"?", u" ", u"\u3000", u"b", u"<p>"};
+    static const std::vector<std::u16string> pieces = {u"甲", u"乙", u"中", u"文", u"*",
+                                                      u"?", u" ", u"\u3000", u"、"};
     std::u16string out;
     int length = 1 + int(rng() % 6);
     for (int i = 0; i < length; ++i) out += pieces[rng() % pieces.size()];
@@ -293,20 +312,22 @@ TEST(ComposePage, ComposedPagesReadBackUnchanged) {
     for (int i = 0; i < 60; ++i)
         pages.emplace_back(test::PageName(i),
                            Page(RandomRun(rng, 3), RandomRun(rng, 1 + i), RandomRun(rng, 10)));
-    Store store(pages);
     std::vector<std::pair<std::string, std::string>> composed;
-    for (int i = 0; i < 60; ++i) {
-        auto [anchors, html] = store.Compose(i, RandomKeywords(rng) + u" A", i % 3);
-        ASSERT_FALSE(html.empty());
-        composed.emplace_back(test::PageName(i), html);
-        // A pass over a composed page, with nothing to mark, gives it back byte for byte.
-        std::string again;
-        int counter = 0;
-        ComposePass(html, again, "*", i % 2, i % 3, counter);
-        EXPECT_EQ(again, html) << i;
-        EXPECT_EQ(counter, 0);
+    for (int mode : {kModeWholeText, kModeMainText, kModeNotes}) {
+        Store store(pages, mode);
+        for (int i = 0; i < 60; ++i) {
+            auto [anchors, html] = store.Compose(i, RandomKeywords(rng) + u" 甲");
+            ASSERT_FALSE(html.empty());
+            if (mode == kModeWholeText) composed.emplace_back(test::PageName(i), html);
+            // The composed page read again and written without hits is the same page.
+            PageBody body;
+            ReadPageBody(html, i % 2, body);
+            std::string again;
+            EXPECT_EQ(ComposeMarkedPage(body, i % 3, PageHits{}, again), 0);
+            EXPECT_EQ(again, html) << i;
+        }
     }
-    // The same through the store: the three parts read back.
+    // The same through a collection: the three parts read back.
     Store second(composed);
     for (int i = 0; i < 60; ++i) {
         auto [anchors, html] = second.Compose(i, u"?");

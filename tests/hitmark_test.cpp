@@ -3,20 +3,18 @@
 #include "test_support.h"
 
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "pagestore/compose.h"
 #include "pagestore/hitmark.h"
+#include "pagestore/page_text.h"
 
 namespace kolva {
 namespace {
 
 using test::Anchor;
 using test::Hit;
-
-// The stretch a "?" stood for: the anchor goes inside the mark.
-std::string Stretch(int n, const std::string& text) {
-    return std::string(kMarkOpen) + Anchor(n) + text + std::string(kMarkClose);
-}
 
 TEST(AppendAnchor, FourDigitsThenWider) {
     EXPECT_EQ(AnchorName(7), "0007");
@@ -27,95 +25,82 @@ TEST(AppendAnchor, FourDigitsThenWider) {
     EXPECT_EQ(Anchor(10000), "<a name=\"10000\"></a>");
 }
 
-struct CompileCase {
-    std::string keyword;
-    std::vector<Seg> segs;  // gap compared for kind 1 only: elsewhere it has no effect
-};
+const std::string kNote(kNoteOpen);
+const std::string kEndNote(kNoteClose);
+const std::string kOpen(kMarkOpen);
+const std::string kClose(kMarkClose);
 
-TEST(CompileKeyword, Cases) {
-    const std::vector<CompileCase> cases = {
-        {"AB", {{kSegFirst, "AB", 0}}},
-        {"A?B", {{kSegFirst, "A", 0}, {kSegAfterQuestion, "B", 1}}},
-        {"A??B", {{kSegFirst, "A", 0}, {kSegAfterQuestion, "B", 2}}},
-        {"A*B?C", {{kSegFirst, "A", 0}, {kSegAfterStar, "B", 0}, {kSegAfterQuestion, "C", 1}}},
-        {"*A", {{kSegAfterStar, "A", 0}}},
-        {"A*", {{kSegFirst, "A", 0}}},
-        {"A?", {{kSegFirst, "A", 0}}},
-        {"??A", {{kSegFirst, "A", 0}}},
-        {"*?A", {{kSegAfterStar, "A", 0}}},
-        {"A**B", {{kSegFirst, "A", 0}, {kSegAfterStar, "B", 0}}},
-        {"A?*?B", {{kSegFirst, "A", 0}, {kSegAfterStar, "B", 0}}},
-        {"中?文??字", {{kSegFirst, "中", 0}, {kSegAfterQuestion, "文", 1}, {kSegAfterQuestion, "字", 2}}},
-        {"", {}},
-        {"*", {}},
-        {"?", {}},
-        {"**??*?", {}},
-    };
-    for (const CompileCase& c : cases) {
-        std::vector<Seg> got = CompileKeyword(c.keyword);
-        ASSERT_EQ(got.size(), c.segs.size()) << c.keyword;
-        for (size_t i = 0; i < got.size(); ++i) {
-            EXPECT_EQ(got[i].kind, c.segs[i].kind) << c.keyword << " seg " << i;
-            EXPECT_EQ(got[i].text, c.segs[i].text) << c.keyword << " seg " << i;
-            if (got[i].kind == kSegAfterQuestion) {
-                EXPECT_EQ(got[i].gap, c.segs[i].gap) << c.keyword << " seg " << i;
-            }
-        }
-    }
-}
+// A marked stretch without its anchor.
+std::string Mark(const std::string& text) { return kOpen + text + kClose; }
 
 struct MarkCase {
     const char* name;
-    std::string text;
-    std::string keyword;
-    int counterIn;
+    std::string cell;  // the body cell (the first cell of the page)
+    int target;
+    // Each hit's pieces as body characters, first and last; no pieces: a hit not placed.
+    std::vector<std::vector<std::pair<uint32_t, uint32_t>>> hits;
     std::string out;
-    int counterOut;
 };
 
-TEST(HighlightItem, Cases) {
+TEST(WriteMarkedBody, Cases) {
     const std::vector<MarkCase> cases = {
-        {"plain hits in text order", "xABxAB", "AB", 5, "x" + Hit(5, "AB") + "x" + Hit(6, "AB"), 7},
-        {"matches do not overlap", "AAA", "AA", 0, Hit(0, "AA") + "A", 1},
-        {"no hit", "xyz", "AB", 3, "xyz", 3},
-        {"text ends inside the literal", "xyzA", "AB", 0, "xyzA", 0},
-        {"case-sensitive", "ab", "AB", 0, "ab", 0},
-        {"tags are text", "<font>", "ont", 0, "<f" + Hit(0, "ont") + ">", 1},
-        {"star stretch", "AxyB", "A*B", 0, Hit(0, "A") + "xy" + Hit(1, "B"), 2},
-        {"star stops at a paragraph, resumes after it", "Ax<p>yAzB", "A*B", 0,
-         "Ax<p>y" + Hit(0, "A") + "z" + Hit(1, "B"), 2},
-        {"star stops at a heading", "Ax<h4>B", "A*B", 0, "Ax<h4>B", 0},
-        {"barrier after the literal is no barrier", "AxB<p>", "A*B", 0,
-         Hit(0, "A") + "x" + Hit(1, "B") + "<p>", 2},
-        {"literal beginning with the barrier", "A<p>", "A*<p>", 0, Hit(0, "A") + Hit(1, "<p>"), 2},
-        {"star missing its literal", "AxA", "A*B", 0, "AxA", 0},
-        {"leading star", "x<p>yA", "*A", 0, "x<p>y" + Hit(0, "A"), 1},
-        {"question mark stretch", "x中文字y", "中?字", 0,
-         "x" + Hit(0, "中") + Stretch(1, "文") + Hit(2, "字") + "y", 3},
-        {"question mark needs a character", "中字", "中?字", 0, "中字", 0},
-        {"the whole text just holds the match", "中abc字", "中?字", 0,
-         Hit(0, "中") + Stretch(1, "abc") + Hit(2, "字"), 3},
-        {"the text is a byte short of a match", "中ab字", "中??字", 0, "中ab字", 0},
-        {"question mark is exactly three bytes", "中ab字", "中?字", 0, "中ab字", 0},
-        {"question mark literal found later, retried", "中文文中文字", "中?字", 0,
-         "中文文" + Hit(0, "中") + Stretch(1, "文") + Hit(2, "字"), 3},
-        {"two question marks", "中文文字", "中??字", 0,
-         Hit(0, "中") + Stretch(1, "文文") + Hit(2, "字"), 3},
-        {"star then question mark", "AxyB中C", "A*B?C", 0,
-         Hit(0, "A") + "xy" + Hit(1, "B") + Stretch(2, "中") + Hit(3, "C"), 4},
-        {"wildcards only", "abc<p>def", "*?*", 4, "abc<p>def", 4},
-        {"empty keyword", "abc", "", 0, "abc", 0},
-        {"empty text", "", "A", 0, "", 0},
-        {"anchors go on past four digits", "AA", "A", 9999, Hit(9999, "A") + Hit(10000, "A"),
-         10001},
+        {"no hits: the cell as it was, notes rewrapped", "a" + kNote + "b" + kEndNote + "c<p>", 0,
+         {}, "a" + kNote + "b" + kEndNote + "c<p>"},
+        {"one hit", "x國史y", 0, {{{1, 2}}}, "x" + Hit(0, "國史") + "y"},
+        {"punctuation and spaces between are marked", "《國史補》卷 x", 0, {{{1, 5}}},
+         "《" + Hit(0, "國史補》卷") + " x"},
+        {"a tag inside a hit splits the mark", "居<br>綺", 0, {{{0, 1}}},
+         Hit(0, "居") + "<br>" + Mark("綺")},
+        {"so does a line end", "居\n綺", 0, {{{0, 2}}}, Hit(0, "居") + "\n" + Mark("綺")},
+        {"a note inside a main-text hit is not marked", "孰羨" + kNote + "一作" + kEndNote + "淫昏",
+         1, {{{0, 5}}}, Hit(0, "孰羨") + kNote + "一作" + kEndNote + Mark("淫昏")},
+        {"in the whole text it is, between the note's tags", "甲" + kNote + "乙" + kEndNote + "丙",
+         0, {{{0, 2}}}, Hit(0, "甲") + kNote + Mark("乙") + kEndNote + Mark("丙")},
+        {"main text inside a notes hit is not marked",
+         kNote + "甲" + kEndNote + "乙" + kNote + "丙" + kEndNote, 2, {{{0, 2}}},
+         kNote + Hit(0, "甲") + kEndNote + "乙" + kNote + Mark("丙") + kEndNote},
+        {"overlapping hits keep their anchors, their marks merge", "哈哈哈", 0,
+         {{{0, 1}}, {{1, 2}}}, Hit(0, "哈") + Hit(1, "哈哈")},
+        {"hits at one character: anchors in hit order", "甲乙", 0, {{{0, 0}}, {{0, 1}}},
+         test::Anchor(0) + Hit(1, "甲乙")},
+        {"a \"*\" hit marks its pieces, not the gap", "甲乙丙丁", 0, {{{0, 0}, {3, 3}}},
+         Hit(0, "甲") + "乙丙" + Mark("丁")},
+        {"a hit not placed has its anchor at the end", "甲" + kNote + "乙" + kEndNote, 0,
+         {{{0, 0}}, {}}, Hit(0, "甲") + kNote + "乙" + kEndNote + test::Anchor(1)},
+        {"the page's own tags stay whole", "<b class=x>甲</b>乙", 0, {{{0, 1}}},
+         "<b class=x>" + Hit(0, "甲") + "</b>" + Mark("乙")},
+        {"hits in text order across runs", "甲" + kNote + "甲" + kEndNote + "甲", 0,
+         {{{0, 0}}, {{1, 1}}, {{2, 2}}},
+         Hit(0, "甲") + kNote + Hit(1, "甲") + kEndNote + Hit(2, "甲")},
     };
     for (const MarkCase& c : cases) {
+        PageBody body;
+        ReadPageBody("<title>t</title><TD>" + c.cell + "</TD><TD>o</TD>", 0, body);
+        PageHits hits;
+        for (const auto& pieces : c.hits) {
+            hits.hits.push_back(
+                MarkedHit{uint32_t(hits.pieces.size()), uint32_t(pieces.size()), 0});
+            for (auto [first, last] : pieces) hits.pieces.push_back(HitPiece{first, last});
+        }
         std::string out = "kept";
-        int counter = c.counterIn;
-        HighlightItem(c.text, c.keyword, out, counter);
+        EXPECT_EQ(WriteMarkedBody(body, c.target, hits, out), int(c.hits.size())) << c.name;
         EXPECT_EQ(out, "kept" + c.out) << c.name;
-        EXPECT_EQ(counter, c.counterOut) << c.name;
     }
+}
+
+TEST(ReadPageBody, CharactersOutsideTagsWithTheirPlaces) {
+    PageBody body;
+    // The body is the second cell here; text that is not UTF-8 between two tags has no
+    // characters, the rest of the run keeps its own.
+    ReadPageBody("<title>t</title><TD>x</TD><TD>a<i>甲</i>" + kNote + "\xFF乙<br>丙" + kEndNote +
+                     "𠀀</TD>",
+                 1, body);
+    ASSERT_EQ(body.items.size(), 3u);
+    std::vector<std::tuple<char32_t, uint32_t, uint32_t, uint32_t>> got;
+    for (const BodyChar& c : body.chars) got.emplace_back(c.codePoint, c.item, c.offset, c.length);
+    const std::vector<std::tuple<char32_t, uint32_t, uint32_t, uint32_t>> expected = {
+        {U'a', 0, 0, 1}, {U'甲', 0, 4, 3}, {U'丙', 1, 8, 3}, {U'𠀀', 2, 0, 4}};
+    EXPECT_EQ(got, expected);
 }
 
 }  // namespace

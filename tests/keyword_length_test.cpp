@@ -6,6 +6,7 @@
 #include "text/codeconverter.h"
 #include "pagestore/compose.h"
 #include "pagestore/hitmark.h"
+#include "pagestore/page_text.h"
 #include "test_support.h"
 
 namespace kolva {
@@ -63,8 +64,11 @@ protected:
     }
     // The page as composed with no hit in it.
     std::string Unmarked(size_t page) {
-        std::string html;
-        q.index.PageStore().ComposePage(int(page), html, u"\uFFFD", kTargetWholeText);
+        std::string bytes, html;
+        EXPECT_TRUE(q.index.PageStore().ReadPage(int(page), bytes));
+        PageBody body;
+        ReadPageBody(bytes, 0, body);
+        ComposeMarkedPage(body, kTargetWholeText, PageHits{}, html);
         return html;
     }
     TempDir dir;
@@ -109,20 +113,14 @@ TEST_F(KeywordCollection, FiftyCharactersThatAllHaveVariants) {
     EXPECT_EQ(Search(keyword, true, 1), (Hits{{1, 1}, {2, 1}, {3, 1}}));
     EXPECT_EQ(Search(keyword, false, 0), Hits{});
 
-    // Composition widens only as many units as its bound on the number of forms allows (the
-    // first ten here, the rest stay as typed); a page whose variant forms lie beyond them is
-    // shown unmarked.
-    std::vector<std::u16string> forms;
-    q.index.ExpandVariants(keyword, forms);
-    EXPECT_EQ(forms.size(), 1024u);
+    // Composition marks what the search counts: each page's one hit, the whole phrase.
     std::string html;
-    for (size_t page : {1, 2}) {
+    for (size_t page : {1, 2, 3}) {
         EXPECT_EQ(Compose(page, keyword, 1, html), 1) << page;
-        EXPECT_NE(html.find(std::string(kMarkOpen) + Utf8(m_pages[page])), std::string::npos);
+        EXPECT_NE(html.find(test::Hit(0, Utf8(m_pages[page]))), std::string::npos) << page;
     }
-    EXPECT_EQ(Compose(3, keyword, 1, html), 0);
-    EXPECT_EQ(html, Unmarked(3));
     EXPECT_EQ(Compose(1, keyword, 0, html), 0);
+    EXPECT_EQ(html, Unmarked(1));
 }
 
 TEST_F(KeywordCollection, UnpairedSurrogatesOfEveryKind) {
@@ -130,19 +128,19 @@ TEST_F(KeywordCollection, UnpairedSurrogatesOfEveryKind) {
     struct Case {
         std::u16string keyword;
         std::u16string searchedAs;  // the search drops characters without a slot
-        int anchors;                // page 0, "一二三一二", variants off
+        int anchors;                // page 0, "一二三一二": the hits of what was searched
     } cases[] = {
-        {{hi, u'一', u'二'}, u"一二", 0},          // a high one first
-        {{u'一', u'二', lo}, u"一二", 0},          // a low one last
-        {{u'一', hi, u'二'}, u"一二", 0},          // a high one inside, before a character
-        {{u'一', lo, u'二'}, u"一二", 0},          // a low one inside
-        {{u'一', u'二', hi}, u"一二", 2},          // a high one last: lost in the conversion
-        {{u'一', lo, hi, u'二'}, u"一二", 0},      // a pair the wrong way round
-        {{u'一', hi, hi2, u'二'}, u"一二", 0},     // two high ones
-        {{u'一', lo, lo2, u'二'}, u"一二", 0},     // two low ones
-        {{hi, u'*', u'一'}, u"*一", 0},            // before a wildcard
-        {{u'一', hi, u'?', u'三'}, u"一?三", 0},
-        {{u'一', hi, u' ', lo, u'二'}, u"一 二", 2},  // each word holding one
+        {{hi, u'一', u'二'}, u"一二", 2},          // a high one first
+        {{u'一', u'二', lo}, u"一二", 2},          // a low one last
+        {{u'一', hi, u'二'}, u"一二", 2},          // a high one inside, before a character
+        {{u'一', lo, u'二'}, u"一二", 2},          // a low one inside
+        {{u'一', u'二', hi}, u"一二", 2},          // a high one last
+        {{u'一', lo, hi, u'二'}, u"一二", 2},      // a pair the wrong way round
+        {{u'一', hi, hi2, u'二'}, u"一二", 2},     // two high ones
+        {{u'一', lo, lo2, u'二'}, u"一二", 2},     // two low ones
+        {{hi, u'*', u'一'}, u"*一", 2},            // before a wildcard
+        {{u'一', hi, u'?', u'三'}, u"一?三", 1},
+        {{u'一', hi, u' ', lo, u'二'}, u"一 二", 4},  // each word holding one
         {{hi, u'\u3000', u'三'}, u"三", 1},         // a word that is only a surrogate
         {{hi}, u"", 0},
         {{lo, hi}, u"", 0},
@@ -159,11 +157,11 @@ TEST_F(KeywordCollection, UnpairedSurrogatesOfEveryKind) {
                     << Utf8(c.keyword) << " or=" << orSearch << " variant=" << int(variant);
             }
         }
+        // Composition marks the hits of the keyword as the search took it, with or without
+        // variants (here every character's group holds only characters not on the page).
         std::string html;
         EXPECT_EQ(Compose(0, c.keyword, 0, html), c.anchors) << Utf8(c.keyword);
-        // Surrogates have no variant forms here: the option widens the other units only.
-        std::string widened;
-        EXPECT_EQ(Compose(0, c.keyword, 1, widened), c.anchors) << Utf8(c.keyword);
+        EXPECT_EQ(Compose(0, c.keyword, 1, html), c.anchors) << Utf8(c.keyword);
     }
 }
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "builder/source.h"
 #include "index/index.h"
+#include "pagestore/filelist.h"
 #include "pagestore/hitmark.h"
 #include "writer/writer.h"
 
@@ -64,6 +66,30 @@ inline void WriteCollection(const std::filesystem::path& folder,
     IndexWriter index(groups);
     for (size_t i = 0; i < pages.size(); ++i) index.AddText(uint32_t(i), pages[i]);
     for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode), order);
+    if (!groups.empty()) WriteVariantTable(folder / "yitizi.txt", groups);
+}
+
+// A collection of stored pages (record name, HTML), indexed as kolva-build indexes them: the
+// body text of each page (pagestore/page_text.h) in the index pair of each of the three texts.
+inline void WritePages(const std::filesystem::path& folder,
+                       const std::vector<std::pair<std::string, std::string>>& pages,
+                       const std::vector<VariantGroup>& groups = {}) {
+    PageStoreWriter store(folder);
+    IndexWriter whole(groups), notes(groups), main(groups);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        store.AddPage(pages[i].first, pages[i].second);
+        int number = 0;
+        if (!PageNumberFromName(pages[i].first, number)) number = 0;
+        PageTexts texts;
+        ExtractPageTexts(pages[i].second, number, texts);
+        whole.AddText(uint32_t(i), texts.whole);
+        notes.AddText(uint32_t(i), texts.notes);
+        main.AddText(uint32_t(i), texts.main);
+    }
+    store.Finish();
+    whole.Write(folder, IndexFileStem("Index", kModeWholeText));
+    notes.Write(folder, IndexFileStem("Index", kModeNotes));
+    main.Write(folder, IndexFileStem("Index", kModeMainText));
     if (!groups.empty()) WriteVariantTable(folder / "yitizi.txt", groups);
 }
 

@@ -112,27 +112,19 @@ TEST(ExpandVariants, UnitsAfterTheBoundKeepOnlyThemselves) {
                                                              u"\u5001\u6100\u5000"}));
 }
 
-// A collection with one page (number 2) whose first cell is body, and the given variant table.
+// A collection with one page (number 2) whose first cell is body, indexed with the variant
+// groups of table.
 class VariantStore {
 public:
-    VariantStore(const std::string& body, const std::string& table) {
-        PageStoreWriter store(m_dir.path());
-        store.AddPage(test::PageName(2), "<title>T</title><TD>" + body + "</TD><TD></TD>");
-        store.Finish();
-        IndexWriter writer;
-        writer.AddText(0, U"\u4E07");
-        for (int mode : {0, 1, 2}) writer.Write(m_dir.path(), IndexFileStem("Index", mode));
-        if (!table.empty()) test::WriteBytes(m_dir / "yitizi.txt", table);
+    VariantStore(const std::string& body, const std::vector<VariantGroup>& groups) {
+        test::WritePages(m_dir.path(),
+                         {{test::PageName(2), "<title>T</title><TD>" + body + "</TD><TD></TD>"}},
+                         groups);
         EXPECT_TRUE(m_index.index.Open(m_dir.path(), "Index", kModeWholeText));
     }
     std::pair<int, std::string> Compose(const std::u16string& keywords, uint8_t bVariant) const {
         std::string html;
         int anchors = m_index.index.ComposePage(0, html, keywords, kTargetWholeText, bVariant);
-        return {anchors, html};
-    }
-    std::pair<int, std::string> ComposePlain(const std::u16string& keywords) const {
-        std::string html;
-        int anchors = m_index.index.PageStore().ComposePage(0, html, keywords, 0);
         return {anchors, html};
     }
 
@@ -141,26 +133,29 @@ private:
     test::QuietIndex m_index;
 };
 
-TEST(IndexComposePage, VariantOptionJoinsTheForms) {
-    VariantStore store("\u842C\u4E07\u842C\u5927", "4E07,842C\n");
-    // Option off: the keywords go to the page store unchanged.
-    EXPECT_EQ(store.Compose(u"\u4E07", 0), store.ComposePlain(u"\u4E07"));
-    EXPECT_EQ(store.Compose(u"\u4E07", 0).first, 1);
-    // Option on: every form is a keyword, marked in form order.
-    EXPECT_EQ(store.Compose(u"\u842C", 1), store.ComposePlain(u"\u4E07 \u842C"));
-    EXPECT_EQ(store.Compose(u"\u842C", 1).first, 3);
-    // Words of a form are split by the page store; repeated words mark once.
-    EXPECT_EQ(store.Compose(u"\u4E07\u3000\u5927", 1),
-              store.ComposePlain(u"\u4E07\u3000\u5927 \u842C\u3000\u5927"));
+std::string Body(const std::string& body) {
+    return std::string(kFrameT1) + "T" + std::string(kFrameT2) + body + std::string(kFrameT3) +
+           std::string(kFrameT4);
+}
+
+TEST(IndexComposePage, VariantOptionMarksEveryFormOfTheGroup) {
+    VariantStore store("\u842C\u4E07\u842C\u5927", {{0x4E07, 0x842C}});
+    // Option off: the form typed.
+    EXPECT_EQ(store.Compose(u"\u4E07", 0),
+              std::make_pair(1, Body("\u842C" + test::Hit(0, "\u4E07") + "\u842C\u5927")));
+    // Option on: every member of its group, in text order, as the search counts them.
+    EXPECT_EQ(store.Compose(u"\u842C", 1),
+              std::make_pair(3, Body(test::Hit(0, "\u842C") + test::Hit(1, "\u4E07") +
+                                     test::Hit(2, "\u842C") + "\u5927")));
     EXPECT_EQ(store.Compose(u"\u4E07\u3000\u5927", 1).first, 4);
     // No keyword, no page.
     EXPECT_EQ(store.Compose(u"", 1), std::make_pair(0, std::string()));
 }
 
-TEST(IndexComposePage, NoVariantTableLeavesTheKeywords) {
-    VariantStore store("\u842C\u4E07", "");
-    EXPECT_EQ(store.Compose(u"\u4E07 x", 1), store.ComposePlain(u"\u4E07 x"));
-    EXPECT_EQ(store.Compose(u"\u4E07 x", 1).first, 1);
+TEST(IndexComposePage, NoVariantTableMarksTheFormTyped) {
+    VariantStore store("\u842C\u4E07", {});
+    EXPECT_EQ(store.Compose(u"\u4E07", 1),
+              std::make_pair(1, Body("\u842C" + test::Hit(0, "\u4E07"))));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "text/utf8.h"
 #include "index/index.h"
 #include "pagestore/compose.h"
+#include "pagestore/page_text.h"
 #include "platform/file.h"
 
 namespace kolva {
@@ -307,23 +308,13 @@ void ExtractPageTexts(std::string_view html, int pageNumber, PageTexts& texts) {
     ParsePage(html, nodes);
     std::vector<FilterItem> items;
     SplitFilterItems(nodes[size_t(BodyColumn(pageNumber)) + 1], items);
+    // Positions are numbered as the composer reads the page back (pagestore/page_text.h).
     for (const FilterItem& item : items) {
         std::u32string& kind = item.type == 1 ? texts.notes : texts.main;
-        std::string_view rest = item.text;
-        while (!rest.empty()) {
-            // Text up to the next tag; the tag itself takes no position.
-            size_t open = rest.find('<');
-            std::string_view run = rest.substr(0, open);
-            size_t bad;
-            // Pages are checked as UTF-8 before; a run that is not takes no positions.
-            const size_t before = texts.whole.size();
-            if (AppendUtf8Decoded(run, &texts.whole, bad, false))
-                kind.append(texts.whole, before);
-            if (open == std::string_view::npos) break;
-            size_t close = rest.find('>', open);
-            if (close == std::string_view::npos) break;
-            rest.remove_prefix(close + 1);
-        }
+        ForEachRunChar(item.text, [&](uint32_t, uint32_t, char32_t c) {
+            texts.whole.push_back(c);
+            kind.push_back(c);
+        });
     }
 }
 

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "text/codeconverter.h"
+#include "pagestore/compose.h"
 #include "platform/coding.h"
 
 namespace kolva {
@@ -71,6 +72,8 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
 }
 
 bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseName, int mode) {
+    ++m_generation;
+    m_mode = mode;
     LoadVariantTable(folder);
     bool ok = false;
     try {
@@ -86,6 +89,7 @@ bool CIndex::Open(const std::filesystem::path& folder, const std::string& baseNa
 }
 
 void CIndex::Close() {
+    ++m_generation;
     m_slotGuides = {};
     m_guideMemory.used = 0;
     m_slotChecks = {};
@@ -99,6 +103,11 @@ void CIndex::Close() {
     m_pPostings = nullptr;
     m_postings.Close();
     m_fileList.Close();
+}
+
+int CIndex::TextTarget() const {
+    return m_mode == kModeMainText ? kTargetMainText
+                                   : m_mode == kModeNotes ? kTargetNotes : kTargetWholeText;
 }
 
 int32_t CIndex::FirstBlock(int32_t slot) const {

@@ -37,6 +37,8 @@ struct WordPlan;
 std::string IndexFileStem(const std::string& baseName, int mode);
 
 class CIndex {
+    friend class CHitFinder;  // walks words as the search does, to find where their hits lie
+
 public:
     using MessageSink = std::function<void(std::u16string_view)>;
 
@@ -57,9 +59,18 @@ public:
     // The page store the index opened with it (pages are read there, not through the index).
     const CFileList& PageStore() const { return m_fileList; }
 
-    // Composes page index, the keywords widened by variant forms when bVariant is set.
-    int ComposePage(int index, std::string& html, const std::u16string& keywords, int target,
+    // Composes page index for the reading view with every hit of keywords marked (hit_finder.h):
+    // one anchor per hit that the search (SearchAnd or SearchOr, with variants when bVariant is
+    // set) counts on the page, in text order. Returns the anchors. keywords: words parted by
+    // U+0020 or U+3000; without a word, or when the page cannot be read, html stays empty and the
+    // result is 0. The hits are the open index's, so they are marked in the text its mode numbers
+    // (TextTarget); target must name that text (the pane and kolva-search keep the two in step)
+    // and is not otherwise read.
+    int ComposePage(int index, std::string& html, std::u16string_view keywords, int target,
                     uint8_t bVariant) const;
+    // The text the open index numbers, as a composition target (ComposeTarget): whole text, main
+    // text or notes.
+    int TextTarget() const;
 
     // Keyword search: words parted by U+0020 (the string ends at its first NUL), every word's
     // pages and hits (AND: pages of every word, OR: of any), widened to variant groups when
@@ -106,6 +117,8 @@ private:
     bool PlanWord(std::u16string_view word, bool variants, WordPlan& plan) const;
     // Gives the plan's terms their slot checks and (several terms) their slot guides.
     void AttachShortcuts(WordPlan& plan);
+    // Gives the plan's terms their slot checks only.
+    void AttachChecks(WordPlan& plan) const;
     // Sets moveOrder to the terms rarest first, when the pairs file knows their keys' entries.
     bool RarestFirst(const WordPlan& plan, uint32_t* moveOrder) const;
     void ShowMessage(std::u16string_view text) const;
@@ -138,13 +151,16 @@ private:
     GuideMemory m_guideMemory;
     uint64_t m_wordSearches = 0;
     // Per slot: what the search knows of its whole stream (word_matcher.h), kept when guides go.
-    std::vector<uint8_t> m_slotChecks;
+    // Finding hits for composition learns the same (a cache that never changes a result).
+    mutable std::vector<uint8_t> m_slotChecks;
     bool m_useShortcuts = true;
     // Which pages hold two frequent characters side by side, when a fitting pairs file lies
     // beside the index: words pass over the pages that cannot hold them (a shortcut like those
     // above: off with them, and never changing a result).
     PairsFile m_pairs;
     MessageSink m_messageSink;                  // where the open failure is shown
+    int m_mode = kModeWholeText;                // the index pair open
+    uint64_t m_generation = 0;                  // changes at every Open, Close and variant load
 };
 
 }  // namespace kolva

@@ -103,13 +103,16 @@ bool CIndex::PlanWord(std::u16string_view word, bool variants, WordPlan& plan) c
     // A word longer than the search has room for yields no terms, as does a closed index.
     if (!IsOpen() || normal.size() + 1 > kMaxWordUnits) return false;
     const std::u16string kept = WithoutUnindexed(normal);
-    uint32_t c = 0;  // terms of the current segment
+    uint32_t c = 0;          // terms of the current segment
+    uint32_t segStart = 0;   // its first key position
     for (size_t j = 0; j < kept.size();) {
         char32_t cp;
         j += ReadCodePoint(kept, j, cp);
         if (cp == u'*') {
             if (plan.segmentCount == kMaxSegments) return false;
+            plan.spans[plan.segmentCount] = {segStart, plan.length - (c ? 1 : 0)};
             plan.segments[plan.segmentCount++] = {c, plan.termCount};
+            segStart = plan.length;
             c = 0;
         } else if (IsWildcardOne(char16_t(cp))) {
             ++plan.length;
@@ -137,15 +140,22 @@ void CIndex::AttachShortcuts(WordPlan& plan) {
     // terms of their slot have walked.
     ++m_wordSearches;
     if (m_guideMemory.used > m_guideMemory.limit) DropOldGuides(m_slotGuides, m_guideMemory);
+    AttachChecks(plan);
+    for (uint32_t j = 0; j < plan.termCount && plan.termCount > 1; ++j) {
+        Term& t = plan.terms[j];
+        t.guide = &UseGuide(m_slotGuides, t.slot, m_wordSearches, m_guideMemory);
+    }
+}
+
+void CIndex::AttachChecks(WordPlan& plan) const {
     if (m_slotChecks.empty()) m_slotChecks.assign(size_t(kSlotCount), 0);
     for (uint32_t j = 0; j < plan.termCount; ++j) {
         Term& t = plan.terms[j];
         t.check = &m_slotChecks[size_t(t.slot)];
         // The pairs file's maker read every stream whole, with the checks a slot check makes.
         if (*t.check < kCheckAfter && m_pairs.SlotClean(t.slot)) *t.check = kSlotClean;
+        // Where the maker stored skip points, every walk leaps over them, the hit finder's too.
         if (m_pairs.SlotClean(t.slot)) t.stored = m_pairs.PointsOf(t.slot);
-        if (plan.termCount > 1)
-            t.guide = &UseGuide(m_slotGuides, t.slot, m_wordSearches, m_guideMemory);
     }
 }
 

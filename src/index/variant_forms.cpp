@@ -1,5 +1,6 @@
-// Variant widening of the keywords of a page being composed: every keyword unit may be written
-// in any form of its variant group, and the page store marks each form as a keyword of its own.
+// The variant forms of a keyword string: every way of writing it with the members of its units'
+// variant groups. The search and composition need no forms: they look a character up under its
+// group's slot (index_search.cpp, hit_finder.h); the forms are for whoever wants them listed.
 #include <algorithm>
 #include <cstdint>
 
@@ -11,7 +12,7 @@ namespace {
 
 // At most this many forms are produced for one keyword string, and at most this many units in
 // all forms together: every keyword up to 512 units may have 1,024 forms, while one pasted
-// keyword of 100,000 units keeps only a few (each form is composed as a pass of its own).
+// keyword of 100,000 units keeps only a few.
 constexpr size_t kMaxVariantForms = 1024;
 constexpr size_t kMaxVariantUnits = kMaxVariantForms * 512;
 
@@ -26,7 +27,7 @@ VariantGroup CIndex::GetVariantForms(char16_t unit) const {
 
 void CIndex::ExpandVariants(std::u16string_view keywords,
                             std::vector<std::u16string>& forms) const {
-    // The keyword string ends at its first NUL, as the composer's callers have always passed it.
+    // The keyword string ends at its first NUL, as the search takes it.
     keywords = keywords.substr(0, keywords.find(u'\0'));
 
     // One choice list per unit. The number of forms is the product of the lists' sizes, so it is
@@ -64,19 +65,6 @@ void CIndex::ExpandVariants(std::u16string_view keywords,
         while (i > 0 && ++pick[i - 1] == choices[i - 1].size()) pick[--i] = 0;
         if (i == 0) break;
     }
-}
-
-int CIndex::ComposePage(int index, std::string& html, const std::u16string& keywords, int target,
-                        uint8_t bVariant) const {
-    if (!bVariant) return m_fileList.ComposePage(index, html, keywords, target);
-    std::vector<std::u16string> forms;
-    ExpandVariants(keywords, forms);
-    std::u16string joined;
-    for (size_t i = 0; i < forms.size(); ++i) {
-        if (i > 0) joined += u' ';
-        joined += forms[i];
-    }
-    return m_fileList.ComposePage(index, html, joined, target);
 }
 
 }  // namespace kolva

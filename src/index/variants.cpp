@@ -69,6 +69,7 @@ std::vector<VariantGroup> ParseVariantTable(std::string_view bytes, size_t limit
 }
 
 void CIndex::LoadVariantTable(const std::filesystem::path& folder) {
+    ++m_generation;
     m_variantGroups.clear();
     m_variantTableSize = kNoFile;
     m_variantTableChecksum = 0;

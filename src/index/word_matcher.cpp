@@ -4,85 +4,17 @@
 
 namespace kolva {
 
-namespace {
-
-// The state of one word search: its terms, segments and the walk over pages and positions.
-class WordMatcher {
-  public:
-    WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
-                const Segment* segments, uint32_t segmentCount, uint32_t length, bool shortcuts,
-                GuideMemory& memory);
-
-    // Walks the pages; appends every page with hits and its count. With `within` (ascending),
-    // pages outside it may be passed over: a word whose hits only count on those pages. With
-    // `candidates`, pages outside it may be passed over (MatchWord says why).
-    void Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
-             const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
-             std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
-
-  private:
-    uint32_t SegmentStart(uint32_t s) const { return s == 0 ? 0 : m_segments[s - 1].end; }
-    uint32_t MaxAligned(uint32_t from, uint32_t to) const {
-        uint32_t best = m_terms[from].aligned;
-        for (uint32_t i = from + 1; i < to; ++i) best = std::max(best, m_terms[i].aligned);
-        return best;
-    }
-
-    // Keeps the first n values of candidates that the first m of other hold too; both strictly
-    // increase. Returns how many are kept.
-    static size_t KeepCommon(uint32_t* candidates, size_t n, const uint32_t* other, size_t m);
-
-    // Keeps the first n candidates (ascending) that t's entry holds as aligned values, reading
-    // the entry only up to the last candidate. The entry lies in one block and reads cleanly.
-    size_t KeepInEntry(uint32_t* candidates, size_t n, const Term& t, uint32_t shift) const;
-
-    // A word without "*" between its terms, on a page where every term's entry reads cleanly:
-    // MatchPage would then count exactly the aligned values that all terms share (each round
-    // moves every term below the largest value, a round where all are equal is a hit) and never
-    // fail, so count those directly. The terms stay at the start of their entries; Run skips
-    // them as it skips partly read ones. False, with nothing changed, when MatchPage must walk.
-    bool CountCleanPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
-
-    // Reads the stream of t's slot whole, as a term would, keeping skip points on the way, and
-    // notes whether every entry reads cleanly.
-    void CheckSlot(const Term& term);
-
-    // Counts the occurrences on page. False when a stream turned out corrupt.
-    bool MatchPage(uint32_t page, std::vector<uint32_t>& pages, std::vector<uint32_t>& counts);
-
-    // Reads every term's first position on the page into its aligned value. False on a fault.
-    bool AlignTerms();
-    // Whether the terms' aligned values make one hit: the terms of each segment side by side,
-    // and each segment with terms before the next one and within kMaxGap of it. Otherwise failed
-    // is the segment that broke it and limit the aligned value that terms below it move up to.
-    bool TermsAligned(uint32_t& failed, uint32_t& limit);
-    // The order and gap part of TermsAligned, from segment first on (sets m_gap).
-    bool SegmentsInOrder(uint32_t first, uint32_t& failed, uint32_t& limit);
-    // What moving the terms on did.
-    enum class Moved { kOn, kPageDone, kFault };
-    // Moves every term from start on whose aligned value is below limit to its next position.
-    Moved MoveTermsBelow(uint32_t start, uint32_t limit);
-
-    const StreamReader& m_reader;
-    GuideMemory& m_memory;
-    const int32_t* m_firstBlock = nullptr;
-    std::vector<uint32_t> m_scratch;
-    Term* m_terms;
-    uint32_t m_termCount;
-    const Segment* m_segments;
-    uint32_t m_segmentCount;
-    uint32_t m_length;
-    bool m_gap = false;                           // kept from page to page within the word
-    bool m_singleSegment = false;                 // all terms in one segment
-    std::vector<std::vector<uint32_t>> m_values;  // per term: aligned values on the page
-    std::vector<size_t> m_counts;                 // per term: how many of them
-};
-
-WordMatcher::WordMatcher(const StreamReader& reader, Term* terms, uint32_t termCount,
-                         const Segment* segments, uint32_t segmentCount, uint32_t length,
-                         bool shortcuts, GuideMemory& memory)
+WordMatcher::WordMatcher(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
+                         uint32_t termCount, const Segment* segments, uint32_t segmentCount,
+                         uint32_t length, bool shortcuts, GuideMemory& memory,
+                         const std::vector<uint32_t>* within,
+                         const std::vector<uint32_t>* candidates, const uint32_t* moveOrder)
     : m_reader(reader),
       m_memory(memory),
+      m_firstBlock(firstBlock),
+      m_within(within),
+      m_candidates(candidates),
+      m_moveOrder(moveOrder),
       m_terms(terms),
       m_termCount(termCount),
       m_segments(segments),
@@ -97,21 +29,55 @@ WordMatcher::WordMatcher(const StreamReader& reader, Term* terms, uint32_t termC
     }
 }
 
-void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* within,
-                      const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
-                      std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
-    m_firstBlock = firstBlock;
+void WordMatcher::Run(std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
+    Walk(UINT32_MAX, false, pages, counts);
+}
+
+void WordMatcher::HitsOn(uint32_t page, bool passOver, std::vector<uint32_t>& aligned) {
+    // The pages on the way count into scratch lists: only the gap flag they leave matters.
+    std::vector<uint32_t> pages, counts;
+    m_keep = &aligned;
+    Walk(page, passOver, pages, counts);
+    m_keep = nullptr;
+}
+
+bool WordMatcher::GapFlagMatters(const Segment* segments, uint32_t segmentCount) {
+    uint32_t first = 0;
+    while (first < segmentCount && segments[first].termCount == 0) ++first;
+    for (uint32_t s = first + 1; s < segmentCount; ++s)
+        if (segments[s].termCount > 1) return true;
+    return false;
+}
+
+bool WordMatcher::StreamsClean() {
     for (uint32_t i = 0; i < m_termCount; ++i) {
-        if (!m_reader.Start(m_terms[i], uint32_t(firstBlock[m_terms[i].slot]))) return;
-        RecordPoint(m_terms[i].guide, m_terms[i], m_memory);
+        const Term& t = m_terms[i];
+        if (!t.check) return false;
+        if (*t.check != kSlotClean && *t.check != kSlotFaulty) CheckSlot(t);
+        if (*t.check != kSlotClean) return false;
     }
-    // Passing pages over skips their counts, and with them any fault a count could meet;
-    // only streams read whole without fault have none, and only a word without "*" keeps
-    // nothing from one page to the next.
-    bool narrow = within != nullptr && m_singleSegment;
-    for (uint32_t i = 0; narrow && i < m_termCount; ++i)
-        narrow = m_terms[i].check && *m_terms[i].check == kSlotClean;
-    size_t next = 0, nextCandidate = 0;
+    return true;
+}
+
+void WordMatcher::Walk(uint32_t until, bool passOver, std::vector<uint32_t>& pages,
+                       std::vector<uint32_t>& counts) {
+    if (m_done) return;
+    if (!m_started) {
+        m_started = true;
+        for (uint32_t i = 0; i < m_termCount; ++i) {
+            if (!m_reader.Start(m_terms[i], uint32_t(m_firstBlock[m_terms[i].slot]))) {
+                m_done = true;
+                return;
+            }
+            RecordPoint(m_terms[i].guide, m_terms[i], m_memory);
+        }
+        // Passing pages over skips their counts, and with them any fault a count could meet;
+        // only streams read whole without fault have none, and only a word without "*" keeps
+        // nothing from one page to the next.
+        m_narrow = m_within != nullptr && m_singleSegment;
+        for (uint32_t i = 0; m_narrow && i < m_termCount; ++i)
+            m_narrow = m_terms[i].check && *m_terms[i].check == kSlotClean;
+    }
     for (;;) {
         uint32_t target = m_terms[0].page;
         bool allEqual = true;
@@ -119,41 +85,54 @@ void WordMatcher::Run(const int32_t* firstBlock, const std::vector<uint32_t>* wi
             if (m_terms[i].page != m_terms[0].page) allEqual = false;
             target = std::max(target, m_terms[i].page);
         }
-        if (candidates) {
-            while (nextCandidate < candidates->size() && (*candidates)[nextCandidate] < target)
-                ++nextCandidate;
-            if (nextCandidate == candidates->size()) return;
-            if ((*candidates)[nextCandidate] > target) {
-                target = (*candidates)[nextCandidate];
+        if (m_candidates) {
+            const std::vector<uint32_t>& candidates = *m_candidates;
+            while (m_nextCandidate < candidates.size() && candidates[m_nextCandidate] < target)
+                ++m_nextCandidate;
+            if (m_nextCandidate == candidates.size()) break;
+            if (candidates[m_nextCandidate] > target) {
+                target = candidates[m_nextCandidate];
                 allEqual = false;
             }
         }
-        if (narrow) {
-            while (next < within->size() && (*within)[next] < target) ++next;
-            if (next == within->size()) return;
-            if ((*within)[next] > target) {
-                target = (*within)[next];
+        if (m_narrow) {
+            const std::vector<uint32_t>& within = *m_within;
+            while (m_nextWithin < within.size() && within[m_nextWithin] < target) ++m_nextWithin;
+            if (m_nextWithin == within.size()) break;
+            if (within[m_nextWithin] > target) {
+                target = within[m_nextWithin];
                 allEqual = false;
             }
         }
+        if (passOver && target < until) {
+            target = until;
+            allEqual = false;
+        }
+        // Short of a page that is not to be walked yet: the next call takes up from here.
+        if (target > until) return;
         if (allEqual) {
-            const bool counted = m_singleSegment && CountCleanPage(target, pages, counts);
-            if ((!counted && !MatchPage(target, pages, counts)) || target == UINT32_MAX) return;
+            std::vector<uint32_t>* keep = target == until ? m_keep : nullptr;
+            const bool counted = !keep && m_singleSegment && CountCleanPage(target, pages, counts);
+            if ((!counted && !MatchPage(target, pages, counts, keep)) || target == UINT32_MAX)
+                break;
             ++target;
         }
+        bool ended = false;
         for (uint32_t k = 0; k < m_termCount; ++k) {
-            Term& t = m_terms[moveOrder ? moveOrder[k] : k];
+            Term& t = m_terms[m_moveOrder ? m_moveOrder[k] : k];
             if (t.stored.count != 0 && t.page < target) LeapByStored(m_reader, t, t.stored, target);
             if (t.guide && t.page < target) LeapTowards(m_reader, t, *t.guide, target);
-            while (t.page < target) {
-                if (t.page == t.lastPage || !m_reader.SkipEntry(t) || !m_reader.ReadEntry(t, false))
-                    return;
-                RecordPoint(t.guide, t, m_memory);
+            while (!ended && t.page < target) {
+                ended = t.page == t.lastPage || !m_reader.SkipEntry(t) ||
+                        !m_reader.ReadEntry(t, false);
+                if (!ended) RecordPoint(t.guide, t, m_memory);
             }
             // Past the page: the terms after it would move towards a page no hit can be on.
-            if (moveOrder && t.page > target) break;
+            if (ended || (m_moveOrder && t.page > target)) break;
         }
+        if (ended) break;
     }
+    m_done = true;
 }
 
 size_t WordMatcher::KeepCommon(uint32_t* candidates, size_t n, const uint32_t* other, size_t m) {
@@ -318,7 +297,7 @@ WordMatcher::Moved WordMatcher::MoveTermsBelow(uint32_t start, uint32_t limit) {
 }
 
 bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
-                            std::vector<uint32_t>& counts) {
+                            std::vector<uint32_t>& counts, std::vector<uint32_t>* keep) {
     if (!AlignTerms()) return false;
     uint32_t hits = 0;
     for (;;) {
@@ -330,6 +309,10 @@ bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
             } else {
                 ++counts.back();
             }
+            if (keep)
+                for (uint32_t s = 0; s < m_segmentCount; ++s)
+                    if (m_segments[s].termCount != 0)
+                        keep->push_back(m_terms[SegmentStart(s)].aligned);
             ++limit;
         }
         switch (MoveTermsBelow(m_gap ? 0 : SegmentStart(failed), limit)) {
@@ -340,15 +323,14 @@ bool WordMatcher::MatchPage(uint32_t page, std::vector<uint32_t>& pages,
     }
 }
 
-}  // namespace
-
 void MatchWord(const StreamReader& reader, const int32_t* firstBlock, Term* terms,
                uint32_t termCount, const Segment* segments, uint32_t segmentCount, uint32_t length,
                bool shortcuts, GuideMemory& memory, const std::vector<uint32_t>* within,
                const std::vector<uint32_t>* candidates, const uint32_t* moveOrder,
                std::vector<uint32_t>& pages, std::vector<uint32_t>& counts) {
-    WordMatcher(reader, terms, termCount, segments, segmentCount, length, shortcuts, memory)
-        .Run(firstBlock, within, candidates, moveOrder, pages, counts);
+    WordMatcher(reader, firstBlock, terms, termCount, segments, segmentCount, length, shortcuts,
+                memory, within, candidates, moveOrder)
+        .Run(pages, counts);
 }
 
 }  // namespace kolva

@@ -58,9 +58,9 @@ public:
     // The record's name up to its NUL (all S bytes when it has none); false when it does not exist.
     bool GetPageName(int index, std::string& name) const;
 
-    // Composes page index for the reading view with every keyword marked; returns the number of
-    // hit anchors. target: 0 whole text, 1 main text, 2 notes.
-    int ComposePage(int index, std::string& html, std::u16string_view keywords, int target) const;
+    // The cell holding the body text of page index: its page number modulo 2 (0 for a record
+    // without a page number or one that cannot be read).
+    int GetBodyColumn(int index) const;
 
     int32_t GetHeaderCount() const { return m_nHeaderCount; }
     int32_t GetNameSize() const { return m_nNameSize; }

@@ -2,48 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <utility>
 
 namespace kolva {
-
-std::vector<Seg> CompileKeyword(std::string_view keyword) {
-    std::vector<Seg> segs;
-    size_t b = 0;
-    while (b < keyword.size()) {
-        size_t c = keyword.find('*', b);
-        if (c == std::string_view::npos) c = keyword.size();
-        // Leading, trailing and doubled "*" leave empty pieces, which add nothing.
-        if (c != b) {
-            segs.push_back(Seg{b == 0 ? kSegFirst : kSegAfterStar, {}, 0});
-            CompilePiece(keyword.substr(b, c - b), segs);
-        }
-        b = c < keyword.size() ? c + 1 : keyword.size();
-    }
-    return segs;
-}
-
-void CompilePiece(std::string_view piece, std::vector<Seg>& segs) {
-    // n counts the "?" in front of the next literal, plus one.
-    int32_t n = 1;
-    size_t a = 0;
-    while (a != piece.size()) {
-        size_t d = piece.find('?', a);
-        if (d == std::string_view::npos) d = piece.size();
-        if (d != a) {
-            Seg& last = segs.back();
-            last.text.append(piece.substr(a, d - a));
-            last.gap = n;
-            segs.push_back(Seg{kSegAfterQuestion, {}, 0});
-            n = 1;
-        } else {
-            ++n;
-        }
-        a = d < piece.size() ? d + 1 : piece.size();
-    }
-    // The Seg waiting for a literal that never came: after the piece's last literal, or the
-    // piece's own Seg when it held only "?".
-    segs.pop_back();
-}
 
 std::string AnchorName(int number) {
     char buffer[16];
@@ -59,169 +20,157 @@ void AppendAnchor(std::string& out, int number) {
 
 namespace {
 
-// Forward search for one needle whose start positions mostly move forward. Remembers its last
-// answer: when a new start lies between the last start and the last answer, the answer is the
-// same, so a page with a rare needle is not scanned again on every match attempt.
-class ForwardFinder {
-public:
-    ForwardFinder(std::string_view text, std::string_view needle) : m_text(text), m_needle(needle) {}
+// A stretch [begin, end) of a run's bytes to be marked.
+using Span = std::pair<uint32_t, uint32_t>;
 
-    // The first occurrence at or after start, or the text's length when there is none.
-    size_t Find(size_t start) {
-        if (m_valid && start >= m_lastStart && start <= m_lastFound) return m_lastFound;
-        // memmem is glibc's two-way search: UTF-8 CJK text repeats a literal's lead byte every
-        // few bytes, which makes a first-byte scan slow.
-        const void* found = start >= m_text.size()
-                                ? nullptr
-                                : memmem(m_text.data() + start, m_text.size() - start,
-                                         m_needle.data(), m_needle.size());
-        m_lastStart = start;
-        m_lastFound = found ? size_t(static_cast<const char*>(found) - m_text.data()) : m_text.size();
-        m_valid = true;
-        return m_lastFound;
-    }
-
-private:
-    std::string_view m_text;
-    std::string_view m_needle;
-    size_t m_lastStart = 0;
-    size_t m_lastFound = 0;
-    bool m_valid = false;
+// An anchor: the run and byte it stands before, and its number.
+struct AnchorAt {
+    uint32_t item;
+    uint32_t offset;
+    int number;
 };
 
-// The shortest text a full match can span: its literals and the bytes its "?" stand for.
-size_t MinimumSpan(const std::vector<Seg>& segs) {
-    size_t span = 0;
-    for (const Seg& seg : segs)
-        span += seg.text.size() + (seg.kind == kSegAfterQuestion ? kQuestionWidth * size_t(seg.gap) : 0);
-    return span;
-}
-
-// The match attempts of one compiled keyword over one run of text. An attempt looks for each
-// literal in turn where the previous one left off; a literal that cannot be placed leaves its
-// hit out, so an attempt is a full match only when every literal has its hit.
-class KeywordMatcher {
+// Writes one run: its bytes with the anchors that stand in it and the marked spans (sorted,
+// merged) in their marks.
+class RunWriter {
 public:
-    KeywordMatcher(std::string_view text, const std::vector<Seg>& segs)
-        : m_segs(segs), m_end(text.size()),
-          m_paragraphs(text, kParagraphBarrier), m_headings(text, kHeadingBarrier) {
-        m_finders.reserve(segs.size());
-        for (const Seg& seg : segs) m_finders.emplace_back(text, seg.text);
+    RunWriter(std::string_view text, const AnchorAt* anchor, const AnchorAt* anchorEnd,
+              std::string& out)
+        : m_text(text), m_anchor(anchor), m_anchorEnd(anchorEnd), m_out(out) {}
+
+    void Write(const std::vector<Span>& spans) {
+        uint32_t at = 0;
+        for (const Span& span : spans) {
+            Plain(at, span.first);
+            Marked(span.first, span.second);
+            at = span.second;
+        }
+        Plain(at, uint32_t(m_text.size()));
+    }
+    const AnchorAt* AnchorsLeft() const { return m_anchor; }
+
+private:
+    bool AnchorBefore(uint32_t end) const {
+        return m_anchor != m_anchorEnd && m_anchor->offset < end;
     }
 
-    // One attempt starting at pos: hits gets the position of every literal placed. Returns where
-    // the next attempt starts (the end of the match, or where this one gave up).
-    size_t Attempt(size_t pos, std::vector<size_t>& hits) {
-        hits.clear();
-        for (size_t i = 0; i < m_segs.size(); ++i) {
-            switch (m_segs[i].kind) {
-                case kSegFirst: pos = PlaceFirst(i, pos, hits); break;
-                case kSegAfterStar: pos = PlaceAfterStar(i, pos, hits); break;
-                default: pos = PlaceAfterQuestion(i, pos, hits); break;
+    // Bytes [from, to) unmarked, anchors standing before `to` written in their places.
+    void Plain(uint32_t from, uint32_t to) {
+        while (AnchorBefore(to)) {
+            m_out.append(m_text.substr(from, m_anchor->offset - from));
+            from = m_anchor->offset;
+            AppendAnchor(m_out, m_anchor++->number);
+        }
+        m_out.append(m_text.substr(from, to - from));
+    }
+
+    // Bytes [from, to) marked: tags and line ends stay outside the mark, and an anchor closes
+    // it and opens it again after itself.
+    void Marked(uint32_t from, uint32_t to) {
+        bool open = false;
+        auto close = [&] {
+            if (open) m_out.append(kMarkClose);
+            open = false;
+        };
+        uint32_t j = from;
+        while (j < to) {
+            if (m_anchor != m_anchorEnd && m_anchor->offset <= j) {
+                close();
+                while (m_anchor != m_anchorEnd && m_anchor->offset <= j)
+                    AppendAnchor(m_out, m_anchor++->number);
             }
+            const char c = m_text[j];
+            if (c == '<') {
+                close();
+                size_t end = m_text.find('>', j);
+                end = end == std::string_view::npos ? to : std::min<size_t>(end + 1, to);
+                m_out.append(m_text.substr(j, end - j));
+                j = uint32_t(end);
+                continue;
+            }
+            if (c == '\n' || c == '\r') {
+                close();
+                m_out += c;
+                ++j;
+                continue;
+            }
+            uint32_t next = j + 1;
+            const uint32_t stop =
+                m_anchor != m_anchorEnd && m_anchor->offset < to ? m_anchor->offset : to;
+            while (next < stop && m_text[next] != '<' && m_text[next] != '\n' && m_text[next] != '\r')
+                ++next;
+            if (!open) m_out.append(kMarkOpen);
+            open = true;
+            m_out.append(m_text.substr(j, next - j));
+            j = uint32_t(next);
         }
-        return pos;
+        close();
     }
 
-private:
-    size_t Advance(size_t from, size_t by) const { return std::min(m_end, from + by); }
-
-    // The keyword's first literal: its next occurrence.
-    size_t PlaceFirst(size_t i, size_t pos, std::vector<size_t>& hits) {
-        pos = m_finders[i].Find(pos);
-        if (pos == m_end) return pos;
-        hits.push_back(pos);
-        return Advance(pos, m_segs[i].text.size());
-    }
-
-    // A literal after "*": its next occurrence, unless a paragraph or heading comes first.
-    size_t PlaceAfterStar(size_t i, size_t pos, std::vector<size_t>& hits) {
-        if (pos == m_end) return pos;
-        const size_t start = pos;
-        pos = m_finders[i].Find(start);
-        const size_t p = m_paragraphs.Find(start);
-        const size_t h = m_headings.Find(start);
-        // A "*" stretch ends at a paragraph or heading: the attempt is given up and the next one
-        // starts after the barrier.
-        if (p < pos) return Advance(p, kParagraphBarrier.size());
-        if (h < pos) return Advance(h, kHeadingBarrier.size());
-        if (pos == m_end) return pos;
-        hits.push_back(pos);
-        return Advance(pos, m_segs[i].text.size());
-    }
-
-    // A literal after "?": exactly 3 bytes per "?" after the previous literal.
-    size_t PlaceAfterQuestion(size_t i, size_t pos, std::vector<size_t>& hits) {
-        const size_t skip = kQuestionWidth * size_t(m_segs[i].gap);
-        if (pos == m_end || pos + skip >= m_end) return pos;
-        const size_t start = pos + skip;
-        pos = m_finders[i].Find(start);
-        if (pos == start) {
-            hits.push_back(pos);
-            return Advance(pos, m_segs[i].text.size());
-        }
-        // Not in its place: back to where this literal began; the end when it is nowhere.
-        return pos != m_end ? start - skip : pos;
-    }
-
-    const std::vector<Seg>& m_segs;
-    size_t m_end;
-    std::vector<ForwardFinder> m_finders;  // one per literal
-    ForwardFinder m_paragraphs;
-    ForwardFinder m_headings;
+    std::string_view m_text;
+    const AnchorAt* m_anchor;
+    const AnchorAt* m_anchorEnd;
+    std::string& m_out;
 };
-
-// Writes the text from cur up to a full match and the match itself: each literal marked after its
-// anchor; the stretch between two literals plain after a "*", marked with its own anchor inside
-// after a "?" (the characters a "?" stood for are a hit of their own).
-void WriteMatch(std::string_view text, const std::vector<Seg>& segs, const std::vector<size_t>& hits,
-                size_t cur, std::string& out, int& anchorCounter) {
-    out.append(text.substr(cur, hits[0] - cur));
-    for (size_t i = 0; i < segs.size(); ++i) {
-        const size_t literalEnd = hits[i] + segs[i].text.size();
-        AppendAnchor(out, anchorCounter++);
-        out.append(kMarkOpen);
-        out.append(text.substr(hits[i], segs[i].text.size()));
-        out.append(kMarkClose);
-        if (i + 1 == segs.size()) break;
-        const std::string_view between = text.substr(literalEnd, hits[i + 1] - literalEnd);
-        if (segs[i + 1].kind == kSegAfterQuestion) {
-            out.append(kMarkOpen);
-            AppendAnchor(out, anchorCounter++);
-            out.append(between);
-            out.append(kMarkClose);
-        } else {
-            out.append(between);
-        }
-    }
-}
 
 }  // namespace
 
-void HighlightItem(std::string_view text, std::string_view keyword, std::string& out,
-                   int& anchorCounter) {
-    const std::vector<Seg> segs = CompileKeyword(keyword);
-    // A keyword of wildcards only has nothing to look for: treating the empty list as a match
-    // would never advance. Where the text is shorter than any full match no attempt can succeed,
-    // and failed attempts copy the text as it is; a pasted keyword of thousands of pieces would
-    // otherwise walk all of them once per attempt.
-    if (segs.empty() || MinimumSpan(segs) > text.size()) {
-        out.append(text);
-        return;
+int WriteMarkedBody(const PageBody& body, int target, const PageHits& hits, std::string& out) {
+    const std::vector<FilterItem>& items = body.items;
+    // Where each anchor stands and which bytes of each run are marked.
+    std::vector<AnchorAt> anchors;
+    anchors.reserve(hits.hits.size());
+    std::vector<int> trailing;  // hits that could not be placed
+    std::vector<std::vector<Span>> spans(items.size());
+    for (size_t n = 0; n < hits.hits.size(); ++n) {
+        const MarkedHit& hit = hits.hits[n];
+        if (hit.pieceCount == 0) {
+            trailing.push_back(int(n));
+            continue;
+        }
+        const BodyChar& start = body.chars[hits.pieces[hit.firstPiece].first];
+        anchors.push_back(AnchorAt{start.item, start.offset, int(n)});
+        for (uint32_t p = hit.firstPiece; p < hit.firstPiece + hit.pieceCount; ++p) {
+            const BodyChar& a = body.chars[hits.pieces[p].first];
+            const BodyChar& b = body.chars[hits.pieces[p].last];
+            for (uint32_t k = a.item; k <= b.item; ++k) {
+                if (!RunInTarget(target, items[k].type)) continue;
+                const uint32_t from = k == a.item ? a.offset : 0;
+                const uint32_t to = k == b.item ? b.offset + b.length : uint32_t(items[k].text.size());
+                if (from < to) spans[k].emplace_back(from, to);
+            }
+        }
     }
-    KeywordMatcher matcher(text, segs);
-    std::vector<size_t> hits;
-    hits.reserve(segs.size());
-    // Matches never overlap: each attempt starts where the previous one ended.
-    size_t cur = 0;
-    while (cur < text.size()) {
-        const size_t next = matcher.Attempt(cur, hits);
-        if (hits.size() == segs.size())
-            WriteMatch(text, segs, hits, cur, out, anchorCounter);
-        else
-            out.append(text.substr(cur, next - cur));
-        cur = next;
+    // Anchors in text order; hits at one character keep their order.
+    std::stable_sort(anchors.begin(), anchors.end(), [](const AnchorAt& x, const AnchorAt& y) {
+        return x.item != y.item ? x.item < y.item : x.offset < y.offset;
+    });
+
+    const AnchorAt* anchor = anchors.data();
+    const AnchorAt* const anchorEnd = anchors.data() + anchors.size();
+    for (size_t k = 0; k < items.size(); ++k) {
+        std::vector<Span>& marked = spans[k];
+        std::sort(marked.begin(), marked.end());
+        // Overlapping and touching spans make one mark.
+        size_t kept = 0;
+        for (const Span& span : marked) {
+            if (kept > 0 && span.first <= marked[kept - 1].second)
+                marked[kept - 1].second = std::max(marked[kept - 1].second, span.second);
+            else
+                marked[kept++] = span;
+        }
+        marked.resize(kept);
+        const AnchorAt* end = anchor;
+        while (end != anchorEnd && end->item == k) ++end;
+        const bool note = items[k].type == 1;
+        if (note) out.append(kNoteOpen);
+        RunWriter writer(items[k].text, anchor, end, out);
+        writer.Write(marked);
+        anchor = end;
+        if (note) out.append(kNoteClose);
     }
+    for (int n : trailing) AppendAnchor(out, n);
+    return int(hits.hits.size());
 }
 
 }  // namespace kolva

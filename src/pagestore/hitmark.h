@@ -1,15 +1,17 @@
-// Hit marking: finds every occurrence of one keyword in a run of page text and writes the run
-// again with each hit marked in red on grey and preceded by a numbered anchor.
+// Hit marking: the body cell of a page written again with its hits marked in red on grey, each
+// hit preceded by one numbered anchor. Which characters a hit covers is the search's business
+// (index/hit_finder.h); here a hit arrives as the body characters it spans (page_text.h), and
+// is written as
 //
-// A keyword may hold "*" (any stretch inside one paragraph: never across "<p>" or "<h4>") and
-// "?" (exactly 3 bytes, one CJK character in UTF-8). It is compiled into literal pieces:
+//   <a name="NNNN"></a><b style=...>first character ... last character</b>
 //
-//   A*B?C  ->  A (first) | B (after "*") | C (after "?", gap 1)
-//
-// Matching is on raw bytes: exact, case-sensitive, tags included. A full match of A*B?C over
-// "A x B z C" is written as
-//   [anchor n][mark]A[/mark] x [anchor n+1][mark]B[/mark][mark][anchor n+2]z[/mark]
-//   [anchor n+3][mark]C[/mark]
+// everything from its first character to its last in the mark, the punctuation and spaces
+// between included. A mark never holds a tag or a line end: where one lies inside a hit the mark
+// is closed before it and opened again after it, so the page stays well formed. Text outside the
+// target (a note inside a main-text hit) is not marked. A hit of a word with "*" has one piece per
+// part of the word and its gaps stay unmarked. Overlapping hits keep an anchor each and their
+// marks merge; an anchor inside a mark closes the mark before it and opens it again after it,
+// so an anchor is always followed by its mark. Anchors are numbered in the order of the hits.
 #pragma once
 
 #include <cstdint>
@@ -17,34 +19,12 @@
 #include <string_view>
 #include <vector>
 
+#include "pagestore/page_text.h"
+
 namespace kolva {
-
-// How a literal piece sits after the previous one.
-enum SegKind : int32_t {
-    kSegAfterStar = 0,      // anywhere later in the same paragraph
-    kSegAfterQuestion = 1,  // exactly 3 x gap bytes after the previous literal
-    kSegFirst = 2,          // the keyword's first literal (the keyword does not begin with "*")
-};
-
-// One literal piece of a compiled keyword.
-struct Seg {
-    int32_t kind = kSegFirst;  // SegKind
-    std::string text;          // the literal's bytes, never empty in a finished list
-    int32_t gap = 0;           // kSegAfterQuestion: the number of "?" before this literal
-};
 
 inline constexpr std::string_view kMarkOpen = "<b style='color:red;background:#D9D9D9;'>";
 inline constexpr std::string_view kMarkClose = "</b>";
-inline constexpr std::string_view kParagraphBarrier = "<p>";
-inline constexpr std::string_view kHeadingBarrier = "<h4>";
-// Bytes of text one "?" stands for.
-inline constexpr size_t kQuestionWidth = 3;
-
-// Compiles a keyword (UTF-8 bytes) into its literals. A keyword of only "*" and "?" has none.
-std::vector<Seg> CompileKeyword(std::string_view keyword);
-// Compiles one "*"-free piece of a keyword: its literal texts go into the Seg that the caller
-// appended for the piece and into new kSegAfterQuestion Segs.
-void CompilePiece(std::string_view piece, std::vector<Seg>& segs);
 
 // The name of hit anchor number ("%04d": 0000, 0001, ...; five digits and more from 10000). The
 // page composer writes it and the reader navigates to "#" followed by it.
@@ -52,9 +32,31 @@ std::string AnchorName(int number);
 // Appends "<a name="%04d"></a>" for number to out.
 void AppendAnchor(std::string& out, int number);
 
-// Appends text to out with every hit of keyword marked. Each anchor written takes the value of
-// anchorCounter, which then goes up by one. Text without a hit is copied byte for byte.
-void HighlightItem(std::string_view text, std::string_view keyword, std::string& out,
-                   int& anchorCounter);
+// A marked stretch of one hit: body characters first to last (indexes into PageBody::chars).
+struct HitPiece {
+    uint32_t first = 0;
+    uint32_t last = 0;
+};
+
+// One hit: its pieces in text order (pieces[firstPiece .. firstPiece + pieceCount) of its list).
+// A hit without pieces could not be placed in the page's text (the page does not number its
+// characters as the index does); its anchor stands at the end of the body, so that every hit
+// keeps its anchor.
+struct MarkedHit {
+    uint32_t firstPiece = 0;
+    uint32_t pieceCount = 0;
+    uint32_t word = 0;  // the word of the keyword string it is a hit of
+};
+
+// The hits of one page, in anchor order (text order: by first character, then by word).
+struct PageHits {
+    std::vector<HitPiece> pieces;
+    std::vector<MarkedHit> hits;
+};
+
+// Appends the body cell of body to out with every hit of hits marked, runs outside target
+// (ComposeTarget) unmarked, notes wrapped in kNoteOpen ... kNoteClose. Returns the anchors
+// written (one per hit). Without hits the cell is written exactly as composition always wrote it.
+int WriteMarkedBody(const PageBody& body, int target, const PageHits& hits, std::string& out);
 
 }  // namespace kolva

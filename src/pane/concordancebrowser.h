@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "catalogue/concordance.h"
-#include "catalogue/concordance_page.h"
+#include "concordance/concordance.h"
+#include "concordance/concordance_page.h"
 #include "catalogue/results.h"
 
 namespace kolva {

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"

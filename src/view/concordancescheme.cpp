@@ -5,7 +5,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
-#include "catalogue/concordance_page.h"
+#include "concordance/concordance_page.h"
 
 namespace kolva {
 

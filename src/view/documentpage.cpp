@@ -7,7 +7,7 @@
 #include <QMetaObject>
 #include <QWebEngineUrlRequestInfo>
 
-#include "catalogue/concordance_page.h"
+#include "concordance/concordance_page.h"
 
 namespace kolva {
 

@@ -7,8 +7,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
-#include "catalogue/concordance.h"
-#include "catalogue/concordance_page.h"
+#include "concordance/concordance.h"
+#include "concordance/concordance_page.h"
 #include "gui/gui_support.h"
 #include "pane/concordancebrowser.h"
 #include "pane/keywordbox.h"
@@ -28,19 +28,16 @@ void WriteConcordanceCollection(const std::filesystem::path& folder) {
                             "月下獨酌", "花間一壺酒，舉杯邀明月。", "月既不解飲",
                             "秋月揚明輝&#12290;月", "<font size=-1 color=\"#993366\">月</font>冬嶺"};
     const int numbers[] = {1, 2, 3, 1, 2, 1, 2};
-    PageStoreWriter store(folder);
-    IndexWriter index;
+    std::vector<std::pair<std::string, std::string>> pages;
     for (uint32_t p = 0; p < 7; ++p) {
         const std::string body = bodies[p];
         const bool first = numbers[p] % 2 == 0;
-        store.AddPage("v" + std::to_string(p < 3 ? 1 : p < 5 ? 2 : 3) + "\\" +
-                          std::to_string(numbers[p]) + ".htm",
-                      "<html><title>t</title><TD>" + std::string(first ? body : "x") + "</TD><TD>" +
-                          (first ? "x" : body) + "</TD></html>");
-        index.AddText(p, U"月");
+        pages.emplace_back("v" + std::to_string(p < 3 ? 1 : p < 5 ? 2 : 3) + "\\" +
+                               std::to_string(numbers[p]) + ".htm",
+                           "<html><title>t</title><TD>" + std::string(first ? body : "x") +
+                               "</TD><TD>" + (first ? "x" : body) + "</TD></html>");
     }
-    store.Finish();
-    for (int mode : {0, 1, 2}) index.Write(folder, IndexFileStem("Index", mode));
+    test::WritePages(folder, pages);
     WriteCatalogue(folder / "kolva.dir", {{u"類", 1, 1, 7, 1},
                                           {u"詩集", 2, 1, 5, 1},
                                           {u"巻一", 3, 1, 3, 1},

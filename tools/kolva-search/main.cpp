@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "catalogue/catalogue.h"
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"
@@ -44,13 +44,14 @@ constexpr const char* kUsage =
     "Output: one line per result row, \"category<TAB>title<TAB>volume<TAB>page<TAB>hits<TAB>index\",\n"
     "then the totals line; --json prints the rows and totals as one JSON object.\n"
     "  --raw        the index's result lists, \"pageIndex<TAB>count\" per entry, no range filter\n"
-    "  --compose N  the page with record index N composed with KEYWORDS marked, on standard\n"
-    "               output; \"anchors: N\" on standard error\n"
+    "  --compose N  the page with record index N composed with the hits of KEYWORDS marked (one\n"
+    "               anchor per hit the search counts there), on standard output; \"anchors: N\"\n"
+    "               on standard error\n"
     "  --queries F  every line of F is one KEYWORDS; one line \"rows<TAB>hits\" per query\n"
     "  --times      with --queries, two more columns: microseconds taken by the search and by\n"
     "               naming its result rows\n"
-    "  --kwic       the concordance: every marked hit of the rows, page by page in anchor order\n"
-    "               (as F3 visits them), one line each: \"category<TAB>title<TAB>volume<TAB>\n"
+    "  --kwic       the concordance: every hit of the rows, page by page in anchor order (as\n"
+    "               F3 visits them), one line each: \"category<TAB>title<TAB>volume<TAB>\n"
     "               pageNumber<TAB>pageIndex<TAB>anchor<TAB>left<TAB>match<TAB>right\"; left and\n"
     "               right are up to N characters (--context, default 20) of the same cell's\n"
     "               visible text; TAB or line break in a field as one space; \"lines: N\" on\n"
@@ -455,16 +456,19 @@ int PrintConcordance(CIndex& index, const CCatalogue& catalogue, const Options& 
 
     size_t count = 0;
     if (o.order == ConcordanceOrder::kPage && !o.json) {
-        // The first lines come out before the last page is composed.
+        // The first lines come out before the last page is read: the rows go a few at a time
+        // (read in page order within a chunk, so that the walks go forward), then more.
         std::vector<ConcordanceLine> lines;
         std::string out;
-        for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); ++row) {
+        uint32_t chunk = 8;
+        for (uint32_t row = 0; row < rows.size() && (!o.limit || count < o.limit); row += chunk) {
+            chunk = row == 0 ? 8 : std::min<uint32_t>(chunk * 2, 1024);
             lines.clear();
-            concordance.AppendRowLines(row, lines);
+            concordance.AppendRowsLines(row, chunk, lines);
             out.clear();
             for (const ConcordanceLine& line : lines) {
                 if (o.limit && count == o.limit) break;
-                AppendKwicLine(line, rows[row], out);
+                AppendKwicLine(line, rows[line.row], out);
                 ++count;
             }
             std::cout << out;

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "catalogue/results.h"
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 
 namespace kolva {
 

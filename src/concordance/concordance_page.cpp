@@ -1,4 +1,4 @@
-#include "catalogue/concordance_page.h"
+#include "concordance/concordance_page.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,10 +1,8 @@
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 
 #include <algorithm>
+#include <iterator>
 #include <numeric>
-
-#include "pagestore/compose.h"
-#include "pagestore/filelist.h"
 
 namespace kolva {
 
@@ -27,28 +25,38 @@ bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order) {
 
 CConcordance::CConcordance(const CIndex& index, std::vector<uint32_t> pages,
                            ConcordanceQuery query)
-    : m_index(index), m_pages(std::move(pages)), m_query(std::move(query)), m_lineStart{0} {}
+    : m_pages(std::move(pages)),
+      m_query(std::move(query)),
+      m_finder(index, m_query.keywords, m_query.variant),
+      m_lineStart{0} {}
 
-size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines) const {
-    if (row >= m_pages.size()) return 0;
-    const uint32_t page = m_pages[row];
-    std::string html;
-    const int anchors =
-        m_index.ComposePage(int(page), html, m_query.keywords, m_query.target, m_query.variant);
-    if (anchors <= 0) return 0;
-    // The body cell, as composition chose it: the page number's parity.
-    // (Composition read the same record a moment ago; a failure now leaves the first cell.)
-    int column = 0;
-    std::string name;
-    int number = 0;
-    if (m_index.PageStore().GetPageName(int(page), name) && PageNumberFromName(name, number))
-        column = BodyColumn(number);
+size_t CConcordance::AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines) {
+    if (row >= m_pages.size() || m_finder.WordCount() == 0) return 0;
+    if (!m_finder.ReadPage(m_pages[row], m_body, m_hits) || m_hits.hits.empty()) return 0;
     std::vector<PageLine> pageLines;
-    ReadPageLines(html, column, anchors, m_query.context, pageLines);
+    ReadPageLines(m_body, m_hits, m_query.context, pageLines);
     for (PageLine& p : pageLines)
         lines.push_back(ConcordanceLine{row, p.anchor, std::move(p.left), std::move(p.match),
                                         std::move(p.right)});
     return pageLines.size();
+}
+
+size_t CConcordance::AppendRowsLines(uint32_t first, uint32_t count,
+                                     std::vector<ConcordanceLine>& lines) {
+    const uint32_t end = uint32_t(std::min<uint64_t>(uint64_t(first) + count, m_pages.size()));
+    if (first >= end) return 0;
+    std::vector<uint32_t> order(end - first);
+    std::iota(order.begin(), order.end(), first);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](uint32_t x, uint32_t y) { return m_pages[x] < m_pages[y]; });
+    std::vector<std::vector<ConcordanceLine>> byRow(end - first);
+    for (uint32_t row : order) AppendRowLines(row, byRow[row - first]);
+    size_t appended = 0;
+    for (const std::vector<ConcordanceLine>& rowLines : byRow) appended += rowLines.size();
+    lines.reserve(lines.size() + appended);
+    for (std::vector<ConcordanceLine>& rowLines : byRow)
+        std::move(rowLines.begin(), rowLines.end(), std::back_inserter(lines));
+    return appended;
 }
 
 size_t CConcordance::AppendPageOrderLines(size_t first, size_t count,
@@ -57,18 +65,27 @@ size_t CConcordance::AppendPageOrderLines(size_t first, size_t count,
     // The first row that may hold line `first`: known from the counts where they reach it.
     size_t row = size_t(std::upper_bound(m_lineStart.begin(), m_lineStart.end(), first) -
                         m_lineStart.begin()) - 1;
-    std::vector<ConcordanceLine> rowLines;
-    for (; row < m_pages.size() && appended < count; ++row) {
-        const bool counted = row + 1 < m_lineStart.size();
-        if (counted && m_lineStart[row + 1] <= first) continue;  // an empty row counted before
-        rowLines.clear();
-        const size_t n = AppendRowLines(uint32_t(row), rowLines);
-        if (!counted) m_lineStart.push_back(m_lineStart.back() + n);
-        const size_t start = m_lineStart[row];
-        for (size_t k = 0; k < n && appended < count; ++k) {
-            if (start + k < first) continue;
-            lines.push_back(std::move(rowLines[k]));
-            ++appended;
+    std::vector<ConcordanceLine> chunk;
+    while (row < m_pages.size() && appended < count) {
+        // Rows are read a chunk at a time (in page order within it), as many as the lines
+        // still wanted take at the rate of the rows counted so far.
+        const size_t counted = m_lineStart.size() - 1;
+        const size_t perRow = counted ? std::max<size_t>(1, m_lineStart.back() / counted) : 0;
+        const size_t rows =
+            perRow ? std::clamp<size_t>((count - appended) / perRow + 1, 4, 1024) : 4;
+        chunk.clear();
+        AppendRowsLines(uint32_t(row), uint32_t(rows), chunk);
+        const size_t end = std::min(m_pages.size(), row + rows);
+        size_t k = 0;  // the chunk's lines, in row order
+        for (; row < end; ++row) {
+            const size_t from = k;
+            while (k < chunk.size() && chunk[k].row == row) ++k;
+            if (row + 1 == m_lineStart.size()) m_lineStart.push_back(m_lineStart.back() + (k - from));
+            for (size_t i = from; i < k && appended < count; ++i) {
+                if (m_lineStart[row] + (i - from) < first) continue;
+                lines.push_back(std::move(chunk[i]));
+                ++appended;
+            }
         }
     }
     return appended;
@@ -76,8 +93,9 @@ size_t CConcordance::AppendPageOrderLines(size_t first, size_t count,
 
 std::vector<ConcordanceLine> CConcordance::Lines(ConcordanceOrder order, size_t limit) {
     std::vector<ConcordanceLine> lines;
-    for (size_t row = 0; row < m_pages.size(); ++row) {
-        AppendRowLines(uint32_t(row), lines);
+    constexpr uint32_t kChunk = 1024;
+    for (size_t row = 0; row < m_pages.size(); row += kChunk) {
+        AppendRowsLines(uint32_t(row), kChunk, lines);
         if (limit && lines.size() >= limit) {
             lines.resize(limit);
             break;

@@ -1,8 +1,9 @@
 // The concordance of a search: every hit of its result rows with the text around it. Rows are
-// taken in their order, each row's page composed as the reading view shows it and its marks read
-// back in anchor order (pagestore/kwic.h), so that line k of a row is what anchor k, and F3,
-// shows. Lines are made a row at a time when asked for: a word found on tens of thousands of
-// pages is never composed as a whole to show its first lines.
+// taken in their order, each row's hits found as composition finds them (index/hit_finder.h) and
+// read back from its page in anchor order (page_lines.h), so that line k of a row is what anchor
+// k, and F3, shows, and a row has as many lines as the result list counts hits on it. Lines are
+// made a row at a time when asked for: a word found on tens of thousands of pages is never read
+// as a whole to show its first lines, and rows in ascending page order are found in one walk.
 #pragma once
 
 #include <cstddef>
@@ -11,8 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include <memory>
+
+#include "concordance/page_lines.h"
+#include "index/hit_finder.h"
 #include "index/index.h"
-#include "pagestore/kwic.h"
 
 namespace kolva {
 
@@ -20,9 +24,9 @@ namespace kolva {
 struct ConcordanceLine {
     uint32_t row = 0;   // position of its result row
     int anchor = 0;     // anchor number on the row's composed page
-    std::string left;   // visible text before the mark, UTF-8, at most `context` characters
-    std::string match;  // the marked text
-    std::string right;  // visible text after the mark
+    std::string left;   // visible text before the hit, UTF-8, at most `context` characters
+    std::string match;  // the hit's text
+    std::string right;  // visible text after the hit
 };
 
 // How lines are ordered. Ties always keep page order (row, then anchor).
@@ -40,7 +44,7 @@ bool ParseConcordanceOrder(std::string_view name, ConcordanceOrder& order);
 struct ConcordanceQuery {
     std::u16string keywords;        // as given to the search (spaces or ideographic spaces)
     int target = 0;                 // composition target: 0 whole text, 1 main text, 2 notes
-    bool variant = true;            // keywords widened by their variant forms
+    bool variant = true;            // the search's variant option
     size_t context = kDefaultContext;  // characters on each side
 };
 
@@ -52,12 +56,16 @@ public:
     size_t RowCount() const { return m_pages.size(); }
     const ConcordanceQuery& Query() const { return m_query; }
 
-    // Appends the lines of one row, its page composed now, in anchor order. Returns their number.
-    size_t AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines) const;
+    // Appends the lines of one row, its hits found now, in anchor order. Returns their number.
+    size_t AppendRowLines(uint32_t row, std::vector<ConcordanceLine>& lines);
+    // Appends the lines of rows first .. first + count - 1 (those that exist) in row order, each
+    // row's in anchor order. Their pages are read in ascending page order, so that the words'
+    // walks go forward once however the rows are sorted. Returns the lines appended.
+    size_t AppendRowsLines(uint32_t first, uint32_t count, std::vector<ConcordanceLine>& lines);
 
     // Appends up to `count` lines in page order, starting with line `first` of the whole
-    // concordance. Rows before it are composed once to learn their line counts, which are kept,
-    // so that going on page after page composes every row once. Returns the number appended.
+    // concordance. Rows before it are read once to learn their line counts, which are kept, so
+    // that going on page after page reads every row once. Returns the number appended.
     size_t AppendPageOrderLines(size_t first, size_t count, std::vector<ConcordanceLine>& lines);
     // Lines counted so far, and whether every row has been counted (then it is the total).
     size_t LinesCounted() const { return m_lineStart.back(); }
@@ -67,9 +75,11 @@ public:
     std::vector<ConcordanceLine> Lines(ConcordanceOrder order, size_t limit = 0);
 
 private:
-    const CIndex& m_index;
     std::vector<uint32_t> m_pages;     // page index of each row
     ConcordanceQuery m_query;
+    CHitFinder m_finder;               // the query's hits, row after row
+    PageBody m_body;                   // the page last read
+    PageHits m_hits;                   // and its hits
     std::vector<size_t> m_lineStart;   // first line of each row counted so far, then the end
 };
 
