@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "catalogue/concordance.h"
+#include "concordance/concordance.h"
 
 namespace kolva {
 
