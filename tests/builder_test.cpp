@@ -161,7 +161,7 @@ TEST(Builder, CatalogueSpansAndOutputAreDeterministic) {
     ASSERT_TRUE(store.Open(out1.path(), "Index"));
     EXPECT_EQ(store.GetHeaderCount(), 48);
     int found;
-    ASSERT_TRUE(store.FindPage(secondVolume.docID - 1, secondVolume.curFileName, found));
+    ASSERT_TRUE(store.FindPage(secondVolume.docID - 1, secondVolume.firstPage, found));
     EXPECT_EQ(found, 12);
     std::string name;
     ASSERT_TRUE(store.GetPageName(12, name));

@@ -148,7 +148,7 @@ Outcome Exercise(const std::filesystem::path& folder) {
             int index = -1;
             std::string page;
             const CFileList& store = q.index.PageStore();
-            o.found[slot] = store.FindPage(first, node->curFileName, index) ? index : -1;
+            o.found[slot] = store.FindPage(first, node->firstPage, index) ? index : -1;
             if (o.found[slot] >= 0) store.ReadPage(index, page);
         }
         for (int page = -1; page < kPages + 2; ++page) {

@@ -76,7 +76,7 @@ ContentsNodeTag* AddNode(ContentsNodeTag* parent, int32_t level, int32_t docID, 
     node->level = level;
     node->docID = docID;
     node->docNo = docNo;
-    node->curFileName = cur;
+    node->firstPage = cur;
     node->name = std::move(name);
     node->parent = parent;
     parent->children.push_back(node);
@@ -135,7 +135,7 @@ TEST(ResultListTest, RowsAreWhatThePerPageLookupsNameOnSoundAndDamagedTrees) {
                 row.title = names.emplace_back(GetBookName(pages[i], range));
                 if (const ContentsNodeTag* v = FindVolumeNode(pages[i], range)) {
                     row.volume = v->name;
-                    row.pageNumber = pages[i] + 1 - uint32_t(v->docID) + v->curFileName;
+                    row.pageNumber = pages[i] + 1 - uint32_t(v->docID) + v->firstPage;
                 }
                 row.pageIndex = pages[i];
                 row.hits = i < counts.size() ? counts[i] : 0;

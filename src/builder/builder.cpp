@@ -46,7 +46,7 @@ std::vector<CatalogueEntry> CatalogueEntries(const CollectionSource& source) {
             CatalogueEntry& a = entries[i];
             if (a.docNo == 0) {
                 a.docID = int32_t(pageIndex + 1);
-                a.curFileName = e.pages.front().number;
+                a.firstPage = e.pages.front().number;
             }
             a.docNo += int32_t(e.pages.size());
         }

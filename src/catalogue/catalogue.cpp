@@ -21,7 +21,7 @@ ContentsNodeTag::ContentsNodeTag(const CatalogueRecord& record, int slot_)
       level(record.level),
       docID(record.docID),
       docNo(record.docNo),
-      curFileName(record.curFileName),
+      firstPage(record.firstPage),
       slot(slot_) {}
 
 ContentsNodeTag::~ContentsNodeTag() {
@@ -45,7 +45,7 @@ ContentsNodeTag* FindParentNode(ContentsNodeTag* node, const CatalogueRecord& re
 ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record) {
     if (!node) return nullptr;
     if (node->level == record.level && node->docID == record.docID &&
-        node->docNo == record.docNo && node->curFileName == record.curFileName)
+        node->docNo == record.docNo && node->firstPage == record.firstPage)
         return node;
     for (ContentsNodeTag* child : node->children)
         if (ContentsNodeTag* f = FindNode(child, record)) return f;
@@ -73,7 +73,7 @@ CatalogueRecord DecodeRecord(const uint8_t* p) {
     r.level = int32_t(LoadLE32(p + 200));
     r.docID = int32_t(LoadLE32(p + 204));
     r.docNo = int32_t(LoadLE32(p + 208));
-    r.curFileName = LoadLE16(p + 212);
+    r.firstPage = LoadLE16(p + 212);
     r.padding = LoadLE16(p + 214);
     return r;
 }
@@ -83,7 +83,7 @@ void AppendTraceLine(std::string& trace, const CatalogueRecord& r) {
     trace += "name=";
     AppendUtf8(r.Title(), trace, kConvertLenient);
     trace += "\tdocID=" + std::to_string(r.docID) + "\tdocNo=" + std::to_string(r.docNo) +
-             "\tcurFileName=" + std::to_string(r.curFileName) + "\n";
+             "\tcurFileName=" + std::to_string(r.firstPage) + "\n";
 }
 
 // The trace is a diagnostic aid: written whole or not at all (never half over an earlier one),

@@ -5,7 +5,7 @@
 //   +200  int32        level: 1 category, 2 book, 3 volume (1..19 valid)
 //   +204  int32        docID: 1-based page index of the entry's first page
 //   +208  int32        docNo: number of pages the entry spans
-//   +212  uint16       curFileName: page number of the first page
+//   +212  uint16       firstPage: page number of the first page
 //   +214  uint16       padding
 //
 // The records live in a fixed table of 10,000 slots (slot 0 unused, record i in slot i); the
@@ -31,7 +31,7 @@ struct CatalogueRecord {
     int32_t level;
     int32_t docID;
     int32_t docNo;
-    uint16_t curFileName;
+    uint16_t firstPage;
     uint16_t padding;
 
     std::u16string Title() const;  // the name up to its NUL (all 100 units when it has none)
@@ -44,7 +44,7 @@ struct ContentsNodeTag {
     int32_t level = 0;
     int32_t docID = 0;
     int32_t docNo = 0;
-    uint16_t curFileName = 0;
+    uint16_t firstPage = 0;
     int slot = 0;                               // its catalogue slot (0 for the root)
     ContentsNodeTag* parent = nullptr;          // the root for level 1
     ContentsNodeTag* prevSibling = nullptr;     // level 3: previous volume of the same parent
@@ -64,7 +64,7 @@ struct ContentsNodeTag {
 // The new record's parent, searched depth first from node: a node of level record.level - 1
 // (whose children are not searched); the last one found wins.
 ContentsNodeTag* FindParentNode(ContentsNodeTag* node, const CatalogueRecord& record);
-// The first node, pre-order from node, whose level, docID, docNo and curFileName equal the
+// The first node, pre-order from node, whose level, docID, docNo and firstPage equal the
 // record's.
 ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record);
 

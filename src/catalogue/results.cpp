@@ -183,7 +183,7 @@ void KeepPagesInRange(const ContentsNodeTag* range, const RowNamer& names,
         const uint32_t p = hitPages[i];
         if (!range->ContainsPage(p)) continue;
         const ContentsNodeTag* volume = names.Volume(p);
-        kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->curFileName : 0,
+        kept.push_back({volume ? p + 1 - uint32_t(volume->docID) + volume->firstPage : 0,
                         uint32_t(i), volume});
     }
 }
@@ -269,7 +269,7 @@ int VolumeSlotOfPage(const CCatalogue& catalogue, uint32_t pageIndex, int& pageN
         const CatalogueRecord& r = catalogue.Record(slot);
         if (r.docID <= 0 || r.docNo <= 0) continue;
         if (uint32_t(r.docID) <= page && page - uint32_t(r.docID) < uint32_t(r.docNo)) {
-            pageNumber = int(page - uint32_t(r.docID)) + r.curFileName;
+            pageNumber = int(page - uint32_t(r.docID)) + r.firstPage;
             return slot;
         }
     }

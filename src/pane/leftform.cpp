@@ -363,14 +363,14 @@ void CLeftForm::OnTreeSelChanged() {
         m_strRange = up->text(0) + QLatin1Char('\\') + m_strRange;
     m_rangeLabel->setText(m_strRange);
     if (slot == kWholeCollection) return;  // a range only, no page
-    if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).curFileName);
+    if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).firstPage);
 }
 
 bool CLeftForm::ShowNodePage(int ID, int bFromStart, int nPage) {
     if (!m_catalogue.IsValidSlot(ID)) return false;
     const CatalogueRecord& entry = m_catalogue.Record(ID);
-    if (bFromStart == 1) nPage = entry.curFileName;
-    qDebug("documentID=%d,m_NodeItem[ID]=%d", entry.docID, int(entry.curFileName));
+    if (bFromStart == 1) nPage = entry.firstPage;
+    qDebug("documentID=%d,m_NodeItem[ID]=%d", entry.docID, int(entry.firstPage));
     int index = 0;
     std::string page;
     // A page that is not there leaves the view as it is.
@@ -423,7 +423,7 @@ QTreeWidgetItem* SteppedItem(QTreeWidget* tree, QTreeWidgetItem* selected, int s
 bool CLeftForm::StepVolume(int step) {
     const int s = m_catalogue.NextVolumeSlot(m_session.Node(), step);
     if (s == 0) return false;
-    ShowVolumePage(s, m_catalogue.Record(s).curFileName);
+    ShowVolumePage(s, m_catalogue.Record(s).firstPage);
     // The tree steps as well (selecting a volume shows its first page again). It assumes its
     // selection sits on the volume that was read; when it has no item to step to, it selects
     // the volume opened.
@@ -443,7 +443,7 @@ void CLeftForm::StepHit(int step) {
 QString CLeftForm::PageLabel() const {
     if (!m_catalogue.IsValidSlot(m_session.Node())) return QString::number(m_session.Page());
     const CatalogueRecord& r = m_catalogue.Record(m_session.Node());
-    return QStringLiteral("%1/%2").arg(m_session.Page()).arg(int(r.curFileName) + r.docNo - 1);
+    return QStringLiteral("%1/%2").arg(m_session.Page()).arg(int(r.firstPage) + r.docNo - 1);
 }
 
 bool CLeftForm::GoThroughHistory(int step) {

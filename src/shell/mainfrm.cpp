@@ -269,9 +269,9 @@ void CMainFrame::UpdateCommandUI() {
     const bool node = f.Session().Node() != 0 && catalogue.IsValidSlot(f.Session().Node());
     const CatalogueRecord* r = node ? &catalogue.Record(f.Session().Node()) : nullptr;
     const bool page = !m_pBookView->IsBlank();
-    Action(ID_PREV_PAGE)->setEnabled(r && f.Session().Page() - int(r->curFileName) >= 1);
+    Action(ID_PREV_PAGE)->setEnabled(r && f.Session().Page() - int(r->firstPage) >= 1);
     Action(ID_NEXT_PAGE)->setEnabled(
-        r && uint32_t(f.Session().Page() - int(r->curFileName) + 1) < uint32_t(r->docNo));
+        r && uint32_t(f.Session().Page() - int(r->firstPage) + 1) < uint32_t(r->docNo));
     Action(ID_NEXT_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.Session().Node(), +1) != 0);
     Action(ID_PREV_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.Session().Node(), -1) != 0);
     Action(ID_PREV_HIT)->setEnabled(f.Session().CanStepHit(-1));
@@ -286,7 +286,7 @@ void CMainFrame::UpdateCommandUI() {
 
 void CMainFrame::OnPageShown(int node, int page) {
     const CatalogueRecord& r = m_pLeftForm->Catalogue().Record(node);
-    m_wndToolBar->SetSliderRange(r.curFileName, r.curFileName + r.docNo - 1);
+    m_wndToolBar->SetSliderRange(r.firstPage, r.firstPage + r.docNo - 1);
     m_wndToolBar->SetSliderPos(page);
     m_wndToolBar->SetPageLabel(m_pLeftForm->PageLabel());
     // The title bar names the book, the volume and the page before the program's caption.
@@ -319,8 +319,8 @@ void CMainFrame::OnReadingKey(CBookView::ReadingKey key) {
             if (catalogue.IsValidSlot(f.Session().Node())) {
                 const CatalogueRecord& r = catalogue.Record(f.Session().Node());
                 m_pLeftForm->ShowPage(key == CBookView::ReadingKey::kFirstPage
-                                          ? int(r.curFileName)
-                                          : int(r.curFileName) + r.docNo - 1);
+                                          ? int(r.firstPage)
+                                          : int(r.firstPage) + r.docNo - 1);
             }
             break;
     }

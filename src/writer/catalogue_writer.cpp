@@ -26,7 +26,7 @@ void WriteCatalogue(const std::filesystem::path& path, const std::vector<Catalog
         PutLE32(bytes, uint32_t(e.level));
         PutLE32(bytes, uint32_t(e.docID));
         PutLE32(bytes, uint32_t(e.docNo));
-        PutLE16(bytes, uint16_t(e.curFileName));
+        PutLE16(bytes, uint16_t(e.firstPage));
         PutLE16(bytes, uint16_t(0));
     }
     WriteFile(path, bytes);

@@ -160,7 +160,7 @@ struct CatalogueEntry {
     int32_t level = 1;         // 1 category, 2 book, 3 volume
     int32_t docID = 0;         // 1-based page index of the first page
     int32_t docNo = 0;         // number of pages
-    uint16_t curFileName = 0;  // page number of the first page
+    uint16_t firstPage = 0;  // page number of the first page
 };
 void WriteCatalogue(const std::filesystem::path& path, const std::vector<CatalogueEntry>& entries);
 
