@@ -73,6 +73,8 @@ set(KOLVA_APP_FILES
   src/session/reading_session.h src/session/reading_session.cpp
   src/pane/keywordbox.h src/pane/keywordbox.cpp
   src/pane/resultlist.h src/pane/resultlist.cpp
+  src/pane/searchpanel.h src/pane/searchpanel.cpp
+  src/pane/contentstree.h src/pane/contentstree.cpp
   src/pane/concordancebrowser.h src/pane/concordancebrowser.cpp
   src/pane/leftform.h src/pane/leftform.cpp
   src/shell/aboutdlg.h src/shell/aboutdlg.cpp

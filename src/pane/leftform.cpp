@@ -25,8 +25,10 @@
 #include "controls/tooltipbutton.h"
 #include "pagestore/hitmark.h"
 #include "pane/concordancebrowser.h"
+#include "pane/contentstree.h"
 #include "pane/keywordbox.h"
 #include "pane/resultlist.h"
+#include "pane/searchpanel.h"
 #include "platform/scratch.h"
 #include "ui/appinfo.h"
 #include "ui/icons.h"
@@ -86,44 +88,45 @@ void CLeftForm::CreateControls() {
     MakeControls();
     ArrangeControls();
     SetUpControls();
-    GroupRadios();
     SetStartValues();
     ConnectControls();
 }
 
-// Every control of the form, in the form's order (the order of the Tab key); ArrangeControls
-// puts them in layouts.
+// Every control of the form, in the form's order (the order of the Tab key); the search panel
+// makes and lays out its own. ArrangeControls puts them in layouts.
 void CLeftForm::MakeControls() {
     m_tab = Make<QTabBar>(this, 1010);
-    m_methodGroup = Make<QGroupBox>(this, 1022, QStringLiteral("検索方法："));
-    m_rangeGroup = Make<QGroupBox>(this, 1033, QStringLiteral("検索範囲："));
-    m_targetGroup = Make<QGroupBox>(this, 1045, QStringLiteral("検索対象："));
     m_hiddenEdit = Make<QPlainTextEdit>(this, 1001);
-    m_prompt = Make<QLabel>(this, 1004);
+    m_searchPanel = new CSearchPanel(this);
     m_resultList = Make<CResultList>(this, 1007);
-    m_tree = Make<QTreeWidget>(this, 1009);
-    m_searchButton = Make<QPushButton>(this, 1011);
-    m_andRadio = Make<QRadioButton>(this, 1019, QStringLiteral("and"));
-    m_orRadio = Make<QRadioButton>(this, 1020, QStringLiteral("or"));
-    m_totals = Make<QLabel>(this, 1030, QStringLiteral("検索集計："));
-    m_rangeLabel = Make<QLabel>(this, 1035);
-    m_inputCtrl = Make<QWidget>(this, 1041);
-    m_fullTextRadio = Make<QRadioButton>(this, 1042, QStringLiteral("全文"));
-    m_mainTextRadio = Make<QRadioButton>(this, 1043, QStringLiteral("正文"));
-    m_notesRadio = Make<QRadioButton>(this, 1044, QStringLiteral("注釈"));
+    m_tree = Make<CContentsTree>(this, 1009);
     m_prevButton = Make<CToolTipResourceButton>(this, 1055, QStringLiteral("<"));
     m_nextButton = Make<CToolTipResourceButton>(this, 1057, QStringLiteral(">"));
     m_pageBox = Make<QLineEdit>(this, 1058);
     m_pageCount = Make<QLabel>(this, 1059);
-    m_variantBox = Make<QCheckBox>(this, 1061, QStringLiteral("簡繁・中日等の異体字の関連"));
-    m_line = Make<QFrame>(this, 1062);
-    m_recentButton = Make<QToolButton>(this, 1063);
-    m_recentMenu = new QMenu(m_recentButton);
+    const CSearchPanel& panel = *m_searchPanel;
+    m_prompt = panel.Prompt();
+    m_inputCtrl = panel.KeywordPlaceholder();
+    m_recentButton = panel.RecentButton();
+    m_recentMenu = panel.RecentMenu();
+    m_searchButton = panel.SearchButton();
+    m_line = panel.Line();
+    m_variantBox = panel.VariantBox();
+    m_methodGroup = panel.MethodGroup();
+    m_andRadio = panel.AndRadio();
+    m_orRadio = panel.OrRadio();
+    m_targetGroup = panel.TargetGroup();
+    m_fullTextRadio = panel.FullTextRadio();
+    m_mainTextRadio = panel.MainTextRadio();
+    m_notesRadio = panel.NotesRadio();
+    m_rangeGroup = panel.RangeGroup();
+    m_rangeLabel = panel.RangeLabel();
+    m_totals = panel.Totals();
 }
 
-// The pane in layouts: the tab bar over a stack of its two pages, the contents tree and the search
-// panel, whose result list takes the height left and every box the width. The pane can be as
-// narrow as its controls and grows with the splitter.
+// The pane in layouts: the tab bar over a stack of its two pages, the contents tree, and the
+// search panel over the result list (which takes the height left) and its page row. Every box
+// takes the width; the pane can be as narrow as its controls and grows with the splitter.
 void CLeftForm::ArrangeControls() {
     m_pages = new QStackedWidget(this);
     auto* contents = new QWidget(m_pages);
@@ -135,40 +138,7 @@ void CLeftForm::ArrangeControls() {
     auto* searchLayout = new QVBoxLayout(search);
     searchLayout->setContentsMargins(5, 2, 5, 5);
     searchLayout->setSpacing(4);
-    m_prompt->setText(QStringLiteral("キーワードを入力して下さい。"));
-    searchLayout->addWidget(m_prompt);
-    auto* keywordRow = new QHBoxLayout;
-    keywordRow->setSpacing(2);
-    m_inputCtrl->setParent(search);
-    m_inputCtrl->setMinimumHeight(25);
-    keywordRow->addWidget(m_inputCtrl, 1);
-    keywordRow->addWidget(m_recentButton);
-    m_searchButton->setText(QStringLiteral("検索"));
-    m_searchButton->setFixedWidth(
-        std::max(45, m_searchButton->fontMetrics().horizontalAdvance(m_searchButton->text()) + 14));
-    m_recentButton->setFixedWidth(20);
-    keywordRow->addWidget(m_searchButton);
-    searchLayout->addLayout(keywordRow);
-    searchLayout->addWidget(m_line);
-    searchLayout->addWidget(m_variantBox);
-    auto* methodLayout = new QHBoxLayout(m_methodGroup);
-    methodLayout->setContentsMargins(5, 2, 5, 2);
-    methodLayout->addWidget(m_andRadio);
-    methodLayout->addStretch(1);
-    methodLayout->addWidget(m_orRadio);
-    methodLayout->addStretch(1);
-    searchLayout->addWidget(m_methodGroup);
-    auto* targetLayout = new QHBoxLayout(m_targetGroup);
-    targetLayout->setContentsMargins(5, 2, 5, 2);
-    for (QWidget* radio : {m_fullTextRadio, m_mainTextRadio, m_notesRadio})
-        targetLayout->addWidget(radio, 1);
-    searchLayout->addWidget(m_targetGroup);
-    auto* rangeLayout = new QHBoxLayout(m_rangeGroup);
-    rangeLayout->setContentsMargins(5, 2, 5, 2);
-    rangeLayout->addWidget(m_rangeLabel);
-    searchLayout->addWidget(m_rangeGroup);
-    m_totals->setWordWrap(true);
-    searchLayout->addWidget(m_totals);
+    searchLayout->addWidget(m_searchPanel);
     searchLayout->addWidget(m_resultList, 1);
     auto* pageRow = new QHBoxLayout;
     pageRow->addWidget(m_prevButton);
@@ -193,32 +163,9 @@ void CLeftForm::ArrangeControls() {
 void CLeftForm::SetUpControls() {
     m_tab->setDrawBase(true);
     m_hiddenEdit->hide();
-    m_tree->setHeaderHidden(true);
-    m_tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_tree->header()->setStretchLastSection(false);
-    m_tree->setIconSize(QSize(20, 20));
-    m_rangeLabel->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0);"));
     m_pageBox->setAlignment(Qt::AlignCenter);
     m_pageBox->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
-    m_recentButton->setArrowType(Qt::DownArrow);
-    m_recentButton->setToolTip(QStringLiteral("最近の検索"));
-    m_recentButton->setPopupMode(QToolButton::InstantPopup);
-    m_recentButton->setMenu(m_recentMenu);
-    m_line->setFrameShape(QFrame::HLine);
-    m_line->setFrameShadow(QFrame::Sunken);
-}
-
-// The and/or radios and the target radios: each set is one exclusive group.
-void CLeftForm::GroupRadios() {
-    auto* andOr = new QButtonGroup(this);
-    andOr->addButton(m_andRadio, 0);
-    andOr->addButton(m_orRadio, 1);
-    auto* target = new QButtonGroup(this);
-    target->addButton(m_fullTextRadio, 0);
-    target->addButton(m_mainTextRadio, 1);
-    target->addButton(m_notesRadio, 2);
 }
 
 // Start values: "and", "全文" and the variant box on.
@@ -320,47 +267,24 @@ void CLeftForm::LoadCatalogue() {
         ShowMessageBox(this, QStringLiteral("you delete data file!"));
         return;
     }
-    QIcon icon(QStringLiteral(":/pictures/closed-book.png"));
-    icon.addFile(QStringLiteral(":/pictures/open-book.png"), QSize(), QIcon::Selected);
     // With more than one top-level entry, the whole collection heads the tree and is the range
     // a search starts with.
-    if (HasWholeCollection(m_catalogue)) {
-        auto* whole = new QTreeWidgetItem(m_tree);
-        whole->setText(0, QStringLiteral("全体"));
-        whole->setIcon(0, icon);
-        whole->setData(0, Qt::UserRole, kWholeCollection);
-        whole->setToolTip(0, QStringLiteral("コレクション全体を検索します"));
+    if (m_tree->Fill(m_catalogue)) {
         m_nRangeNode = uint16_t(kWholeCollection);
-        m_strRange = whole->text(0);
+        m_strRange = m_tree->topLevelItem(0)->text(0);
         m_rangeLabel->setText(m_strRange);
-    }
-    std::vector<QTreeWidgetItem*>& items = m_treeItems;
-    items.assign(size_t(m_catalogue.NodeCount()), nullptr);
-    for (int slot = 1; slot < m_catalogue.NodeCount(); ++slot) {
-        const ContentsNodeTag* node = m_catalogue.Node(slot);
-        if (!node) continue;  // a record with no place in the tree
-        QTreeWidgetItem* parent = node->parent && node->parent->slot ? items[size_t(node->parent->slot)] : nullptr;
-        auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_tree);
-        item->setText(0, FromU16(node->name));
-        item->setIcon(0, icon);
-        item->setData(0, Qt::UserRole, slot);
-        items[size_t(slot)] = item;
     }
 }
 
-QTreeWidgetItem* CLeftForm::ItemOfSlot(int slot) const {
-    return slot >= 0 && size_t(slot) < m_treeItems.size() ? m_treeItems[size_t(slot)] : nullptr;
-}
+QTreeWidgetItem* CLeftForm::ItemOfSlot(int slot) const { return m_tree->ItemOfSlot(slot); }
 
 void CLeftForm::OnTreeSelChanged() {
     const QList<QTreeWidgetItem*> selected = m_tree->selectedItems();
     if (selected.isEmpty()) return;
     QTreeWidgetItem* item = selected.first();
-    const int slot = item->data(0, Qt::UserRole).toInt();
+    const int slot = CContentsTree::SlotOf(item);
     m_nRangeNode = uint16_t(slot);
-    m_strRange = item->text(0);
-    for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
-        m_strRange = up->text(0) + QLatin1Char('\\') + m_strRange;
+    m_strRange = CContentsTree::PathOf(item);
     m_rangeLabel->setText(m_strRange);
     if (slot == kWholeCollection) return;  // a range only, no page
     if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).firstPage);

@@ -11,6 +11,7 @@
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"
+#include "pane/contentstree.h"
 #include "session/reading_session.h"
 
 class QButtonGroup;
@@ -35,6 +36,7 @@ class CBookView;
 class CConcordanceBrowser;
 class CKeywordBox;
 class CResultList;
+class CSearchPanel;
 class CToolTipResourceButton;
 
 class CLeftForm : public QWidget {
@@ -114,7 +116,7 @@ public:
     QTreeWidgetItem* ItemOfSlot(int slot) const;
     CKeywordBox* InputCtrl() const;
     CResultList* ResultList() const { return m_resultList; }
-    QTreeWidget* Tree() const { return m_tree; }
+    CContentsTree* Tree() const { return m_tree; }
     QTabBar* Tab() const { return m_tab; }
     QWidget* Control(int id) const;  // a control by its id
 
@@ -161,7 +163,6 @@ private:
     void MakeControls();
     void ArrangeControls();
     void SetUpControls();
-    void GroupRadios();
     void SetStartValues();
     void ConnectControls();
     void LoadCatalogue();
@@ -185,16 +186,16 @@ private:
 
     CReadingSession m_session;
     CCatalogue m_catalogue;
-    std::vector<QTreeWidgetItem*> m_treeItems;  // tree item of each slot
     CBookView* m_pBookView = nullptr;
     CConcordanceBrowser* m_concordance = nullptr;  // made when first asked for
 
     QTabBar* m_tab;                       // 1010
     QStackedWidget* m_pages;              // the contents tree, the search panel
+    CSearchPanel* m_searchPanel;          // the search controls, which follow (its own)
     QPlainTextEdit* m_hiddenEdit;         // 1001
     QLabel* m_prompt;                     // 1004
     CResultList* m_resultList;          // 1007
-    QTreeWidget* m_tree;                  // 1009
+    CContentsTree* m_tree;                  // 1009
     QPushButton* m_searchButton;          // 1011
     QGroupBox* m_methodGroup;             // 1022
     QRadioButton* m_andRadio;             // 1019
