@@ -342,14 +342,7 @@ private:
 
     void AppendNote(xmlNode* node, std::string& out) {
         for (xmlNode* c = node->children; c; c = c->next) {
-            if (c->type == XML_TEXT_NODE && c->content) {
-                out += reinterpret_cast<const char*>(c->content);
-                continue;
-            }
-            if (c->type == XML_ENTITY_REF_NODE && c->name) {
-                if (const char* e = HtmlEntity(reinterpret_cast<const char*>(c->name))) out += e;
-                continue;
-            }
+            if (AppendCharacters(c, out)) continue;
             const std::string_view n = LocalName(c);
             if (n.empty() || IsSkippedElement(n) || n == "rp" || IsBacklink(c)) continue;
             if (n == "rt") {

@@ -299,14 +299,7 @@ private:
 
     void AppendFlat(xmlNode* node, std::string& out, bool title) {
         for (xmlNode* c = node->children; c; c = c->next) {
-            if (c->type == XML_TEXT_NODE && c->content) {
-                out += reinterpret_cast<const char*>(c->content);
-                continue;
-            }
-            if (c->type == XML_ENTITY_REF_NODE && c->name) {
-                if (const char* e = HtmlEntity(reinterpret_cast<const char*>(c->name))) out += e;
-                continue;
-            }
+            if (AppendCharacters(c, out)) continue;
             const std::string_view n = LocalName(c);
             if (n.empty() || IsSkipped(n) || n == "pb" || n == "lb" || n == "rdg" || n == "rdgGrp" ||
                 n == "sic" || n == "orig" || n == "abbr" || n == "figDesc")

@@ -227,15 +227,24 @@ std::string CollapseSpace(std::string_view text) {
 namespace {
 
 void AppendText(const xmlNode* node, std::string& out) {
-    for (const xmlNode* c = node->children; c; c = c->next) {
-        if (c->type == XML_TEXT_NODE && c->content) out += reinterpret_cast<const char*>(c->content);
-        else if (c->type == XML_ENTITY_REF_NODE && c->name) {
-            if (const char* e = HtmlEntity(reinterpret_cast<const char*>(c->name))) out += e;
-        } else if (c->type == XML_ELEMENT_NODE) AppendText(c, out);
-    }
+    for (const xmlNode* c = node->children; c; c = c->next)
+        if (!AppendCharacters(c, out) && c->type == XML_ELEMENT_NODE) AppendText(c, out);
 }
 
 }  // namespace
+
+bool AppendCharacters(const xmlNode* node, std::string& out) {
+    if (node->type == XML_TEXT_NODE) {
+        if (node->content) out += reinterpret_cast<const char*>(node->content);
+        return true;
+    }
+    if (node->type == XML_ENTITY_REF_NODE) {
+        if (const char* e = node->name ? HtmlEntity(reinterpret_cast<const char*>(node->name)) : nullptr)
+            out += e;
+        return true;
+    }
+    return false;
+}
 
 std::string TextOf(const xmlNode* node) {
     if (!node) return {};
