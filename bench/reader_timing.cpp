@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     }
     std::printf("start-up until the main window is shown: %lld ms\n", static_cast<long long>(shown));
     std::printf("Enter until the result list is shown: %lld ms (%zu rows)\n", static_cast<long long>(listed),
-                form->m_SearchResults.size());
+                form->Session().Rows().size());
     if (!times.isEmpty())
         std::printf("row chosen until its page is shown: median %lld ms, max %lld ms (%d rows)\n",
                     static_cast<long long>(times[times.size() / 2]),

@@ -246,8 +246,8 @@ void CLeftForm::OnInitialUpdate() {
     connect(m_resultList, &CResultList::sortRequested, this, [this](int column, bool descending) {
         static const RowOrder kOrders[] = {RowOrder::kCategory, RowOrder::kTitle, RowOrder::kVolume,
                                            RowOrder::kPageNumber, RowOrder::kHits};
-        if (column < 0 || column > 4 || m_SearchResults.empty()) return;
-        SortRows(m_SearchResults, kOrders[column], descending);
+        if (column < 0 || column > 4 || m_session.Rows().empty()) return;
+        m_session.SortRows(kOrders[column], descending);
         m_nListPage = 1;
         ShowResultPage();
     });
@@ -547,15 +547,16 @@ void CLeftForm::ShowSearchResults() {
     m_resultList->clear();
     // Without a catalogue entry in the range slot there is no range and so no row.
     const ContentsNodeTag* range = FindRangeNode(m_catalogue, m_nRangeNode);
-    const uint32_t total =
-        BuildResultList(range, m_lastResult.pages, m_lastResult.counts, m_SearchResults);
+    std::vector<SearchNodeTag> found;
+    const uint32_t total = BuildResultList(range, m_lastResult.pages, m_lastResult.counts, found);
     // The list reads in the collection's order until a heading sorts it.
-    SortRows(m_SearchResults, RowOrder::kReading, false);
+    SortRows(found, RowOrder::kReading, false);
+    m_session.SetRows(std::move(found));
     m_resultList->ResetSortColumn();
     m_resultList->header()->setSortIndicatorShown(false);
-    const int rows = int(m_SearchResults.size());
+    const int rows = int(m_session.Rows().size());
     m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
-    m_totals->setText(FromU16(TotalsText(m_SearchResults.size(), total)));
+    m_totals->setText(FromU16(TotalsText(m_session.Rows().size(), total)));
     if (m_nListPageCount > 0) {
         m_nListPage = 1;
         ShowResultPage();
@@ -580,8 +581,8 @@ void CLeftForm::ShowResultPage() {
     QList<QTreeWidgetItem*> items;
     for (int i = 0; i < kRowsPerListPage; ++i) {
         const size_t k = size_t(m_nListPage - 1) * kRowsPerListPage + size_t(i);
-        if (k >= m_SearchResults.size()) break;
-        const SearchNodeTag& row = m_SearchResults[k];
+        if (k >= m_session.Rows().size()) break;
+        const SearchNodeTag& row = m_session.Rows()[k];
         auto* item = new QTreeWidgetItem({FromU16(row.category), FromU16(row.title),
                                           FromU16(row.volume), QString::number(row.pageNumber),
                                           QString::number(row.hits)});
@@ -659,14 +660,14 @@ void CLeftForm::AnswerConcordanceLink(const QString& url) {
 }
 
 void CLeftForm::OnResultListMenu(const QPoint& position) {
-    if (m_SearchResults.empty()) return;
+    if (m_session.Rows().empty()) return;
     QMenu menu(this);
     QAction* concordance = menu.addAction(QStringLiteral("用例一覧"));
     if (menu.exec(m_resultList->viewport()->mapToGlobal(position)) == concordance) ShowConcordance();
 }
 
 bool CLeftForm::ShowConcordance() {
-    if (m_SearchResults.empty()) return false;
+    if (m_session.Rows().empty()) return false;
     if (!m_concordance) {
         m_concordance = new CConcordanceBrowser(
             m_index, m_pBookView, m_strTempResult1.parent_path(),
@@ -680,7 +681,7 @@ bool CLeftForm::ShowConcordance() {
         QStringLiteral("検索対象：%1　異体字：%2")
             .arg(QString::fromStdU16String(kTargets[m_nTargetCode >= 0 && m_nTargetCode < 3 ? m_nTargetCode : 0]))
             .arg(m_bVariant ? QStringLiteral("含む") : QStringLiteral("含まない"));
-    m_concordance->Open(m_SearchResults,
+    m_concordance->Open(m_session.Rows(),
                         {m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant, kDefaultContext},
                         m_totals->text(), options);
     return true;

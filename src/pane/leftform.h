@@ -137,7 +137,6 @@ public:
     int m_nListPageCount = 0;   // list pages of the result list
     int m_nListPage = 0;        // current list page, 1-based; 0 without rows
     SearchResult m_lastResult;                 // what the last search the index took found
-    std::vector<SearchNodeTag> m_SearchResults;  // every row of the last search, sorted
     std::filesystem::path m_strCurPageFile;    // the file holding the result page shown
     bool m_bUseResult1 = true;                 // the next result page goes to windows1.html
 

@@ -27,6 +27,15 @@ void CReadingSession::RestartHits() {
     emit changed();
 }
 
+void CReadingSession::SetRows(std::vector<SearchNodeTag> rows) {
+    m_rows = std::move(rows);
+    emit changed();
+}
+
+void CReadingSession::SortRows(RowOrder order, bool descending) {
+    kolva::SortRows(m_rows, order, descending);
+}
+
 void CReadingSession::Remember(Visit visit) {
     if (m_revisiting) return;
     constexpr size_t kMostVisits = 500;

@@ -1,5 +1,6 @@
 // The reading session: where the reader is (the volume's catalogue slot and the page number), the
-// hits of the result page shown and the current one, and the pages viewed, for back and forward.
+// hits of the result page shown and the current one, the pages viewed, for back and forward, and
+// the rows of the last search.
 // It is the one owner of the position: the frame, the toolbar and the pane ask it to move and
 // follow its signals. It holds no widget and shows nothing itself.
 #pragma once
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "catalogue/results.h"
 #include "concordance/concordance.h"
 
 namespace kolva {
@@ -42,6 +44,11 @@ public:
     void StepHit(int step);
     void RestartHits();
 
+    // The rows of the last search, in the order shown; the list's headings sort them.
+    const std::vector<SearchNodeTag>& Rows() const { return m_rows; }
+    void SetRows(std::vector<SearchNodeTag> rows);
+    void SortRows(RowOrder order, bool descending);
+
     // The pages viewed. A page shown again from them is not remembered anew.
     void Remember(Visit visit);
     bool CanGoThroughHistory(int step) const;
@@ -54,7 +61,7 @@ public:
 signals:
     // The position moved (volume slot, page number).
     void positionChanged(int node, int page);
-    // Anything of the session changed: position, hits or pages viewed.
+    // Anything of the session changed: position, hits, rows or pages viewed.
     void changed();
 
 private:
@@ -62,6 +69,7 @@ private:
     int m_page = 0;
     int m_hitCount = 0;
     int m_currentHit = 0;
+    std::vector<SearchNodeTag> m_rows;
     std::vector<Visit> m_history;
     size_t m_historyAt = 0;     // the visit shown, when m_history has any
     bool m_revisiting = false;  // a visit is being shown again: it is not remembered anew

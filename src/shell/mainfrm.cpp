@@ -276,7 +276,7 @@ void CMainFrame::UpdateCommandUI() {
     Action(ID_PREV_VOLUME)->setEnabled(node && catalogue.NextVolumeSlot(f.Session().Node(), -1) != 0);
     Action(ID_PREV_HIT)->setEnabled(f.Session().CanStepHit(-1));
     Action(ID_NEXT_HIT)->setEnabled(f.Session().CanStepHit(+1));
-    Action(ID_CONCORDANCE)->setEnabled(!f.m_SearchResults.empty());
+    Action(ID_CONCORDANCE)->setEnabled(!f.Session().Rows().empty());
     Action(ID_HISTORY_BACK)->setEnabled(f.Session().CanGoThroughHistory(-1));
     Action(ID_HISTORY_FORWARD)->setEnabled(f.Session().CanGoThroughHistory(+1));
     for (int id : {ID_EDIT_COPY, ID_EDIT_SELECT_ALL, ID_FILE_PRINT, ID_FILE_PRINT_SETUP})

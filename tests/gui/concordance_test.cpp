@@ -122,11 +122,11 @@ private slots:
     void followingALineShowsItsPageAtItsHit() {
         QVERIFY(!Form()->ShowConcordance());  // no search yet: nothing to show
         Search(QStringLiteral("月"));
-        QCOMPARE(Form()->m_SearchResults.size(), size_t(7));
+        QCOMPARE(Form()->Session().Rows().size(), size_t(7));
         ShowConcordancePage([&] { QVERIFY(Form()->ShowConcordance()); });
         // As many lines as the composed pages have anchors, row by row.
         size_t anchors = 0;
-        for (const SearchNodeTag& row : Form()->m_SearchResults) {
+        for (const SearchNodeTag& row : Form()->Session().Rows()) {
             std::string html;
             anchors += size_t(Form()->m_index.ComposePage(int(row.pageIndex), html, u"月", 0, true));
         }
@@ -148,7 +148,7 @@ private slots:
         QCOMPARE(m_view->GetLocationURL(), file + QStringLiteral("#%1").arg(line.anchor, 4, 10, QLatin1Char('0')));
         QCOMPARE(Form()->Session().CurrentHit(), line.anchor);
         std::string html;
-        const uint32_t pageIndex = Form()->m_SearchResults[line.row].pageIndex;
+        const uint32_t pageIndex = Form()->Session().Rows()[line.row].pageIndex;
         QCOMPARE(Form()->Session().HitCount(), Form()->m_index.ComposePage(int(pageIndex), html, u"月", 0, true));
         QCOMPARE(test::ReadBytes(Form()->m_strCurPageFile), html);
         Form()->StepHit(+1);
@@ -169,7 +169,7 @@ private slots:
         QGuiApplication::clipboard()->clear();
         ClickLink(QStringLiteral("td.c a"), 0);
         const QString expected = QString::fromStdU16String(
-            ConcordanceCopyText(lines[0], Form()->m_SearchResults[lines[0].row]));
+            ConcordanceCopyText(lines[0], Form()->Session().Rows()[lines[0].row]));
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), expected, 20000);
         QVERIFY(expected.contains(QStringLiteral("》")));
 
@@ -192,7 +192,7 @@ private slots:
         Form()->InputCtrl()->SetValue(QStringLiteral("月"));
         QTest::keyClick(Form()->Control(1011), Qt::Key_Return);
         QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("月"));
-        QCOMPARE(Form()->m_SearchResults.size(), size_t(7));
+        QCOMPARE(Form()->Session().Rows().size(), size_t(7));
     }
 };
 
