@@ -1,12 +1,28 @@
 // kolva: the reader.
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <QLoggingCategory>
 
 #include "shell/book.h"
 #include "view/concordancescheme.h"
 
 int main(int argc, char** argv) {
+    // --help and --version answer without a window (and without a display).
+    {
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i) arguments.append(QString::fromLocal8Bit(argv[i]));
+        const kolva::CommandLineInfo info = kolva::ParseCommandLine(arguments);
+        if (info.help) {
+            std::fputs(kolva::kReaderUsage, stdout);
+            return 0;
+        }
+        if (info.version) {
+            std::fputs("kolva 0.1\n", stdout);
+            return 0;
+        }
+    }
     // The browser engine's sandbox cannot run as root.
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");

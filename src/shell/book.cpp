@@ -34,6 +34,17 @@ bool OptionValue(const QStringList& arguments, qsizetype& i, const QString& name
 
 }  // namespace
 
+const char kReaderUsage[] =
+    "Usage: kolva [--data DIR] [--trace FILE] [--no-splash] [FILE]\n"
+    "The reader of a Kolva collection: its contents, its pages, and full-text search.\n"
+    "\n"
+    "  --data DIR    open the collection in DIR (default: the one beside the program)\n"
+    "  --trace FILE  write the catalogue trace to FILE (default: kolva.txt in\n"
+    "                $XDG_STATE_HOME/kolva, else ~/.local/state/kolva)\n"
+    "  --no-splash   start without the splash picture\n"
+    "  --help        print this and exit\n"
+    "  --version     print the version and exit\n";
+
 CommandLineInfo ParseCommandLine(const QStringList& arguments) {
     CommandLineInfo info;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -44,6 +55,14 @@ CommandLineInfo ParseCommandLine(const QStringList& arguments) {
                              !QFile::exists(arg));
         if (arg == QLatin1String("--no-splash")) {
             info.showSplash = false;
+            continue;
+        }
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            info.help = true;
+            continue;
+        }
+        if (arg == QLatin1String("--version")) {
+            info.version = true;
             continue;
         }
         if (OptionValue(arguments, i, QStringLiteral("--data"), info.dataFolder) ||

@@ -17,8 +17,12 @@ struct CommandLineInfo {
     QString fileName;
     QString dataFolder;       // --data DIR: the collection to open instead of the one beside the program
     QString traceFile;        // --trace FILE: the catalogue trace there, not in the state folder
+    bool help = false;        // --help: the usage printed, no window
+    bool version = false;     // --version: the version printed, no window
 };
 CommandLineInfo ParseCommandLine(const QStringList& arguments);
+// What --help prints.
+extern const char kReaderUsage[];
 
 class CBookApp : public QApplication {
     Q_OBJECT

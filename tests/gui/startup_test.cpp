@@ -1,6 +1,7 @@
 // Start-up of the reader, the splitter and the reading view.
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QProcess>
 #include <QMimeData>
 #include <QSettings>
 #include <QSignalSpy>
@@ -242,7 +243,21 @@ private slots:
             QCOMPARE(info.fileName, c.file);
             QCOMPARE(info.dataFolder, c.data);
             QCOMPARE(info.traceFile, c.trace);
+            QVERIFY(!info.help && !info.version);
         }
+        QVERIFY(ParseCommandLine({"kolva", "--help"}).help);
+        QVERIFY(ParseCommandLine({"kolva", "--no-splash", "-h"}).help);
+        QVERIFY(ParseCommandLine({"kolva", "--version"}).version);
+        // The reader answers them without a window, and with no display at all.
+        QProcess reader;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        reader.setProcessEnvironment(env);
+        reader.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kolva"), {QStringLiteral("--help")});
+        QVERIFY(reader.waitForFinished(20000));
+        QCOMPARE(reader.exitCode(), 0);
+        QVERIFY(reader.readAllStandardOutput().contains("--data DIR"));
     }
 
     // Help is the page beside the program (a build copies it beside its programs).
