@@ -15,37 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "run_program.h"
 #include "test_support.h"
 
 namespace kolva::test {
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-inline std::string Quote(const std::string& arg) {
-    std::string q = "'";
-    for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// Runs a program of the build with arguments; standard input is empty.
-inline Outcome RunProgram(const std::string& program, const std::vector<std::string>& args) {
-    static TempDir scratch;
-    std::string command = Quote(std::string(KOLVA_BIN_DIR) + "/" + program);
-    for (const std::string& a : args) command += " " + Quote(a);
-    const auto errFile = scratch / "stderr";
-    command += " </dev/null 2>" + Quote(errFile.string());
-    Outcome o;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) o.out.append(buf, n);
-    const int raw = pclose(pipe);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    o.err = ReadBytes(errFile);
-    return o;
-}
 
 // UTF-8 text in another encoding (through iconv; aborts on a character it lacks).
 inline std::string Encode(const std::string& utf8, const char* encoding) {
