@@ -439,8 +439,7 @@ private:
             return;
         }
         if (node->type == XML_ENTITY_REF_NODE) {
-            if (const char* e = node->name ? HtmlEntity(reinterpret_cast<const char*>(node->name)) : nullptr)
-                m_book.Text(e);
+            if (const char* e = EntityCharacters(node)) m_book.Text(e);
             return;
         }
         if (node->type != XML_ELEMENT_NODE) return;

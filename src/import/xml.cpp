@@ -239,11 +239,14 @@ bool AppendCharacters(const xmlNode* node, std::string& out) {
         return true;
     }
     if (node->type == XML_ENTITY_REF_NODE) {
-        if (const char* e = node->name ? HtmlEntity(reinterpret_cast<const char*>(node->name)) : nullptr)
-            out += e;
+        if (const char* e = EntityCharacters(node)) out += e;
         return true;
     }
     return false;
+}
+
+const char* EntityCharacters(const xmlNode* node) {
+    return node->name ? HtmlEntity(reinterpret_cast<const char*>(node->name)) : nullptr;
 }
 
 std::string TextOf(const xmlNode* node) {

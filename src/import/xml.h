@@ -48,6 +48,8 @@ std::string TextOf(const xmlNode* node);
 std::string CollapseSpace(std::string_view text);
 // The UTF-8 of a common HTML entity (nbsp, mdash, hellip …); null when unknown.
 const char* HtmlEntity(std::string_view name);
+// The characters of an entity reference (a known HTML entity's UTF-8); null when unknown.
+const char* EntityCharacters(const xmlNode* node);
 // For a text node or an entity reference: appends its characters (an unknown entity has none)
 // and returns true. False, nothing appended, for any other node.
 bool AppendCharacters(const xmlNode* node, std::string& out);
