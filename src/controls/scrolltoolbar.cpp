@@ -31,7 +31,7 @@ void CSCrollToolBar::OnCreate() {
                      QStringLiteral(":/pictures/toolbar-hot.png"));
 
     m_wndSlider = new CXSliderCtrl(Qt::Horizontal, this);
-    m_wndSlider->setObjectName(QStringLiteral("101"));
+    m_wndSlider->setObjectName(QStringLiteral("pageSlider"));
     m_wndSlider->setFixedWidth(240);  // with the page label, in sight on a window of 900 pixels
     m_wndSlider->setTickPosition(QSlider::TicksBelow);
     m_wndSlider->setFocusPolicy(Qt::StrongFocus);
@@ -39,7 +39,7 @@ void CSCrollToolBar::OnCreate() {
     m_wndSlider->setRange(0, 0);
     addWidget(m_wndSlider);
     m_wndPageLabel = new CXEdit(this);
-    m_wndPageLabel->setObjectName(QStringLiteral("102"));
+    m_wndPageLabel->setObjectName(QStringLiteral("pageLabel"));
     m_wndPageLabel->setReadOnly(true);
     // Wide enough for "page/last page" of the longest volumes.
     m_wndPageLabel->setFixedWidth(m_wndPageLabel->fontMetrics().horizontalAdvance(QStringLiteral("00000/00000")) + 12);

@@ -26,12 +26,11 @@ const char kReadInputsScript[] = R"(
 
 }  // namespace
 
-CKeywordBox* CKeywordBox::CreateFromStatic(int id, QWidget* parent) {
-    QWidget* placeholder = parent->findChild<QWidget*>(QString::number(id));
+CKeywordBox* CKeywordBox::ReplacePlaceholder(QWidget* placeholder) {
     if (!placeholder) return nullptr;
     QWidget* holder = placeholder->parentWidget();
     auto* control = new CKeywordBox(holder);
-    control->setObjectName(QString::number(id));
+    control->setObjectName(placeholder->objectName());
     control->setMinimumSize(placeholder->minimumSize());
     control->setSizePolicy(placeholder->sizePolicy());
     // In the placeholder's place: in its layout when it has one, else at its geometry.

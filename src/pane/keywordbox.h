@@ -13,8 +13,9 @@ class CKeywordBox : public QWebEngineView {
 public:
     using QWebEngineView::QWebEngineView;
 
-    // Replaces the placeholder `id` among the children of parent by a keyword box in its place.
-    static CKeywordBox* CreateFromStatic(int id, QWidget* parent);
+    // A keyword box in placeholder's place (its layout, or its geometry), under its name; the
+    // placeholder is deleted. Null, nothing done, for no placeholder.
+    static CKeywordBox* ReplacePlaceholder(QWidget* placeholder);
     // Shows a page compiled into the program ("input.htm").
     void LoadFromResource(const QString& name);
     bool IsLoaded() const { return m_loaded; }

@@ -42,14 +42,13 @@ namespace kolva {
 
 namespace {
 
+// A control named for what it is (tests and tools find controls by the name).
 template <typename T>
-T* Make(QWidget* parent, int id, const QString& text = QString()) {
+T* Make(QWidget* parent, const char* name, const QString& text = QString()) {
     T* widget = new T(parent);
-    widget->setObjectName(QString::number(id));
+    widget->setObjectName(QLatin1String(name));
     if constexpr (std::is_base_of_v<QAbstractButton, T> || std::is_same_v<T, QLabel>)
         widget->setText(text);
-    else if constexpr (std::is_same_v<T, QGroupBox>)
-        widget->setTitle(text);
     return widget;
 }
 
@@ -72,6 +71,8 @@ CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
     setObjectName(QStringLiteral("CLeftForm"));
     connect(&m_session, &CReadingSession::positionChanged, this, &CLeftForm::currentPageChanged);
     connect(&m_session, &CReadingSession::changed, this, &CLeftForm::sessionChanged);
+    connect(&m_session, &CReadingSession::changed, this,
+            [this] { m_searchPanel->RangeLabel()->setText(m_session.RangeName()); });
     LoadAppResources();
     CreateControls();
     OpenIndex(m_index, m_dataFolder, SearchTarget::kWholeText);
@@ -95,33 +96,15 @@ void CLeftForm::CreateControls() {
 // Every control of the form, in the form's order (the order of the Tab key); the search panel
 // makes and lays out its own. ArrangeControls puts them in layouts.
 void CLeftForm::MakeControls() {
-    m_tab = Make<QTabBar>(this, 1010);
-    m_hiddenEdit = Make<QPlainTextEdit>(this, 1001);
+    m_tab = Make<QTabBar>(this, "tabs");
+    m_hiddenEdit = Make<QPlainTextEdit>(this, "hiddenKeywords");
     m_searchPanel = new CSearchPanel(this);
-    m_resultList = Make<CResultList>(this, 1007);
-    m_tree = Make<CContentsTree>(this, 1009);
-    m_prevButton = Make<CToolTipResourceButton>(this, 1055, QStringLiteral("<"));
-    m_nextButton = Make<CToolTipResourceButton>(this, 1057, QStringLiteral(">"));
-    m_pageBox = Make<QLineEdit>(this, 1058);
-    m_pageCount = Make<QLabel>(this, 1059);
-    const CSearchPanel& panel = *m_searchPanel;
-    m_prompt = panel.Prompt();
-    m_inputCtrl = panel.KeywordPlaceholder();
-    m_recentButton = panel.RecentButton();
-    m_recentMenu = panel.RecentMenu();
-    m_searchButton = panel.SearchButton();
-    m_line = panel.Line();
-    m_variantBox = panel.VariantBox();
-    m_methodGroup = panel.MethodGroup();
-    m_andRadio = panel.AndRadio();
-    m_orRadio = panel.OrRadio();
-    m_targetGroup = panel.TargetGroup();
-    m_fullTextRadio = panel.FullTextRadio();
-    m_mainTextRadio = panel.MainTextRadio();
-    m_notesRadio = panel.NotesRadio();
-    m_rangeGroup = panel.RangeGroup();
-    m_rangeLabel = panel.RangeLabel();
-    m_totals = panel.Totals();
+    m_resultList = Make<CResultList>(this, "resultList");
+    m_tree = Make<CContentsTree>(this, "contentsTree");
+    m_prevButton = Make<CToolTipResourceButton>(this, "previousListPage", QStringLiteral("<"));
+    m_nextButton = Make<CToolTipResourceButton>(this, "nextListPage", QStringLiteral(">"));
+    m_pageBox = Make<QLineEdit>(this, "listPageBox");
+    m_pageCount = Make<QLabel>(this, "listPageCount");
 }
 
 // The pane in layouts: the tab bar over a stack of its two pages, the contents tree, and the
@@ -170,20 +153,21 @@ void CLeftForm::SetUpControls() {
 
 // Start values: "and", "全文" and the variant box on.
 void CLeftForm::SetStartValues() {
-    m_andRadio->setChecked(m_nAndOr == 0);
-    m_orRadio->setChecked(m_nAndOr == 1);
-    m_fullTextRadio->setChecked(true);
-    m_variantBox->setChecked(m_bVariant);
+    const CSearchPanel& panel = *m_searchPanel;
+    panel.AndRadio()->setChecked(true);
+    panel.FullTextRadio()->setChecked(true);
+    panel.VariantBox()->setChecked(true);
 }
 
 void CLeftForm::ConnectControls() {
     connect(m_tab, &QTabBar::currentChanged, this, [this] { LayoutPane(); });
     connect(m_tree, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnTreeSelChanged);
-    connect(m_searchButton, &QPushButton::clicked, this, &CLeftForm::RequestSearch);
-    connect(m_recentMenu, &QMenu::aboutToShow, this, &CLeftForm::FillRecentMenu);
-    connect(m_fullTextRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetFullText);
-    connect(m_mainTextRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetMainText);
-    connect(m_notesRadio, &QRadioButton::clicked, this, &CLeftForm::OnTargetNotes);
+    const CSearchPanel& panel = *m_searchPanel;
+    connect(panel.SearchButton(), &QPushButton::clicked, this, &CLeftForm::RequestSearch);
+    connect(panel.RecentMenu(), &QMenu::aboutToShow, this, &CLeftForm::FillRecentMenu);
+    connect(panel.FullTextRadio(), &QRadioButton::clicked, this, &CLeftForm::OnTargetFullText);
+    connect(panel.MainTextRadio(), &QRadioButton::clicked, this, &CLeftForm::OnTargetMainText);
+    connect(panel.NotesRadio(), &QRadioButton::clicked, this, &CLeftForm::OnTargetNotes);
     connect(m_prevButton, &QPushButton::clicked, this, &CLeftForm::OnPreviousListPage);
     connect(m_nextButton, &QPushButton::clicked, this, &CLeftForm::OnNextListPage);
     connect(m_resultList, &QTreeWidget::itemSelectionChanged, this, &CLeftForm::OnResultItemChanged);
@@ -193,9 +177,10 @@ void CLeftForm::ConnectControls() {
     // when it loses the focus. Only the pane's own controls are watched (and the keyword box's
     // input widget), so a key that travels up to a parent is handled once.
     for (QWidget* control : std::initializer_list<QWidget*>{
-             m_tab, m_hiddenEdit, m_resultList, m_tree, m_searchButton, m_andRadio, m_orRadio,
-             m_inputCtrl, m_fullTextRadio, m_mainTextRadio, m_notesRadio, m_prevButton,
-             m_nextButton, m_pageBox, m_variantBox, m_recentButton})
+             m_tab, m_hiddenEdit, m_resultList, m_tree, panel.SearchButton(), panel.AndRadio(),
+             panel.OrRadio(), panel.KeywordWidget(), panel.FullTextRadio(), panel.MainTextRadio(),
+             panel.NotesRadio(), m_prevButton, m_nextButton, m_pageBox, panel.VariantBox(),
+             panel.RecentButton()})
         WatchKeys(control);
 }
 
@@ -217,38 +202,41 @@ bool CLeftForm::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-QWidget* CLeftForm::Control(int id) const { return findChild<QWidget*>(QString::number(id)); }
+QWidget* CLeftForm::Control(const char* name) const {
+    return findChild<QWidget*>(QLatin1String(name));
+}
 
-CKeywordBox* CLeftForm::InputCtrl() const { return qobject_cast<CKeywordBox*>(m_inputCtrl); }
+CKeywordBox* CLeftForm::InputCtrl() const { return m_searchPanel->KeywordBox(); }
+
+QMenu* CLeftForm::RecentMenu() const { return m_searchPanel->RecentMenu(); }
 
 void CLeftForm::OnInitialUpdate() {
-    if (CKeywordBox* input = CKeywordBox::CreateFromStatic(1041, this)) {
-        m_inputCtrl = input;
+    if (CKeywordBox* input = m_searchPanel->MakeKeywordBox()) {
         connect(input, &CKeywordBox::inputWidgetAdded, this, &CLeftForm::WatchKeys);
         input->LoadFromResource(QStringLiteral("input.htm"));
     }
     m_tab->insertTab(0, QStringLiteral("検索"));
     m_tab->insertTab(0, QStringLiteral("目録"));
     m_tab->updateGeometry();  // a tab bar not yet shown keeps its empty height in the layout
-    m_totals->setText(QStringLiteral("検索集計："));
-    m_rangeLabel->setText(m_strRange);
+    m_searchPanel->Totals()->setText(QStringLiteral("検索集計："));
+    m_searchPanel->RangeLabel()->setText(m_session.RangeName());
     m_resultList->setColumnCount(5);
     m_resultList->setHeaderLabels({QStringLiteral("類別"), QStringLiteral("書名"), QStringLiteral("巻"),
                                    QStringLiteral("頁"), QStringLiteral("件")});
-    // Widths from the text they hold; every column can be widened, the book title takes what is left.
+    // Widths from the text they hold; every column can be widened, the book title takes what is
+    // left or gives way first.
     const QFontMetrics metrics = m_resultList->fontMetrics();
     const int widths[] = {metrics.horizontalAdvance(QStringLiteral("類別類別")) + 12,
                           metrics.horizontalAdvance(QStringLiteral("書名書名書名")) + 12,
                           metrics.horizontalAdvance(QStringLiteral("卷二十九九")) + 12,
                           metrics.horizontalAdvance(QStringLiteral("00000")) + 12,
                           metrics.horizontalAdvance(QStringLiteral("0000")) + 12};
-    for (int c = 0; c < 5; ++c) m_resultList->setColumnWidth(c, widths[c]);
+    m_resultList->SetPreferredWidths({std::begin(widths), std::end(widths)});
     connect(m_resultList, &CResultList::sortRequested, this, [this](int column, bool descending) {
         static const RowOrder kOrders[] = {RowOrder::kCategory, RowOrder::kTitle, RowOrder::kVolume,
                                            RowOrder::kPageNumber, RowOrder::kHits};
         if (column < 0 || column > 4 || m_session.Rows().empty()) return;
         m_session.SortRows(kOrders[column], descending);
-        m_nListPage = 1;
         ShowResultPage();
     });
     m_tab->setCurrentIndex(0);
@@ -262,18 +250,19 @@ void CLeftForm::OnInitialUpdate() {
 }
 
 void CLeftForm::LoadCatalogue() {
-    // The trace lands in the working folder, as a diagnostic aid.
+    // The trace lands in the program's state folder (or where --trace says), as a diagnostic aid.
     if (!m_catalogue.Load(m_dataFolder / "kolva.dir", CatalogueTracePath())) {
         ShowMessageBox(this, QStringLiteral("you delete data file!"));
         return;
     }
     // With more than one top-level entry, the whole collection heads the tree and is the range
     // a search starts with.
-    if (m_tree->Fill(m_catalogue)) {
-        m_nRangeNode = uint16_t(kWholeCollection);
-        m_strRange = m_tree->topLevelItem(0)->text(0);
-        m_rangeLabel->setText(m_strRange);
-    }
+    if (m_tree->Fill(m_catalogue)) SetRange(kWholeCollection);
+}
+
+void CLeftForm::SetRange(int slot) {
+    const QTreeWidgetItem* item = ItemOfSlot(slot);
+    m_session.SetRange(slot, item ? CContentsTree::PathOf(item) : QString());
 }
 
 QTreeWidgetItem* CLeftForm::ItemOfSlot(int slot) const { return m_tree->ItemOfSlot(slot); }
@@ -283,9 +272,7 @@ void CLeftForm::OnTreeSelChanged() {
     if (selected.isEmpty()) return;
     QTreeWidgetItem* item = selected.first();
     const int slot = CContentsTree::SlotOf(item);
-    m_nRangeNode = uint16_t(slot);
-    m_strRange = CContentsTree::PathOf(item);
-    m_rangeLabel->setText(m_strRange);
+    m_session.SetRange(slot, CContentsTree::PathOf(item));
     if (slot == kWholeCollection) return;  // a range only, no page
     if (item->childCount() == 0) ShowVolumePage(slot, m_catalogue.Record(slot).firstPage);
 }
@@ -390,28 +377,19 @@ void CLeftForm::FollowResultPage(uint32_t pageIndex) {
     m_session.MoveTo(slot, number);
 }
 
-void CLeftForm::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    LayoutPane();
-}
-
-void CLeftForm::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    LayoutPane();
-}
-
 // The tab's page, and the page row under the list while the search has list pages: the buttons
 // enabled where there is a list page to go to, the box and its total as wide as their numbers.
 void CLeftForm::LayoutPane() {
     m_hiddenEdit->hide();
     m_pages->setCurrentIndex(m_tab->currentIndex() == 1 ? 1 : 0);
-    const bool pageRow = m_nListPageCount > 0;
+    const int page = m_session.ListPage(), pageCount = m_session.ListPageCount();
+    const bool pageRow = pageCount > 0;
     for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
                        static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
         w->setVisible(pageRow);
     if (pageRow) {
-        if (m_nListPage == 1) m_prevButton->setEnabled(false);
-        if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
+        if (page == 1) m_prevButton->setEnabled(false);
+        if (page == pageCount) m_nextButton->setEnabled(false);
         const QFontMetrics metrics = m_pageCount->fontMetrics();
         m_pageBox->setFixedWidth(std::max(35, metrics.horizontalAdvance(QStringLiteral("00000")) + 10));
         m_pageCount->setMinimumWidth(metrics.horizontalAdvance(m_pageCount->text()) + 6);
@@ -419,7 +397,6 @@ void CLeftForm::LayoutPane() {
     // Placed now, not when the event loop comes round: callers look at the controls at once.
     layout()->activate();
     m_pages->currentWidget()->layout()->activate();
-    if (QWidget* frame = window(); frame && frame != this) frame->setWindowTitle(kMainCaption);
 }
 
 }  // namespace kolva
@@ -436,17 +413,20 @@ void CLeftForm::SetTarget(SearchTarget target) {
 void CLeftForm::OnSearch() {
     qDebug("Start search");
     m_session.RestartHits();
-    ReadSearchOptions();
-    if (!ReadKeyWords()) return;  // an empty box: nothing to search, nothing to say
-    if (!CheckSearchInput()) return;
-    SearchIndex();
+    CReadingSession::Query query = ReadSearchOptions();
+    if (!ReadKeyWords(query.keywords)) return;  // an empty box: nothing to search, nothing to say
+    if (!CheckSearchInput(query.keywords)) return;
+    // A string the search rejects changes nothing: the rows of the last search are built again.
+    if (!SearchIndex(query)) query = m_session.LastQuery();
+    // The keywords kept for marking pages: the words parted by U+3000, as the pane has always
+    // kept them (composition parts words at either space).
+    query.keywords.replace(QChar(u' '), QChar(u'\u3000'));
     // The concordance shown belongs to the search before: its links now do nothing.
     if (m_concordance) m_concordance->Close();
-    ShowSearchResults();
+    ShowSearchResults(query);
     WriteSearchOptions();
     m_hiddenEdit->clear();
-    RememberSearch(m_strKeyWords);
-    emit sessionChanged();
+    RememberSearch(query.keywords);
 }
 
 void CLeftForm::RequestSearch() {
@@ -484,103 +464,105 @@ void CLeftForm::RememberSearch(const QString& keywords) {
 
 // A recent search picked goes into the keyword box and is run again.
 void CLeftForm::FillRecentMenu() {
-    m_recentMenu->clear();
+    QMenu* menu = RecentMenu();
+    menu->clear();
     const QStringList recent = RecentSearches();
-    if (recent.isEmpty()) m_recentMenu->addAction(QStringLiteral("（なし）"))->setEnabled(false);
+    if (recent.isEmpty()) menu->addAction(QStringLiteral("（なし）"))->setEnabled(false);
     for (const QString& keywords : recent)
-        connect(m_recentMenu->addAction(keywords), &QAction::triggered, this, [this, keywords] {
+        connect(menu->addAction(keywords), &QAction::triggered, this, [this, keywords] {
             if (CKeywordBox* input = InputCtrl()) input->SetValue(keywords);
             RequestSearch();
         });
 }
 
-// The method, target and variant controls into their members.
-void CLeftForm::ReadSearchOptions() {
-    m_nAndOr = m_orRadio->isChecked() ? 1 : 0;
-    m_nTarget = m_notesRadio->isChecked() ? 2 : m_mainTextRadio->isChecked() ? 1 : 0;
-    m_bVariant = m_variantBox->isChecked();
+// The method, target and variant controls as a query (its keywords still to be read).
+CReadingSession::Query CLeftForm::ReadSearchOptions() const {
+    const CSearchPanel& panel = *m_searchPanel;
+    CReadingSession::Query query;
+    query.method = panel.OrRadio()->isChecked() ? SearchMethod::kOr : SearchMethod::kAnd;
+    query.target = panel.NotesRadio()->isChecked()      ? SearchTarget::kNotes
+                   : panel.MainTextRadio()->isChecked() ? SearchTarget::kMainText
+                                                        : SearchTarget::kWholeText;
+    query.variants = panel.VariantBox()->isChecked();
+    return query;
 }
 
-// m_strKeyWords from the hidden edit, then from the keyword box, ideographic spaces made
-// spaces. False when the box answers null.
-bool CLeftForm::ReadKeyWords() {
-    m_strKeyWords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
-    qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
+// The keywords from the hidden edit, then from the keyword box, ideographic spaces made spaces.
+// False when the box answers null.
+bool CLeftForm::ReadKeyWords(QString& keywords) const {
+    keywords = m_hiddenEdit->toPlainText().replace(QChar(0x3000), QLatin1Char(' '));
     if (CKeywordBox* input = InputCtrl()) {
         const CKeywordBox::Inputs& inputs = input->LastInputs();
         for (const std::optional<QString>& value : inputs.values) {
             if (!value) return false;
-            m_strKeyWords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));
+            keywords = QString(*value).replace(QChar(0x3000), QLatin1Char(' '));
         }
     }
-    qDebug("the keyWords is :%s", qUtf8Printable(m_strKeyWords));
+    qDebug("the keyWords is :%s", qUtf8Printable(keywords));
     return true;
 }
 
 // A range and a keyword, or the message that asks for the missing one.
-bool CLeftForm::CheckSearchInput() {
-    if (m_nRangeNode == kWholeCollection && !HasWholeCollection(m_catalogue)) {
+bool CLeftForm::CheckSearchInput(const QString& keywords) {
+    if (m_session.RangeNode() == kWholeCollection && !HasWholeCollection(m_catalogue)) {
         ShowMessageBox(this, QStringLiteral("検索範囲をまた指定していません。"));
         return false;
     }
-    if (m_strKeyWords.isEmpty()) {
+    if (keywords.isEmpty()) {
         ShowMessageBox(this, QStringLiteral("何かキーワードを入力して検索をして下さい。"));
         return false;
     }
     return true;
 }
 
-void CLeftForm::SearchIndex() {
-    SearchResult result = RunSearch(m_index, m_strKeyWords.toStdU16String(),
-                                    m_nAndOr == 0 ? SearchMethod::kAnd : SearchMethod::kOr,
-                                    m_bVariant);
-    // A string the search rejects changes nothing: the rows of the last search are built again.
-    if (result.rejected) return;
+// False when the search rejects the keywords; the last search's pages then stay.
+bool CLeftForm::SearchIndex(const CReadingSession::Query& query) {
+    SearchResult result = RunSearch(m_index, query.keywords.toStdU16String(), query.method,
+                                    query.variants);
+    if (result.rejected) return false;
     m_lastResult = std::move(result);
-    // The keywords kept for marking pages: the words parted by U+3000, as the pane has always
-    // kept them (composition parts words at either space).
-    m_strKeyWords.replace(QChar(u' '), QChar(u'\u3000'));
+    return true;
 }
 
 // The rows of the index's hit pages in the range, the totals and the first list page.
-void CLeftForm::ShowSearchResults() {
+void CLeftForm::ShowSearchResults(CReadingSession::Query query) {
     m_resultList->clear();
     // Without a catalogue entry in the range slot there is no range and so no row.
-    const ContentsNodeTag* range = FindRangeNode(m_catalogue, m_nRangeNode);
+    const ContentsNodeTag* range = FindRangeNode(m_catalogue, uint16_t(m_session.RangeNode()));
     std::vector<SearchNodeTag> found;
     const uint32_t total = BuildResultList(range, m_lastResult.pages, m_lastResult.counts, found);
     // The list reads in the collection's order until a heading sorts it.
     SortRows(found, RowOrder::kReading, false);
-    m_session.SetRows(std::move(found));
+    const size_t rows = found.size();
+    m_session.SetSearch(std::move(query), std::move(found));
     m_resultList->ResetSortColumn();
     m_resultList->header()->setSortIndicatorShown(false);
-    const int rows = int(m_session.Rows().size());
-    m_nListPageCount = (rows + kRowsPerListPage - 1) / kRowsPerListPage;
-    m_totals->setText(FromU16(TotalsText(m_session.Rows().size(), total)));
-    if (m_nListPageCount > 0) {
-        m_nListPage = 1;
-        ShowResultPage();
-    } else {
-        m_nListPage = 0;
-    }
+    m_searchPanel->Totals()->setText(FromU16(TotalsText(rows, total)));
+    ShowResultPage();
     LayoutPane();  // shows or hides the page row
 }
 
-// The members back into the method, target and variant controls.
+// The last search's options back into the method, target and variant controls.
 void CLeftForm::WriteSearchOptions() {
-    m_andRadio->setChecked(m_nAndOr == 0);
-    m_orRadio->setChecked(m_nAndOr == 1);
-    (m_nTarget == 2 ? m_notesRadio : m_nTarget == 1 ? m_mainTextRadio : m_fullTextRadio)->setChecked(true);
-    m_variantBox->setChecked(m_bVariant);
+    const CReadingSession::Query& query = m_session.LastQuery();
+    const CSearchPanel& panel = *m_searchPanel;
+    (query.method == SearchMethod::kOr ? panel.OrRadio() : panel.AndRadio())->setChecked(true);
+    (query.target == SearchTarget::kNotes      ? panel.NotesRadio()
+     : query.target == SearchTarget::kMainText ? panel.MainTextRadio()
+                                               : panel.FullTextRadio())
+        ->setChecked(true);
+    panel.VariantBox()->setChecked(query.variants);
 }
 
 void CLeftForm::ShowResultPage() {
-    if (m_nListPage < 1 || m_nListPage > m_nListPageCount) return;
+    const int page = m_session.ListPage();
+    if (page < 1) return;
     m_resultList->clear();
     UpdatePageBox();
     QList<QTreeWidgetItem*> items;
-    for (int i = 0; i < kRowsPerListPage; ++i) {
-        const size_t k = size_t(m_nListPage - 1) * kRowsPerListPage + size_t(i);
+    constexpr int kRows = CReadingSession::kRowsPerListPage;
+    for (int i = 0; i < kRows; ++i) {
+        const size_t k = size_t(page - 1) * kRows + size_t(i);
         if (k >= m_session.Rows().size()) break;
         const SearchNodeTag& row = m_session.Rows()[k];
         auto* item = new QTreeWidgetItem({FromU16(row.category), FromU16(row.title),
@@ -597,47 +579,35 @@ void CLeftForm::ShowResultPage() {
 }
 
 void CLeftForm::UpdatePageBox() {
-    m_prevButton->setEnabled(true);
-    m_nextButton->setEnabled(true);
+    const int page = m_session.ListPage(), pageCount = m_session.ListPageCount();
+    m_prevButton->setEnabled(page > 1);
+    m_nextButton->setEnabled(page < pageCount);
     m_pageBox->setEnabled(true);
-    m_pageBox->setText(QString::number(m_nListPage));
-    m_pageBox->setReadOnly(false);
+    m_pageBox->setText(QString::number(page));
+    m_pageBox->setReadOnly(pageCount == 1);
     m_pageBox->selectAll();
-    m_pageCount->setText(QStringLiteral("/%1").arg(m_nListPageCount));
-    if (m_nListPageCount == 1) {
-        m_prevButton->setEnabled(false);
-        m_nextButton->setEnabled(false);
-        m_pageBox->setReadOnly(true);
-    }
-    if (m_nListPage == 1) m_prevButton->setEnabled(false);
-    if (m_nListPage == m_nListPageCount) m_nextButton->setEnabled(false);
+    m_pageCount->setText(QStringLiteral("/%1").arg(pageCount));
 }
 
 void CLeftForm::GoToTypedPage() {
     bool ok = false;
     int n = m_pageBox->text().toInt(&ok);
     if (!ok) n = 0;  // text that is not a number reads as 0
-    if (n < 1 || n > m_nListPageCount) {
-        m_pageBox->setText(QString::number(m_nListPage));
-        m_pageBox->selectAll();
-    } else if (n != m_nListPage) {
-        m_nListPage = n;
+    if (n == m_session.ListPage()) return;
+    if (m_session.SetListPage(n)) {
         ShowResultPage();
+    } else {
+        m_pageBox->setText(QString::number(m_session.ListPage()));
+        m_pageBox->selectAll();
     }
 }
 
 void CLeftForm::OnPreviousListPage() {
-    if (m_nListPage > 1) {
-        --m_nListPage;
-        ShowResultPage();
-    }
+    if (m_session.SetListPage(m_session.ListPage() - 1)) ShowResultPage();
 }
 
 void CLeftForm::OnNextListPage() {
-    if (m_nListPage < m_nListPageCount) {
-        ++m_nListPage;
-        ShowResultPage();
-    }
+    if (m_session.SetListPage(m_session.ListPage() + 1)) ShowResultPage();
 }
 
 void CLeftForm::SetBookView(CBookView* view) {
@@ -677,38 +647,48 @@ bool CLeftForm::ShowConcordance() {
             this);
     }
     static const char16_t* const kTargets[] = {u"全文", u"正文", u"注釈"};
+    const bool variants = m_session.LastQuery().variants;
     const QString options =
         QStringLiteral("検索対象：%1　異体字：%2")
             .arg(QString::fromStdU16String(kTargets[m_nTargetCode >= 0 && m_nTargetCode < 3 ? m_nTargetCode : 0]))
-            .arg(m_bVariant ? QStringLiteral("含む") : QStringLiteral("含まない"));
-    m_concordance->Open(m_session.Rows(),
-                        {m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant, kDefaultContext},
-                        m_totals->text(), options);
+            .arg(variants ? QStringLiteral("含む") : QStringLiteral("含まない"));
+    m_concordance->Open(m_session.Rows(), LastConcordanceQuery(), m_searchPanel->Totals()->text(),
+                        options);
     return true;
 }
 
 void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQuery& query) {
-    const std::filesystem::path& target = m_bUseResult1 ? m_strTempResult1 : m_strTempResult2;
+    const std::filesystem::path target = NextResultPageFile();
     std::string html;
     const int anchors =
         m_index.ComposePage(int(pageIndex), html, query.keywords, query.target, query.variant);
     if (!WriteFileNoFollow(target, html)) return;
-    m_session.SetHits(anchors, anchor);
-    if (m_pBookView)
-        m_pBookView->Navigate2(QString::fromStdString(target.string()),
-                               QString::fromStdString(AnchorName(m_session.CurrentHit())));
+    ShowResultFile(target, anchors, anchor);
     m_bUseResult1 = !m_bUseResult1;
-    m_strCurPageFile = target;
     m_session.Remember({true, 0, 0, pageIndex, m_session.CurrentHit(), query});
     FollowResultPage(pageIndex);
+}
+
+void CLeftForm::ShowResultFile(const std::filesystem::path& file, int anchors, int anchor) {
+    m_strCurPageFile = file;
+    m_session.SetHits(anchors, anchor);
+    if (m_pBookView)
+        m_pBookView->Navigate2(QString::fromStdString(file.string()),
+                               QString::fromStdString(AnchorName(m_session.CurrentHit())));
 }
 
 void CLeftForm::OnResultItemChanged() {
     const QList<QTreeWidgetItem*> selected = m_resultList->selectedItems();
     if (selected.isEmpty()) return;
     const int page = selected.first()->data(0, Qt::UserRole).toInt();
-    ShowResultHit(uint32_t(page), 0,
-                  {m_strKeyWords.toStdU16String(), m_nTargetCode, m_bVariant, kDefaultContext});
+    ShowResultHit(uint32_t(page), 0, LastConcordanceQuery());
+}
+
+// The last search's words and options, as its result pages are marked: in the text of the index
+// opened (the target radios reopen it at once).
+ConcordanceQuery CLeftForm::LastConcordanceQuery() const {
+    const CReadingSession::Query& query = m_session.LastQuery();
+    return {query.keywords.toStdU16String(), m_nTargetCode, query.variants, kDefaultContext};
 }
 
 }  // namespace kolva

@@ -81,6 +81,9 @@ public:
     // Shows the result page of pageIndex composed as query asks, at hit anchor: the hit
     // position moves there, so that F3 and Alt+F3 go on from it.
     void ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQuery& query);
+    // Shows a result page written to file, holding `anchors` hit anchors, at hit anchor: F3 and
+    // Alt+F3 step through them. ShowResultHit writes and shows result pages through it.
+    void ShowResultFile(const std::filesystem::path& file, int anchors, int anchor);
     // Shows the concordance of the last search in the reading view (一覧 → 用例一覧, the
     // result list's menu); false when the search has no rows.
     bool ShowConcordance();
@@ -99,48 +102,42 @@ public:
     void RequestSearch();
     // The searches run, latest first (kept in the profile), and the menu that offers them.
     QStringList RecentSearches() const;
-    QMenu* RecentMenu() const { return m_recentMenu; }
+    QMenu* RecentMenu() const;
     // The target radios: reopen the index on whole text, main text or notes.
     void OnTargetFullText() { SetTarget(SearchTarget::kWholeText); }
     void OnTargetMainText() { SetTarget(SearchTarget::kMainText); }
     void OnTargetNotes() { SetTarget(SearchTarget::kNotes); }
-    // The result list: list page m_nListPage, the page row, paging.
+    // The result list: the session's list page shown, the page row, paging.
     void ShowResultPage();
     void UpdatePageBox();
     void GoToTypedPage();
     void OnPreviousListPage();
     void OnNextListPage();
+    // Limits the next search to the catalogue entry in slot (kWholeCollection: all of it), as
+    // picking it in the contents tree does, without showing a page.
+    void SetRange(int slot);
 
     const CCatalogue& Catalogue() const { return m_catalogue; }
+    const CIndex& Index() const { return m_index; }
+    // The composition target of the index opened (TargetCodeOf the target radio picked).
+    int CompositionTarget() const { return m_nTargetCode; }
+    // The files the reading view is shown: a volume's page as stored, the result page shown last
+    // and the one the next result page goes to (two, taken in turn, so that the view always
+    // loads a file it has not loaded).
+    const std::filesystem::path& VolumePageFile() const { return m_strTempPage; }
+    const std::filesystem::path& ResultPageFile() const { return m_strCurPageFile; }
+    const std::filesystem::path& NextResultPageFile() const {
+        return m_bUseResult1 ? m_strTempResult1 : m_strTempResult2;
+    }
     // The tree item of a catalogue slot, or null.
     QTreeWidgetItem* ItemOfSlot(int slot) const;
     CKeywordBox* InputCtrl() const;
+    CSearchPanel* SearchPanel() const { return m_searchPanel; }
     CResultList* ResultList() const { return m_resultList; }
     CContentsTree* Tree() const { return m_tree; }
     QTabBar* Tab() const { return m_tab; }
-    QWidget* Control(int id) const;  // a control by its id
-
-    CIndex m_index;                          // the collection's index and page store
-    std::filesystem::path m_dataFolder;      // folder of the data files
-    std::filesystem::path m_strTempPage;     // "windows.html"
-    std::filesystem::path m_strTempResult1;  // "windows1.html"
-    std::filesystem::path m_strTempResult2;  // "windows2.html"
-
-    int m_nAndOr = 0;           // 0 and, 1 or
-    int m_nTarget = 0;          // radio 0 全文, 1 正文, 2 注釈 (a SearchTarget)
-    bool m_bVariant = true;     // relate variant characters
-    int m_nTargetCode = 0;      // composition target (TargetCodeOf): 0 whole, 1 main text, 2 notes
-    uint16_t m_nRangeNode = 1;  // catalogue slot of the search range, 0 = the whole collection
-                                // (none when the contents have one top-level entry)
-    QString m_strRange = QStringLiteral("ｾｭ");
-    QString m_strKeyWords;
-    int m_nListPageCount = 0;   // list pages of the result list
-    int m_nListPage = 0;        // current list page, 1-based; 0 without rows
-    SearchResult m_lastResult;                 // what the last search the index took found
-    std::filesystem::path m_strCurPageFile;    // the file holding the result page shown
-    bool m_bUseResult1 = true;                 // the next result page goes to windows1.html
-
-    static constexpr int kRowsPerListPage = 100;
+    // A control of the pane by its object name ("listPageBox", "searchButton", ...), or null.
+    QWidget* Control(const char* name) const;
 
 signals:
     // A page of a volume was shown (volume slot, page number): the frame puts the toolbar's
@@ -151,8 +148,6 @@ signals:
     void sessionChanged();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -169,52 +164,46 @@ private:
     void OnResultItemChanged();
     void SetTarget(SearchTarget target);
     // The steps of OnSearch.
-    void ReadSearchOptions();
-    bool ReadKeyWords();
-    bool CheckSearchInput();
-    void SearchIndex();
-    void ShowSearchResults();
+    CReadingSession::Query ReadSearchOptions() const;
+    bool ReadKeyWords(QString& keywords) const;
+    bool CheckSearchInput(const QString& keywords);
+    bool SearchIndex(const CReadingSession::Query& query);
+    void ShowSearchResults(CReadingSession::Query query);
     void OnResultListMenu(const QPoint& position);
     void WriteSearchOptions();
     void WatchKeys(QWidget* widget);
     void RememberSearch(const QString& keywords);
     void FillRecentMenu();
+    ConcordanceQuery LastConcordanceQuery() const;
     // A result page of pageIndex is shown: the reading position moves to its volume and page.
     void FollowResultPage(uint32_t pageIndex);
 
+
+    CIndex m_index;                          // the collection's index and page store
+    std::filesystem::path m_dataFolder;      // folder of the data files
+    std::filesystem::path m_strTempPage;     // "windows.html"
+    std::filesystem::path m_strTempResult1;  // "windows1.html"
+    std::filesystem::path m_strTempResult2;  // "windows2.html"
+    int m_nTargetCode = 0;      // composition target of the index opened (TargetCodeOf)
+    SearchResult m_lastResult;                 // what the last search the index took found
+    std::filesystem::path m_strCurPageFile;    // the file holding the result page shown
+    bool m_bUseResult1 = true;                 // the next result page goes to windows1.html
 
     CReadingSession m_session;
     CCatalogue m_catalogue;
     CBookView* m_pBookView = nullptr;
     CConcordanceBrowser* m_concordance = nullptr;  // made when first asked for
 
-    QTabBar* m_tab;                       // 1010
+    QTabBar* m_tab;
     QStackedWidget* m_pages;              // the contents tree, the search panel
-    CSearchPanel* m_searchPanel;          // the search controls, which follow (its own)
-    QPlainTextEdit* m_hiddenEdit;         // 1001
-    QLabel* m_prompt;                     // 1004
-    CResultList* m_resultList;          // 1007
-    CContentsTree* m_tree;                  // 1009
-    QPushButton* m_searchButton;          // 1011
-    QGroupBox* m_methodGroup;             // 1022
-    QRadioButton* m_andRadio;             // 1019
-    QRadioButton* m_orRadio;              // 1020
-    QLabel* m_totals;                     // 1030
-    QGroupBox* m_rangeGroup;              // 1033
-    QLabel* m_rangeLabel;                 // 1035
-    QWidget* m_inputCtrl;                 // 1041: the keyword control
-    QRadioButton* m_fullTextRadio;        // 1042
-    QRadioButton* m_mainTextRadio;        // 1043
-    QRadioButton* m_notesRadio;           // 1044
-    QGroupBox* m_targetGroup;             // 1045
-    CToolTipResourceButton* m_prevButton; // 1055
-    CToolTipResourceButton* m_nextButton; // 1057
-    QLineEdit* m_pageBox;                 // 1058
-    QLabel* m_pageCount;                  // 1059
-    QCheckBox* m_variantBox;              // 1061
-    QFrame* m_line;                       // 1062
-    QToolButton* m_recentButton;          // 1063: the recent searches
-    QMenu* m_recentMenu;
+    CSearchPanel* m_searchPanel;          // the search controls (its own)
+    QPlainTextEdit* m_hiddenEdit;
+    CResultList* m_resultList;
+    CContentsTree* m_tree;
+    CToolTipResourceButton* m_prevButton;
+    CToolTipResourceButton* m_nextButton;
+    QLineEdit* m_pageBox;
+    QLabel* m_pageCount;
     unsigned m_searchRequest = 0;         // the last search asked of the keyword box
 };
 

@@ -13,7 +13,42 @@ CResultList::CResultList(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSortingEnabled(false);
     header()->setSectionsClickable(true);
+    header()->setStretchLastSection(false);
     connect(header(), &QHeaderView::sectionClicked, this, &CResultList::OnColumnClick);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_fitting && column >= 0 && column < m_preferred.size()) m_preferred[column] = width;
+    });
+}
+
+void CResultList::SetPreferredWidths(const QList<int>& widths) {
+    m_preferred = widths;
+    FitColumns();
+}
+
+void CResultList::resizeEvent(QResizeEvent* event) {
+    QTreeWidget::resizeEvent(event);
+    FitColumns();
+}
+
+void CResultList::FitColumns() {
+    if (m_preferred.size() != columnCount()) return;
+    QList<int> widths = m_preferred;
+    int excess = -viewport()->width();
+    for (int w : widths) excess += w;
+    constexpr int kTitle = 1, kCategory = 0;
+    if (excess < 0) {
+        widths[kTitle] -= excess;  // room to spare: the title takes it
+    } else {
+        const int least = fontMetrics().horizontalAdvance(QStringLiteral("書名")) + 12;
+        for (int column : {kTitle, kCategory}) {
+            const int give = std::clamp(widths[column] - least, 0, excess);
+            widths[column] -= give;
+            excess -= give;
+        }
+    }
+    m_fitting = true;
+    for (int c = 0; c < widths.size(); ++c) setColumnWidth(c, widths[c]);
+    m_fitting = false;
 }
 
 void CResultList::OnColumnClick(int column) {

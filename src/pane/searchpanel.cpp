@@ -12,15 +12,17 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "pane/keywordbox.h"
+
 namespace kolva {
 
 namespace {
 
-// A control with its id as its object name (tests and tools find controls by it).
+// A control named for what it is (tests and tools find controls by the name).
 template <typename T>
-T* Make(QWidget* parent, int id) {
+T* Make(QWidget* parent, const char* name) {
     T* widget = new T(parent);
-    widget->setObjectName(QString::number(id));
+    widget->setObjectName(QLatin1String(name));
     return widget;
 }
 
@@ -28,22 +30,22 @@ T* Make(QWidget* parent, int id) {
 
 CSearchPanel::CSearchPanel(QWidget* parent) : QWidget(parent) {
     // In the order of the Tab key.
-    m_methodGroup = Make<QGroupBox>(this, 1022);
-    m_rangeGroup = Make<QGroupBox>(this, 1033);
-    m_targetGroup = Make<QGroupBox>(this, 1045);
-    m_prompt = Make<QLabel>(this, 1004);
-    m_searchButton = Make<QPushButton>(this, 1011);
-    m_andRadio = Make<QRadioButton>(m_methodGroup, 1019);
-    m_orRadio = Make<QRadioButton>(m_methodGroup, 1020);
-    m_totals = Make<QLabel>(this, 1030);
-    m_rangeLabel = Make<QLabel>(m_rangeGroup, 1035);
-    m_keyword = Make<QWidget>(this, 1041);
-    m_fullTextRadio = Make<QRadioButton>(m_targetGroup, 1042);
-    m_mainTextRadio = Make<QRadioButton>(m_targetGroup, 1043);
-    m_notesRadio = Make<QRadioButton>(m_targetGroup, 1044);
-    m_variantBox = Make<QCheckBox>(this, 1061);
-    m_line = Make<QFrame>(this, 1062);
-    m_recentButton = Make<QToolButton>(this, 1063);
+    m_methodGroup = Make<QGroupBox>(this, "methodGroup");
+    m_rangeGroup = Make<QGroupBox>(this, "rangeGroup");
+    m_targetGroup = Make<QGroupBox>(this, "targetGroup");
+    m_prompt = Make<QLabel>(this, "prompt");
+    m_searchButton = Make<QPushButton>(this, "searchButton");
+    m_andRadio = Make<QRadioButton>(m_methodGroup, "andRadio");
+    m_orRadio = Make<QRadioButton>(m_methodGroup, "orRadio");
+    m_totals = Make<QLabel>(this, "totals");
+    m_rangeLabel = Make<QLabel>(m_rangeGroup, "rangeLabel");
+    m_keyword = Make<QWidget>(this, "keywordBox");
+    m_fullTextRadio = Make<QRadioButton>(m_targetGroup, "fullTextRadio");
+    m_mainTextRadio = Make<QRadioButton>(m_targetGroup, "mainTextRadio");
+    m_notesRadio = Make<QRadioButton>(m_targetGroup, "notesRadio");
+    m_variantBox = Make<QCheckBox>(this, "variantBox");
+    m_line = Make<QFrame>(this, "line");
+    m_recentButton = Make<QToolButton>(this, "recentSearches");
     m_recentMenu = new QMenu(m_recentButton);
 
     m_methodGroup->setTitle(QStringLiteral("検索方法："));
@@ -109,6 +111,12 @@ CSearchPanel::CSearchPanel(QWidget* parent) : QWidget(parent) {
     rangeLayout->addWidget(m_rangeLabel);
     layout->addWidget(m_rangeGroup);
     layout->addWidget(m_totals);
+}
+
+CKeywordBox* CSearchPanel::MakeKeywordBox() {
+    if (!m_keywordBox) m_keywordBox = CKeywordBox::ReplacePlaceholder(m_keyword);
+    if (m_keywordBox) m_keyword = m_keywordBox;
+    return m_keywordBox;
 }
 
 }  // namespace kolva

@@ -17,32 +17,39 @@ class QToolButton;
 
 namespace kolva {
 
+class CKeywordBox;
+
 class CSearchPanel : public QWidget {
     Q_OBJECT
 public:
     explicit CSearchPanel(QWidget* parent = nullptr);
 
-    QLabel* Prompt() const { return m_prompt; }                   // 1004
-    QWidget* KeywordPlaceholder() const { return m_keyword; }     // 1041
-    QToolButton* RecentButton() const { return m_recentButton; }  // 1063
+    QLabel* Prompt() const { return m_prompt; }
+    // The keyword box once made (MakeKeywordBox puts it in its placeholder's place; it loads a
+    // page, so the pane makes it when the window is set up), else null; the widget in its place.
+    CKeywordBox* KeywordBox() const { return m_keywordBox; }
+    QWidget* KeywordWidget() const { return m_keyword; }
+    CKeywordBox* MakeKeywordBox();
+    QToolButton* RecentButton() const { return m_recentButton; }
     QMenu* RecentMenu() const { return m_recentMenu; }
-    QPushButton* SearchButton() const { return m_searchButton; }  // 1011
-    QFrame* Line() const { return m_line; }                       // 1062
-    QCheckBox* VariantBox() const { return m_variantBox; }        // 1061
-    QGroupBox* MethodGroup() const { return m_methodGroup; }      // 1022
-    QRadioButton* AndRadio() const { return m_andRadio; }         // 1019
-    QRadioButton* OrRadio() const { return m_orRadio; }           // 1020
-    QGroupBox* TargetGroup() const { return m_targetGroup; }      // 1045
-    QRadioButton* FullTextRadio() const { return m_fullTextRadio; }  // 1042
-    QRadioButton* MainTextRadio() const { return m_mainTextRadio; }  // 1043
-    QRadioButton* NotesRadio() const { return m_notesRadio; }        // 1044
-    QGroupBox* RangeGroup() const { return m_rangeGroup; }        // 1033
-    QLabel* RangeLabel() const { return m_rangeLabel; }           // 1035
-    QLabel* Totals() const { return m_totals; }                   // 1030
+    QPushButton* SearchButton() const { return m_searchButton; }
+    QFrame* Line() const { return m_line; }
+    QCheckBox* VariantBox() const { return m_variantBox; }
+    QGroupBox* MethodGroup() const { return m_methodGroup; }
+    QRadioButton* AndRadio() const { return m_andRadio; }
+    QRadioButton* OrRadio() const { return m_orRadio; }
+    QGroupBox* TargetGroup() const { return m_targetGroup; }
+    QRadioButton* FullTextRadio() const { return m_fullTextRadio; }
+    QRadioButton* MainTextRadio() const { return m_mainTextRadio; }
+    QRadioButton* NotesRadio() const { return m_notesRadio; }
+    QGroupBox* RangeGroup() const { return m_rangeGroup; }
+    QLabel* RangeLabel() const { return m_rangeLabel; }
+    QLabel* Totals() const { return m_totals; }
 
 private:
     QLabel* m_prompt;
-    QWidget* m_keyword;
+    QWidget* m_keyword;  // the placeholder, then the keyword box
+    CKeywordBox* m_keywordBox = nullptr;
     QToolButton* m_recentButton;
     QMenu* m_recentMenu;
     QPushButton* m_searchButton;

@@ -27,13 +27,30 @@ void CReadingSession::RestartHits() {
     emit changed();
 }
 
-void CReadingSession::SetRows(std::vector<SearchNodeTag> rows) {
+void CReadingSession::SetSearch(Query query, std::vector<SearchNodeTag> rows) {
+    m_query = std::move(query);
     m_rows = std::move(rows);
+    m_listPage = m_rows.empty() ? 0 : 1;
     emit changed();
 }
 
 void CReadingSession::SortRows(RowOrder order, bool descending) {
     kolva::SortRows(m_rows, order, descending);
+    m_listPage = m_rows.empty() ? 0 : 1;
+    emit changed();
+}
+
+bool CReadingSession::SetListPage(int page) {
+    if (page < 1 || page > ListPageCount()) return false;
+    m_listPage = page;
+    emit changed();
+    return true;
+}
+
+void CReadingSession::SetRange(int node, QString name) {
+    m_rangeNode = node;
+    m_rangeName = std::move(name);
+    emit changed();
 }
 
 void CReadingSession::Remember(Visit visit) {

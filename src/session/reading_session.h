@@ -1,14 +1,17 @@
 // The reading session: where the reader is (the volume's catalogue slot and the page number), the
-// hits of the result page shown and the current one, the pages viewed, for back and forward, and
-// the rows of the last search.
+// hits of the result page shown and the current one, the pages viewed, for back and forward, the
+// last search (what it asked, its rows and the list page shown of them) and the range the next
+// search is limited to.
 // It is the one owner of the position: the frame, the toolbar and the pane ask it to move and
 // follow its signals. It holds no widget and shows nothing itself.
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <cstdint>
 #include <vector>
 
+#include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "concordance/concordance.h"
 
@@ -25,6 +28,17 @@ public:
         int anchor = 0;
         ConcordanceQuery query;
     };
+
+    // What a search asked: its words (parted by U+3000, as pages are marked with them), how they
+    // combine, the text searched and whether variant characters count.
+    struct Query {
+        QString keywords;
+        SearchMethod method = SearchMethod::kAnd;
+        SearchTarget target = SearchTarget::kWholeText;
+        bool variants = true;
+    };
+
+    static constexpr int kRowsPerListPage = 100;
 
     explicit CReadingSession(QObject* parent = nullptr) : QObject(parent) {}
 
@@ -44,10 +58,24 @@ public:
     void StepHit(int step);
     void RestartHits();
 
-    // The rows of the last search, in the order shown; the list's headings sort them.
+    // The last search run: what it asked and its rows, in the order shown (the list's headings
+    // sort them). New rows are shown from their first list page.
+    const Query& LastQuery() const { return m_query; }
     const std::vector<SearchNodeTag>& Rows() const { return m_rows; }
-    void SetRows(std::vector<SearchNodeTag> rows);
+    void SetSearch(Query query, std::vector<SearchNodeTag> rows);
     void SortRows(RowOrder order, bool descending);
+
+    // The rows by list pages of kRowsPerListPage: the page shown (1-based; 0 without rows) and
+    // how many there are. SetListPage is false, nothing moved, for a page that is not there.
+    int ListPage() const { return m_listPage; }
+    int ListPageCount() const { return int((m_rows.size() + kRowsPerListPage - 1) / kRowsPerListPage); }
+    bool SetListPage(int page);
+
+    // The range the next search is limited to: a catalogue slot (kWholeCollection for all of it)
+    // and the path of its entry, as the search panel shows it.
+    int RangeNode() const { return m_rangeNode; }
+    const QString& RangeName() const { return m_rangeName; }
+    void SetRange(int node, QString name);
 
     // The pages viewed. A page shown again from them is not remembered anew.
     void Remember(Visit visit);
@@ -69,7 +97,11 @@ private:
     int m_page = 0;
     int m_hitCount = 0;
     int m_currentHit = 0;
+    Query m_query;
     std::vector<SearchNodeTag> m_rows;
+    int m_listPage = 0;
+    int m_rangeNode = 1;
+    QString m_rangeName = QStringLiteral("ｾｭ");
     std::vector<Visit> m_history;
     size_t m_historyAt = 0;     // the visit shown, when m_history has any
     bool m_revisiting = false;  // a visit is being shown again: it is not remembered anew

@@ -43,9 +43,9 @@ QPixmap AboutPicture() {
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::FramelessWindowHint) {
-    setObjectName(QStringLiteral("165"));
+    setObjectName(QStringLiteral("aboutBox"));
     auto* picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("168"));
+    picture->setObjectName(QStringLiteral("aboutPicture"));
     picture->setPixmap(AboutPicture());
     picture->move(0, 0);
     picture->adjustSize();

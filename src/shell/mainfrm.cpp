@@ -73,7 +73,7 @@ CMainFrame::~CMainFrame() {
 void CMainFrame::OnCreate() {
     CSplashWnd::ShowSplashScreen(this);
     m_wndToolBar = new CSCrollToolBar(this);
-    m_wndToolBar->setObjectName(QStringLiteral("59392"));
+    m_wndToolBar->setObjectName(QStringLiteral("toolBar"));
     m_wndToolBar->setMovable(true);
     m_wndToolBar->setAllowedAreas(Qt::TopToolBarArea | Qt::BottomToolBarArea);
     CreateActions();
@@ -90,7 +90,6 @@ void CMainFrame::OnCreate() {
 QAction* CMainFrame::AddCommand(int id, const QString& menuText, const QString& tip,
                                 const QList<QKeySequence>& keys, void (CMainFrame::*handler)()) {
     auto* action = new QAction(menuText, this);
-    action->setObjectName(QString::number(id));
     action->setData(id);
     if (!tip.isEmpty()) action->setToolTip(tip);
     action->setShortcuts(keys);
@@ -214,7 +213,7 @@ void CMainFrame::CreateToolBarButtons() {
 
 void CMainFrame::OnCreateClient() {
     m_wndSplitter = new ST_SplitterWnd(0, this);
-    m_wndSplitter->setObjectName(QStringLiteral("59648"));
+    m_wndSplitter->setObjectName(QStringLiteral("splitter"));
     m_pLeftForm = new CLeftForm(m_paths.dataFolder, m_paths.scratchFolder);
     // The collection shown heads the recent ones.
     if (std::filesystem::exists(m_paths.dataFolder / "kolva.dir"))

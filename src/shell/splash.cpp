@@ -67,7 +67,7 @@ bool CSplashWnd::Create() {
     connect(&m_timer, &QTimer::timeout, this, [] { HideSplashScreen(); });
     m_timer.start();
     m_pFlash = new CSplashPicture(this);
-    m_pFlash->setObjectName(QStringLiteral("104"));
+    m_pFlash->setObjectName(QStringLiteral("splashPicture"));
     m_pFlash->setWindowTitle(QStringLiteral("Flash"));
     m_pFlash->setGeometry(0, 0, m_rect.width(), m_rect.height());
     m_pFlash->SetMovie(QCoreApplication::applicationDirPath() + QStringLiteral("/main.swf"));

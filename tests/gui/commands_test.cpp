@@ -111,6 +111,15 @@ private slots:
         QCOMPARE(slider->value(), 5);
         QCOMPARE(Label(), QStringLiteral("5/24"));  // the page and the last page of its volume
         QVERIFY2(m_frame->windowTitle().startsWith(QStringLiteral("書 巻B 5頁 - ")), qPrintable(m_frame->windowTitle()));
+        {  // the title stays when the window or the pane changes size or a tab is picked
+            const QString title = m_frame->windowTitle();
+            m_frame->resize(m_frame->width() + 40, m_frame->height());
+            Form()->resize(Form()->width() + 30, Form()->height());
+            Form()->Tab()->setCurrentIndex(1);
+            Form()->Tab()->setCurrentIndex(0);
+            QApplication::processEvents();
+            QCOMPARE(m_frame->windowTitle(), title);
+        }
         QVERIFY(!Enabled(ID_PREV_PAGE));
         QVERIFY(Enabled(ID_NEXT_PAGE));
         Form()->Session().MoveTo(Form()->Session().Node(), 23);
@@ -120,12 +129,12 @@ private slots:
         QCOMPARE(Label(), QStringLiteral("24/24"));
         QVERIFY(!Enabled(ID_NEXT_PAGE));
         QVERIFY(Enabled(ID_PREV_PAGE));
-        QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B24") != std::string::npos);
+        QVERIFY(test::ReadBytes(Form()->VolumePageFile()).find("B24") != std::string::npos);
         // The slider shows a page when its movement ends: here a key.
         QTest::keyClick(slider, Qt::Key_Left);
         QCOMPARE(Form()->Session().Page(), 23);
         QCOMPARE(Label(), QStringLiteral("23/24"));
-        QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("B23") != std::string::npos);
+        QVERIFY(test::ReadBytes(Form()->VolumePageFile()).find("B23") != std::string::npos);
     }
 
     void volumesInSlotOrder() {
@@ -136,7 +145,7 @@ private slots:
         QCOMPARE(Form()->Session().Node(), 9);
         QCOMPARE(Form()->Session().Page(), 1);
         QCOMPARE(SelectedSlot(), 9);  // no sibling to step to: the volume opened
-        QCOMPARE(Form()->m_nRangeNode, uint16_t(9));
+        QCOMPARE(Form()->Session().RangeNode(), uint16_t(9));
         QVERIFY(!Enabled(ID_NEXT_VOLUME));
         m_frame->OnNextVolume();
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("もう最後の巻まで至りました。")});
@@ -162,7 +171,7 @@ private slots:
         Form()->Tab()->setCurrentIndex(1);
         QTRY_VERIFY_WITH_TIMEOUT(Form()->InputCtrl()->IsLoaded(), 20000);
         Form()->InputCtrl()->SetValue(QStringLiteral("頁"));
-        Form()->m_nRangeNode = 0;  // the whole collection (picking 巻B made it the range)
+        Form()->SetRange(kWholeCollection);  // (picking 巻B made it the range)
         Form()->OnSearch();
         QTreeWidgetItem* row = nullptr;  // the second page of 巻C: page index 24
         for (int i = 0; i < Form()->ResultList()->topLevelItemCount(); ++i)
@@ -184,7 +193,7 @@ private slots:
         QVERIFY(Enabled(ID_PREV_PAGE));
         m_frame->OnPrevPage();  // from the page shown, not from 巻B
         at(9, 1, "1/2");
-        QVERIFY(test::ReadBytes(Form()->m_strTempPage).find("C1") != std::string::npos);
+        QVERIFY(test::ReadBytes(Form()->VolumePageFile()).find("C1") != std::string::npos);
 
         QCOMPARE(m_frame->Action(ID_HISTORY_BACK)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Left));
         QCOMPARE(m_frame->Action(ID_HISTORY_FORWARD)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Right));
@@ -192,7 +201,7 @@ private slots:
         QVERIFY(!Enabled(ID_HISTORY_FORWARD));
         m_frame->Action(ID_HISTORY_BACK)->trigger();  // the result page again
         at(9, 2, "2/2");
-        QVERIFY(test::ReadBytes(Form()->m_strCurPageFile).find("C2") != std::string::npos);
+        QVERIFY(test::ReadBytes(Form()->ResultPageFile()).find("C2") != std::string::npos);
         m_frame->Action(ID_HISTORY_BACK)->trigger();
         at(4, 5, "5/24");
         QVERIFY(!Enabled(ID_HISTORY_BACK));
@@ -233,11 +242,10 @@ private slots:
         for (int i = 0; i < 5; ++i)
             page += "<a name=\"000" + std::to_string(i) + "\"></a><div style=\"height:2000px\">x</div>";
         QVERIFY(m_scratch.WriteFile("windows1.html", page + "</body></html>"));
-        Form()->m_strCurPageFile = m_scratch.FilePath("windows1.html");
-        Form()->Session().SetHits(5, 0);  // the hits set by hand, as a result page shows them
+        Form()->ShowResultFile(m_scratch.FilePath("windows1.html"), 5, 0);  // a page of 5 hits
         QVERIFY(!Enabled(ID_PREV_HIT));
         QVERIFY(Enabled(ID_NEXT_HIT));
-        const QString file = QString::fromStdString(Form()->m_strCurPageFile.string());
+        const QString file = QString::fromStdString(Form()->ResultPageFile().string());
         m_frame->OnNextHit();
         QCOMPARE(m_frame->m_pBookView->GetLocationURL(), file + "#0001");
         for (int i = 0; i < 3; ++i) m_frame->OnNextHit();
@@ -254,7 +262,7 @@ private slots:
         QVERIFY(Form()->isVisible());
         QCOMPARE(m_frame->Splitter()->sizes().value(0), 260);
 
-        QLineEdit* box = qobject_cast<QLineEdit*>(Form()->Control(1058));
+        QLineEdit* box = qobject_cast<QLineEdit*>(Form()->Control("listPageBox"));
         box->setReadOnly(false);
         box->setText("12");
         // Cut and paste work wherever text can be typed; the file keys without a command do

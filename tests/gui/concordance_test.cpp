@@ -128,7 +128,7 @@ private slots:
         size_t anchors = 0;
         for (const SearchNodeTag& row : Form()->Session().Rows()) {
             std::string html;
-            anchors += size_t(Form()->m_index.ComposePage(int(row.pageIndex), html, u"月", 0, true));
+            anchors += size_t(Form()->Index().ComposePage(int(row.pageIndex), html, u"月", 0, true));
         }
         const std::vector<ConcordanceLine> lines = Form()->Concordance()->ShownLines();
         QCOMPARE(lines.size(), anchors);
@@ -141,16 +141,16 @@ private slots:
         while (k + 1 < lines.size() && lines[k + 1].row != lines[k].row) ++k;
         QVERIFY(k + 1 < lines.size());
         const ConcordanceLine line = lines[k];
-        const auto before = Form()->m_strCurPageFile;
+        const auto before = Form()->ResultPageFile();
         ClickLink(QStringLiteral("td.s a"), int(k));
-        QTRY_VERIFY_WITH_TIMEOUT(Form()->m_strCurPageFile != before, 20000);
-        const QString file = QString::fromStdString(Form()->m_strCurPageFile.string());
+        QTRY_VERIFY_WITH_TIMEOUT(Form()->ResultPageFile() != before, 20000);
+        const QString file = QString::fromStdString(Form()->ResultPageFile().string());
         QCOMPARE(m_view->GetLocationURL(), file + QStringLiteral("#%1").arg(line.anchor, 4, 10, QLatin1Char('0')));
         QCOMPARE(Form()->Session().CurrentHit(), line.anchor);
         std::string html;
         const uint32_t pageIndex = Form()->Session().Rows()[line.row].pageIndex;
-        QCOMPARE(Form()->Session().HitCount(), Form()->m_index.ComposePage(int(pageIndex), html, u"月", 0, true));
-        QCOMPARE(test::ReadBytes(Form()->m_strCurPageFile), html);
+        QCOMPARE(Form()->Session().HitCount(), Form()->Index().ComposePage(int(pageIndex), html, u"月", 0, true));
+        QCOMPARE(test::ReadBytes(Form()->ResultPageFile()), html);
         Form()->StepHit(+1);
         QCOMPARE(m_view->GetLocationURL(), file + QStringLiteral("#%1").arg(line.anchor + 1, 4, 10, QLatin1Char('0')));
     }
@@ -187,11 +187,10 @@ private slots:
     // Enter in the keyword box searches what is typed, even with several list pages shown;
     // in the list-page box it turns the list page.
     void enterSearchesWhatIsTyped() {
-        Form()->m_nListPageCount = 3;  // as after a search of many rows
-        Form()->m_nListPage = 1;
+        Form()->Session().SetSearch({}, std::vector<SearchNodeTag>(300));  // as after a search of many rows
         Form()->InputCtrl()->SetValue(QStringLiteral("月"));
-        QTest::keyClick(Form()->Control(1011), Qt::Key_Return);
-        QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("月"));
+        QTest::keyClick(Form()->Control("searchButton"), Qt::Key_Return);
+        QTRY_COMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("月"));
         QCOMPARE(Form()->Session().Rows().size(), size_t(7));
     }
 };

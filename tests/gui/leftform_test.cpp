@@ -1,7 +1,9 @@
 // The left pane: contents tree, range label, pages of entries, layout, page buttons.
 #include <QDir>
 #include <QEnterEvent>
+#include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTreeWidget>
@@ -41,7 +43,6 @@ class LeftFormTest : public QObject {
             if ((*it)->data(0, Qt::UserRole).toInt() == slot) return *it;
         return nullptr;
     }
-    static QRect Geometry(CLeftForm* form, int id) { return form->Control(id)->geometry(); }
     std::filesystem::path Trace() const { return m_home / "state" / "kolva" / "kolva.txt"; }
 
 private slots:
@@ -79,41 +80,41 @@ private slots:
         Pane p = MakePane(m_data.path());
         QSignalSpy loaded(p.view.get(), &QWebEngineView::loadFinished);
         ItemOfSlot(p.form->Tree(), 6)->setSelected(true);
-        QCOMPARE(p.form->m_nRangeNode, uint16_t(6));
-        QCOMPARE(p.form->m_strRange, QStringLiteral("唐詩\\杜甫\\巻三"));
-        QCOMPARE(qobject_cast<QLabel*>(p.form->Control(1035))->text(), p.form->m_strRange);
+        QCOMPARE(p.form->Session().RangeNode(), uint16_t(6));
+        QCOMPARE(p.form->Session().RangeName(), QStringLiteral("唐詩\\杜甫\\巻三"));
+        QCOMPARE(qobject_cast<QLabel*>(p.form->Control("rangeLabel"))->text(), p.form->Session().RangeName());
         QCOMPARE(p.form->Session().Node(), 6);
         QCOMPARE(p.form->Session().Page(), 5);
         std::string stored;
-        QVERIFY(p.form->m_index.PageStore().ReadPage(5, stored));
-        QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
+        QVERIFY(p.form->Index().PageStore().ReadPage(5, stored));
+        QCOMPARE(test::ReadBytes(p.form->VolumePageFile()), stored);
         QVERIFY(loaded.wait(20000));
-        QCOMPARE(p.view->GetLocationURL(), QString::fromStdString(p.form->m_strTempPage.string()));
+        QCOMPARE(p.view->GetLocationURL(), QString::fromStdString(p.form->VolumePageFile().string()));
 
         // A book changes the range only.
         p.form->Tree()->clearSelection();
         ItemOfSlot(p.form->Tree(), 2)->setSelected(true);
-        QCOMPARE(p.form->m_nRangeNode, uint16_t(2));
-        QCOMPARE(p.form->m_strRange, QStringLiteral("唐詩\\李白"));
+        QCOMPARE(p.form->Session().RangeNode(), uint16_t(2));
+        QCOMPARE(p.form->Session().RangeName(), QStringLiteral("唐詩\\李白"));
         QCOMPARE(p.form->Session().Node(), 6);
 
         // Another page of the entry; a number it does not have leaves file and view alone.
         QVERIFY(p.form->ShowNodePage(6, 0, 6));
-        QVERIFY(p.form->m_index.PageStore().ReadPage(6, stored));
-        QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
+        QVERIFY(p.form->Index().PageStore().ReadPage(6, stored));
+        QCOMPARE(test::ReadBytes(p.form->VolumePageFile()), stored);
         QVERIFY(!p.form->ShowNodePage(6, 0, 99));
-        QCOMPARE(test::ReadBytes(p.form->m_strTempPage), stored);
+        QCOMPARE(test::ReadBytes(p.form->VolumePageFile()), stored);
     }
 
     void scratchPagesNeverWriteThroughALink() {
         Pane p = MakePane(m_data.path());
         test::WriteBytes(m_home / "victim", "keep");
-        std::filesystem::remove(p.form->m_strTempPage);
-        std::filesystem::create_symlink(m_home / "victim", p.form->m_strTempPage);
+        std::filesystem::remove(p.form->VolumePageFile());
+        std::filesystem::create_symlink(m_home / "victim", p.form->VolumePageFile());
         QVERIFY(!p.form->ShowNodePage(3, 1, 1));
         QCOMPARE(test::ReadBytes(m_home / "victim"), std::string("keep"));
         QCOMPARE(p.view->GetLocationURL(), QStringLiteral("about:blank"));
-        std::filesystem::remove(p.form->m_strTempPage);
+        std::filesystem::remove(p.form->VolumePageFile());
     }
 
     void missingCatalogueIsReportedOnce() {
@@ -150,48 +151,54 @@ private slots:
         Pane p = MakePane(m_data.path(), 300, 600);
         CLeftForm* f = p.form.get();
         QVERIFY(f->Tree()->isVisible());
-        QVERIFY(!f->Control(1007)->isVisible());
+        QVERIFY(!f->Control("resultList")->isVisible());
         QVERIFY(f->Tab()->height() >= f->Tab()->sizeHint().height() && f->Tab()->height() > 10);
         QVERIFY(f->Tree()->mapTo(f, QPoint(0, 0)).y() > f->Tab()->geometry().bottom());
         QVERIFY(f->Tree()->height() > 500);
         f->Tab()->setCurrentIndex(1);
         QVERIFY(!f->Tree()->isVisible());
-        QVERIFY(!f->Control(1055)->isVisible());
-        QVERIFY(!f->Control(1001)->isVisible());
-        f->m_nListPageCount = 3;
-        f->m_nListPage = 1;
-        qobject_cast<QLabel*>(f->Control(1059))->setText(QStringLiteral("/106500"));
+        QVERIFY(!f->Control("previousListPage")->isVisible());
+        QVERIFY(!f->Control("hiddenKeywords")->isVisible());
+        f->Session().SetSearch({}, std::vector<SearchNodeTag>(300));
+        qobject_cast<QLabel*>(f->Control("listPageCount"))->setText(QStringLiteral("/106500"));
         f->LayoutPane();
-        const auto inPane = [&](int id) {
+        const auto inPane = [&](const char* id) {
             QWidget* w = f->Control(id);
             return QRect(w->mapTo(f, QPoint(0, 0)), w->size());
         };
-        const int ids[] = {1004, 1041, 1063, 1011, 1061, 1022, 1045, 1033, 1030, 1007, 1055, 1058, 1059, 1057};
+        const char* const ids[] = {"prompt", "keywordBox", "recentSearches", "searchButton", "variantBox", "methodGroup", "targetGroup", "rangeGroup", "totals", "resultList", "previousListPage", "listPageBox", "listPageCount", "nextListPage"};
         for (int width : {255, 300, 500}) {
             f->resize(width, 600);
             QApplication::processEvents();
-            for (int a : ids) {
-                QVERIFY2(f->Control(a)->isVisible(), qPrintable(QString::number(a)));
+            for (size_t i = 0; i < std::size(ids); ++i) {
+                const char* a = ids[i];
+                QVERIFY2(f->Control(a)->isVisible(), a);
                 QVERIFY2(f->rect().contains(inPane(a)), qPrintable(QStringLiteral("%1 at %2").arg(a).arg(width)));
-                for (int b : ids)
-                    if (a < b)
-                        QVERIFY2(!inPane(a).intersects(inPane(b)),
-                                 qPrintable(QStringLiteral("%1 over %2 at %3").arg(a).arg(b).arg(width)));
+                for (size_t j = i + 1; j < std::size(ids); ++j)
+                    QVERIFY2(!inPane(a).intersects(inPane(ids[j])),
+                             qPrintable(QStringLiteral("%1 over %2 at %3").arg(a, ids[j]).arg(width)));
             }
-            QVERIFY(inPane(1041).width() > width - 100);  // the keyword box takes the width
-            QVERIFY(inPane(1007).width() >= width - 12);
-            QVERIFY(inPane(1007).bottom() < inPane(1055).top());
-            QVERIFY(inPane(1055).bottom() > 560);
-            const auto* total = qobject_cast<QLabel*>(f->Control(1059));
+            QVERIFY(inPane("keywordBox").width() > width - 100);  // the keyword box takes the width
+            QVERIFY(inPane("resultList").width() >= width - 12);
+            {  // the columns fit: the volume, page and hits columns stay in view, whole
+                auto* list = qobject_cast<QTreeWidget*>(f->Control("resultList"));
+                QHeaderView* header = list->header();
+                QVERIFY(header->sectionViewportPosition(4) + header->sectionSize(4) <= list->viewport()->width());
+                QVERIFY(!list->horizontalScrollBar()->isVisible());
+                QVERIFY(header->sectionSize(2) >= list->fontMetrics().horizontalAdvance(QStringLiteral("卷二十九")));
+            }
+            QVERIFY(inPane("resultList").bottom() < inPane("previousListPage").top());
+            QVERIFY(inPane("previousListPage").bottom() > 560);
+            const auto* total = qobject_cast<QLabel*>(f->Control("listPageCount"));
             QVERIFY(total->width() >= total->fontMetrics().horizontalAdvance(total->text()));
-            QVERIFY(inPane(1058).left() > inPane(1055).right() && inPane(1059).right() < inPane(1057).left());
+            QVERIFY(inPane("listPageBox").left() > inPane("previousListPage").right() && inPane("listPageCount").right() < inPane("nextListPage").left());
         }
-        const int listAt600 = inPane(1007).height();
+        const int listAt600 = inPane("resultList").height();
         f->resize(500, 800);
         QApplication::processEvents();
-        QCOMPARE(inPane(1007).height(), listAt600 + 200);
-        QVERIFY(!f->Control(1055)->isEnabled());
-        QVERIFY(f->Control(1057)->isEnabled());
+        QCOMPARE(inPane("resultList").height(), listAt600 + 200);
+        QVERIFY(!f->Control("previousListPage")->isEnabled());
+        QVERIFY(f->Control("nextListPage")->isEnabled());
     }
 
     void pageButtonsPaintTheirState() {

@@ -55,8 +55,8 @@ class SearchTest : public QObject {
     std::unique_ptr<CLeftForm> m_form;
 
     CLeftForm* Form() { return m_form.get(); }
-    QString Totals() { return qobject_cast<QLabel*>(Form()->Control(1030))->text(); }
-    QLineEdit* PageBox() { return qobject_cast<QLineEdit*>(Form()->Control(1058)); }
+    QString Totals() { return qobject_cast<QLabel*>(Form()->Control("totals"))->text(); }
+    QLineEdit* PageBox() { return qobject_cast<QLineEdit*>(Form()->Control("listPageBox")); }
     void Search(const QString& keywords) {
         Form()->InputCtrl()->SetValue(keywords);
         Form()->OnSearch();
@@ -89,14 +89,14 @@ private slots:
     void searchFillsTotalsRowsAndPageRow() {
         Search(QStringLiteral("一"));
         QCOMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
-        QCOMPARE(Form()->m_nListPageCount, 3);
-        QCOMPARE(Form()->m_nListPage, 1);
+        QCOMPARE(Form()->Session().ListPageCount(), 3);
+        QCOMPARE(Form()->Session().ListPage(), 1);
         QCOMPARE(Form()->ResultList()->topLevelItemCount(), 100);
         // Reading order: the volume's pages first, the pages under no volume (page 0) after them.
         QCOMPARE(Row(0), (QStringList{"類", "書", "巻", "1", "1"}));
         QCOMPARE(Row(10), (QStringList{"類", "書", "巻", "11", "1"}));
         QCOMPARE(PageBox()->text(), QStringLiteral("1"));
-        QCOMPARE(qobject_cast<QLabel*>(Form()->Control(1059))->text(), QStringLiteral("/3"));
+        QCOMPARE(qobject_cast<QLabel*>(Form()->Control("listPageCount"))->text(), QStringLiteral("/3"));
         {  // a cell cut by its column shows its whole text when hovered, a whole cell nothing
             CResultList* list = Form()->ResultList();
             list->topLevelItem(0)->setText(1, QStringLiteral("御定全唐詩錄百卷"));
@@ -116,26 +116,24 @@ private slots:
             QToolTip::hideText();
         }
         {  // a long total is shown whole
-            auto* count = qobject_cast<QLabel*>(Form()->Control(1059));
-            Form()->m_nListPageCount = 106500;
-            Form()->UpdatePageBox();
+            auto* count = qobject_cast<QLabel*>(Form()->Control("listPageCount"));
+            count->setText(QStringLiteral("/106500"));  // as 10,650,000 rows would have it
             Form()->LayoutPane();
             QVERIFY(count->width() >= count->fontMetrics().horizontalAdvance(QStringLiteral("/106500")));
-            QVERIFY(count->geometry().right() < Form()->Control(1057)->geometry().left());
-            Form()->m_nListPageCount = 3;
+            QVERIFY(count->geometry().right() < Form()->Control("nextListPage")->geometry().left());
             Form()->UpdatePageBox();
             Form()->LayoutPane();
         }
-        QVERIFY(!Form()->Control(1055)->isEnabled());
-        QVERIFY(Form()->Control(1057)->isEnabled());
-        QVERIFY(Form()->Control(1055)->isVisible());
+        QVERIFY(!Form()->Control("previousListPage")->isEnabled());
+        QVERIFY(Form()->Control("nextListPage")->isEnabled());
+        QVERIFY(Form()->Control("previousListPage")->isVisible());
 
         Form()->OnNextListPage();
         Form()->OnNextListPage();
-        QCOMPARE(Form()->m_nListPage, 3);
+        QCOMPARE(Form()->Session().ListPage(), 3);
         QCOMPARE(Form()->ResultList()->topLevelItemCount(), 60);
         QCOMPARE(Row(59), (QStringList{"類", "", "", "0", "2"}));
-        QVERIFY(!Form()->Control(1057)->isEnabled());
+        QVERIFY(!Form()->Control("nextListPage")->isEnabled());
         // A bad page number puts the current page back; Enter jumps to a good one.
         for (const char* bad : {"0", "4", ""}) {
             PageBox()->setText(bad);
@@ -144,28 +142,30 @@ private slots:
         }
         PageBox()->setText("2");
         PressEnter(PageBox());
-        QCOMPARE(Form()->m_nListPage, 2);
+        QCOMPARE(Form()->Session().ListPage(), 2);
         QCOMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));  // no new search
     }
 
     void rangeIdeographicSpaceAndOr() {
-        Form()->m_nRangeNode = 3;  // the volume
+        Form()->SetRange(3);  // the volume
         Search(QStringLiteral("一"));
         QCOMPARE(Totals(), QStringLiteral("全部で 250 頁で、250 箇所でした。"));
-        Form()->m_nRangeNode = 1;
+        Form()->SetRange(1);
         Search(QStringLiteral("一\u3000二"));
         QCOMPARE(Totals(), QStringLiteral("全部で 10 頁で、30 箇所でした。"));
-        QCOMPARE(Form()->m_strKeyWords, QStringLiteral("一\u3000二"));
-        qobject_cast<QRadioButton*>(Form()->Control(1020))->setChecked(true);
+        QCOMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("一\u3000二"));
+        qobject_cast<QRadioButton*>(Form()->Control("orRadio"))->setChecked(true);
         Search(QStringLiteral("二 三"));
         QCOMPARE(Totals(), QStringLiteral("全部で 10 頁で、10 箇所でした。"));
-        qobject_cast<QRadioButton*>(Form()->Control(1019))->setChecked(true);
-        QCOMPARE(Form()->m_nListPageCount, 1);
-        QVERIFY(!Form()->Control(1057)->isEnabled());
+        QVERIFY(Form()->Session().LastQuery().method == SearchMethod::kOr);
+        QCOMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("二\u3000三"));
+        qobject_cast<QRadioButton*>(Form()->Control("andRadio"))->setChecked(true);
+        QCOMPARE(Form()->Session().ListPageCount(), 1);
+        QVERIFY(!Form()->Control("nextListPage")->isEnabled());
         QVERIFY(PageBox()->isReadOnly());
         // With one list page, Enter searches again.
         Form()->InputCtrl()->SetValue(QStringLiteral("一"));
-        PressEnter(Form()->Control(1011));
+        PressEnter(Form()->Control("searchButton"));
         QTRY_COMPARE(Totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
     }
 
@@ -179,10 +179,10 @@ private slots:
         Search(QStringLiteral("二"));
         QCOMPARE(Form()->RecentSearches(), (QStringList{QStringLiteral("二"), QStringLiteral("一 二")}));
         Form()->InputCtrl()->SetValue(QStringLiteral("一"));
-        PressEnter(Form()->Control(1011));
-        PressEnter(Form()->Control(1011));
-        QCOMPARE(Form()->m_strKeyWords, QStringLiteral("二"));  // nothing searched before the answer
-        QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("一"));
+        PressEnter(Form()->Control("searchButton"));
+        PressEnter(Form()->Control("searchButton"));
+        QCOMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("二"));  // nothing searched before the answer
+        QTRY_COMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("一"));
         QTRY_COMPARE(Form()->RecentSearches().size(), 3);
         QCOMPARE(Form()->RecentSearches().front(), QStringLiteral("一"));
         emit Form()->RecentMenu()->aboutToShow();
@@ -190,20 +190,26 @@ private slots:
         QCOMPARE(offered.size(), 3);
         QCOMPARE(offered[2]->text(), QStringLiteral("一 二"));
         offered[2]->trigger();
-        QTRY_COMPARE(Form()->m_strKeyWords, QStringLiteral("一\u3000二"));
+        QTRY_COMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("一\u3000二"));
     }
 
     void messagesAndAnEmptyBox() {
         Search(QStringLiteral("二"));
         const QString before = Totals();
-        Form()->m_nRangeNode = 0;
+        Form()->SetRange(0);
         Search(QStringLiteral("一"));
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("検索範囲をまた指定していません。")});
-        Form()->m_nRangeNode = 1;
+        Form()->SetRange(1);
         test::Messages().clear();
         Search(QString());  // an empty box answers null: nothing happens, nothing is said
         QVERIFY(test::Messages().isEmpty());
         QCOMPARE(Totals(), before);
+        // Spaces only: the search takes no word; the last search stands, and its words still
+        // mark its pages.
+        Search(QStringLiteral("  "));
+        QVERIFY(test::Messages().isEmpty());
+        QCOMPARE(Totals(), before);
+        QCOMPARE(Form()->Session().LastQuery().keywords, QStringLiteral("二"));
 
     }
 
@@ -214,7 +220,7 @@ private slots:
         emit Form()->ResultList()->header()->sectionClicked(4);
         QSignalSpy loaded(m_view.get(), &QWebEngineView::loadFinished);
         Form()->ResultList()->topLevelItem(0)->setSelected(true);
-        const auto first = Form()->m_strCurPageFile;
+        const auto first = Form()->ResultPageFile();
         QCOMPARE(first.filename().string(), std::string("windows1.html"));
         QCOMPARE(Form()->Session().HitCount(), 2);
         QCOMPARE(Form()->Session().CurrentHit(), 0);
@@ -222,22 +228,22 @@ private slots:
         QCOMPARE(m_view->GetLocationURL(), QString::fromStdString(first.string()) + "#0000");
         Form()->ResultList()->clearSelection();
         Form()->ResultList()->topLevelItem(20)->setSelected(true);
-        QCOMPARE(Form()->m_strCurPageFile.filename().string(), std::string("windows2.html"));
+        QCOMPARE(Form()->ResultPageFile().filename().string(), std::string("windows2.html"));
         QCOMPARE(Form()->Session().HitCount(), 1);
         QVERIFY(loaded.wait(20000) || loaded.count() > 0);
     }
 
     void resultPagesNeverWriteThroughALink() {
         Search(QStringLiteral("一"));
-        const auto target = Form()->m_bUseResult1 ? Form()->m_strTempResult1 : Form()->m_strTempResult2;
+        const auto target = Form()->NextResultPageFile();
         test::WriteBytes(m_home / "victim", "keep");
         std::filesystem::remove(target);
         std::filesystem::create_symlink(m_home / "victim", target);
-        const auto shownBefore = Form()->m_strCurPageFile;
+        const auto shownBefore = Form()->ResultPageFile();
         Form()->ResultList()->clearSelection();
         Form()->ResultList()->topLevelItem(5)->setSelected(true);
         QCOMPARE(test::ReadBytes(m_home / "victim"), std::string("keep"));
-        QCOMPARE(Form()->m_strCurPageFile, shownBefore);  // the choice had no effect
+        QCOMPARE(Form()->ResultPageFile(), shownBefore);  // the choice had no effect
         std::filesystem::remove(target);
     }
 
@@ -261,7 +267,7 @@ private slots:
         for (const Click& click : clicks) {
             Form()->OnNextListPage();
             emit list->header()->sectionClicked(click.column);
-            QCOMPARE(Form()->m_nListPage, 1);
+            QCOMPARE(Form()->Session().ListPage(), 1);
             QCOMPARE(Row(0), click.first);
             QCOMPARE(Row(99), click.last);
         }
@@ -270,18 +276,18 @@ private slots:
     }
 
     void targetRadiosReopenTheIndex() {
-        auto click = [&](int id) { qobject_cast<QRadioButton*>(Form()->Control(id))->click(); };
-        click(1044);
-        QCOMPARE(Form()->m_nTargetCode, 2);
-        QVERIFY(Form()->m_index.IsOpen());
+        auto click = [&](const char* name) { qobject_cast<QRadioButton*>(Form()->Control(name))->click(); };
+        click("notesRadio");
+        QCOMPARE(Form()->CompositionTarget(), 2);
+        QVERIFY(Form()->Index().IsOpen());
         std::filesystem::rename(m_data / "Index_content-idx.m", m_data / "moved");
-        click(1043);
+        click("mainTextRadio");
         QCOMPARE(test::Messages(), QStringList{QStringLiteral("データを開けませんでした。")});
-        QVERIFY(!Form()->m_index.IsOpen());
+        QVERIFY(!Form()->Index().IsOpen());
         std::filesystem::rename(m_data / "moved", m_data / "Index_content-idx.m");
-        click(1042);
-        QCOMPARE(Form()->m_nTargetCode, 0);
-        QVERIFY(Form()->m_index.IsOpen());
+        click("fullTextRadio");
+        QCOMPARE(Form()->CompositionTarget(), 0);
+        QVERIFY(Form()->Index().IsOpen());
     }
     // Whatever the tests did, the collection is as it was written and nothing was added to it.
     // A damaged first record (all zeros) is the search range at start-up: it names no entry, so
@@ -298,7 +304,7 @@ private slots:
         form.InputCtrl()->SetValue(QStringLiteral("一"));
         form.OnSearch();
         QCOMPARE(form.ResultList()->topLevelItemCount(), 0);
-        QCOMPARE(qobject_cast<QLabel*>(form.Control(1030))->text(), QStringLiteral("全部で 0 頁で、0 箇所でした。"));
+        QCOMPARE(qobject_cast<QLabel*>(form.Control("totals"))->text(), QStringLiteral("全部で 0 頁で、0 箇所でした。"));
     }
 
     // Over several categories the tree starts with 全体, the range a search starts with; a
@@ -311,26 +317,26 @@ private slots:
                                             {u"別書", 2, 251, 10, 1}, {u"別巻", 3, 251, 10, 1}});
         CLeftForm form(data.path(), m_scratch.Path());
         form.OnInitialUpdate();
-        QTreeWidget* tree = form.findChild<QTreeWidget*>(QStringLiteral("1009"));
+        QTreeWidget* tree = form.findChild<QTreeWidget*>(QStringLiteral("contentsTree"));
         QVERIFY(tree);
         QCOMPARE(tree->topLevelItemCount(), 3);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("全体"));
-        QCOMPARE(form.m_nRangeNode, uint16_t(0));
+        QCOMPARE(form.Session().RangeNode(), uint16_t(0));
         form.Tab()->setCurrentIndex(1);
         QTRY_VERIFY_WITH_TIMEOUT(form.InputCtrl()->IsLoaded(), 20000);
         form.InputCtrl()->SetValue(QStringLiteral("一"));
         form.OnSearch();
-        const auto totals = [&] { return qobject_cast<QLabel*>(form.Control(1030))->text(); };
+        const auto totals = [&] { return qobject_cast<QLabel*>(form.Control("totals"))->text(); };
         QCOMPARE(totals(), QStringLiteral("全部で 260 頁で、270 箇所でした。"));
         QVERIFY(test::Messages().isEmpty());
         tree->topLevelItem(2)->setSelected(true);  // 別
-        QCOMPARE(form.m_nRangeNode, uint16_t(4));
+        QCOMPARE(form.Session().RangeNode(), uint16_t(4));
         form.OnSearch();
         QCOMPARE(totals(), QStringLiteral("全部で 10 頁で、20 箇所でした。"));
         tree->topLevelItem(2)->setSelected(false);
         tree->topLevelItem(0)->setSelected(true);
-        QCOMPARE(form.m_nRangeNode, uint16_t(0));
-        QCOMPARE(qobject_cast<QLabel*>(form.Control(1035))->text(), QStringLiteral("全体"));
+        QCOMPARE(form.Session().RangeNode(), uint16_t(0));
+        QCOMPARE(qobject_cast<QLabel*>(form.Control("rangeLabel"))->text(), QStringLiteral("全体"));
     }
 
     void cleanupTestCase() { QVERIFY(!m_before.empty() && test::Snapshot(m_data.path()) == m_before); }

@@ -81,7 +81,7 @@ private slots:
         QCOMPARE(frame->Splitter()->sizes().value(0), 260);
         QCOMPARE(frame->GetBookView(), frame->m_pBookView);
         QCOMPARE(frame->m_pBookView->GetLocationURL(), QStringLiteral("about:blank"));
-        QVERIFY(frame->m_pLeftForm->m_index.IsOpen());
+        QVERIFY(frame->m_pLeftForm->Index().IsOpen());
         QVERIFY(test::Messages().isEmpty());
     }
 
@@ -90,7 +90,7 @@ private slots:
         auto frame = MakeFrame(empty.path());
         QCOMPARE(test::Messages(), (QStringList{QStringLiteral("データを開けませんでした。"),
                                                 QStringLiteral("you delete data file!")}));
-        QVERIFY(!frame->m_pLeftForm->m_index.IsOpen());
+        QVERIFY(!frame->m_pLeftForm->Index().IsOpen());
     }
 
     void splitterHidesShowsAndSavesItsSizes() {
