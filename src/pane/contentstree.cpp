@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QIcon>
+#include <algorithm>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/results.h"
@@ -20,14 +21,15 @@ bool CContentsTree::Fill(const CCatalogue& catalogue) {
     QIcon icon(QStringLiteral(":/pictures/closed-book.png"));
     icon.addFile(QStringLiteral(":/pictures/open-book.png"), QSize(), QIcon::Selected);
     const bool whole = HasWholeCollection(catalogue);
+    m_items.assign(size_t(std::max(catalogue.NodeCount(), 1)), nullptr);
     if (whole) {
         auto* item = new QTreeWidgetItem(this);
         item->setText(0, QStringLiteral("全体"));
         item->setIcon(0, icon);
         item->setData(0, Qt::UserRole, kWholeCollection);
         item->setToolTip(0, QStringLiteral("コレクション全体を検索します"));
+        m_items[size_t(kWholeCollection)] = item;
     }
-    m_items.assign(size_t(catalogue.NodeCount()), nullptr);
     for (int slot = 1; slot < catalogue.NodeCount(); ++slot) {
         const ContentsNodeTag* node = catalogue.Node(slot);
         if (!node) continue;  // a record with no place in the tree

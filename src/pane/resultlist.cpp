@@ -25,23 +25,23 @@ void CResultList::SetPreferredWidths(const QList<int>& widths) {
     FitColumns();
 }
 
-void CResultList::resizeEvent(QResizeEvent* event) {
-    QTreeWidget::resizeEvent(event);
-    FitColumns();
-}
-
 void CResultList::FitColumns() {
     if (m_preferred.size() != columnCount()) return;
     QList<int> widths = m_preferred;
     int excess = -viewport()->width();
     for (int w : widths) excess += w;
-    constexpr int kTitle = 1, kCategory = 0;
+    constexpr int kCategory = 0, kTitle = 1, kVolume = 2;
     if (excess < 0) {
         widths[kTitle] -= excess;  // room to spare: the title takes it
     } else {
-        const int least = fontMetrics().horizontalAdvance(QStringLiteral("書名")) + 12;
-        for (int column : {kTitle, kCategory}) {
-            const int give = std::clamp(widths[column] - least, 0, excess);
+        // The title and the category down to two characters, the volume down to four (卷二十一
+        // and 卷二十九 still apart).
+        const QFontMetrics metrics = fontMetrics();
+        const int least[] = {metrics.horizontalAdvance(QStringLiteral("書名")) + 12,
+                             metrics.horizontalAdvance(QStringLiteral("書名")) + 12,
+                             metrics.horizontalAdvance(QStringLiteral("卷二十九")) + 12};
+        for (int column : {kTitle, kCategory, kVolume}) {
+            const int give = std::clamp(widths[column] - least[column], 0, excess);
             widths[column] -= give;
             excess -= give;
         }
@@ -60,6 +60,12 @@ void CResultList::OnColumnClick(int column) {
 }
 
 bool CResultList::viewportEvent(QEvent* event) {
+    // The viewport narrows when the vertical scroll bar comes with the rows: the columns fit again.
+    if (event->type() == QEvent::Resize) {
+        const bool handled = QTreeWidget::viewportEvent(event);
+        FitColumns();
+        return handled;
+    }
     if (event->type() != QEvent::ToolTip) return QTreeWidget::viewportEvent(event);
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());

@@ -2,8 +2,8 @@
 // a click announces the column and the direction, a second click on the same heading reverses it.
 // Columns can be widened; a cell cut by its column's width shows its whole text when hovered.
 // The columns fit the list's width: the book title takes what the others leave, and when the
-// list is narrow the title, then the category, give way down to two characters, so that the
-// volume, page and hits columns stay in view.
+// list is narrow the title, then the category, give way down to two characters and the volume to
+// four, so that the page and hits columns stay in view.
 #pragma once
 
 #include <QTreeWidget>
@@ -31,7 +31,6 @@ signals:
 protected:
     // A cell too narrow for its text shows the whole text in a tooltip.
     bool viewportEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void OnColumnClick(int column);

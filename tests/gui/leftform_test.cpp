@@ -160,6 +160,7 @@ private slots:
         QVERIFY(!f->Control("previousListPage")->isVisible());
         QVERIFY(!f->Control("hiddenKeywords")->isVisible());
         f->Session().SetSearch({}, std::vector<SearchNodeTag>(300));
+        f->ShowResultPage();  // a list page of 100 rows: the list scrolls
         qobject_cast<QLabel*>(f->Control("listPageCount"))->setText(QStringLiteral("/106500"));
         f->LayoutPane();
         const auto inPane = [&](const char* id) {

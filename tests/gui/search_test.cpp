@@ -322,6 +322,7 @@ private slots:
         QCOMPARE(tree->topLevelItemCount(), 3);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("全体"));
         QCOMPARE(form.Session().RangeNode(), uint16_t(0));
+        QCOMPARE(qobject_cast<QLabel*>(form.Control("rangeLabel"))->text(), QStringLiteral("全体"));
         form.Tab()->setCurrentIndex(1);
         QTRY_VERIFY_WITH_TIMEOUT(form.InputCtrl()->IsLoaded(), 20000);
         form.InputCtrl()->SetValue(QStringLiteral("一"));
