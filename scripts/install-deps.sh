@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev
   nlohmann-json3-dev  # kolva-search --json
   libuchardet-dev libzip-dev libxml2-dev  # kolva-import: encodings, EPUB archives, XML
+  xdotool imagemagick twm xfonts-base xfonts-75dpi  # using the reader under Xvfb, with a window manager
 )
 
 packages+=("$@")
