@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "index/pairs.h"
+#include "index/pairs_format.h"
 #include "index/postings_format.h"
 #include "platform/coding.h"
 #include "writer/writer.h"
@@ -93,7 +95,7 @@ void IndexWriter::ReserveTail(SlotPostings& s, size_t more) {
 
 IndexWriter::IndexWriter(const std::vector<VariantGroup>& groups,
                          const std::filesystem::path& postingsPath)
-    : m_slots(kSlotCount), m_postingsPath(postingsPath) {
+    : m_slots(kSlotCount), m_postingsPath(postingsPath), m_groups(groups) {
     if (!postingsPath.empty()) {
         m_postingsFile.open(postingsPath, std::ios::binary | std::ios::trunc);
         if (!m_postingsFile) throw WriterError("cannot create " + postingsPath.string());
@@ -141,6 +143,7 @@ void IndexWriter::FlushFullBlocks(SlotPostings& s) {
 
 void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
     if (slot < 0 || slot >= kSlotCount) throw WriterError("slot out of range");
+    if (m_record) throw WriterError("a writer that records for the pairs file takes whole texts");
     AddPositions(m_slots[size_t(slot)], page, &position, 1);
 }
 
@@ -155,6 +158,7 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
         last = s.lastPosition;
     } else {
         if (s.hasEntry && page < s.lastPage) throw WriterError("pages must ascend per character");
+        const uint64_t headerStart = s.length;
         FlushFullBlocks(s);  // leaves less than a block
         ReserveTail(s, kMaxPostingNumberBytes + kEntryCountBytes);
         char* const entry = s.tail + s.tailSize;
@@ -165,6 +169,8 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
         s.length += uint64_t(byteCount + kEntryCountBytes - entry);
         s.lastPage = page;
         s.hasEntry = true;
+        if (m_record) RecordEntry(s, page, headerStart);
+        ++s.entries;
     }
     ReserveTail(s, kMaxPostingNumberBytes * count);
     char* const start = s.tail + s.tailSize;
@@ -204,6 +210,7 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
         if (group >= 0) m_pagePairs.emplace_back(group, position);
         ++position;
     }
+    if (m_record && position != 0) RecordPage(page, position);
     const size_t pairs = m_pagePairs.size();
     m_pageSlots.clear();
     for (size_t i = 0; i < pairs; ++i) {
@@ -239,6 +246,110 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
         for (int32_t slot : m_pageSlots) m_slots[size_t(slot)].pageCount = 0;
         throw;
     }
+}
+
+void IndexWriter::RecordPairs(const std::filesystem::path& spillBeside) {
+    if (m_written || m_positionCount != 0)
+        throw WriterError("a writer records for the pairs file from its first page");
+    m_record = std::make_unique<PairsRecord>();
+    if (!m_record->pages.Create(spillBeside))
+        throw WriterError("cannot make a spill file beside " + spillBeside.string());
+    m_record->keyOfSlot = PairKeys(m_groups);
+    m_codeOfKey.assign(kSlotCount, 0);
+    m_lastRecorded.assign(kSlotCount, 0);
+}
+
+uint32_t IndexWriter::CodeOfKey(int32_t key) {
+    uint32_t& code = m_codeOfKey[size_t(key)];
+    if (code == 0) {
+        m_record->keyOfCode.push_back(key);
+        code = uint32_t(m_record->keyOfCode.size());
+    }
+    return code;
+}
+
+namespace {
+
+void PutVarint(std::string& out, uint64_t value) {
+    for (; value >= 0x80; value >>= 7) out.push_back(char(uint8_t(value | 0x80)));
+    out.push_back(char(value));
+}
+
+}  // namespace
+
+void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
+    const std::vector<int32_t>& keyOfSlot = m_record->keyOfSlot;
+    m_pageCodes.clear();
+    PutVarint(m_pageCodes, page);
+    PutVarint(m_pageCodes, positions);
+    // m_pagePairs holds each position's own slot, then its group's slot where it has one.
+    const size_t n = m_pagePairs.size();
+    for (size_t i = 0; i < n; ++i) {
+        const auto& [slot, position] = m_pagePairs[i];
+        const int32_t key = keyOfSlot[size_t(slot)];
+        if (i + 1 < n && m_pagePairs[i + 1].second == position) {
+            const int32_t other = keyOfSlot[size_t(m_pagePairs[++i].first)];
+            if (other != key) {
+                m_pageCodes.push_back('\0');
+                PutVarint(m_pageCodes, CodeOfKey(key));
+                PutVarint(m_pageCodes, CodeOfKey(other));
+                continue;
+            }
+        }
+        PutVarint(m_pageCodes, CodeOfKey(key));
+    }
+    if (!m_record->pages.Append(m_pageCodes.data(), m_pageCodes.size()))
+        throw WriterError("cannot write a spill file for the pairs file");
+}
+
+void IndexWriter::RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart) {
+    const size_t slot = size_t(&s - m_slots.data());
+    uint32_t& last = m_lastRecorded[slot];
+    if (last != 0 && m_recordedEntries[last - 1].end == 0) m_recordedEntries[last - 1].end = headerStart;
+    if (s.entries % kStoredPointInterval != 0) return;
+    m_recordedEntries.push_back({int32_t(slot), page, s.length, 0});
+    last = uint32_t(m_recordedEntries.size());
+}
+
+void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
+    PairsRecord& r = *m_record;
+    r.entries.resize(kSlotCount);
+    r.lastPage.resize(kSlotCount);
+    for (size_t slot = 0; slot < m_slots.size(); ++slot) {
+        r.entries[slot] = m_slots[slot].entries;
+        r.lastPage[slot] = m_slots[slot].hasEntry ? m_slots[slot].lastPage : 0;
+    }
+    for (RecordedEntry& e : m_recordedEntries)
+        if (e.end == 0) e.end = m_slots[size_t(e.slot)].length;
+    std::stable_sort(m_recordedEntries.begin(), m_recordedEntries.end(),
+                     [](const RecordedEntry& a, const RecordedEntry& b) { return a.slot < b.slot; });
+    // A reader enters a block only for a byte of it: after an entry's header it stands in the
+    // block of the header's last byte, at the offset past it.
+    std::vector<uint32_t> chain;
+    for (size_t i = 0; i < m_recordedEntries.size();) {
+        const int32_t slot = m_recordedEntries[i].slot;
+        size_t j = i;
+        while (j < m_recordedEntries.size() && m_recordedEntries[j].slot == slot) ++j;
+        const SlotPostings& s = m_slots[size_t(slot)];
+        if (s.entries >= kStoredPointsFrom) {
+            chain.clear();
+            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chain.push_back(b);
+            for (size_t k = i; k < j; ++k) {
+                const RecordedEntry& e = m_recordedEntries[k];
+                const uint64_t index = (e.headerEnd - 1) / kBlockSize;
+                if (index >= chain.size() || e.end - e.headerEnd > 0xFFFF)
+                    throw WriterError("the recorded entries do not lie in the written stream");
+                r.points.emplace_back(
+                    slot, StreamPoint{e.page, newNumber[chain[index]], uint32_t(index + 1),
+                                      uint16_t(e.headerEnd - index * kBlockSize),
+                                      uint16_t(e.end - e.headerEnd)});
+            }
+        }
+        i = j;
+    }
+    std::vector<RecordedEntry>().swap(m_recordedEntries);
+    std::vector<uint32_t>().swap(m_lastRecorded);
+    std::vector<uint32_t>().swap(m_codeOfKey);
 }
 
 std::string IndexWriter::SlotStream(int32_t slot) const {
@@ -277,7 +388,8 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
     const bool streaming = !m_postingsPath.empty();
     if (streaming && (m_written || order != BlockOrder::kAsFilled || postingsPath != m_postingsPath))
         throw WriterError("a streaming index writer writes its own file once, in fill order");
-    if (!m_written) Finish();
+    const bool first = !m_written;
+    if (first) Finish();
     m_written = true;
 
     // Renumber the blocks for the layouts tests ask for.
@@ -303,6 +415,8 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
                 for (uint32_t& n : newNumber) n = blocks - 1 - n;
         }
     }
+
+    if (m_record && first) PlacePoints(newNumber);
 
     std::string header;
     header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);

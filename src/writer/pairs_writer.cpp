@@ -685,6 +685,99 @@ uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Key
     return pageLimit;
 }
 
+// Reads a spill file from its start, a buffer at a time.
+class SpillReader {
+public:
+    explicit SpillReader(SpillFile& file) : m_file(&file), m_buffer(size_t(1) << 20) {}
+
+    bool AtEnd() { return m_used == m_filled && m_at == m_file->Size(); }
+    uint8_t Byte() {
+        if (m_used == m_filled) Refill();
+        return m_buffer[m_used++];
+    }
+    uint32_t Number() {
+        uint32_t value = 0;
+        for (uint32_t shift = 0;; shift += 7) {
+            const uint8_t b = Byte();
+            if (shift > 28) throw WriterError("the spill file does not read back");
+            value |= uint32_t(b & 0x7F) << shift;
+            if (b < 0x80) return value;
+        }
+    }
+
+private:
+    void Refill() {
+        const size_t n = size_t(std::min<uint64_t>(m_buffer.size(), m_file->Size() - m_at));
+        if (n == 0 || !m_file->ReadAt(m_at, m_buffer.data(), n))
+            throw WriterError("the spill file does not read back");
+        m_at += n;
+        m_used = 0;
+        m_filled = n;
+    }
+
+    SpillFile* m_file;
+    std::vector<uint8_t> m_buffer;
+    uint64_t m_at = 0;
+    size_t m_used = 0, m_filled = 0;
+};
+
+// Pass 2 from a writer's record: every page's keys in position order, their pairs noted in
+// pairs. Returns the page limit (one past the last page with a listed key).
+uint32_t CollectRecordedPairs(PairsRecord& r, const Keys& k, PairCollector& pairs) {
+    std::vector<uint16_t> rankOfCode(r.keyOfCode.size() + 1, kNoRank);
+    for (size_t c = 0; c < r.keyOfCode.size(); ++c)
+        rankOfCode[c + 1] = k.rankOfKey[size_t(r.keyOfCode[c])];
+    const auto rankOf = [&](uint32_t code) {
+        if (code >= rankOfCode.size()) throw WriterError("the spill file does not read back");
+        return rankOfCode[code];
+    };
+    SpillReader in(r.pages);
+    PageLayout layout;
+    std::vector<uint16_t> rankAt;
+    uint32_t pageLimit = 0;
+    while (!in.AtEnd()) {
+        const uint32_t page = in.Number(), positions = in.Number();
+        // One key a position but where a position's two slots have different keys: the ranks
+        // in a row, their neighbours read off it; else the page is laid out.
+        rankAt.assign(size_t(positions) + 2, kNoRank);
+        bool any = false, twoKeys = false;
+        for (uint32_t x = 0; x < positions; ++x) {
+            const uint32_t code = in.Number();
+            if (code != 0) {
+                const uint16_t rank = rankOf(code);
+                rankAt[x] = rank;
+                any |= rank != kNoRank;
+                continue;
+            }
+            twoKeys = true;
+            for (int i = 0; i < 2; ++i)
+                if (const uint16_t rank = rankOf(in.Number()); rank != kNoRank) {
+                    layout.Add(x, rank);
+                    any = true;
+                }
+            rankAt[x] = kNoRank;
+        }
+        if (!any) continue;
+        if (twoKeys) {
+            for (uint32_t x = 0; x < positions; ++x)
+                if (rankAt[x] != kNoRank) layout.Add(x, rankAt[x]);
+            layout.Emit(page, pairs);
+        } else {
+            for (uint32_t x = 0; x < positions; ++x) {
+                const uint16_t a = rankAt[x];
+                if (a == kNoRank) continue;
+                const uint16_t b = rankAt[x + 1], c = rankAt[x + 2];
+                if (b != kNoRank) pairs.AddNear(a, b, page);
+                if (c != kNoRank) pairs.AddApart(a, c, page);
+            }
+        }
+        pageLimit = page + 1;  // pages come in ascending order
+    }
+    pairs.HandOver();
+    r.pages.Close();
+    return pageLimit;
+}
+
 // Pass 3: the positions of the other readable streams, only to know whether they are clean.
 void CheckOtherStreams(const StreamReader& reader, const IndexFiles& f, const Keys& k,
                        std::vector<uint8_t>& clean, PostingsHold& hold) {
@@ -906,29 +999,102 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     return stats;
 }
 
-uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
+PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std::string& stem,
+                                  PairsRecord& record, uint32_t maxKeys, uint32_t apartKeys,
+                                  uint64_t listMemory) {
+    std::string table;
+    std::vector<VariantGroup> groups;
+    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
+    bool fits = record.keyOfSlot == PairKeys(groups) && record.entries.size() == size_t(kSlotCount);
+    for (size_t s = 0; fits && s < record.entries.size(); ++s)
+        fits = record.entries[s] == 0 || record.lastPage[s] != UINT32_MAX;
+    if (!fits) return WritePairsFile(folder, stem, maxKeys, apartKeys, listMemory);
+
+    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
+    apartKeys = std::min(apartKeys, kApartKeys);
+    PairsFingerprint fp;
+    if (!ComputePairsFingerprint(folder, stem, fp))
+        throw WriterError("cannot read the index files of " + (folder / stem).string());
+    const std::filesystem::path path = folder / (stem + kPairsSuffix);
+    // Every stream the writer wrote reads cleanly to its end.
+    Keys keys;
+    keys.keyOfSlot = std::move(record.keyOfSlot);
+    keys.entriesOfKey.assign(kSlotCount, 0);
+    keys.readable.assign(kSlotCount, 0);
+    std::vector<uint8_t> clean(kSlotBits / 8, 0);
+    for (int32_t s = 0; s < kSlotCount; ++s) {
+        const uint32_t entries = record.entries[size_t(s)];
+        if (entries == 0) continue;
+        keys.readable[size_t(s)] = 1;
+        clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
+        uint64_t& ofKey = keys.entriesOfKey[size_t(keys.keyOfSlot[size_t(s)])];
+        ofKey = std::max<uint64_t>(ofKey, entries);
+    }
+    SpilledPoints stored;
+    stored.beside = path;
+    std::vector<StreamPoint> points;
+    for (size_t i = 0; i < record.points.size();) {
+        const int32_t s = record.points[i].first;
+        points.clear();
+        for (; i < record.points.size() && record.points[i].first == s; ++i)
+            points.push_back(record.points[i].second);
+        stored.Add(s, points);
+    }
+    ChooseKeys(maxKeys, apartKeys, keys);
+
+    if (listMemory == 0) {
+        std::error_code ec;
+        const uint64_t postings = std::filesystem::file_size(folder / (stem + "-idx.m"), ec);
+        listMemory = std::clamp<uint64_t>(ec ? 0 : postings / 4, kLeastArena, kMostArena);
+    }
+    PairCollector pairs(uint32_t(keys.listed.size()), keys.takesPartApart, path,
+                        size_t(std::min<uint64_t>(listMemory, uint64_t(1) << 30)));
+    const uint32_t pageLimit = CollectRecordedPairs(record, keys, pairs);
+    return WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
+}
+
+namespace {
+
+// Writes the pairs files of the three indexes with write(index stem, mode's place): the whole
+// text on another thread, main text and notes on this one. Returns the bytes written.
+template <typename Write>
+uint64_t WriteThreeFiles(const std::string& baseName, Write&& write) {
     const int modes[] = {kModeWholeText, kModeMainText, kModeNotes};
     PairsStats stats[3];
     std::exception_ptr errors[3];
-    // The whole text on another thread, main text and notes on this one.
-    std::thread whole([&] {
+    const auto run = [&](int i) {
         try {
-            stats[0] = WritePairsFile(folder, IndexFileStem(baseName, modes[0]));
-        } catch (...) {
-            errors[0] = std::current_exception();
-        }
-    });
-    for (int i = 1; i < 3; ++i) {
-        try {
-            stats[i] = WritePairsFile(folder, IndexFileStem(baseName, modes[i]));
+            stats[i] = write(IndexFileStem(baseName, modes[i]), i);
         } catch (...) {
             errors[i] = std::current_exception();
         }
-    }
+    };
+    std::thread whole(run, 0);
+    run(1);
+    run(2);
     whole.join();
     for (const std::exception_ptr& e : errors)
         if (e) std::rethrow_exception(e);
     return stats[0].bytes + stats[1].bytes + stats[2].bytes;
+}
+
+}  // namespace
+
+uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
+    return WriteThreeFiles(baseName, [&](const std::string& stem, int) {
+        return WritePairsFile(folder, stem);
+    });
+}
+
+uint64_t WriteRecordedPairsFiles(const std::filesystem::path& folder,
+                                 std::unique_ptr<PairsRecord> (&records)[3],
+                                 const std::string& baseName) {
+    return WriteThreeFiles(baseName, [&](const std::string& stem, int i) {
+        if (!records[i]) throw WriterError("no record for the pairs file of " + stem);
+        const PairsStats stats = WriteRecordedPairsFile(folder, stem, *records[i]);
+        records[i].reset();
+        return stats;
+    });
 }
 
 }  // namespace kolva

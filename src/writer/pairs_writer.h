@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "index/pairs_format.h"
@@ -29,9 +30,24 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
                           uint32_t maxKeys = 0, uint32_t apartKeys = kApartKeys,
                           uint64_t listMemory = 0);
 
+struct PairsRecord;
+
+// The same file as WritePairsFile, made from what the index's writer recorded while the pages
+// came (IndexWriter::RecordPairs) instead of from the postings read back; the index pair and
+// folder/yitizi.txt must be written. When the record does not fit them (another variant table,
+// a page numbered UINT32_MAX), the file is made from the files. The record is used up.
+PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std::string& stem,
+                                  PairsRecord& record, uint32_t maxKeys = 0,
+                                  uint32_t apartKeys = kApartKeys, uint64_t listMemory = 0);
+
 // Writes the pairs files of the three indexes of the collection in folder (base name "Index").
 // Returns the bytes written.
 uint64_t AccelerateCollection(const std::filesystem::path& folder,
                               const std::string& baseName = "Index");
+// The same from the records of the three indexes' writers, in the order whole text, main text,
+// notes (WriteRecordedPairsFile); the records are used up.
+uint64_t WriteRecordedPairsFiles(const std::filesystem::path& folder,
+                                 std::unique_ptr<PairsRecord> (&records)[3],
+                                 const std::string& baseName = "Index");
 
 }  // namespace kolva
