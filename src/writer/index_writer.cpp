@@ -169,7 +169,7 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
         s.length += uint64_t(byteCount + kEntryCountBytes - entry);
         s.lastPage = page;
         s.hasEntry = true;
-        if (m_record) RecordEntry(s, page, headerStart);
+        if (m_record && s.entries % kStoredPointInterval <= 1) RecordEntry(s, page, headerStart);
         ++s.entries;
     }
     ReserveTail(s, kMaxPostingNumberBytes * count);
@@ -202,15 +202,18 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
     constexpr size_t kAhead = 8;
     m_pagePairs.clear();
     uint32_t position = 0;
-    for (char32_t c : text) {
-        const int32_t slot = CharToSlot(c);
-        if (slot < 0) continue;
-        m_pagePairs.emplace_back(slot, position);
-        const int32_t group = GroupSlot(c);
-        if (group >= 0) m_pagePairs.emplace_back(group, position);
-        ++position;
+    if (m_record) {
+        position = RecordPage(page, text);
+    } else {
+        for (char32_t c : text) {
+            const int32_t slot = CharToSlot(c);
+            if (slot < 0) continue;
+            m_pagePairs.emplace_back(slot, position);
+            const int32_t group = GroupSlot(c);
+            if (group >= 0) m_pagePairs.emplace_back(group, position);
+            ++position;
+        }
     }
-    if (m_record && position != 0) RecordPage(page, position);
     const size_t pairs = m_pagePairs.size();
     m_pageSlots.clear();
     for (size_t i = 0; i < pairs; ++i) {
@@ -256,59 +259,88 @@ void IndexWriter::RecordPairs(const std::filesystem::path& spillBeside) {
         throw WriterError("cannot make a spill file beside " + spillBeside.string());
     m_record->keyOfSlot = PairKeys(m_groups);
     m_codeOfKey.assign(kSlotCount, 0);
-    m_lastRecorded.assign(kSlotCount, 0);
+    m_codeOfSlot.assign(kSlotCount, 0);
 }
 
-uint32_t IndexWriter::CodeOfKey(int32_t key) {
-    uint32_t& code = m_codeOfKey[size_t(key)];
-    if (code == 0) {
-        m_record->keyOfCode.push_back(key);
-        code = uint32_t(m_record->keyOfCode.size());
+uint32_t IndexWriter::CodeOfSlot(int32_t slot) {
+    uint32_t& ofSlot = m_codeOfSlot[size_t(slot)];
+    if (ofSlot == 0) {
+        uint32_t& code = m_codeOfKey[size_t(m_record->keyOfSlot[size_t(slot)])];
+        if (code == 0) {
+            m_record->keyOfCode.push_back(m_record->keyOfSlot[size_t(slot)]);
+            code = uint32_t(m_record->keyOfCode.size());
+        }
+        ofSlot = code;
     }
-    return code;
+    return ofSlot;
 }
 
 namespace {
 
-void PutVarint(std::string& out, uint64_t value) {
-    for (; value >= 0x80; value >>= 7) out.push_back(char(uint8_t(value | 0x80)));
-    out.push_back(char(value));
+// A code (below 2^21) as LEB128.
+inline char* PutCode(char* out, uint32_t code) {
+    if (code < 0x80) {
+        *out++ = char(code);
+    } else if (code < 0x4000) {
+        *out++ = char(code | 0x80);
+        *out++ = char(code >> 7);
+    } else {
+        *out++ = char(code | 0x80);
+        *out++ = char((code >> 7) | 0x80);
+        *out++ = char(code >> 14);
+    }
+    return out;
 }
 
 }  // namespace
 
-void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
-    const std::vector<int32_t>& keyOfSlot = m_record->keyOfSlot;
-    m_pageCodes.clear();
-    PutVarint(m_pageCodes, page);
-    PutVarint(m_pageCodes, positions);
-    // m_pagePairs holds each position's own slot, then its group's slot where it has one.
-    const size_t n = m_pagePairs.size();
-    for (size_t i = 0; i < n; ++i) {
-        const auto& [slot, position] = m_pagePairs[i];
-        const int32_t key = keyOfSlot[size_t(slot)];
-        if (i + 1 < n && m_pagePairs[i + 1].second == position) {
-            const int32_t other = keyOfSlot[size_t(m_pagePairs[++i].first)];
-            if (other != key) {
-                m_pageCodes.push_back('\0');
-                PutVarint(m_pageCodes, CodeOfKey(key));
-                PutVarint(m_pageCodes, CodeOfKey(other));
+uint32_t IndexWriter::RecordPage(uint32_t page, std::u32string_view text) {
+    // AddText's (slot, position) pairs, and each position's key code: a position takes one
+    // code, or 0 and two where its group's key is not its own slot's.
+    m_pageCodes.resize(text.size() * 7 + 16);
+    char* const start = m_pageCodes.data() + 16;  // room for the page and the count before
+    char* out = start;
+    uint32_t position = 0;
+    for (char32_t c : text) {
+        const int32_t slot = CharToSlot(c);
+        if (slot < 0) continue;
+        m_pagePairs.emplace_back(slot, position);
+        const uint32_t code = CodeOfSlot(slot);
+        const int32_t group = GroupSlot(c);
+        ++position;
+        if (group >= 0) {
+            m_pagePairs.emplace_back(group, position - 1);
+            if (const uint32_t other = CodeOfSlot(group); other != code) {
+                *out++ = '\0';
+                out = PutCode(out, code);
+                out = PutCode(out, other);
                 continue;
             }
         }
-        PutVarint(m_pageCodes, CodeOfKey(key));
+        out = PutCode(out, code);
     }
-    if (!m_record->pages.Append(m_pageCodes.data(), m_pageCodes.size()))
+    if (position == 0) return 0;
+    char header[16];
+    char* h = header;
+    for (uint32_t v : {page, position}) {
+        for (; v >= 0x80; v >>= 7) *h++ = char(v | 0x80);
+        *h++ = char(v);
+    }
+    char* const from = start - (h - header);
+    std::memcpy(from, header, size_t(h - header));
+    if (!m_record->pages.Append(from, size_t(out - from)))
         throw WriterError("cannot write a spill file for the pairs file");
+    return position;
 }
 
 void IndexWriter::RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart) {
-    const size_t slot = size_t(&s - m_slots.data());
-    uint32_t& last = m_lastRecorded[slot];
-    if (last != 0 && m_recordedEntries[last - 1].end == 0) m_recordedEntries[last - 1].end = headerStart;
-    if (s.entries % kStoredPointInterval != 0) return;
-    m_recordedEntries.push_back({int32_t(slot), page, s.length, 0});
-    last = uint32_t(m_recordedEntries.size());
+    // The entry before ends where this one starts; an entry of the interval is kept.
+    if (s.entries % kStoredPointInterval == 1) {
+        m_recordedEntries[s.recorded].end = headerStart;
+    } else if (s.entries % kStoredPointInterval == 0) {
+        s.recorded = uint32_t(m_recordedEntries.size());
+        m_recordedEntries.push_back({int32_t(&s - m_slots.data()), page, s.length, 0});
+    }
 }
 
 void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
@@ -348,8 +380,8 @@ void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
         i = j;
     }
     std::vector<RecordedEntry>().swap(m_recordedEntries);
-    std::vector<uint32_t>().swap(m_lastRecorded);
     std::vector<uint32_t>().swap(m_codeOfKey);
+    std::vector<uint32_t>().swap(m_codeOfSlot);
 }
 
 std::string IndexWriter::SlotStream(int32_t slot) const {

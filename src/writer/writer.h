@@ -132,6 +132,7 @@ private:
         uint32_t lastBlock = 0xFFFFFFFF;
         uint32_t pageCount = 0;    // AddText: the slot's positions on the page being added
         uint32_t entries = 0;      // page entries started
+        uint32_t recorded = 0;     // recording: the slot's last entry kept
         uint16_t countAt = 0;      // where the byte count of the last entry lies in the tail
         bool hasEntry = false;     // an entry was started
     };
@@ -164,11 +165,11 @@ private:
     void FlushFullBlocks(SlotPostings& s);
     void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
-    // Recording: a page's keys (m_pagePairs) and a slot's new entry, whose header ends the
-    // stream so far.
-    void RecordPage(uint32_t page, uint32_t positions);
+    // Recording: AddText's pairs of the page with its keys noted (returns the positions), and a
+    // slot's new entry, which starts at headerStart.
+    uint32_t RecordPage(uint32_t page, std::u32string_view text);
     void RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart);
-    uint32_t CodeOfKey(int32_t key);
+    uint32_t CodeOfSlot(int32_t slot);  // the code of the slot's key
     // Recording: the stream points of the recorded entries in the blocks as written.
     void PlacePoints(const std::vector<uint32_t>& newNumber);
 
@@ -197,10 +198,9 @@ private:
         uint64_t headerEnd, end;
     };
     std::unique_ptr<PairsRecord> m_record;
-    std::vector<uint32_t> m_codeOfKey;
+    std::vector<uint32_t> m_codeOfKey, m_codeOfSlot;
     std::string m_pageCodes;
     std::vector<RecordedEntry> m_recordedEntries;
-    std::vector<uint32_t> m_lastRecorded;  // per slot: its last recorded entry + 1, 0 none
 };
 
 // One record of the catalogue "kolva.dir".
