@@ -202,24 +202,24 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
     constexpr size_t kAhead = 8;
     m_pagePairs.clear();
     uint32_t position = 0;
-    if (m_record) {
-        position = RecordPage(page, text);
-    } else {
-        for (char32_t c : text) {
-            const int32_t slot = CharToSlot(c);
-            if (slot < 0) continue;
-            m_pagePairs.emplace_back(slot, position);
-            const int32_t group = GroupSlot(c);
-            if (group >= 0) m_pagePairs.emplace_back(group, position);
-            ++position;
-        }
+    for (char32_t c : text) {
+        const int32_t slot = CharToSlot(c);
+        if (slot < 0) continue;
+        m_pagePairs.emplace_back(slot, position);
+        const int32_t group = GroupSlot(c);
+        if (group >= 0) m_pagePairs.emplace_back(group, position);
+        ++position;
     }
     const size_t pairs = m_pagePairs.size();
     m_pageSlots.clear();
-    for (size_t i = 0; i < pairs; ++i) {
-        if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
-        const int32_t slot = m_pagePairs[i].first;
-        if (m_slots[size_t(slot)].pageCount++ == 0) m_pageSlots.push_back(slot);
+    if (m_record && position != 0) {
+        RecordPage(page, position);
+    } else {
+        for (size_t i = 0; i < pairs; ++i) {
+            if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+            const int32_t slot = m_pagePairs[i].first;
+            if (m_slots[size_t(slot)].pageCount++ == 0) m_pageSlots.push_back(slot);
+        }
     }
     uint32_t start = 0;
     for (int32_t slot : m_pageSlots) {
@@ -259,20 +259,16 @@ void IndexWriter::RecordPairs(const std::filesystem::path& spillBeside) {
         throw WriterError("cannot make a spill file beside " + spillBeside.string());
     m_record->keyOfSlot = PairKeys(m_groups);
     m_codeOfKey.assign(kSlotCount, 0);
-    m_codeOfSlot.assign(kSlotCount, 0);
 }
 
-uint32_t IndexWriter::CodeOfSlot(int32_t slot) {
-    uint32_t& ofSlot = m_codeOfSlot[size_t(slot)];
-    if (ofSlot == 0) {
-        uint32_t& code = m_codeOfKey[size_t(m_record->keyOfSlot[size_t(slot)])];
-        if (code == 0) {
-            m_record->keyOfCode.push_back(m_record->keyOfSlot[size_t(slot)]);
-            code = uint32_t(m_record->keyOfCode.size());
-        }
-        ofSlot = code;
+uint32_t IndexWriter::NewKeyCode(SlotPostings& s) {
+    const int32_t key = m_record->keyOfSlot[size_t(&s - m_slots.data())];
+    uint32_t& code = m_codeOfKey[size_t(key)];
+    if (code == 0) {
+        m_record->keyOfCode.push_back(key);
+        code = uint32_t(m_record->keyOfCode.size());
     }
-    return ofSlot;
+    return s.keyCode = code;
 }
 
 namespace {
@@ -294,35 +290,38 @@ inline char* PutCode(char* out, uint32_t code) {
 
 }  // namespace
 
-uint32_t IndexWriter::RecordPage(uint32_t page, std::u32string_view text) {
-    // AddText's (slot, position) pairs, and each position's key code: a position takes one
-    // code, or 0 and two where its group's key is not its own slot's.
-    m_pageCodes.resize(text.size() * 7 + 16);
+void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
+    // AddText's count of each slot's positions, and each position's key code: one code, or 0
+    // and two where the key of the position's group is not its own slot's. The code is kept
+    // in the slot's line, which the count fetches anyway.
+    constexpr size_t kAhead = 8;
+    m_pageCodes.resize(size_t(positions) * 7 + 16);
     char* const start = m_pageCodes.data() + 16;  // room for the page and the count before
     char* out = start;
-    uint32_t position = 0;
-    for (char32_t c : text) {
-        const int32_t slot = CharToSlot(c);
-        if (slot < 0) continue;
-        m_pagePairs.emplace_back(slot, position);
-        const uint32_t code = CodeOfSlot(slot);
-        const int32_t group = GroupSlot(c);
-        ++position;
-        if (group >= 0) {
-            m_pagePairs.emplace_back(group, position - 1);
-            if (const uint32_t other = CodeOfSlot(group); other != code) {
+    const size_t pairs = m_pagePairs.size();
+    uint32_t pending = 0;  // the code of a position's own slot, when its group's follows
+    for (size_t i = 0; i < pairs; ++i) {
+        if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+        const int32_t slot = m_pagePairs[i].first;
+        SlotPostings& s = m_slots[size_t(slot)];
+        if (s.pageCount++ == 0) m_pageSlots.push_back(slot);
+        const uint32_t code = s.keyCode != 0 ? s.keyCode : NewKeyCode(s);
+        if (pending != 0) {
+            if (pending != code) {
                 *out++ = '\0';
-                out = PutCode(out, code);
-                out = PutCode(out, other);
-                continue;
+                out = PutCode(out, pending);
             }
+            out = PutCode(out, code);
+            pending = 0;
+        } else if (i + 1 < pairs && m_pagePairs[i + 1].second == m_pagePairs[i].second) {
+            pending = code;
+        } else {
+            out = PutCode(out, code);
         }
-        out = PutCode(out, code);
     }
-    if (position == 0) return 0;
     char header[16];
     char* h = header;
-    for (uint32_t v : {page, position}) {
+    for (uint32_t v : {page, positions}) {
         for (; v >= 0x80; v >>= 7) *h++ = char(v | 0x80);
         *h++ = char(v);
     }
@@ -330,7 +329,6 @@ uint32_t IndexWriter::RecordPage(uint32_t page, std::u32string_view text) {
     std::memcpy(from, header, size_t(h - header));
     if (!m_record->pages.Append(from, size_t(out - from)))
         throw WriterError("cannot write a spill file for the pairs file");
-    return position;
 }
 
 void IndexWriter::RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart) {
@@ -381,7 +379,6 @@ void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
     }
     std::vector<RecordedEntry>().swap(m_recordedEntries);
     std::vector<uint32_t>().swap(m_codeOfKey);
-    std::vector<uint32_t>().swap(m_codeOfSlot);
 }
 
 std::string IndexWriter::SlotStream(int32_t slot) const {

@@ -108,20 +108,6 @@ void ReadIndexFiles(const std::filesystem::path& folder, const std::string& stem
         std::min<uint64_t>((f.postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
 }
 
-// Sorts entries (cell << 32 | page) by cell, keeping the order of entries of one cell: a radix
-// sort, eleven bits of the cell a pass. cellBits: bits that cells take.
-void SortByCell(std::vector<uint64_t>& entries, std::vector<uint64_t>& spare, uint32_t cellBits) {
-    constexpr uint32_t kBits = 11, kBuckets = 1u << kBits;
-    spare.resize(entries.size());
-    for (uint32_t shift = 32; shift < 32 + cellBits; shift += kBits) {
-        std::vector<size_t> start(kBuckets + 1, 0);
-        for (uint64_t e : entries) ++start[((e >> shift) & (kBuckets - 1)) + 1];
-        for (uint32_t i = 0; i < kBuckets; ++i) start[i + 1] += start[i];
-        for (uint64_t e : entries) spare[start[(e >> shift) & (kBuckets - 1)]++] = e;
-        entries.swap(spare);
-    }
-}
-
 // The pages of every pair of listed keys, found in ascending order and kept as the file lists
 // them: LEB128 page deltas, the first the page itself. Both distances share one numbering of
 // cells, the neighbouring pairs first (rank a * K + rank b), then the pairs one apart (place a *
@@ -146,7 +132,9 @@ public:
         m_nearCells = keyCount * keyCount;
         m_cells.resize(size_t(m_nearCells) + size_t(m_width) * m_width);
         while ((uint64_t(1) << m_cellBits) < m_cells.size()) ++m_cellBits;
-        m_pending.reserve(kPendingLimit);
+        // The entries waiting take half as much memory as the arena, within bounds.
+        m_pendingLimit = std::clamp<size_t>(arenaBytes / 32, size_t(1) << 10, size_t(1) << 19);
+        m_pending.reserve(m_pendingLimit);
         m_blockCount = uint32_t(std::max<size_t>(arenaBytes / kBlock, 2));
         m_arena.reset(new uint8_t[size_t(m_blockCount) * kBlock]);  // left untouched until used
     }
@@ -160,24 +148,37 @@ public:
     }
 
     // Hands the pages noted so far to their cells. A pair turns up on a new page at random among
-    // a million, so the entries are sorted by cell first (keeping the order of pages within a
-    // cell): each cell is then reached once a hand-over, not once a page.
+    // a million, so the entries are first put by range of cells (keeping their order, so the
+    // pages of a cell still ascend): the states and last blocks of one range's cells then stay
+    // in the cache while its entries are handed over.
     void HandOver() {
-        SortByCell(m_pending, m_spare, m_cellBits);
-        for (size_t i = 0; i < m_pending.size();) {
-            const uint32_t cell = uint32_t(m_pending[i] >> 32);
-            CellState c = m_cells[cell];
-            for (; i < m_pending.size() && uint32_t(m_pending[i] >> 32) == cell; ++i) {
-                const uint32_t page = uint32_t(m_pending[i]);
+        const uint32_t rangeBits = std::min(m_cellBits, kRangeBits);
+        const uint32_t shift = 32 + rangeBits;
+        const size_t ranges = size_t(1) << (m_cellBits - rangeBits);
+        m_rangeStart.assign(ranges + 1, 0);
+        for (uint64_t e : m_pending) ++m_rangeStart[(e >> shift) + 1];
+        for (size_t r = 0; r < ranges; ++r) m_rangeStart[r + 1] += m_rangeStart[r];
+        m_spare.resize(m_pending.size());
+        for (uint64_t e : m_pending) m_spare[m_rangeStart[e >> shift]++] = e;
+        // m_rangeStart[r] is now where range r + 1 begins. The next range's states are fetched
+        // while this one's entries are handed over.
+        const size_t rangeCells = size_t(1) << rangeBits;
+        size_t i = 0;
+        for (size_t r = 0; r < ranges; ++r) {
+            if (r + 1 < ranges && m_rangeStart[r + 1] != m_rangeStart[r]) {
+                const char* next = reinterpret_cast<const char*>(&m_cells[(r + 1) * rangeCells]);
+                const size_t bytes = std::min(rangeCells, m_cells.size() - (r + 1) * rangeCells) *
+                                     sizeof(CellState);
+                for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(next + b);
+            }
+            for (const size_t end = m_rangeStart[r]; i < end; ++i) {
+                const uint64_t e = m_spare[i];
+                CellState& c = m_cells[e >> 32];
+                const uint32_t page = uint32_t(e);
                 if (c.pageAfter == page + 1) continue;
-                if (m_nextBlock == m_blockCount) {  // an entry needs one new block at most
-                    m_cells[cell] = c;
-                    SpillRun();
-                    c = m_cells[cell];
-                }
+                if (m_nextBlock == m_blockCount) SpillRun();  // an entry needs one new block at most
                 Append(c, page);
             }
-            m_cells[cell] = c;
         }
         m_pending.clear();
     }
@@ -227,8 +228,8 @@ public:
 
 private:
     static constexpr uint32_t kBlock = 32;  // bytes of a block: the block before it, then data
-    static constexpr size_t kPendingLimit = size_t(1) << 17;
     static constexpr uint32_t kRecentBits = 13;
+    static constexpr uint32_t kRangeBits = 10;  // cells of a range of HandOver: 8 KB of states
     static constexpr uint32_t kNoCell = UINT32_MAX;
 
     struct CellState {
@@ -312,7 +313,7 @@ private:
         if (recent == entry) return;
         recent = entry;
         m_pending.push_back(entry);
-        if (m_pending.size() == kPendingLimit) HandOver();
+        if (m_pending.size() == m_pendingLimit) HandOver();
     }
 
     // Appends a page of the cell (c: its state) to its bytes.
@@ -399,6 +400,8 @@ private:
     uint32_t m_cellBits = 0;        // bits that cell numbers take
     std::vector<uint64_t> m_recent = std::vector<uint64_t>(size_t(1) << kRecentBits, ~uint64_t(0));
     std::vector<uint64_t> m_pending, m_spare;  // cell << 32 | page, not yet handed over
+    std::vector<size_t> m_rangeStart;
+    size_t m_pendingLimit = 0;
     std::unique_ptr<uint8_t[]> m_arena;
     uint32_t m_blockCount = 0;
     uint32_t m_nextBlock = 1;  // block 0 stands for none
@@ -696,6 +699,12 @@ public:
         return m_buffer[m_used++];
     }
     uint32_t Number() {
+        if (m_used < m_filled && m_buffer[m_used] < 0x80) return m_buffer[m_used++];
+        return LongNumber();
+    }
+
+private:
+    __attribute__((noinline)) uint32_t LongNumber() {
         uint32_t value = 0;
         for (uint32_t shift = 0;; shift += 7) {
             const uint8_t b = Byte();
@@ -705,7 +714,6 @@ public:
         }
     }
 
-private:
     void Refill() {
         const size_t n = size_t(std::min<uint64_t>(m_buffer.size(), m_file->Size() - m_at));
         if (n == 0 || !m_file->ReadAt(m_at, m_buffer.data(), n))

@@ -133,6 +133,7 @@ private:
         uint32_t pageCount = 0;    // AddText: the slot's positions on the page being added
         uint32_t entries = 0;      // page entries started
         uint32_t recorded = 0;     // recording: the slot's last entry kept
+        uint32_t keyCode = 0;      // recording: the code of the slot's key, 0 until known
         uint16_t countAt = 0;      // where the byte count of the last entry lies in the tail
         bool hasEntry = false;     // an entry was started
     };
@@ -165,11 +166,11 @@ private:
     void FlushFullBlocks(SlotPostings& s);
     void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
-    // Recording: AddText's pairs of the page with its keys noted (returns the positions), and a
+    // Recording: AddText's count of the page's positions per slot with their keys noted, and a
     // slot's new entry, which starts at headerStart.
-    uint32_t RecordPage(uint32_t page, std::u32string_view text);
+    void RecordPage(uint32_t page, uint32_t positions);
     void RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart);
-    uint32_t CodeOfSlot(int32_t slot);  // the code of the slot's key
+    uint32_t NewKeyCode(SlotPostings& s);  // the code of the slot's key, first asked for
     // Recording: the stream points of the recorded entries in the blocks as written.
     void PlacePoints(const std::vector<uint32_t>& newNumber);
 
@@ -198,7 +199,7 @@ private:
         uint64_t headerEnd, end;
     };
     std::unique_ptr<PairsRecord> m_record;
-    std::vector<uint32_t> m_codeOfKey, m_codeOfSlot;
+    std::vector<uint32_t> m_codeOfKey;
     std::string m_pageCodes;
     std::vector<RecordedEntry> m_recordedEntries;
 };
