@@ -7,10 +7,14 @@
 // the postings' pages held mapped are let go past a bound (PostingsHold).
 #include "writer/pairs_writer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "index/index.h"
@@ -108,6 +112,46 @@ void ReadIndexFiles(const std::filesystem::path& folder, const std::string& stem
         std::min<uint64_t>((f.postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
 }
 
+// Zeroed memory that the system may back with large pages: the cell states and the arena are
+// reached at random, and with small pages nearly every reach would miss the address
+// translation cache, and the first reach of each page fault.
+template <typename T>
+class LargePageArray {
+public:
+    static_assert(std::is_trivially_copyable_v<T>);
+    LargePageArray() = default;
+    LargePageArray(const LargePageArray&) = delete;
+    LargePageArray& operator=(const LargePageArray&) = delete;
+    ~LargePageArray() { Reset(); }
+
+    // count zeroed elements (T's zero bytes are its default value), left untouched until used.
+    void Allocate(size_t count) {
+        Reset();
+        if (count == 0) return;
+        m_bytes = count * sizeof(T);
+        void* p = mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(p, m_bytes, MADV_HUGEPAGE);  // a hint; without it all works the same
+#endif
+        m_data = static_cast<T*>(p);
+        m_count = count;
+    }
+    void Reset() {
+        if (m_data) munmap(m_data, m_bytes);
+        m_data = nullptr;
+        m_count = m_bytes = 0;
+    }
+    T& operator[](size_t i) { return m_data[i]; }
+    const T& operator[](size_t i) const { return m_data[i]; }
+    T* get() const { return m_data; }
+    size_t size() const { return m_count; }
+
+private:
+    T* m_data = nullptr;
+    size_t m_count = 0, m_bytes = 0;
+};
+
 // The pages of every pair of listed keys, found in ascending order and kept as the file lists
 // them: LEB128 page deltas, the first the page itself. Both distances share one numbering of
 // cells, the neighbouring pairs first (rank a * K + rank b), then the pairs one apart (place a *
@@ -130,13 +174,13 @@ public:
                 m_rankOfPlace.push_back(uint16_t(r));
             }
         m_nearCells = keyCount * keyCount;
-        m_cells.resize(size_t(m_nearCells) + size_t(m_width) * m_width);
+        m_cells.Allocate(size_t(m_nearCells) + size_t(m_width) * m_width);
         while ((uint64_t(1) << m_cellBits) < m_cells.size()) ++m_cellBits;
         // The entries waiting take half as much memory as the arena, within bounds.
         m_pendingLimit = std::clamp<size_t>(arenaBytes / 32, size_t(1) << 10, size_t(1) << 19);
         m_pending.reserve(m_pendingLimit);
         m_blockCount = uint32_t(std::max<size_t>(arenaBytes / kBlock, 2));
-        m_arena.reset(new uint8_t[size_t(m_blockCount) * kBlock]);  // left untouched until used
+        m_arena.Allocate(size_t(m_blockCount) * kBlock);
     }
 
     // Notes page under the pair of ranks a, b on neighbouring positions, or one apart (pages
@@ -160,25 +204,20 @@ public:
         for (size_t r = 0; r < ranges; ++r) m_rangeStart[r + 1] += m_rangeStart[r];
         m_spare.resize(m_pending.size());
         for (uint64_t e : m_pending) m_spare[m_rangeStart[e >> shift]++] = e;
-        // m_rangeStart[r] is now where range r + 1 begins. The next range's states are fetched
-        // while this one's entries are handed over.
-        const size_t rangeCells = size_t(1) << rangeBits;
-        size_t i = 0;
-        for (size_t r = 0; r < ranges; ++r) {
-            if (r + 1 < ranges && m_rangeStart[r + 1] != m_rangeStart[r]) {
-                const char* next = reinterpret_cast<const char*>(&m_cells[(r + 1) * rangeCells]);
-                const size_t bytes = std::min(rangeCells, m_cells.size() - (r + 1) * rangeCells) *
-                                     sizeof(CellState);
-                for (size_t b = 0; b < bytes; b += 64) __builtin_prefetch(next + b);
-            }
-            for (const size_t end = m_rangeStart[r]; i < end; ++i) {
-                const uint64_t e = m_spare[i];
-                CellState& c = m_cells[e >> 32];
-                const uint32_t page = uint32_t(e);
-                if (c.pageAfter == page + 1) continue;
-                if (m_nextBlock == m_blockCount) SpillRun();  // an entry needs one new block at most
-                Append(c, page);
-            }
+        // The cells of a range lie in 8 KB, their last blocks all over the arena: both are
+        // fetched ahead, a cell's state before its block.
+        constexpr size_t kCellsAhead = 16, kBlocksAhead = 8;
+        const size_t count = m_spare.size();
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kCellsAhead < count) __builtin_prefetch(&m_cells[m_spare[i + kCellsAhead] >> 32]);
+            if (i + kBlocksAhead < count)
+                __builtin_prefetch(m_arena.get() + m_cells[m_spare[i + kBlocksAhead] >> 32].end, 1);
+            const uint64_t e = m_spare[i];
+            CellState& c = m_cells[e >> 32];
+            const uint32_t page = uint32_t(e);
+            if (c.pageAfter == page + 1) continue;
+            if (m_nextBlock == m_blockCount) SpillRun();  // an entry needs one new block at most
+            Append(c, page);
         }
         m_pending.clear();
     }
@@ -203,11 +242,11 @@ public:
                 AppendChain(m_cells[cell], list);
                 f(SecondRank(cell), list);
             }
-            m_arena.reset();
+            m_arena.Reset();
             return;
         }
         SpillRun();
-        m_arena.reset();
+        m_arena.Reset();
         // The runs' buffers take the arena's room, within bounds.
         const size_t buffer = std::clamp<size_t>(size_t(m_blockCount) * kBlock / m_runs.size(),
                                                  size_t(4) << 10, size_t(64) << 10);
@@ -395,14 +434,14 @@ private:
     std::vector<uint16_t> m_rankOfPlace;
     uint32_t m_width = 0;      // ranks taking part in the pairs one apart
     uint32_t m_nearCells = 0;  // cells of the neighbouring pairs, before those one apart
-    std::vector<CellState> m_cells;
+    LargePageArray<CellState> m_cells;
     std::vector<uint32_t> m_chain;  // a cell's blocks, last first
     uint32_t m_cellBits = 0;        // bits that cell numbers take
     std::vector<uint64_t> m_recent = std::vector<uint64_t>(size_t(1) << kRecentBits, ~uint64_t(0));
     std::vector<uint64_t> m_pending, m_spare;  // cell << 32 | page, not yet handed over
     std::vector<size_t> m_rangeStart;
     size_t m_pendingLimit = 0;
-    std::unique_ptr<uint8_t[]> m_arena;
+    LargePageArray<uint8_t> m_arena;
     uint32_t m_blockCount = 0;
     uint32_t m_nextBlock = 1;  // block 0 stands for none
     std::filesystem::path m_spillBeside;
