@@ -157,14 +157,16 @@ private:
 // cells, the neighbouring pairs first (rank a * K + rank b), then the pairs one apart (place a *
 // W + place b among the W ranks that take part), so that cell order is directory order.
 //
-// A cell's bytes lie in a chain of small blocks of an arena. When the arena is full, all it
-// holds goes to a spill file beside the pairs file as one run (each cell's bytes, in cell order)
-// and the arena starts afresh; a cell's list is then its bytes of every run, one run after
-// another. So the lists take the arena's memory at most, however long they are.
+// The pages come page after page, the lists are wanted cell after cell. The cells are cut into
+// ranges of kRangeCells; each range gathers the entries (page, cell) of its cells as they come,
+// in a small buffer that goes to a spill file beside the pairs file whenever it is full. At the
+// end each range in turn is read back, its entries put by cell and the lists made from them.
+// So memory holds the ranges' buffers and one range's entries (a part of its cells at a time
+// when they are many), however long the lists are.
 class PairCollector {
 public:
     PairCollector(uint32_t keyCount, const std::vector<bool>& takesPartApart,
-                  std::filesystem::path spillBeside, size_t arenaBytes)
+                  std::filesystem::path spillBeside, size_t memoryBytes)
         : m_keyCount(keyCount),
           m_placeOfRank(keyCount, kNoRank),
           m_spillBeside(std::move(spillBeside)) {
@@ -174,13 +176,16 @@ public:
                 m_rankOfPlace.push_back(uint16_t(r));
             }
         m_nearCells = keyCount * keyCount;
-        m_cells.Allocate(size_t(m_nearCells) + size_t(m_width) * m_width);
-        while ((uint64_t(1) << m_cellBits) < m_cells.size()) ++m_cellBits;
-        // The entries waiting take half as much memory as the arena, within bounds.
-        m_pendingLimit = std::clamp<size_t>(arenaBytes / 32, size_t(1) << 10, size_t(1) << 19);
-        m_pending.reserve(m_pendingLimit);
-        m_blockCount = uint32_t(std::max<size_t>(arenaBytes / kBlock, 2));
-        m_arena.Allocate(size_t(m_blockCount) * kBlock);
+        m_cellCount = m_nearCells + m_width * m_width;
+        m_hasPages.assign((size_t(m_cellCount) + 63) / 64, 0);
+        const size_t ranges = (size_t(m_cellCount) + kRangeCells - 1) / kRangeCells;
+        m_ranges.resize(ranges);
+        m_chunks.resize(ranges);
+        // Half the memory for the ranges' buffers, half for the entries of a range read back.
+        m_bufferBytes = uint32_t(std::clamp<size_t>(memoryBytes / 2 / std::max<size_t>(ranges, 1),
+                                                    kLeastBuffer, kMostBuffer));
+        m_entryLimit = std::max<size_t>(memoryBytes / 2 / sizeof(uint64_t), 64);
+        m_buffers.Allocate(ranges * size_t(m_bufferBytes));
     }
 
     // Notes page under the pair of ranks a, b on neighbouring positions, or one apart (pages
@@ -191,237 +196,165 @@ public:
         if (pa != kNoRank && pb != kNoRank) Add(m_nearCells + uint32_t(pa) * m_width + pb, page);
     }
 
-    // Hands the pages noted so far to their cells. A pair turns up on a new page at random among
-    // a million, so the entries are first put by range of cells (keeping their order, so the
-    // pages of a cell still ascend): the states and last blocks of one range's cells then stay
-    // in the cache while its entries are handed over.
-    void HandOver() {
-        const uint32_t rangeBits = std::min(m_cellBits, kRangeBits);
-        const uint32_t shift = 32 + rangeBits;
-        const size_t ranges = size_t(1) << (m_cellBits - rangeBits);
-        m_rangeStart.assign(ranges + 1, 0);
-        for (uint64_t e : m_pending) ++m_rangeStart[(e >> shift) + 1];
-        for (size_t r = 0; r < ranges; ++r) m_rangeStart[r + 1] += m_rangeStart[r];
-        m_spare.resize(m_pending.size());
-        for (uint64_t e : m_pending) m_spare[m_rangeStart[e >> shift]++] = e;
-        // The cells of a range lie in 8 KB, their last blocks all over the arena: both are
-        // fetched ahead, a cell's state before its block.
-        constexpr size_t kCellsAhead = 16, kBlocksAhead = 8;
-        const size_t count = m_spare.size();
-        for (size_t i = 0; i < count; ++i) {
-            if (i + kCellsAhead < count) __builtin_prefetch(&m_cells[m_spare[i + kCellsAhead] >> 32]);
-            if (i + kBlocksAhead < count)
-                __builtin_prefetch(m_arena.get() + m_cells[m_spare[i + kBlocksAhead] >> 32].end, 1);
-            const uint64_t e = m_spare[i];
-            CellState& c = m_cells[e >> 32];
-            const uint32_t page = uint32_t(e);
-            if (c.pageAfter == page + 1) continue;
-            if (m_nextBlock == m_blockCount) SpillRun();  // an entry needs one new block at most
-            Append(c, page);
-        }
-        m_pending.clear();
-    }
+    // After the last page.
+    void HandOver() {}
 
-    // Whether the pair of ranks has a page, at distance 1 or 2 (after HandOver).
+    // Whether the pair of ranks has a page, at distance 1 or 2.
     bool HasPages(uint32_t distance, uint16_t a, uint16_t b) const {
-        if (distance == 1) return m_cells[size_t(a) * m_keyCount + b].pageAfter != 0;
+        if (distance == 1) return Has(uint32_t(a) * m_keyCount + b);
         const uint16_t pa = m_placeOfRank[a], pb = m_placeOfRank[b];
-        return pa != kNoRank && pb != kNoRank &&
-               m_cells[m_nearCells + size_t(pa) * m_width + pb].pageAfter != 0;
+        return pa != kNoRank && pb != kNoRank && Has(m_nearCells + uint32_t(pa) * m_width + pb);
     }
 
     // Calls f(second rank, bytes) with the list of every pair that has a page, in cell order
-    // (directory order), after HandOver. Once only: the lists are given up as they are read.
+    // (directory order). Once only: the entries are given up as they are read.
     template <typename F>
     void ForEachList(F&& f) {
+        std::vector<uint64_t> entries, sorted;
+        std::vector<uint32_t> counts(kRangeCells + 1);
         std::string list;
-        if (m_runs.empty()) {  // all in the arena
-            for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
-                if (m_cells[cell].end == 0) continue;
-                list.clear();
-                AppendChain(m_cells[cell], list);
-                f(SecondRank(cell), list);
+        for (size_t r = 0; r < m_ranges.size(); ++r) {
+            // Entries take two bytes at least.
+            const uint64_t entryBound = (m_chunks[r].bytes + m_ranges[r].used) / 2;
+            if (entryBound == 0) continue;
+            // The cells of the range in groups whose entries fit the limit (all of them
+            // unless the range is very full); a cell's entries are never cut.
+            uint32_t from = 0;
+            while (from < kRangeCells) {
+                uint32_t to = kRangeCells;
+                if (entryBound > m_entryLimit) {
+                    if (from == 0) {
+                        std::fill(counts.begin(), counts.end(), 0);
+                        ReadRange(r, [&](uint32_t offset, uint32_t) { ++counts[offset]; });
+                    }
+                    uint64_t sum = counts[from];
+                    for (to = from + 1; to < kRangeCells && sum + counts[to] <= m_entryLimit; ++to)
+                        sum += counts[to];
+                }
+                entries.clear();
+                ReadRange(r, [&](uint32_t offset, uint32_t page) {
+                    if (offset >= from && offset < to) entries.push_back(uint64_t(offset) << 32 | page);
+                });
+                EmitLists(uint32_t(r) * kRangeCells, from, to, entries, sorted, list, f);
+                from = to;
             }
-            m_arena.Reset();
-            return;
         }
-        SpillRun();
-        m_arena.Reset();
-        // The runs' buffers take the arena's room, within bounds.
-        const size_t buffer = std::clamp<size_t>(size_t(m_blockCount) * kBlock / m_runs.size(),
-                                                 size_t(4) << 10, size_t(64) << 10);
-        std::vector<RunReader> readers;
-        for (const auto& [begin, end] : m_runs) readers.emplace_back(m_spill, begin, end, buffer);
-        for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
-            if (m_cells[cell].pageAfter == 0) continue;
-            list.clear();
-            for (RunReader& r : readers)
-                if (r.Cell() == cell) r.Take(list);
-            if (list.empty()) throw WriterError("the spill file does not read back");
-            f(SecondRank(cell), list);
-        }
-        for (const RunReader& r : readers)
-            if (r.Cell() != kNoCell) throw WriterError("the spill file does not read back");
+        m_buffers.Reset();
         m_spill.Close();
     }
 
 private:
-    static constexpr uint32_t kBlock = 32;  // bytes of a block: the block before it, then data
-    static constexpr uint32_t kRecentBits = 13;
-    static constexpr uint32_t kRangeBits = 10;  // cells of a range of HandOver: 8 KB of states
-    static constexpr uint32_t kNoCell = UINT32_MAX;
+    static constexpr uint32_t kRangeBits = 9;
+    static constexpr uint32_t kRangeCells = 1u << kRangeBits;
+    static constexpr uint32_t kLeastBuffer = 16, kMostBuffer = 64 << 10;
+    static constexpr uint32_t kLongStep = (1u << (16 - kRangeBits)) - 1;
+    static constexpr size_t kMaxEntryBytes = 6;
 
-    struct CellState {
-        uint32_t pageAfter = 0;  // one past the last page noted, 0 before the first
-        uint32_t end = 0;        // arena offset where the cell's next byte goes: 0 when it has
-                                 // no bytes in this run, a multiple of kBlock when its last
-                                 // block is full
+    struct Range {              // what an entry needs of its range, 8 bytes for the cache
+        uint32_t lastPage = 0;  // of the range's last entry
+        uint32_t used = 0;      // bytes in its buffer
+    };
+    struct Chunks {             // a range's entries in the spill file
+        uint64_t bytes = 0;     // there and in the buffer
+        std::vector<std::pair<uint64_t, uint32_t>> at;  // offset, bytes
     };
 
-    // One run of the spill file read back in cell order: cell delta and byte count (LEB128),
-    // then the bytes, for every cell with bytes in the run.
-    class RunReader {
-    public:
-        RunReader(SpillFile& file, uint64_t begin, uint64_t end, size_t buffer)
-            : m_file(&file), m_at(begin), m_end(end), m_buffer(buffer) {
-            Advance();
-        }
-        uint32_t Cell() const { return m_cell; }
-        // Appends the current cell's bytes to out and moves on to the next cell.
-        void Take(std::string& out) {
-            const size_t fromBuffer = std::min<size_t>(m_length, m_filled - m_used);
-            out.append(reinterpret_cast<const char*>(m_buffer.data() + m_used), fromBuffer);
-            m_used += fromBuffer;
-            if (const size_t rest = m_length - fromBuffer; rest != 0) {
-                const size_t at = out.size();
-                out.resize(at + rest);
-                if (rest > m_end - m_at || !m_file->ReadAt(m_at, out.data() + at, rest))
-                    throw WriterError("the spill file does not read back");
-                m_at += rest;
-            }
-            Advance();
-        }
-
-    private:
-        void Advance() {
-            if (m_filled - m_used < 10 && m_at < m_end) {
-                std::memmove(m_buffer.data(), m_buffer.data() + m_used, m_filled - m_used);
-                m_filled -= m_used;
-                m_used = 0;
-                const size_t n =
-                    size_t(std::min<uint64_t>(m_buffer.size() - m_filled, m_end - m_at));
-                if (!m_file->ReadAt(m_at, m_buffer.data() + m_filled, n))
-                    throw WriterError("the spill file does not read back");
-                m_filled += n;
-                m_at += n;
-            }
-            if (m_used == m_filled) {
-                m_cell = kNoCell;
-                return;
-            }
-            const uint32_t delta = Number();
-            m_length = Number();
-            if (m_cell != kNoCell && delta == 0)
-                throw WriterError("the spill file does not read back");
-            m_cell = m_cell == kNoCell ? delta : m_cell + delta;
-        }
-        uint32_t Number() {
-            uint32_t value = 0;
-            for (int shift = 0; shift < 35; shift += 7) {
-                if (m_used == m_filled) break;
-                const uint8_t byte = m_buffer[m_used++];
-                value |= uint32_t(byte & 0x7F) << shift;
-                if (byte < 0x80) return value;
-            }
-            throw WriterError("the spill file does not read back");
-        }
-
-        SpillFile* m_file;
-        uint64_t m_at, m_end;  // what of the run is not yet in the buffer
-        std::vector<uint8_t> m_buffer;
-        size_t m_used = 0, m_filled = 0;
-        uint32_t m_cell = kNoCell;
-        uint32_t m_length = 0;
-    };
+    bool Has(uint32_t cell) const { return m_hasPages[cell / 64] >> (cell % 64) & 1; }
 
     void Add(uint32_t cell, uint32_t page) {
-        // A pair noted twice on a page is kept once when the pages are handed over; most
-        // repeats are caught here already, by a small table of the entries noted last.
-        const uint64_t entry = uint64_t(cell) << 32 | page;
-        uint64_t& recent = m_recent[(cell * 0x9E3779B1u) >> (32 - kRecentBits)];
-        if (recent == entry) return;
-        recent = entry;
-        m_pending.push_back(entry);
-        if (m_pending.size() == m_pendingLimit) HandOver();
-    }
-
-    // Appends a page of the cell (c: its state) to its bytes.
-    void Append(CellState& c, uint32_t page) {
-        uint32_t delta = c.pageAfter == 0 ? page : page - (c.pageAfter - 1);
-        c.pageAfter = page + 1;
-        for (;;) {
-            const uint8_t byte = delta >= 0x80 ? uint8_t(delta | 0x80) : uint8_t(delta);
-            if (c.end % kBlock == 0) NewBlock(c);
-            m_arena[c.end++] = byte;
-            if (delta < 0x80) break;
-            delta >>= 7;
+        m_hasPages[cell / 64] |= uint64_t(1) << (cell % 64);
+        const size_t r = cell >> kRangeBits;
+        Range& range = m_ranges[r];
+        uint8_t* const buffer = m_buffers.get() + r * m_bufferBytes;
+        if (range.used + kMaxEntryBytes > m_bufferBytes) Flush(r, buffer);
+        // An entry is a 16-bit word: the cell's offset in the range and the step from the
+        // range's last page, or kLongStep and the step in 32 bits after it.
+        const uint32_t step = page - range.lastPage;
+        range.lastPage = page;
+        const uint32_t offset = cell & (kRangeCells - 1);
+        uint8_t* out = buffer + range.used;
+        if (step < kLongStep) {
+            const uint16_t word = uint16_t(step << kRangeBits | offset);
+            std::memcpy(out, &word, 2);
+            range.used += 2;
+        } else {
+            const uint16_t word = uint16_t(kLongStep << kRangeBits | offset);
+            std::memcpy(out, &word, 2);
+            std::memcpy(out + 2, &step, 4);
+            range.used += 6;
         }
     }
 
-    // Starts a block after the cell's last one; a block begins with the number of the block
-    // before it (0 for the first).
-    void NewBlock(CellState& c) {
-        const uint32_t block = m_nextBlock++;
-        const uint32_t before = c.end == 0 ? 0 : (c.end - 1) / kBlock;
-        std::memcpy(m_arena.get() + size_t(block) * kBlock, &before, 4);
-        c.end = block * kBlock + 4;
-    }
-
-    // Appends the cell's bytes in the arena to out.
-    void AppendChain(const CellState& c, std::string& out) {
-        m_chain.clear();
-        for (uint32_t block = c.end == 0 ? 0 : (c.end - 1) / kBlock; block != 0;) {
-            m_chain.push_back(block);
-            std::memcpy(&block, m_arena.get() + size_t(block) * kBlock, 4);
-        }
-        for (size_t i = m_chain.size(); i-- > 0;) {
-            const uint8_t* at = m_arena.get() + size_t(m_chain[i]) * kBlock;
-            const uint32_t end = i == 0 ? c.end - m_chain[i] * kBlock : kBlock;
-            out.append(reinterpret_cast<const char*>(at + 4), end - 4);
-        }
-    }
-
-    // Writes the arena's bytes to the spill file as a run and empties the arena.
-    void SpillRun() {
+    // Puts range r's buffer in the spill file.
+    void Flush(size_t r, const uint8_t* buffer) {
+        Range& range = m_ranges[r];
+        if (range.used == 0) return;
         if (!m_spill.IsOpen() && !m_spill.Create(m_spillBeside))
             throw WriterError("cannot make a spill file beside " + m_spillBeside.string());
-        const uint64_t begin = m_spill.Size();
-        std::string segment;
-        uint32_t last = 0;
-        bool first = true;
-        for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
-            CellState& c = m_cells[cell];
-            if (c.end == 0) continue;
-            segment.clear();
-            AppendChain(c, segment);
-            uint8_t head[10];
-            size_t n = PutNumber(head, first ? cell : cell - last);
-            n += PutNumber(head + n, uint32_t(segment.size()));
-            if (!m_spill.Append(head, n) || !m_spill.Append(segment.data(), segment.size()))
-                throw WriterError("cannot write a spill file beside " + m_spillBeside.string());
-            c.end = 0;
-            last = cell;
-            first = false;
-        }
-        if (m_spill.Size() != begin) m_runs.emplace_back(begin, m_spill.Size());
-        m_nextBlock = 1;
+        m_chunks[r].at.emplace_back(m_spill.Size(), range.used);
+        m_chunks[r].bytes += range.used;
+        if (!m_spill.Append(buffer, range.used))
+            throw WriterError("cannot write a spill file beside " + m_spillBeside.string());
+        range.used = 0;
     }
 
-    static size_t PutNumber(uint8_t* out, uint32_t value) {
-        size_t n = 0;
-        for (; value >= 0x80; value >>= 7) out[n++] = uint8_t(value | 0x80);
-        out[n++] = uint8_t(value);
-        return n;
+    // Calls f(cell offset, page) for every entry of range r in the order noted.
+    template <typename F>
+    void ReadRange(size_t r, F&& f) {
+        const Range& range = m_ranges[r];
+        uint32_t page = 0;
+        const auto decode = [&](const uint8_t* at, const uint8_t* end) {
+            while (at < end) {
+                if (end - at < 2) throw WriterError("the spill file does not read back");
+                uint16_t word;
+                std::memcpy(&word, at, 2);
+                at += 2;
+                uint32_t step = word >> kRangeBits;
+                if (step == kLongStep) {
+                    if (end - at < 4) throw WriterError("the spill file does not read back");
+                    std::memcpy(&step, at, 4);
+                    at += 4;
+                }
+                page += step;
+                f(uint32_t(word & (kRangeCells - 1)), page);
+            }
+        };
+        for (const auto& [offset, bytes] : m_chunks[r].at) {
+            m_chunk.resize(bytes);
+            if (!m_spill.ReadAt(offset, m_chunk.data(), bytes))
+                throw WriterError("the spill file does not read back");
+            decode(m_chunk.data(), m_chunk.data() + bytes);
+        }
+        const uint8_t* buffer = m_buffers.get() + r * m_bufferBytes;
+        decode(buffer, buffer + range.used);
+    }
+
+    // The lists of cells base + from .. base + to from their entries (offset << 32 | page, in
+    // the order noted): put by cell keeping the order of pages, repeats left out.
+    template <typename F>
+    void EmitLists(uint32_t base, uint32_t from, uint32_t to, const std::vector<uint64_t>& entries,
+                   std::vector<uint64_t>& sorted, std::string& list, F&& f) {
+        std::vector<uint32_t>& start = m_start;
+        start.assign(size_t(to - from) + 1, 0);
+        for (uint64_t e : entries) ++start[(e >> 32) - from + 1];
+        for (size_t i = 0; i + 1 < start.size(); ++i) start[i + 1] += start[i];
+        sorted.resize(entries.size());
+        for (uint64_t e : entries) sorted[start[(e >> 32) - from]++] = e;
+        size_t i = 0;
+        while (i < sorted.size()) {
+            const uint32_t offset = uint32_t(sorted[i] >> 32);
+            list.clear();
+            uint32_t pageAfter = 0;  // one past the last page listed, 0 before the first
+            for (; i < sorted.size() && uint32_t(sorted[i] >> 32) == offset; ++i) {
+                const uint32_t page = uint32_t(sorted[i]);
+                if (pageAfter == page + 1) continue;
+                uint32_t delta = pageAfter == 0 ? page : page - (pageAfter - 1);
+                pageAfter = page + 1;
+                for (; delta >= 0x80; delta >>= 7) list.push_back(char(uint8_t(delta | 0x80)));
+                list.push_back(char(delta));
+            }
+            f(SecondRank(base + offset), list);
+        }
     }
 
     uint16_t SecondRank(uint32_t cell) const {
@@ -434,19 +367,17 @@ private:
     std::vector<uint16_t> m_rankOfPlace;
     uint32_t m_width = 0;      // ranks taking part in the pairs one apart
     uint32_t m_nearCells = 0;  // cells of the neighbouring pairs, before those one apart
-    LargePageArray<CellState> m_cells;
-    std::vector<uint32_t> m_chain;  // a cell's blocks, last first
-    uint32_t m_cellBits = 0;        // bits that cell numbers take
-    std::vector<uint64_t> m_recent = std::vector<uint64_t>(size_t(1) << kRecentBits, ~uint64_t(0));
-    std::vector<uint64_t> m_pending, m_spare;  // cell << 32 | page, not yet handed over
-    std::vector<size_t> m_rangeStart;
-    size_t m_pendingLimit = 0;
-    LargePageArray<uint8_t> m_arena;
-    uint32_t m_blockCount = 0;
-    uint32_t m_nextBlock = 1;  // block 0 stands for none
+    uint32_t m_cellCount = 0;
+    std::vector<uint64_t> m_hasPages;  // a bit per cell
+    std::vector<Range> m_ranges;
+    std::vector<Chunks> m_chunks;
+    LargePageArray<uint8_t> m_buffers;  // m_bufferBytes for each range
+    uint32_t m_bufferBytes = 0;
+    size_t m_entryLimit = 0;  // entries of a range held at once
+    std::vector<uint8_t> m_chunk;
+    std::vector<uint32_t> m_start;
     std::filesystem::path m_spillBeside;
     SpillFile m_spill;
-    std::vector<std::pair<uint64_t, uint64_t>> m_runs;  // begin and end of each run
 };
 
 // Keeps the file pages held in this process's memory (all the files it maps together) to about
