@@ -273,19 +273,16 @@ uint32_t IndexWriter::NewKeyCode(SlotPostings& s) {
 
 namespace {
 
-// A code (below 2^21) as LEB128.
+// A key code (below 2^31) in one 16-bit word, or two with the high bit of the first set.
 inline char* PutCode(char* out, uint32_t code) {
-    if (code < 0x80) {
-        *out++ = char(code);
-    } else if (code < 0x4000) {
-        *out++ = char(code | 0x80);
-        *out++ = char(code >> 7);
-    } else {
-        *out++ = char(code | 0x80);
-        *out++ = char((code >> 7) | 0x80);
-        *out++ = char(code >> 14);
+    if (code < 0x8000) {
+        const uint16_t word = uint16_t(code);
+        std::memcpy(out, &word, 2);
+        return out + 2;
     }
-    return out;
+    const uint16_t words[2] = {uint16_t(0x8000 | code >> 16), uint16_t(code)};
+    std::memcpy(out, words, 4);
+    return out + 4;
 }
 
 }  // namespace
@@ -295,7 +292,9 @@ void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
     // and two where the key of the position's group is not its own slot's. The code is kept
     // in the slot's line, which the count fetches anyway.
     constexpr size_t kAhead = 8;
-    m_pageCodes.resize(size_t(positions) * 7 + 16);
+    // At most a 0 word and two codes of two words each a position.
+    const size_t room = size_t(positions) * 10 + 16;
+    if (m_pageCodes.size() < room) m_pageCodes.resize(room);
     char* const start = m_pageCodes.data() + 16;  // room for the page and the count before
     char* out = start;
     const size_t pairs = m_pagePairs.size();
@@ -308,7 +307,7 @@ void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
         const uint32_t code = s.keyCode != 0 ? s.keyCode : NewKeyCode(s);
         if (pending != 0) {
             if (pending != code) {
-                *out++ = '\0';
+                out = PutCode(out, 0);
                 out = PutCode(out, pending);
             }
             out = PutCode(out, code);

@@ -672,6 +672,21 @@ public:
         if (m_used < m_filled && m_buffer[m_used] < 0x80) return m_buffer[m_used++];
         return LongNumber();
     }
+    // A key code: a 16-bit word, or two when the first has its top bit set.
+    uint32_t Code() {
+        uint32_t word;
+        if (m_used + 2 <= m_filled) {
+            word = uint32_t(m_buffer[m_used]) | uint32_t(m_buffer[m_used + 1]) << 8;
+            m_used += 2;
+        } else {
+            word = Byte();
+            word |= uint32_t(Byte()) << 8;
+        }
+        if (word < 0x8000) return word;
+        uint32_t low = Byte();
+        low |= uint32_t(Byte()) << 8;
+        return (word & 0x7FFF) << 16 | low;
+    }
 
 private:
     __attribute__((noinline)) uint32_t LongNumber() {
@@ -715,39 +730,36 @@ uint32_t CollectRecordedPairs(PairsRecord& r, const Keys& k, PairCollector& pair
     uint32_t pageLimit = 0;
     while (!in.AtEnd()) {
         const uint32_t page = in.Number(), positions = in.Number();
-        // One key a position but where a position's two slots have different keys: the ranks
-        // in a row, their neighbours read off it; else the page is laid out.
+        // One key a position but where a position's two slots have different keys: each
+        // position's pairs with the two before it noted as it is read; on a page with such a
+        // position, the page is laid out instead.
         rankAt.assign(size_t(positions) + 2, kNoRank);
+        uint16_t* const at = rankAt.data() + 2;  // two positions before the first
         bool any = false, twoKeys = false;
         for (uint32_t x = 0; x < positions; ++x) {
-            const uint32_t code = in.Number();
+            const uint32_t code = in.Code();
             if (code != 0) {
                 const uint16_t rank = rankOf(code);
-                rankAt[x] = rank;
-                any |= rank != kNoRank;
+                at[x] = rank;
+                if (rank == kNoRank) continue;
+                any = true;
+                if (const uint16_t a = at[int64_t(x) - 1]; a != kNoRank) pairs.AddNear(a, rank, page);
+                if (const uint16_t a = at[int64_t(x) - 2]; a != kNoRank) pairs.AddApart(a, rank, page);
                 continue;
             }
             twoKeys = true;
             for (int i = 0; i < 2; ++i)
-                if (const uint16_t rank = rankOf(in.Number()); rank != kNoRank) {
+                if (const uint16_t rank = rankOf(in.Code()); rank != kNoRank) {
                     layout.Add(x, rank);
                     any = true;
                 }
-            rankAt[x] = kNoRank;
+            at[x] = kNoRank;
         }
         if (!any) continue;
         if (twoKeys) {
             for (uint32_t x = 0; x < positions; ++x)
-                if (rankAt[x] != kNoRank) layout.Add(x, rankAt[x]);
+                if (at[x] != kNoRank) layout.Add(x, at[x]);
             layout.Emit(page, pairs);
-        } else {
-            for (uint32_t x = 0; x < positions; ++x) {
-                const uint16_t a = rankAt[x];
-                if (a == kNoRank) continue;
-                const uint16_t b = rankAt[x + 1], c = rankAt[x + 2];
-                if (b != kNoRank) pairs.AddNear(a, b, page);
-                if (c != kNoRank) pairs.AddApart(a, c, page);
-            }
         }
         pageLimit = page + 1;  // pages come in ascending order
     }

@@ -70,9 +70,10 @@ enum class BlockOrder {
 struct PairsRecord {
     std::vector<int32_t> keyOfSlot;  // PairKey of every slot, for the writer's variant groups
     std::vector<int32_t> keyOfCode;  // the key of code c + 1: keys numbered as pages reach them
-    // Per page with positions: the page, its position count, then per position the code of its
-    // key, or 0 and the codes of two keys where the position's two slots have different keys
-    // (all LEB128).
+    // Per page with positions: the page and its position count (LEB128), then per position the
+    // code of its key, or 0 and the codes of two keys where the position's two slots have
+    // different keys: a 16-bit word below 0x8000, else two (the high part first, its top bit
+    // set), little-endian.
     SpillFile pages;
     std::vector<uint32_t> entries;   // page entries of every slot
     std::vector<uint32_t> lastPage;  // page of every slot's last entry
