@@ -2,9 +2,12 @@
 // as the search would read it, to learn whether it is clean and how many page entries it has;
 // then the streams of the clean slots of the most frequent keys are walked page by page together,
 // each page's positions laid out by key, and every pair of keys on neighbouring positions notes
-// the page. Memory stays bounded whatever the collection's size: the lists are gathered in an
-// arena that spills to a file beside the output (PairCollector), the file is streamed out, and
-// the postings' pages held mapped are let go past a bound (PostingsHold).
+// the page. Or, in a build, the same from what the index writer recorded as the pages came (each
+// page's keys in position order, each slot's entries and stored points), without reading the
+// postings back. Memory stays bounded whatever the collection's size: the pairs' entries are
+// gathered by range of cells in buffers that spill to a file beside the output (PairCollector),
+// the file is streamed out, and the postings' pages held mapped are let go past a bound
+// (PostingsHold).
 #include "writer/pairs_writer.h"
 
 #include <sys/mman.h>

@@ -22,9 +22,9 @@ struct PairsStats {
 // Writes folder/<stem>-idx.pairs for the index pair folder/<stem>-idx.h/.m and folder/yitizi.txt
 // (kMaxPairKeys keys, kApartKeys of them in pairs one apart, unless told fewer). Only those files
 // are read, and none is changed. The file is written under a temporary name and renamed into
-// place. The pairs' lists are held in memory up to listMemory bytes (0: an amount that follows
-// the size of the postings, at most 16 MB), then put in a spill file beside it that is gone when
-// the writer is; the file is the same whatever the amount. Raises WriterError when an index file
+// place. The pairs' entries are held in memory up to about listMemory bytes (0: an amount that
+// follows the size of the postings, at most 16 MB), the rest in a spill file beside it that is
+// gone when the writer is; the file is the same whatever the amount. Raises WriterError when an index file
 // cannot be read or a file cannot be written.
 PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string& stem,
                           uint32_t maxKeys = 0, uint32_t apartKeys = kApartKeys,
