@@ -343,20 +343,23 @@ private:
         for (size_t i = 0; i + 1 < start.size(); ++i) start[i + 1] += start[i];
         sorted.resize(entries.size());
         for (uint64_t e : entries) sorted[start[(e >> 32) - from]++] = e;
+        // A page delta takes five bytes at most.
+        if (list.size() < 5 * sorted.size()) list.resize(5 * sorted.size());
         size_t i = 0;
         while (i < sorted.size()) {
             const uint32_t offset = uint32_t(sorted[i] >> 32);
-            list.clear();
+            char* const begin = list.data();
+            char* out = begin;
             uint32_t pageAfter = 0;  // one past the last page listed, 0 before the first
             for (; i < sorted.size() && uint32_t(sorted[i] >> 32) == offset; ++i) {
                 const uint32_t page = uint32_t(sorted[i]);
                 if (pageAfter == page + 1) continue;
                 uint32_t delta = pageAfter == 0 ? page : page - (pageAfter - 1);
                 pageAfter = page + 1;
-                for (; delta >= 0x80; delta >>= 7) list.push_back(char(uint8_t(delta | 0x80)));
-                list.push_back(char(delta));
+                for (; delta >= 0x80; delta >>= 7) *out++ = char(uint8_t(delta | 0x80));
+                *out++ = char(delta);
             }
-            f(SecondRank(base + offset), list);
+            f(SecondRank(base + offset), std::string_view(begin, size_t(out - begin)));
         }
     }
 
@@ -833,7 +836,7 @@ uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
     std::string bitmap;
     std::vector<uint32_t> pages;
     uint64_t offset = 0;
-    c.ForEachList([&](uint16_t second, const std::string& deltas) {
+    c.ForEachList([&](uint16_t second, std::string_view deltas) {
         const uint32_t count = uint32_t(
             std::count_if(deltas.begin(), deltas.end(), [](char b) { return uint8_t(b) < 0x80; }));
         uint8_t kind = kPairList;
