@@ -247,7 +247,7 @@ public:
     }
 
 private:
-    static constexpr uint32_t kRangeBits = 9;
+    static constexpr uint32_t kRangeBits = 11;
     static constexpr uint32_t kRangeCells = 1u << kRangeBits;
     static constexpr uint32_t kLeastBuffer = 16, kMostBuffer = 64 << 10;
     static constexpr uint32_t kLongStep = (1u << (16 - kRangeBits)) - 1;
