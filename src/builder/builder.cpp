@@ -5,8 +5,6 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -386,11 +384,7 @@ BuildResult BuildCollection(const CollectionSource& source, const std::filesyste
                             const BuildOptions& options) {
     if (!options.pairsFiles) return BuildFiles(source, folder, progress, options, nullptr);
     std::unique_ptr<PairsRecord> records[3];
-    auto t0 = std::chrono::steady_clock::now();
     const BuildResult result = BuildFiles(source, folder, progress, options, &records);
-    auto t1 = std::chrono::steady_clock::now();
-    struct Tm { std::chrono::steady_clock::time_point& a; ~Tm() { if (getenv("KT")) fprintf(stderr, "pairs %.3f\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - a).count()); } } tm{t1};
-    if (getenv("KT")) fprintf(stderr, "build %.3f\n", std::chrono::duration<double>(t1 - t0).count());
 #ifdef __GLIBC__
     malloc_trim(0);  // the index writers' freed memory given back before the pairs files
 #endif
