@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -1051,8 +1052,9 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
 
 namespace {
 
-// Writes the pairs files of the three indexes with write(index stem, mode's place): the whole
-// text on another thread, main text and notes on this one. Returns the bytes written.
+// Writes the pairs files of the three indexes with write(index stem, mode's place) on two
+// threads, each taking the next file when done with one (the whole text and the main text
+// first, the small notes last). Returns the bytes written.
 template <typename Write>
 uint64_t WriteThreeFiles(const std::string& baseName, Write&& write) {
     const int modes[] = {kModeWholeText, kModeMainText, kModeNotes};
@@ -1065,10 +1067,13 @@ uint64_t WriteThreeFiles(const std::string& baseName, Write&& write) {
             errors[i] = std::current_exception();
         }
     };
-    std::thread whole(run, 0);
-    run(1);
-    run(2);
-    whole.join();
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int i; (i = next.fetch_add(1)) < 3;) run(i);
+    };
+    std::thread other(work);
+    work();
+    other.join();
     for (const std::exception_ptr& e : errors)
         if (e) std::rethrow_exception(e);
     return stats[0].bytes + stats[1].bytes + stats[2].bytes;
