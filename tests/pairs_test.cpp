@@ -292,7 +292,8 @@ TEST(PairsFileTest, SpilledListsGiveTheSameFile) {
             return out;
         };
         const std::set<std::string> before = names();
-        for (uint64_t memory : {64u, 300u, 4096u}) {  // a run every block, and fewer
+        // Buffers spilled every few entries and a range read back a few cells at a time, and less.
+        for (uint64_t memory : {64u, 300u, 4096u}) {
             WritePairsFile(dir.path(), "Index", 0, kApartKeys, memory);
             EXPECT_EQ(test::ReadBytes(dir / "Index-idx.pairs"), inMemory)
                 << letters << " letters, " << memory << " bytes";
