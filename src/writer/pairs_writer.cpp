@@ -13,6 +13,8 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -188,7 +190,7 @@ public:
         // Half the memory for the ranges' buffers, half for the entries of a range read back.
         m_bufferBytes = uint32_t(std::clamp<size_t>(memoryBytes / 2 / std::max<size_t>(ranges, 1),
                                                     kLeastBuffer, kMostBuffer));
-        m_entryLimit = std::max<size_t>(memoryBytes / 2 / sizeof(uint64_t), 64);
+        m_entryLimit = std::max<size_t>(memoryBytes / 2 / sizeof(uint32_t), 64);
         m_buffers.Allocate(ranges * size_t(m_bufferBytes));
     }
 
@@ -214,33 +216,35 @@ public:
     // (directory order). Once only: the entries are given up as they are read.
     template <typename F>
     void ForEachList(F&& f) {
-        std::vector<uint64_t> entries, sorted;
-        std::vector<uint32_t> counts(kRangeCells + 1);
+        std::vector<uint32_t> counts(kRangeCells), start(kRangeCells + 1), pages;
         std::string list;
         for (size_t r = 0; r < m_ranges.size(); ++r) {
-            // Entries take two bytes at least.
-            const uint64_t entryBound = (m_chunks[r].bytes + m_ranges[r].used) / 2;
-            if (entryBound == 0) continue;
-            // The cells of the range in groups whose entries fit the limit (all of them
-            // unless the range is very full); a cell's entries are never cut.
-            uint32_t from = 0;
-            while (from < kRangeCells) {
-                uint32_t to = kRangeCells;
-                if (entryBound > m_entryLimit) {
-                    if (from == 0) {
-                        std::fill(counts.begin(), counts.end(), 0);
-                        ReadRange(r, [&](uint32_t offset, uint32_t) { ++counts[offset]; });
-                    }
-                    uint64_t sum = counts[from];
-                    for (to = from + 1; to < kRangeCells && sum + counts[to] <= m_entryLimit; ++to)
-                        sum += counts[to];
-                }
-                entries.clear();
-                ReadRange(r, [&](uint32_t offset, uint32_t page) {
-                    if (offset >= from && offset < to) entries.push_back(uint64_t(offset) << 32 | page);
-                });
-                EmitLists(uint32_t(r) * kRangeCells, from, to, entries, sorted, list, f);
-                from = to;
+            if (m_chunks[r].bytes + m_ranges[r].used == 0) continue;
+            LoadRange(r);
+            std::fill(counts.begin(), counts.end(), 0);
+            ReadRange(r, [&](uint32_t offset, uint32_t) { ++counts[offset]; });
+            // The range's cells in groups whose pages fit the limit (all of them unless the
+            // range is very full), each group's pages put by cell in the order noted, so that
+            // a cell's pages ascend; a cell's pages are never cut.
+            for (uint32_t from = 0, to; from < kRangeCells; from = to) {
+                uint64_t sum = counts[from];
+                for (to = from + 1; to < kRangeCells && sum + counts[to] <= m_entryLimit; ++to)
+                    sum += counts[to];
+                if (sum == 0) continue;
+                start[from] = 0;
+                for (uint32_t o = from; o < to; ++o) start[o + 1] = start[o] + counts[o];
+                pages.resize(size_t(sum));
+                if (from == 0 && to == kRangeCells)
+                    ReadRange(r, [&](uint32_t offset, uint32_t page) { pages[start[offset]++] = page; });
+                else
+                    ReadRange(r, [&](uint32_t offset, uint32_t page) {
+                        if (offset >= from && offset < to) pages[start[offset]++] = page;
+                    });
+                // start[o] is now where cell o's pages end.
+                for (uint32_t o = from; o < to; ++o)
+                    if (counts[o] != 0)
+                        EmitList(uint32_t(r) * kRangeCells + o, pages.data() + (start[o] - counts[o]),
+                                 counts[o], list, f);
             }
         }
         m_buffers.Reset();
@@ -302,10 +306,24 @@ private:
         range.used = 0;
     }
 
-    // Calls f(cell offset, page) for every entry of range r in the order noted.
+    // Reads range r's entries from the spill file into memory for ReadRange when they are
+    // few enough, else leaves them to be read there chunk by chunk each time.
+    void LoadRange(size_t r) {
+        m_loaded = m_chunks[r].bytes <= m_entryLimit * sizeof(uint32_t);
+        if (!m_loaded) return;
+        m_chunk.resize(size_t(m_chunks[r].bytes));
+        size_t at = 0;
+        for (const auto& [offset, bytes] : m_chunks[r].at) {
+            if (!m_spill.ReadAt(offset, m_chunk.data() + at, bytes))
+                throw WriterError("the spill file does not read back");
+            at += bytes;
+        }
+    }
+
+    // Calls f(cell offset, page) for every entry of range r in the order noted (LoadRange(r)
+    // first).
     template <typename F>
     void ReadRange(size_t r, F&& f) {
-        const Range& range = m_ranges[r];
         uint32_t page = 0;
         const auto decode = [&](const uint8_t* at, const uint8_t* end) {
             while (at < end) {
@@ -323,45 +341,37 @@ private:
                 f(uint32_t(word & (kRangeCells - 1)), page);
             }
         };
-        for (const auto& [offset, bytes] : m_chunks[r].at) {
-            m_chunk.resize(bytes);
-            if (!m_spill.ReadAt(offset, m_chunk.data(), bytes))
-                throw WriterError("the spill file does not read back");
-            decode(m_chunk.data(), m_chunk.data() + bytes);
+        if (m_loaded) {
+            decode(m_chunk.data(), m_chunk.data() + m_chunk.size());
+        } else {
+            for (const auto& [offset, bytes] : m_chunks[r].at) {
+                m_chunk.resize(bytes);
+                if (!m_spill.ReadAt(offset, m_chunk.data(), bytes))
+                    throw WriterError("the spill file does not read back");
+                decode(m_chunk.data(), m_chunk.data() + bytes);
+            }
         }
         const uint8_t* buffer = m_buffers.get() + r * m_bufferBytes;
-        decode(buffer, buffer + range.used);
+        decode(buffer, buffer + m_ranges[r].used);
     }
 
-    // The lists of cells base + from .. base + to from their entries (offset << 32 | page, in
-    // the order noted): put by cell keeping the order of pages, repeats left out.
+    // Calls f with the list of cell from its pages (ascending, repeats left out).
     template <typename F>
-    void EmitLists(uint32_t base, uint32_t from, uint32_t to, const std::vector<uint64_t>& entries,
-                   std::vector<uint64_t>& sorted, std::string& list, F&& f) {
-        std::vector<uint32_t>& start = m_start;
-        start.assign(size_t(to - from) + 1, 0);
-        for (uint64_t e : entries) ++start[(e >> 32) - from + 1];
-        for (size_t i = 0; i + 1 < start.size(); ++i) start[i + 1] += start[i];
-        sorted.resize(entries.size());
-        for (uint64_t e : entries) sorted[start[(e >> 32) - from]++] = e;
+    void EmitList(uint32_t cell, const uint32_t* pages, size_t count, std::string& list, F&& f) {
         // A page delta takes five bytes at most.
-        if (list.size() < 5 * sorted.size()) list.resize(5 * sorted.size());
-        size_t i = 0;
-        while (i < sorted.size()) {
-            const uint32_t offset = uint32_t(sorted[i] >> 32);
-            char* const begin = list.data();
-            char* out = begin;
-            uint32_t pageAfter = 0;  // one past the last page listed, 0 before the first
-            for (; i < sorted.size() && uint32_t(sorted[i] >> 32) == offset; ++i) {
-                const uint32_t page = uint32_t(sorted[i]);
-                if (pageAfter == page + 1) continue;
-                uint32_t delta = pageAfter == 0 ? page : page - (pageAfter - 1);
-                pageAfter = page + 1;
-                for (; delta >= 0x80; delta >>= 7) *out++ = char(uint8_t(delta | 0x80));
-                *out++ = char(delta);
-            }
-            f(SecondRank(base + offset), std::string_view(begin, size_t(out - begin)));
+        if (list.size() < 5 * count) list.resize(5 * count);
+        char* const begin = list.data();
+        char* out = begin;
+        uint32_t pageAfter = 0;  // one past the last page listed, 0 before the first
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t page = pages[i];
+            if (pageAfter == page + 1) continue;
+            uint32_t delta = pageAfter == 0 ? page : page - (pageAfter - 1);
+            pageAfter = page + 1;
+            for (; delta >= 0x80; delta >>= 7) *out++ = char(uint8_t(delta | 0x80));
+            *out++ = char(delta);
         }
+        f(SecondRank(cell), std::string_view(begin, size_t(out - begin)));
     }
 
     uint16_t SecondRank(uint32_t cell) const {
@@ -380,9 +390,9 @@ private:
     std::vector<Chunks> m_chunks;
     LargePageArray<uint8_t> m_buffers;  // m_bufferBytes for each range
     uint32_t m_bufferBytes = 0;
-    size_t m_entryLimit = 0;  // entries of a range held at once
-    std::vector<uint8_t> m_chunk;
-    std::vector<uint32_t> m_start;
+    size_t m_entryLimit = 0;  // pages of a range held at once
+    std::vector<uint8_t> m_chunk;  // a chunk of the spill file, or a whole range (m_loaded)
+    bool m_loaded = false;
     std::filesystem::path m_spillBeside;
     SpillFile m_spill;
 };
@@ -1006,6 +1016,8 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
     for (size_t s = 0; fits && s < record.entries.size(); ++s)
         fits = record.entries[s] == 0 || record.lastPage[s] != UINT32_MAX;
     if (!fits) return WritePairsFile(folder, stem, maxKeys, apartKeys, listMemory);
+    auto T0 = std::chrono::steady_clock::now();
+    auto lap = [&](const char* what) { auto t = std::chrono::steady_clock::now(); if (getenv("KT")) fprintf(stderr, "%s %s %.3f\n", stem.c_str(), what, std::chrono::duration<double>(t - T0).count()); T0 = t; };
 
     if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
     apartKeys = std::min(apartKeys, kApartKeys);
@@ -1046,8 +1058,12 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
     }
     PairCollector pairs(uint32_t(keys.listed.size()), keys.takesPartApart, path,
                         size_t(std::min<uint64_t>(listMemory, uint64_t(1) << 30)));
+    lap("prep");
     const uint32_t pageLimit = CollectRecordedPairs(record, keys, pairs);
-    return WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
+    lap("collect");
+    auto rr = WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
+    lap("write");
+    return rr;
 }
 
 namespace {
