@@ -13,8 +13,6 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <atomic>
 #include <cstring>
 #include <memory>
@@ -1016,8 +1014,6 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
     for (size_t s = 0; fits && s < record.entries.size(); ++s)
         fits = record.entries[s] == 0 || record.lastPage[s] != UINT32_MAX;
     if (!fits) return WritePairsFile(folder, stem, maxKeys, apartKeys, listMemory);
-    auto T0 = std::chrono::steady_clock::now();
-    auto lap = [&](const char* what) { auto t = std::chrono::steady_clock::now(); if (getenv("KT")) fprintf(stderr, "%s %s %.3f\n", stem.c_str(), what, std::chrono::duration<double>(t - T0).count()); T0 = t; };
 
     if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
     apartKeys = std::min(apartKeys, kApartKeys);
@@ -1058,12 +1054,8 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
     }
     PairCollector pairs(uint32_t(keys.listed.size()), keys.takesPartApart, path,
                         size_t(std::min<uint64_t>(listMemory, uint64_t(1) << 30)));
-    lap("prep");
     const uint32_t pageLimit = CollectRecordedPairs(record, keys, pairs);
-    lap("collect");
-    auto rr = WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
-    lap("write");
-    return rr;
+    return WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
 }
 
 namespace {
