@@ -220,11 +220,13 @@ TEST(Builder, PairsFilesOfTheBuildAreThoseOfTheFiles) {
     BuildOptions options;
     options.pairsFiles = true;
     BuildCollection(ReadCollectionSource(src.path()), out.path(), {}, options);
-    const char* const names[] = {"Index-idx.pairs", "Index_desc-idx.pairs", "Index_content-idx.pairs"};
+    const char* const names[] = {"Index-idx.pairs", "Index_desc-idx.pairs",
+                                 "Index_content-idx.pairs"};
     std::vector<std::string> built;
     for (const char* name : names) built.push_back(test::ReadBytes(out / name));
     AccelerateCollection(out.path());
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(test::ReadBytes(out / names[i]), built[i]) << names[i];
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(test::ReadBytes(out / names[i]), built[i]) << names[i];
 }
 
 TEST(Builder, TheFirstFaultInPageOrderIsRaisedWithOrWithoutIndexThreads) {

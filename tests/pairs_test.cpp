@@ -330,7 +330,8 @@ TEST(PairsFileTest, RecordedPagesGiveTheFileOfTheIndexFiles) {
         index.RecordPairs(dir / "Index-idx.m");
         for (size_t i = 0; i < pages.size(); ++i) index.AddText(uint32_t(i), pages[i]);
         index.Write(dir.path(), "Index", c.order);
-        WriteVariantTable(dir / "yitizi.txt", c.otherTable ? std::vector<VariantGroup>{{0x4E00, 0x4E8C}} : groups);
+        const std::vector<VariantGroup> other = {{0x4E00, 0x4E8C}};
+        WriteVariantTable(dir / "yitizi.txt", c.otherTable ? other : groups);
         const std::unique_ptr<PairsRecord> record = index.TakePairsRecord();
         ASSERT_TRUE(record);
         WriteRecordedPairsFile(dir.path(), "Index", *record, c.maxKeys, c.apartKeys, c.memory);

@@ -216,7 +216,8 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
         RecordPage(page, position);
     } else {
         for (size_t i = 0; i < pairs; ++i) {
-            if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+            if (i + kAhead < pairs)
+                __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
             const int32_t slot = m_pagePairs[i].first;
             if (m_slots[size_t(slot)].pageCount++ == 0) m_pageSlots.push_back(slot);
         }
@@ -300,7 +301,8 @@ void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
     const size_t pairs = m_pagePairs.size();
     uint32_t pending = 0;  // the code of a position's own slot, when its group's follows
     for (size_t i = 0; i < pairs; ++i) {
-        if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+        if (i + kAhead < pairs)
+            __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
         const int32_t slot = m_pagePairs[i].first;
         SlotPostings& s = m_slots[size_t(slot)];
         if (s.pageCount++ == 0) m_pageSlots.push_back(slot);
@@ -350,8 +352,9 @@ void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
     }
     for (RecordedEntry& e : m_recordedEntries)
         if (e.end == 0) e.end = m_slots[size_t(e.slot)].length;
-    std::stable_sort(m_recordedEntries.begin(), m_recordedEntries.end(),
-                     [](const RecordedEntry& a, const RecordedEntry& b) { return a.slot < b.slot; });
+    std::stable_sort(
+        m_recordedEntries.begin(), m_recordedEntries.end(),
+        [](const RecordedEntry& a, const RecordedEntry& b) { return a.slot < b.slot; });
     // A reader enters a block only for a byte of it: after an entry's header it stands in the
     // block of the header's last byte, at the offset past it.
     std::vector<uint32_t> chain;

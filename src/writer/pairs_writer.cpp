@@ -133,7 +133,8 @@ public:
         Reset();
         if (count == 0) return;
         m_bytes = count * sizeof(T);
-        void* p = mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* p =
+            mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (p == MAP_FAILED) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
         madvise(p, m_bytes, MADV_HUGEPAGE);  // a hint; without it all works the same
@@ -200,7 +201,7 @@ public:
         if (pa != kNoRank && pb != kNoRank) Add(m_nearCells + uint32_t(pa) * m_width + pb, page);
     }
 
-    // After the last page.
+    // After the last page (nothing is left to do: the entries wait in the ranges).
     void HandOver() {}
 
     // Whether the pair of ranks has a page, at distance 1 or 2.
@@ -210,8 +211,8 @@ public:
         return pa != kNoRank && pb != kNoRank && Has(m_nearCells + uint32_t(pa) * m_width + pb);
     }
 
-    // Calls f(second rank, bytes) with the list of every pair that has a page, in cell order
-    // (directory order). Once only: the entries are given up as they are read.
+    // Calls f(second rank, bytes, pages listed) with the list of every pair that has a page, in
+    // cell order (directory order). Once only: the entries are given up as they are read.
     template <typename F>
     void ForEachList(F&& f) {
         std::vector<uint32_t> counts(kRangeCells), start(kRangeCells + 1), pages;
@@ -233,7 +234,8 @@ public:
                 for (uint32_t o = from; o < to; ++o) start[o + 1] = start[o] + counts[o];
                 pages.resize(size_t(sum));
                 if (from == 0 && to == kRangeCells)
-                    ReadRange(r, [&](uint32_t offset, uint32_t page) { pages[start[offset]++] = page; });
+                    ReadRange(
+                        r, [&](uint32_t offset, uint32_t page) { pages[start[offset]++] = page; });
                 else
                     ReadRange(r, [&](uint32_t offset, uint32_t page) {
                         if (offset >= from && offset < to) pages[start[offset]++] = page;
@@ -241,8 +243,8 @@ public:
                 // start[o] is now where cell o's pages end.
                 for (uint32_t o = from; o < to; ++o)
                     if (counts[o] != 0)
-                        EmitList(uint32_t(r) * kRangeCells + o, pages.data() + (start[o] - counts[o]),
-                                 counts[o], list, f);
+                        EmitList(uint32_t(r) * kRangeCells + o,
+                                 pages.data() + (start[o] - counts[o]), counts[o], list, f);
             }
         }
         m_buffers.Reset();
@@ -353,7 +355,8 @@ private:
         decode(buffer, buffer + m_ranges[r].used);
     }
 
-    // Calls f with the list of cell from its pages (ascending, repeats left out).
+    // Calls f with the list of cell from its pages (ascending, repeats left out) and the
+    // number of pages it lists.
     template <typename F>
     void EmitList(uint32_t cell, const uint32_t* pages, size_t count, std::string& list, F&& f) {
         // A page delta takes five bytes at most.
@@ -361,15 +364,17 @@ private:
         char* const begin = list.data();
         char* out = begin;
         uint32_t pageAfter = 0;  // one past the last page listed, 0 before the first
+        uint32_t listed = 0;
         for (size_t i = 0; i < count; ++i) {
             const uint32_t page = pages[i];
             if (pageAfter == page + 1) continue;
+            ++listed;
             uint32_t delta = pageAfter == 0 ? page : page - (pageAfter - 1);
             pageAfter = page + 1;
             for (; delta >= 0x80; delta >>= 7) *out++ = char(uint8_t(delta | 0x80));
             *out++ = char(delta);
         }
-        f(SecondRank(cell), std::string_view(begin, size_t(out - begin)));
+        f(SecondRank(cell), std::string_view(begin, size_t(out - begin)), listed);
     }
 
     uint16_t SecondRank(uint32_t cell) const {
@@ -758,8 +763,10 @@ uint32_t CollectRecordedPairs(PairsRecord& r, const Keys& k, PairCollector& pair
                 at[x] = rank;
                 if (rank == kNoRank) continue;
                 any = true;
-                if (const uint16_t a = at[int64_t(x) - 1]; a != kNoRank) pairs.AddNear(a, rank, page);
-                if (const uint16_t a = at[int64_t(x) - 2]; a != kNoRank) pairs.AddApart(a, rank, page);
+                if (const uint16_t a = at[int64_t(x) - 1]; a != kNoRank)
+                    pairs.AddNear(a, rank, page);
+                if (const uint16_t a = at[int64_t(x) - 2]; a != kNoRank)
+                    pairs.AddApart(a, rank, page);
                 continue;
             }
             twoKeys = true;
@@ -845,9 +852,7 @@ uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
     std::string bitmap;
     std::vector<uint32_t> pages;
     uint64_t offset = 0;
-    c.ForEachList([&](uint16_t second, std::string_view deltas) {
-        const uint32_t count = uint32_t(
-            std::count_if(deltas.begin(), deltas.end(), [](char b) { return uint8_t(b) < 0x80; }));
+    c.ForEachList([&](uint16_t second, std::string_view deltas, uint32_t count) {
         uint8_t kind = kPairList;
         std::string_view list = deltas;
         if (bitmapBytes < deltas.size()) {
