@@ -116,9 +116,9 @@ void ReadIndexFiles(const std::filesystem::path& folder, const std::string& stem
         std::min<uint64_t>((f.postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
 }
 
-// Zeroed memory that the system may back with large pages: the cell states and the arena are
-// reached at random, and with small pages nearly every reach would miss the address
-// translation cache, and the first reach of each page fault.
+// Zeroed memory that the system may back with large pages: the ranges' buffers are written in
+// turn at random, and with small pages nearly every write would miss the address translation
+// cache, and the first write to each page fault.
 template <typename T>
 class LargePageArray {
 public:
