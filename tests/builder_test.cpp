@@ -8,6 +8,7 @@
 #include "pagestore/hitmark.h"
 #include "pagestore/page_text.h"
 #include "test_support.h"
+#include "writer/pairs_writer.h"
 
 namespace kolva {
 namespace {
@@ -168,17 +169,16 @@ TEST(Builder, CatalogueSpansAndOutputAreDeterministic) {
     EXPECT_EQ(name.substr(0, 6), "b0\\v1\\");
 }
 
-TEST(Builder, IndexThreadsWriteTheBytesOfOneThread) {
-    // Enough pages and characters for many blocks per index filling in turn, many batches for
-    // the index threads, variant groups and notes.
-    TempDir src, threaded, single;
+// Enough pages and characters for many blocks per index filling in turn, many batches for the
+// index threads, variant groups and notes.
+void WriteManyBlocksSource(const std::filesystem::path& src, int pagesPerVolume = 120) {
     std::mt19937 rng(11);
     std::string catalogue = "1\t類\n2\t書\n";
     for (int vol = 0; vol < 3; ++vol) {
         const std::string folder = "v" + std::to_string(vol);
         catalogue += "3\t巻" + std::to_string(vol) + "\t" + folder + "\n";
         std::filesystem::create_directories(src / folder);
-        for (int number = 1; number <= 120; ++number) {
+        for (int number = 1; number <= pagesPerVolume; ++number) {
             auto character = [&] {
                 const uint32_t r = rng() % 64;
                 return char32_t(0x4E00 + r * r / 64 + rng() % 3);  // frequent and rare ones
@@ -198,6 +198,11 @@ TEST(Builder, IndexThreadsWriteTheBytesOfOneThread) {
     }
     WriteBytes(src / "catalogue.txt", catalogue);
     WriteBytes(src / "yitizi.txt", "4E00,4E01\n4E07,842C,4E08\n");
+}
+
+TEST(Builder, IndexThreadsWriteTheBytesOfOneThread) {
+    TempDir src, threaded, single;
+    WriteManyBlocksSource(src.path());
     const CollectionSource read = ReadCollectionSource(src.path());
     BuildCollection(read, threaded.path());
     BuildCollection(read, single.path(), {}, BuildOptions{false});
@@ -205,6 +210,23 @@ TEST(Builder, IndexThreadsWriteTheBytesOfOneThread) {
         EXPECT_EQ(test::ReadBytes(threaded / name), test::ReadBytes(single / name)) << name;
     for (const char* postings : {"Index-idx.m", "Index_desc-idx.m", "Index_content-idx.m"})
         EXPECT_GT(std::filesystem::file_size(threaded / postings), 20 * kBlockSize) << postings;
+}
+
+// The pairs files written with the build, from what the index writers recorded, are those made
+// from the written files afterwards (frequent characters on enough pages for stored points).
+TEST(Builder, PairsFilesOfTheBuildAreThoseOfTheFiles) {
+    TempDir src, out;
+    WriteManyBlocksSource(src.path(), 180);
+    BuildOptions options;
+    options.pairsFiles = true;
+    BuildCollection(ReadCollectionSource(src.path()), out.path(), {}, options);
+    const char* const names[] = {"Index-idx.pairs", "Index_desc-idx.pairs",
+                                 "Index_content-idx.pairs"};
+    std::vector<std::string> built;
+    for (const char* name : names) built.push_back(test::ReadBytes(out / name));
+    AccelerateCollection(out.path());
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(test::ReadBytes(out / names[i]), built[i]) << names[i];
 }
 
 TEST(Builder, TheFirstFaultInPageOrderIsRaisedWithOrWithoutIndexThreads) {

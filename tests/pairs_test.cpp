@@ -292,12 +292,55 @@ TEST(PairsFileTest, SpilledListsGiveTheSameFile) {
             return out;
         };
         const std::set<std::string> before = names();
-        for (uint64_t memory : {64u, 300u, 4096u}) {  // a run every block, and fewer
+        // Buffers spilled every few entries and a range read back a few cells at a time, and less.
+        for (uint64_t memory : {64u, 300u, 4096u}) {
             WritePairsFile(dir.path(), "Index", 0, kApartKeys, memory);
             EXPECT_EQ(test::ReadBytes(dir / "Index-idx.pairs"), inMemory)
                 << letters << " letters, " << memory << " bytes";
             EXPECT_EQ(names(), before);
         }
+    }
+}
+
+// The file made from what the index writer recorded while the pages came is the file made from
+// the index files, whatever the keys listed, the order of the blocks and the memory for the
+// lists; a record made with another variant table than the one beside the index gives way to
+// the files.
+TEST(PairsFileTest, RecordedPagesGiveTheFileOfTheIndexFiles) {
+    const std::vector<VariantGroup> groups = {{0x4E07, 0x842C}, {0x4E09, 0x20000}};
+    struct Case {
+        size_t letters;
+        uint32_t maxKeys, apartKeys;
+        uint64_t memory;
+        BlockOrder order;
+        bool otherTable;
+    };
+    const Case cases[] = {{3, 0, kApartKeys, 0, BlockOrder::kAsFilled, false},
+                          {16, 5, 2, 300, BlockOrder::kInterleaved, false},
+                          {16, 0, kApartKeys, 0, BlockOrder::kReversed, false},
+                          {8, 3, 0, 64, BlockOrder::kSequential, false},
+                          {16, 0, kApartKeys, 0, BlockOrder::kAsFilled, true}};
+    std::mt19937 rng(4451);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.letters << " letters, " << c.maxKeys << " keys");
+        test::TempDir dir;
+        // More pages than a stream needs for stored points.
+        const auto pages = RandomTexts(rng, 1500, c.letters);
+        IndexWriter index(groups);
+        index.RecordPairs(dir / "Index-idx.m");
+        for (size_t i = 0; i < pages.size(); ++i) index.AddText(uint32_t(i), pages[i]);
+        index.Write(dir.path(), "Index", c.order);
+        const std::vector<VariantGroup> other = {{0x4E00, 0x4E8C}};
+        WriteVariantTable(dir / "yitizi.txt", c.otherTable ? other : groups);
+        const std::unique_ptr<PairsRecord> record = index.TakePairsRecord();
+        ASSERT_TRUE(record);
+        WriteRecordedPairsFile(dir.path(), "Index", *record, c.maxKeys, c.apartKeys, c.memory);
+        const std::string recorded = test::ReadBytes(dir / "Index-idx.pairs");
+        WritePairsFile(dir.path(), "Index", c.maxKeys, c.apartKeys, c.memory);
+        EXPECT_EQ(test::ReadBytes(dir / "Index-idx.pairs"), recorded);
+        PairsFile file;
+        EXPECT_TRUE(file.Open(dir.path(), "Index"));
+        EXPECT_GT(file.PointsOf(CharToSlot(U'一')).count, 1u);
     }
 }
 

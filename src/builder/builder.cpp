@@ -1,5 +1,9 @@
 #include "builder/builder.h"
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -14,6 +18,7 @@
 #include "pagestore/filelist.h"
 #include "platform/file.h"
 #include "text/utf8.h"
+#include "writer/pairs_writer.h"
 #include "writer/writer.h"
 
 namespace kolva {
@@ -335,14 +340,23 @@ const std::vector<std::string>& CollectionFileNames() {
     return names;
 }
 
-BuildResult BuildCollection(const CollectionSource& source, const std::filesystem::path& folder,
-                            const std::function<void(const BuildProgress&)>& progress,
-                            const BuildOptions& options) {
+namespace {
+
+// The pages stored and indexed, the ten files written; with records, the index writers record
+// for the pairs files (whole text, main text, notes).
+BuildResult BuildFiles(const CollectionSource& source, const std::filesystem::path& folder,
+                       const std::function<void(const BuildProgress&)>& progress,
+                       const BuildOptions& options, std::unique_ptr<PairsRecord> (*records)[3]) {
     const std::vector<VariantGroup> groups = ParseVariantTable(source.variantTable);
     PageStoreWriter store(folder);
     IndexWriter whole(groups, folder / "Index-idx.m");
     IndexWriter notes(groups, folder / (IndexFileStem("Index", kModeNotes) + "-idx.m"));
     IndexWriter main(groups, folder / (IndexFileStem("Index", kModeMainText) + "-idx.m"));
+    if (records) {
+        whole.RecordPairs(folder / "Index-idx.m");
+        main.RecordPairs(folder / "Index-idx.m");
+        notes.RecordPairs(folder / "Index-idx.m");
+    }
     IndexFeed feed(whole, main, notes, options.indexThreads);
     uint32_t pages = 0;
     try {
@@ -355,7 +369,27 @@ BuildResult BuildCollection(const CollectionSource& source, const std::filesyste
     feed.Finish(source);
     store.Finish();
     WriteTables(source, folder, whole, main, notes);
+    if (records) {
+        (*records)[0] = whole.TakePairsRecord();
+        (*records)[1] = main.TakePairsRecord();
+        (*records)[2] = notes.TakePairsRecord();
+    }
     return BuildResult{pages, whole.PositionCount()};
+}
+
+}  // namespace
+
+BuildResult BuildCollection(const CollectionSource& source, const std::filesystem::path& folder,
+                            const std::function<void(const BuildProgress&)>& progress,
+                            const BuildOptions& options) {
+    if (!options.pairsFiles) return BuildFiles(source, folder, progress, options, nullptr);
+    std::unique_ptr<PairsRecord> records[3];
+    const BuildResult result = BuildFiles(source, folder, progress, options, &records);
+#ifdef __GLIBC__
+    malloc_trim(0);  // the index writers' freed memory given back before the pairs files
+#endif
+    WriteRecordedPairsFiles(folder, records);
+    return result;
 }
 
 }  // namespace kolva

@@ -28,6 +28,9 @@ struct BuildOptions {
     // on the calling thread. The files are the same bytes either way, and so is the error a
     // faulty source raises (that of its first fault in page order).
     bool indexThreads = true;
+    // The three pairs files are written too (as WritePairsFile writes them), from what the index
+    // writers record while the pages come rather than from the postings read back.
+    bool pairsFiles = false;
 };
 
 // Writes the ten data files of source into folder (which must exist). Raises SourceError for a

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "index/pairs.h"
+#include "index/pairs_format.h"
 #include "index/postings_format.h"
 #include "platform/coding.h"
 #include "writer/writer.h"
@@ -93,7 +95,7 @@ void IndexWriter::ReserveTail(SlotPostings& s, size_t more) {
 
 IndexWriter::IndexWriter(const std::vector<VariantGroup>& groups,
                          const std::filesystem::path& postingsPath)
-    : m_slots(kSlotCount), m_postingsPath(postingsPath) {
+    : m_slots(kSlotCount), m_postingsPath(postingsPath), m_groups(groups) {
     if (!postingsPath.empty()) {
         m_postingsFile.open(postingsPath, std::ios::binary | std::ios::trunc);
         if (!m_postingsFile) throw WriterError("cannot create " + postingsPath.string());
@@ -141,6 +143,7 @@ void IndexWriter::FlushFullBlocks(SlotPostings& s) {
 
 void IndexWriter::AddPosition(int32_t slot, uint32_t page, uint32_t position) {
     if (slot < 0 || slot >= kSlotCount) throw WriterError("slot out of range");
+    if (m_record) throw WriterError("a writer that records for the pairs file takes whole texts");
     AddPositions(m_slots[size_t(slot)], page, &position, 1);
 }
 
@@ -155,6 +158,7 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
         last = s.lastPosition;
     } else {
         if (s.hasEntry && page < s.lastPage) throw WriterError("pages must ascend per character");
+        const uint64_t headerStart = s.length;
         FlushFullBlocks(s);  // leaves less than a block
         ReserveTail(s, kMaxPostingNumberBytes + kEntryCountBytes);
         char* const entry = s.tail + s.tailSize;
@@ -165,6 +169,8 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
         s.length += uint64_t(byteCount + kEntryCountBytes - entry);
         s.lastPage = page;
         s.hasEntry = true;
+        if (m_record && s.entries % kStoredPointInterval <= 1) RecordEntry(s, page, headerStart);
+        ++s.entries;
     }
     ReserveTail(s, kMaxPostingNumberBytes * count);
     char* const start = s.tail + s.tailSize;
@@ -206,10 +212,15 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
     }
     const size_t pairs = m_pagePairs.size();
     m_pageSlots.clear();
-    for (size_t i = 0; i < pairs; ++i) {
-        if (i + kAhead < pairs) __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
-        const int32_t slot = m_pagePairs[i].first;
-        if (m_slots[size_t(slot)].pageCount++ == 0) m_pageSlots.push_back(slot);
+    if (m_record && position != 0) {
+        RecordPage(page, position);
+    } else {
+        for (size_t i = 0; i < pairs; ++i) {
+            if (i + kAhead < pairs)
+                __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+            const int32_t slot = m_pagePairs[i].first;
+            if (m_slots[size_t(slot)].pageCount++ == 0) m_pageSlots.push_back(slot);
+        }
     }
     uint32_t start = 0;
     for (int32_t slot : m_pageSlots) {
@@ -239,6 +250,137 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
         for (int32_t slot : m_pageSlots) m_slots[size_t(slot)].pageCount = 0;
         throw;
     }
+}
+
+void IndexWriter::RecordPairs(const std::filesystem::path& spillBeside) {
+    if (m_written || m_positionCount != 0)
+        throw WriterError("a writer records for the pairs file from its first page");
+    m_record = std::make_unique<PairsRecord>();
+    if (!m_record->pages.Create(spillBeside))
+        throw WriterError("cannot make a spill file beside " + spillBeside.string());
+    m_record->keyOfSlot = PairKeys(m_groups);
+    m_codeOfKey.assign(kSlotCount, 0);
+}
+
+uint32_t IndexWriter::NewKeyCode(SlotPostings& s) {
+    const int32_t key = m_record->keyOfSlot[size_t(&s - m_slots.data())];
+    uint32_t& code = m_codeOfKey[size_t(key)];
+    if (code == 0) {
+        m_record->keyOfCode.push_back(key);
+        code = uint32_t(m_record->keyOfCode.size());
+    }
+    return s.keyCode = code;
+}
+
+namespace {
+
+// A key code (below 2^31) in one 16-bit word, or two with the high bit of the first set.
+inline char* PutCode(char* out, uint32_t code) {
+    if (code < 0x8000) {
+        const uint16_t word = uint16_t(code);
+        std::memcpy(out, &word, 2);
+        return out + 2;
+    }
+    const uint16_t words[2] = {uint16_t(0x8000 | code >> 16), uint16_t(code)};
+    std::memcpy(out, words, 4);
+    return out + 4;
+}
+
+}  // namespace
+
+void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
+    // AddText's count of each slot's positions, and each position's key code: one code, or 0
+    // and two where the key of the position's group is not its own slot's. The code is kept
+    // in the slot's line, which the count fetches anyway.
+    constexpr size_t kAhead = 8;
+    // At most a 0 word and two codes of two words each a position.
+    const size_t room = size_t(positions) * 10 + 16;
+    if (m_pageCodes.size() < room) m_pageCodes.resize(room);
+    char* const start = m_pageCodes.data() + 16;  // room for the page and the count before
+    char* out = start;
+    const size_t pairs = m_pagePairs.size();
+    uint32_t pending = 0;  // the code of a position's own slot, when its group's follows
+    for (size_t i = 0; i < pairs; ++i) {
+        if (i + kAhead < pairs)
+            __builtin_prefetch(&m_slots[size_t(m_pagePairs[i + kAhead].first)], 1);
+        const int32_t slot = m_pagePairs[i].first;
+        SlotPostings& s = m_slots[size_t(slot)];
+        if (s.pageCount++ == 0) m_pageSlots.push_back(slot);
+        const uint32_t code = s.keyCode != 0 ? s.keyCode : NewKeyCode(s);
+        if (pending != 0) {
+            if (pending != code) {
+                out = PutCode(out, 0);
+                out = PutCode(out, pending);
+            }
+            out = PutCode(out, code);
+            pending = 0;
+        } else if (i + 1 < pairs && m_pagePairs[i + 1].second == m_pagePairs[i].second) {
+            pending = code;
+        } else {
+            out = PutCode(out, code);
+        }
+    }
+    char header[16];
+    char* h = header;
+    for (uint32_t v : {page, positions}) {
+        for (; v >= 0x80; v >>= 7) *h++ = char(v | 0x80);
+        *h++ = char(v);
+    }
+    char* const from = start - (h - header);
+    std::memcpy(from, header, size_t(h - header));
+    if (!m_record->pages.Append(from, size_t(out - from)))
+        throw WriterError("cannot write a spill file for the pairs file");
+}
+
+void IndexWriter::RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart) {
+    // The entry before ends where this one starts; an entry of the interval is kept.
+    if (s.entries % kStoredPointInterval == 1) {
+        m_recordedEntries[s.recorded].end = headerStart;
+    } else if (s.entries % kStoredPointInterval == 0) {
+        s.recorded = uint32_t(m_recordedEntries.size());
+        m_recordedEntries.push_back({int32_t(&s - m_slots.data()), page, s.length, 0});
+    }
+}
+
+void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
+    PairsRecord& r = *m_record;
+    r.entries.resize(kSlotCount);
+    r.lastPage.resize(kSlotCount);
+    for (size_t slot = 0; slot < m_slots.size(); ++slot) {
+        r.entries[slot] = m_slots[slot].entries;
+        r.lastPage[slot] = m_slots[slot].hasEntry ? m_slots[slot].lastPage : 0;
+    }
+    for (RecordedEntry& e : m_recordedEntries)
+        if (e.end == 0) e.end = m_slots[size_t(e.slot)].length;
+    std::stable_sort(
+        m_recordedEntries.begin(), m_recordedEntries.end(),
+        [](const RecordedEntry& a, const RecordedEntry& b) { return a.slot < b.slot; });
+    // A reader enters a block only for a byte of it: after an entry's header it stands in the
+    // block of the header's last byte, at the offset past it.
+    std::vector<uint32_t> chain;
+    for (size_t i = 0; i < m_recordedEntries.size();) {
+        const int32_t slot = m_recordedEntries[i].slot;
+        size_t j = i;
+        while (j < m_recordedEntries.size() && m_recordedEntries[j].slot == slot) ++j;
+        const SlotPostings& s = m_slots[size_t(slot)];
+        if (s.entries >= kStoredPointsFrom) {
+            chain.clear();
+            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chain.push_back(b);
+            for (size_t k = i; k < j; ++k) {
+                const RecordedEntry& e = m_recordedEntries[k];
+                const uint64_t index = (e.headerEnd - 1) / kBlockSize;
+                if (index >= chain.size() || e.end - e.headerEnd > 0xFFFF)
+                    throw WriterError("the recorded entries do not lie in the written stream");
+                r.points.emplace_back(
+                    slot, StreamPoint{e.page, newNumber[chain[index]], uint32_t(index + 1),
+                                      uint16_t(e.headerEnd - index * kBlockSize),
+                                      uint16_t(e.end - e.headerEnd)});
+            }
+        }
+        i = j;
+    }
+    std::vector<RecordedEntry>().swap(m_recordedEntries);
+    std::vector<uint32_t>().swap(m_codeOfKey);
 }
 
 std::string IndexWriter::SlotStream(int32_t slot) const {
@@ -277,7 +419,8 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
     const bool streaming = !m_postingsPath.empty();
     if (streaming && (m_written || order != BlockOrder::kAsFilled || postingsPath != m_postingsPath))
         throw WriterError("a streaming index writer writes its own file once, in fill order");
-    if (!m_written) Finish();
+    const bool first = !m_written;
+    if (first) Finish();
     m_written = true;
 
     // Renumber the blocks for the layouts tests ask for.
@@ -303,6 +446,8 @@ void IndexWriter::Write(const std::filesystem::path& folder, const std::string& 
                 for (uint32_t& n : newNumber) n = blocks - 1 - n;
         }
     }
+
+    if (m_record && first) PlacePoints(newNumber);
 
     std::string header;
     header.reserve(size_t(kHeaderTablesSize) + size_t(blocks) * 4);

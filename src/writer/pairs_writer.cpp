@@ -2,15 +2,23 @@
 // as the search would read it, to learn whether it is clean and how many page entries it has;
 // then the streams of the clean slots of the most frequent keys are walked page by page together,
 // each page's positions laid out by key, and every pair of keys on neighbouring positions notes
-// the page. Memory stays bounded whatever the collection's size: the lists are gathered in an
-// arena that spills to a file beside the output (PairCollector), the file is streamed out, and
-// the postings' pages held mapped are let go past a bound (PostingsHold).
+// the page. Or, in a build, the same from what the index writer recorded as the pages came (each
+// page's keys in position order, each slot's entries and stored points), without reading the
+// postings back. Memory stays bounded whatever the collection's size: the pairs' entries are
+// gathered by range of cells in buffers that spill to a file beside the output (PairCollector),
+// the file is streamed out, and the postings' pages held mapped are let go past a bound
+// (PostingsHold).
 #include "writer/pairs_writer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "index/index.h"
@@ -108,33 +116,62 @@ void ReadIndexFiles(const std::filesystem::path& folder, const std::string& stem
         std::min<uint64_t>((f.postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
 }
 
-// Sorts entries (cell << 32 | page) by cell, keeping the order of entries of one cell: a radix
-// sort, eleven bits of the cell a pass. cellBits: bits that cells take.
-void SortByCell(std::vector<uint64_t>& entries, std::vector<uint64_t>& spare, uint32_t cellBits) {
-    constexpr uint32_t kBits = 11, kBuckets = 1u << kBits;
-    spare.resize(entries.size());
-    for (uint32_t shift = 32; shift < 32 + cellBits; shift += kBits) {
-        std::vector<size_t> start(kBuckets + 1, 0);
-        for (uint64_t e : entries) ++start[((e >> shift) & (kBuckets - 1)) + 1];
-        for (uint32_t i = 0; i < kBuckets; ++i) start[i + 1] += start[i];
-        for (uint64_t e : entries) spare[start[(e >> shift) & (kBuckets - 1)]++] = e;
-        entries.swap(spare);
+// Zeroed memory that the system may back with large pages: the ranges' buffers are written in
+// turn at random, and with small pages nearly every write would miss the address translation
+// cache, and the first write to each page fault.
+template <typename T>
+class LargePageArray {
+public:
+    static_assert(std::is_trivially_copyable_v<T>);
+    LargePageArray() = default;
+    LargePageArray(const LargePageArray&) = delete;
+    LargePageArray& operator=(const LargePageArray&) = delete;
+    ~LargePageArray() { Reset(); }
+
+    // count zeroed elements (T's zero bytes are its default value), left untouched until used.
+    void Allocate(size_t count) {
+        Reset();
+        if (count == 0) return;
+        m_bytes = count * sizeof(T);
+        void* p =
+            mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+        madvise(p, m_bytes, MADV_HUGEPAGE);  // a hint; without it all works the same
+#endif
+        m_data = static_cast<T*>(p);
+        m_count = count;
     }
-}
+    void Reset() {
+        if (m_data) munmap(m_data, m_bytes);
+        m_data = nullptr;
+        m_count = m_bytes = 0;
+    }
+    T& operator[](size_t i) { return m_data[i]; }
+    const T& operator[](size_t i) const { return m_data[i]; }
+    T* get() const { return m_data; }
+    size_t size() const { return m_count; }
+
+private:
+    T* m_data = nullptr;
+    size_t m_count = 0, m_bytes = 0;
+};
 
 // The pages of every pair of listed keys, found in ascending order and kept as the file lists
 // them: LEB128 page deltas, the first the page itself. Both distances share one numbering of
 // cells, the neighbouring pairs first (rank a * K + rank b), then the pairs one apart (place a *
 // W + place b among the W ranks that take part), so that cell order is directory order.
 //
-// A cell's bytes lie in a chain of small blocks of an arena. When the arena is full, all it
-// holds goes to a spill file beside the pairs file as one run (each cell's bytes, in cell order)
-// and the arena starts afresh; a cell's list is then its bytes of every run, one run after
-// another. So the lists take the arena's memory at most, however long they are.
+// The pages come page after page, the lists are wanted cell after cell. The cells are cut into
+// ranges of kRangeCells; each range gathers the entries (page, cell) of its cells as they come,
+// in a small buffer that goes to a spill file beside the pairs file whenever it is full. At the
+// end each range in turn is read back, its entries put by cell and the lists made from them.
+// So memory holds the ranges' buffers and one range's entries (a part of its cells at a time
+// when they are many), however long the lists are.
 class PairCollector {
 public:
     PairCollector(uint32_t keyCount, const std::vector<bool>& takesPartApart,
-                  std::filesystem::path spillBeside, size_t arenaBytes)
+                  std::filesystem::path spillBeside, size_t memoryBytes)
         : m_keyCount(keyCount),
           m_placeOfRank(keyCount, kNoRank),
           m_spillBeside(std::move(spillBeside)) {
@@ -144,11 +181,16 @@ public:
                 m_rankOfPlace.push_back(uint16_t(r));
             }
         m_nearCells = keyCount * keyCount;
-        m_cells.resize(size_t(m_nearCells) + size_t(m_width) * m_width);
-        while ((uint64_t(1) << m_cellBits) < m_cells.size()) ++m_cellBits;
-        m_pending.reserve(kPendingLimit);
-        m_blockCount = uint32_t(std::max<size_t>(arenaBytes / kBlock, 2));
-        m_arena.reset(new uint8_t[size_t(m_blockCount) * kBlock]);  // left untouched until used
+        m_cellCount = m_nearCells + m_width * m_width;
+        m_hasPages.assign((size_t(m_cellCount) + 63) / 64, 0);
+        const size_t ranges = (size_t(m_cellCount) + kRangeCells - 1) / kRangeCells;
+        m_ranges.resize(ranges);
+        m_chunks.resize(ranges);
+        // Half the memory for the ranges' buffers, half for the entries of a range read back.
+        m_bufferBytes = uint32_t(std::clamp<size_t>(memoryBytes / 2 / std::max<size_t>(ranges, 1),
+                                                    kLeastBuffer, kMostBuffer));
+        m_entryLimit = std::max<size_t>(memoryBytes / 2 / sizeof(uint32_t), 64);
+        m_buffers.Allocate(ranges * size_t(m_bufferBytes));
     }
 
     // Notes page under the pair of ranks a, b on neighbouring positions, or one apart (pages
@@ -159,229 +201,180 @@ public:
         if (pa != kNoRank && pb != kNoRank) Add(m_nearCells + uint32_t(pa) * m_width + pb, page);
     }
 
-    // Hands the pages noted so far to their cells. A pair turns up on a new page at random among
-    // a million, so the entries are sorted by cell first (keeping the order of pages within a
-    // cell): each cell is then reached once a hand-over, not once a page.
-    void HandOver() {
-        SortByCell(m_pending, m_spare, m_cellBits);
-        for (size_t i = 0; i < m_pending.size();) {
-            const uint32_t cell = uint32_t(m_pending[i] >> 32);
-            CellState c = m_cells[cell];
-            for (; i < m_pending.size() && uint32_t(m_pending[i] >> 32) == cell; ++i) {
-                const uint32_t page = uint32_t(m_pending[i]);
-                if (c.pageAfter == page + 1) continue;
-                if (m_nextBlock == m_blockCount) {  // an entry needs one new block at most
-                    m_cells[cell] = c;
-                    SpillRun();
-                    c = m_cells[cell];
-                }
-                Append(c, page);
-            }
-            m_cells[cell] = c;
-        }
-        m_pending.clear();
-    }
+    // After the last page (nothing is left to do: the entries wait in the ranges).
+    void HandOver() {}
 
-    // Whether the pair of ranks has a page, at distance 1 or 2 (after HandOver).
+    // Whether the pair of ranks has a page, at distance 1 or 2.
     bool HasPages(uint32_t distance, uint16_t a, uint16_t b) const {
-        if (distance == 1) return m_cells[size_t(a) * m_keyCount + b].pageAfter != 0;
+        if (distance == 1) return Has(uint32_t(a) * m_keyCount + b);
         const uint16_t pa = m_placeOfRank[a], pb = m_placeOfRank[b];
-        return pa != kNoRank && pb != kNoRank &&
-               m_cells[m_nearCells + size_t(pa) * m_width + pb].pageAfter != 0;
+        return pa != kNoRank && pb != kNoRank && Has(m_nearCells + uint32_t(pa) * m_width + pb);
     }
 
-    // Calls f(second rank, bytes) with the list of every pair that has a page, in cell order
-    // (directory order), after HandOver. Once only: the lists are given up as they are read.
+    // Calls f(second rank, bytes, pages listed) with the list of every pair that has a page, in
+    // cell order (directory order). Once only: the entries are given up as they are read.
     template <typename F>
     void ForEachList(F&& f) {
+        std::vector<uint32_t> counts(kRangeCells), start(kRangeCells + 1), pages;
         std::string list;
-        if (m_runs.empty()) {  // all in the arena
-            for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
-                if (m_cells[cell].end == 0) continue;
-                list.clear();
-                AppendChain(m_cells[cell], list);
-                f(SecondRank(cell), list);
+        for (size_t r = 0; r < m_ranges.size(); ++r) {
+            if (m_chunks[r].bytes + m_ranges[r].used == 0) continue;
+            LoadRange(r);
+            std::fill(counts.begin(), counts.end(), 0);
+            ReadRange(r, [&](uint32_t offset, uint32_t) { ++counts[offset]; });
+            // The range's cells in groups whose pages fit the limit (all of them unless the
+            // range is very full), each group's pages put by cell in the order noted, so that
+            // a cell's pages ascend; a cell's pages are never cut.
+            for (uint32_t from = 0, to; from < kRangeCells; from = to) {
+                uint64_t sum = counts[from];
+                for (to = from + 1; to < kRangeCells && sum + counts[to] <= m_entryLimit; ++to)
+                    sum += counts[to];
+                if (sum == 0) continue;
+                start[from] = 0;
+                for (uint32_t o = from; o < to; ++o) start[o + 1] = start[o] + counts[o];
+                pages.resize(size_t(sum));
+                if (from == 0 && to == kRangeCells)
+                    ReadRange(
+                        r, [&](uint32_t offset, uint32_t page) { pages[start[offset]++] = page; });
+                else
+                    ReadRange(r, [&](uint32_t offset, uint32_t page) {
+                        if (offset >= from && offset < to) pages[start[offset]++] = page;
+                    });
+                // start[o] is now where cell o's pages end.
+                for (uint32_t o = from; o < to; ++o)
+                    if (counts[o] != 0)
+                        EmitList(uint32_t(r) * kRangeCells + o,
+                                 pages.data() + (start[o] - counts[o]), counts[o], list, f);
             }
-            m_arena.reset();
-            return;
         }
-        SpillRun();
-        m_arena.reset();
-        // The runs' buffers take the arena's room, within bounds.
-        const size_t buffer = std::clamp<size_t>(size_t(m_blockCount) * kBlock / m_runs.size(),
-                                                 size_t(4) << 10, size_t(64) << 10);
-        std::vector<RunReader> readers;
-        for (const auto& [begin, end] : m_runs) readers.emplace_back(m_spill, begin, end, buffer);
-        for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
-            if (m_cells[cell].pageAfter == 0) continue;
-            list.clear();
-            for (RunReader& r : readers)
-                if (r.Cell() == cell) r.Take(list);
-            if (list.empty()) throw WriterError("the spill file does not read back");
-            f(SecondRank(cell), list);
-        }
-        for (const RunReader& r : readers)
-            if (r.Cell() != kNoCell) throw WriterError("the spill file does not read back");
+        m_buffers.Reset();
         m_spill.Close();
     }
 
 private:
-    static constexpr uint32_t kBlock = 32;  // bytes of a block: the block before it, then data
-    static constexpr size_t kPendingLimit = size_t(1) << 17;
-    static constexpr uint32_t kRecentBits = 13;
-    static constexpr uint32_t kNoCell = UINT32_MAX;
+    static constexpr uint32_t kRangeBits = 11;
+    static constexpr uint32_t kRangeCells = 1u << kRangeBits;
+    static constexpr uint32_t kLeastBuffer = 16, kMostBuffer = 64 << 10;
+    static constexpr uint32_t kLongStep = (1u << (16 - kRangeBits)) - 1;
+    static constexpr size_t kMaxEntryBytes = 6;
 
-    struct CellState {
-        uint32_t pageAfter = 0;  // one past the last page noted, 0 before the first
-        uint32_t end = 0;        // arena offset where the cell's next byte goes: 0 when it has
-                                 // no bytes in this run, a multiple of kBlock when its last
-                                 // block is full
+    struct Range {              // what an entry needs of its range, 8 bytes for the cache
+        uint32_t lastPage = 0;  // of the range's last entry
+        uint32_t used = 0;      // bytes in its buffer
+    };
+    struct Chunks {             // a range's entries in the spill file
+        uint64_t bytes = 0;     // there and in the buffer
+        std::vector<std::pair<uint64_t, uint32_t>> at;  // offset, bytes
     };
 
-    // One run of the spill file read back in cell order: cell delta and byte count (LEB128),
-    // then the bytes, for every cell with bytes in the run.
-    class RunReader {
-    public:
-        RunReader(SpillFile& file, uint64_t begin, uint64_t end, size_t buffer)
-            : m_file(&file), m_at(begin), m_end(end), m_buffer(buffer) {
-            Advance();
-        }
-        uint32_t Cell() const { return m_cell; }
-        // Appends the current cell's bytes to out and moves on to the next cell.
-        void Take(std::string& out) {
-            const size_t fromBuffer = std::min<size_t>(m_length, m_filled - m_used);
-            out.append(reinterpret_cast<const char*>(m_buffer.data() + m_used), fromBuffer);
-            m_used += fromBuffer;
-            if (const size_t rest = m_length - fromBuffer; rest != 0) {
-                const size_t at = out.size();
-                out.resize(at + rest);
-                if (rest > m_end - m_at || !m_file->ReadAt(m_at, out.data() + at, rest))
-                    throw WriterError("the spill file does not read back");
-                m_at += rest;
-            }
-            Advance();
-        }
-
-    private:
-        void Advance() {
-            if (m_filled - m_used < 10 && m_at < m_end) {
-                std::memmove(m_buffer.data(), m_buffer.data() + m_used, m_filled - m_used);
-                m_filled -= m_used;
-                m_used = 0;
-                const size_t n =
-                    size_t(std::min<uint64_t>(m_buffer.size() - m_filled, m_end - m_at));
-                if (!m_file->ReadAt(m_at, m_buffer.data() + m_filled, n))
-                    throw WriterError("the spill file does not read back");
-                m_filled += n;
-                m_at += n;
-            }
-            if (m_used == m_filled) {
-                m_cell = kNoCell;
-                return;
-            }
-            const uint32_t delta = Number();
-            m_length = Number();
-            if (m_cell != kNoCell && delta == 0)
-                throw WriterError("the spill file does not read back");
-            m_cell = m_cell == kNoCell ? delta : m_cell + delta;
-        }
-        uint32_t Number() {
-            uint32_t value = 0;
-            for (int shift = 0; shift < 35; shift += 7) {
-                if (m_used == m_filled) break;
-                const uint8_t byte = m_buffer[m_used++];
-                value |= uint32_t(byte & 0x7F) << shift;
-                if (byte < 0x80) return value;
-            }
-            throw WriterError("the spill file does not read back");
-        }
-
-        SpillFile* m_file;
-        uint64_t m_at, m_end;  // what of the run is not yet in the buffer
-        std::vector<uint8_t> m_buffer;
-        size_t m_used = 0, m_filled = 0;
-        uint32_t m_cell = kNoCell;
-        uint32_t m_length = 0;
-    };
+    bool Has(uint32_t cell) const { return m_hasPages[cell / 64] >> (cell % 64) & 1; }
 
     void Add(uint32_t cell, uint32_t page) {
-        // A pair noted twice on a page is kept once when the pages are handed over; most
-        // repeats are caught here already, by a small table of the entries noted last.
-        const uint64_t entry = uint64_t(cell) << 32 | page;
-        uint64_t& recent = m_recent[(cell * 0x9E3779B1u) >> (32 - kRecentBits)];
-        if (recent == entry) return;
-        recent = entry;
-        m_pending.push_back(entry);
-        if (m_pending.size() == kPendingLimit) HandOver();
-    }
-
-    // Appends a page of the cell (c: its state) to its bytes.
-    void Append(CellState& c, uint32_t page) {
-        uint32_t delta = c.pageAfter == 0 ? page : page - (c.pageAfter - 1);
-        c.pageAfter = page + 1;
-        for (;;) {
-            const uint8_t byte = delta >= 0x80 ? uint8_t(delta | 0x80) : uint8_t(delta);
-            if (c.end % kBlock == 0) NewBlock(c);
-            m_arena[c.end++] = byte;
-            if (delta < 0x80) break;
-            delta >>= 7;
+        m_hasPages[cell / 64] |= uint64_t(1) << (cell % 64);
+        const size_t r = cell >> kRangeBits;
+        Range& range = m_ranges[r];
+        uint8_t* const buffer = m_buffers.get() + r * m_bufferBytes;
+        if (range.used + kMaxEntryBytes > m_bufferBytes) Flush(r, buffer);
+        // An entry is a 16-bit word: the cell's offset in the range and the step from the
+        // range's last page, or kLongStep and the step in 32 bits after it.
+        const uint32_t step = page - range.lastPage;
+        range.lastPage = page;
+        const uint32_t offset = cell & (kRangeCells - 1);
+        uint8_t* out = buffer + range.used;
+        if (step < kLongStep) {
+            const uint16_t word = uint16_t(step << kRangeBits | offset);
+            std::memcpy(out, &word, 2);
+            range.used += 2;
+        } else {
+            const uint16_t word = uint16_t(kLongStep << kRangeBits | offset);
+            std::memcpy(out, &word, 2);
+            std::memcpy(out + 2, &step, 4);
+            range.used += 6;
         }
     }
 
-    // Starts a block after the cell's last one; a block begins with the number of the block
-    // before it (0 for the first).
-    void NewBlock(CellState& c) {
-        const uint32_t block = m_nextBlock++;
-        const uint32_t before = c.end == 0 ? 0 : (c.end - 1) / kBlock;
-        std::memcpy(m_arena.get() + size_t(block) * kBlock, &before, 4);
-        c.end = block * kBlock + 4;
-    }
-
-    // Appends the cell's bytes in the arena to out.
-    void AppendChain(const CellState& c, std::string& out) {
-        m_chain.clear();
-        for (uint32_t block = c.end == 0 ? 0 : (c.end - 1) / kBlock; block != 0;) {
-            m_chain.push_back(block);
-            std::memcpy(&block, m_arena.get() + size_t(block) * kBlock, 4);
-        }
-        for (size_t i = m_chain.size(); i-- > 0;) {
-            const uint8_t* at = m_arena.get() + size_t(m_chain[i]) * kBlock;
-            const uint32_t end = i == 0 ? c.end - m_chain[i] * kBlock : kBlock;
-            out.append(reinterpret_cast<const char*>(at + 4), end - 4);
-        }
-    }
-
-    // Writes the arena's bytes to the spill file as a run and empties the arena.
-    void SpillRun() {
+    // Puts range r's buffer in the spill file.
+    void Flush(size_t r, const uint8_t* buffer) {
+        Range& range = m_ranges[r];
+        if (range.used == 0) return;
         if (!m_spill.IsOpen() && !m_spill.Create(m_spillBeside))
             throw WriterError("cannot make a spill file beside " + m_spillBeside.string());
-        const uint64_t begin = m_spill.Size();
-        std::string segment;
-        uint32_t last = 0;
-        bool first = true;
-        for (uint32_t cell = 0; cell < m_cells.size(); ++cell) {
-            CellState& c = m_cells[cell];
-            if (c.end == 0) continue;
-            segment.clear();
-            AppendChain(c, segment);
-            uint8_t head[10];
-            size_t n = PutNumber(head, first ? cell : cell - last);
-            n += PutNumber(head + n, uint32_t(segment.size()));
-            if (!m_spill.Append(head, n) || !m_spill.Append(segment.data(), segment.size()))
-                throw WriterError("cannot write a spill file beside " + m_spillBeside.string());
-            c.end = 0;
-            last = cell;
-            first = false;
-        }
-        if (m_spill.Size() != begin) m_runs.emplace_back(begin, m_spill.Size());
-        m_nextBlock = 1;
+        m_chunks[r].at.emplace_back(m_spill.Size(), range.used);
+        m_chunks[r].bytes += range.used;
+        if (!m_spill.Append(buffer, range.used))
+            throw WriterError("cannot write a spill file beside " + m_spillBeside.string());
+        range.used = 0;
     }
 
-    static size_t PutNumber(uint8_t* out, uint32_t value) {
-        size_t n = 0;
-        for (; value >= 0x80; value >>= 7) out[n++] = uint8_t(value | 0x80);
-        out[n++] = uint8_t(value);
-        return n;
+    // Reads range r's entries from the spill file into memory for ReadRange when they are
+    // few enough, else leaves them to be read there chunk by chunk each time.
+    void LoadRange(size_t r) {
+        m_loaded = m_chunks[r].bytes <= m_entryLimit * sizeof(uint32_t);
+        if (!m_loaded) return;
+        m_chunk.resize(size_t(m_chunks[r].bytes));
+        size_t at = 0;
+        for (const auto& [offset, bytes] : m_chunks[r].at) {
+            if (!m_spill.ReadAt(offset, m_chunk.data() + at, bytes))
+                throw WriterError("the spill file does not read back");
+            at += bytes;
+        }
+    }
+
+    // Calls f(cell offset, page) for every entry of range r in the order noted (LoadRange(r)
+    // first).
+    template <typename F>
+    void ReadRange(size_t r, F&& f) {
+        uint32_t page = 0;
+        const auto decode = [&](const uint8_t* at, const uint8_t* end) {
+            while (at < end) {
+                if (end - at < 2) throw WriterError("the spill file does not read back");
+                uint16_t word;
+                std::memcpy(&word, at, 2);
+                at += 2;
+                uint32_t step = word >> kRangeBits;
+                if (step == kLongStep) {
+                    if (end - at < 4) throw WriterError("the spill file does not read back");
+                    std::memcpy(&step, at, 4);
+                    at += 4;
+                }
+                page += step;
+                f(uint32_t(word & (kRangeCells - 1)), page);
+            }
+        };
+        if (m_loaded) {
+            decode(m_chunk.data(), m_chunk.data() + m_chunk.size());
+        } else {
+            for (const auto& [offset, bytes] : m_chunks[r].at) {
+                m_chunk.resize(bytes);
+                if (!m_spill.ReadAt(offset, m_chunk.data(), bytes))
+                    throw WriterError("the spill file does not read back");
+                decode(m_chunk.data(), m_chunk.data() + bytes);
+            }
+        }
+        const uint8_t* buffer = m_buffers.get() + r * m_bufferBytes;
+        decode(buffer, buffer + m_ranges[r].used);
+    }
+
+    // Calls f with the list of cell from its pages (ascending, repeats left out) and the
+    // number of pages it lists.
+    template <typename F>
+    void EmitList(uint32_t cell, const uint32_t* pages, size_t count, std::string& list, F&& f) {
+        // A page delta takes five bytes at most.
+        if (list.size() < 5 * count) list.resize(5 * count);
+        char* const begin = list.data();
+        char* out = begin;
+        uint32_t pageAfter = 0;  // one past the last page listed, 0 before the first
+        uint32_t listed = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t page = pages[i];
+            if (pageAfter == page + 1) continue;
+            ++listed;
+            uint32_t delta = pageAfter == 0 ? page : page - (pageAfter - 1);
+            pageAfter = page + 1;
+            for (; delta >= 0x80; delta >>= 7) *out++ = char(uint8_t(delta | 0x80));
+            *out++ = char(delta);
+        }
+        f(SecondRank(cell), std::string_view(begin, size_t(out - begin)), listed);
     }
 
     uint16_t SecondRank(uint32_t cell) const {
@@ -394,17 +387,17 @@ private:
     std::vector<uint16_t> m_rankOfPlace;
     uint32_t m_width = 0;      // ranks taking part in the pairs one apart
     uint32_t m_nearCells = 0;  // cells of the neighbouring pairs, before those one apart
-    std::vector<CellState> m_cells;
-    std::vector<uint32_t> m_chain;  // a cell's blocks, last first
-    uint32_t m_cellBits = 0;        // bits that cell numbers take
-    std::vector<uint64_t> m_recent = std::vector<uint64_t>(size_t(1) << kRecentBits, ~uint64_t(0));
-    std::vector<uint64_t> m_pending, m_spare;  // cell << 32 | page, not yet handed over
-    std::unique_ptr<uint8_t[]> m_arena;
-    uint32_t m_blockCount = 0;
-    uint32_t m_nextBlock = 1;  // block 0 stands for none
+    uint32_t m_cellCount = 0;
+    std::vector<uint64_t> m_hasPages;  // a bit per cell
+    std::vector<Range> m_ranges;
+    std::vector<Chunks> m_chunks;
+    LargePageArray<uint8_t> m_buffers;  // m_bufferBytes for each range
+    uint32_t m_bufferBytes = 0;
+    size_t m_entryLimit = 0;  // pages of a range held at once
+    std::vector<uint8_t> m_chunk;  // a chunk of the spill file, or a whole range (m_loaded)
+    bool m_loaded = false;
     std::filesystem::path m_spillBeside;
     SpillFile m_spill;
-    std::vector<std::pair<uint64_t, uint64_t>> m_runs;  // begin and end of each run
 };
 
 // Keeps the file pages held in this process's memory (all the files it maps together) to about
@@ -685,6 +678,118 @@ uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Key
     return pageLimit;
 }
 
+// Reads a spill file from its start, a buffer at a time.
+class SpillReader {
+public:
+    explicit SpillReader(SpillFile& file) : m_file(&file), m_buffer(size_t(1) << 20) {}
+
+    bool AtEnd() { return m_used == m_filled && m_at == m_file->Size(); }
+    uint8_t Byte() {
+        if (m_used == m_filled) Refill();
+        return m_buffer[m_used++];
+    }
+    uint32_t Number() {
+        if (m_used < m_filled && m_buffer[m_used] < 0x80) return m_buffer[m_used++];
+        return LongNumber();
+    }
+    // A key code: a 16-bit word, or two when the first has its top bit set.
+    uint32_t Code() {
+        uint32_t word;
+        if (m_used + 2 <= m_filled) {
+            word = uint32_t(m_buffer[m_used]) | uint32_t(m_buffer[m_used + 1]) << 8;
+            m_used += 2;
+        } else {
+            word = Byte();
+            word |= uint32_t(Byte()) << 8;
+        }
+        if (word < 0x8000) return word;
+        uint32_t low = Byte();
+        low |= uint32_t(Byte()) << 8;
+        return (word & 0x7FFF) << 16 | low;
+    }
+
+private:
+    __attribute__((noinline)) uint32_t LongNumber() {
+        uint32_t value = 0;
+        for (uint32_t shift = 0;; shift += 7) {
+            const uint8_t b = Byte();
+            if (shift > 28) throw WriterError("the spill file does not read back");
+            value |= uint32_t(b & 0x7F) << shift;
+            if (b < 0x80) return value;
+        }
+    }
+
+    void Refill() {
+        const size_t n = size_t(std::min<uint64_t>(m_buffer.size(), m_file->Size() - m_at));
+        if (n == 0 || !m_file->ReadAt(m_at, m_buffer.data(), n))
+            throw WriterError("the spill file does not read back");
+        m_at += n;
+        m_used = 0;
+        m_filled = n;
+    }
+
+    SpillFile* m_file;
+    std::vector<uint8_t> m_buffer;
+    uint64_t m_at = 0;
+    size_t m_used = 0, m_filled = 0;
+};
+
+// Pass 2 from a writer's record: every page's keys in position order, their pairs noted in
+// pairs. Returns the page limit (one past the last page with a listed key).
+uint32_t CollectRecordedPairs(PairsRecord& r, const Keys& k, PairCollector& pairs) {
+    std::vector<uint16_t> rankOfCode(r.keyOfCode.size() + 1, kNoRank);
+    for (size_t c = 0; c < r.keyOfCode.size(); ++c)
+        rankOfCode[c + 1] = k.rankOfKey[size_t(r.keyOfCode[c])];
+    const auto rankOf = [&](uint32_t code) {
+        if (code >= rankOfCode.size()) throw WriterError("the spill file does not read back");
+        return rankOfCode[code];
+    };
+    SpillReader in(r.pages);
+    PageLayout layout;
+    std::vector<uint16_t> rankAt;
+    uint32_t pageLimit = 0;
+    while (!in.AtEnd()) {
+        const uint32_t page = in.Number(), positions = in.Number();
+        // One key a position but where a position's two slots have different keys: each
+        // position's pairs with the two before it noted as it is read; on a page with such a
+        // position, the page is laid out instead.
+        rankAt.assign(size_t(positions) + 2, kNoRank);
+        uint16_t* const at = rankAt.data() + 2;  // two positions before the first
+        bool any = false, twoKeys = false;
+        for (uint32_t x = 0; x < positions; ++x) {
+            const uint32_t code = in.Code();
+            if (code != 0) {
+                const uint16_t rank = rankOf(code);
+                at[x] = rank;
+                if (rank == kNoRank) continue;
+                any = true;
+                if (const uint16_t a = at[int64_t(x) - 1]; a != kNoRank)
+                    pairs.AddNear(a, rank, page);
+                if (const uint16_t a = at[int64_t(x) - 2]; a != kNoRank)
+                    pairs.AddApart(a, rank, page);
+                continue;
+            }
+            twoKeys = true;
+            for (int i = 0; i < 2; ++i)
+                if (const uint16_t rank = rankOf(in.Code()); rank != kNoRank) {
+                    layout.Add(x, rank);
+                    any = true;
+                }
+            at[x] = kNoRank;
+        }
+        if (!any) continue;
+        if (twoKeys) {
+            for (uint32_t x = 0; x < positions; ++x)
+                if (at[x] != kNoRank) layout.Add(x, at[x]);
+            layout.Emit(page, pairs);
+        }
+        pageLimit = page + 1;  // pages come in ascending order
+    }
+    pairs.HandOver();
+    r.pages.Close();
+    return pageLimit;
+}
+
 // Pass 3: the positions of the other readable streams, only to know whether they are clean.
 void CheckOtherStreams(const StreamReader& reader, const IndexFiles& f, const Keys& k,
                        std::vector<uint8_t>& clean, PostingsHold& hold) {
@@ -747,9 +852,7 @@ uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
     std::string bitmap;
     std::vector<uint32_t> pages;
     uint64_t offset = 0;
-    c.ForEachList([&](uint16_t second, const std::string& deltas) {
-        const uint32_t count = uint32_t(
-            std::count_if(deltas.begin(), deltas.end(), [](char b) { return uint8_t(b) < 0x80; }));
+    c.ForEachList([&](uint16_t second, std::string_view deltas, uint32_t count) {
         uint8_t kind = kPairList;
         std::string_view list = deltas;
         if (bitmapBytes < deltas.size()) {
@@ -906,29 +1009,106 @@ PairsStats WritePairsFile(const std::filesystem::path& folder, const std::string
     return stats;
 }
 
-uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
+PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std::string& stem,
+                                  PairsRecord& record, uint32_t maxKeys, uint32_t apartKeys,
+                                  uint64_t listMemory) {
+    std::string table;
+    std::vector<VariantGroup> groups;
+    if (ReadWholeFile(folder / "yitizi.txt", table)) groups = ParseVariantTable(table);
+    bool fits = record.keyOfSlot == PairKeys(groups) && record.entries.size() == size_t(kSlotCount);
+    for (size_t s = 0; fits && s < record.entries.size(); ++s)
+        fits = record.entries[s] == 0 || record.lastPage[s] != UINT32_MAX;
+    if (!fits) return WritePairsFile(folder, stem, maxKeys, apartKeys, listMemory);
+
+    if (maxKeys == 0 || maxKeys > kMaxPairKeys) maxKeys = kMaxPairKeys;
+    apartKeys = std::min(apartKeys, kApartKeys);
+    PairsFingerprint fp;
+    if (!ComputePairsFingerprint(folder, stem, fp))
+        throw WriterError("cannot read the index files of " + (folder / stem).string());
+    const std::filesystem::path path = folder / (stem + kPairsSuffix);
+    // Every stream the writer wrote reads cleanly to its end.
+    Keys keys;
+    keys.keyOfSlot = std::move(record.keyOfSlot);
+    keys.entriesOfKey.assign(kSlotCount, 0);
+    keys.readable.assign(kSlotCount, 0);
+    std::vector<uint8_t> clean(kSlotBits / 8, 0);
+    for (int32_t s = 0; s < kSlotCount; ++s) {
+        const uint32_t entries = record.entries[size_t(s)];
+        if (entries == 0) continue;
+        keys.readable[size_t(s)] = 1;
+        clean[size_t(s) / 8] |= uint8_t(1 << (s % 8));
+        uint64_t& ofKey = keys.entriesOfKey[size_t(keys.keyOfSlot[size_t(s)])];
+        ofKey = std::max<uint64_t>(ofKey, entries);
+    }
+    SpilledPoints stored;
+    stored.beside = path;
+    std::vector<StreamPoint> points;
+    for (size_t i = 0; i < record.points.size();) {
+        const int32_t s = record.points[i].first;
+        points.clear();
+        for (; i < record.points.size() && record.points[i].first == s; ++i)
+            points.push_back(record.points[i].second);
+        stored.Add(s, points);
+    }
+    ChooseKeys(maxKeys, apartKeys, keys);
+
+    if (listMemory == 0) {
+        std::error_code ec;
+        const uint64_t postings = std::filesystem::file_size(folder / (stem + "-idx.m"), ec);
+        listMemory = std::clamp<uint64_t>(ec ? 0 : postings / 4, kLeastArena, kMostArena);
+    }
+    PairCollector pairs(uint32_t(keys.listed.size()), keys.takesPartApart, path,
+                        size_t(std::min<uint64_t>(listMemory, uint64_t(1) << 30)));
+    const uint32_t pageLimit = CollectRecordedPairs(record, keys, pairs);
+    return WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
+}
+
+namespace {
+
+// Writes the pairs files of the three indexes with write(index stem, mode's place) on two
+// threads, each taking the next file when done with one (the whole text and the main text
+// first, the small notes last). Returns the bytes written.
+template <typename Write>
+uint64_t WriteThreeFiles(const std::string& baseName, Write&& write) {
     const int modes[] = {kModeWholeText, kModeMainText, kModeNotes};
     PairsStats stats[3];
     std::exception_ptr errors[3];
-    // The whole text on another thread, main text and notes on this one.
-    std::thread whole([&] {
+    const auto run = [&](int i) {
         try {
-            stats[0] = WritePairsFile(folder, IndexFileStem(baseName, modes[0]));
-        } catch (...) {
-            errors[0] = std::current_exception();
-        }
-    });
-    for (int i = 1; i < 3; ++i) {
-        try {
-            stats[i] = WritePairsFile(folder, IndexFileStem(baseName, modes[i]));
+            stats[i] = write(IndexFileStem(baseName, modes[i]), i);
         } catch (...) {
             errors[i] = std::current_exception();
         }
-    }
-    whole.join();
+    };
+    std::atomic<int> next{0};
+    const auto work = [&] {
+        for (int i; (i = next.fetch_add(1)) < 3;) run(i);
+    };
+    std::thread other(work);
+    work();
+    other.join();
     for (const std::exception_ptr& e : errors)
         if (e) std::rethrow_exception(e);
     return stats[0].bytes + stats[1].bytes + stats[2].bytes;
+}
+
+}  // namespace
+
+uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
+    return WriteThreeFiles(baseName, [&](const std::string& stem, int) {
+        return WritePairsFile(folder, stem);
+    });
+}
+
+uint64_t WriteRecordedPairsFiles(const std::filesystem::path& folder,
+                                 std::unique_ptr<PairsRecord> (&records)[3],
+                                 const std::string& baseName) {
+    return WriteThreeFiles(baseName, [&](const std::string& stem, int i) {
+        if (!records[i]) throw WriterError("no record for the pairs file of " + stem);
+        const PairsStats stats = WriteRecordedPairsFile(folder, stem, *records[i]);
+        records[i].reset();
+        return stats;
+    });
 }
 
 }  // namespace kolva

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "index/index.h"
+#include "index/postings_stream.h"
+#include "platform/spill_file.h"
 
 namespace kolva {
 
@@ -61,6 +63,25 @@ enum class BlockOrder {
     kReversed,     // sequential, then the whole block order reversed
 };
 
+// What an index writer records for the pairs file of its index while the pages come
+// (IndexWriter::RecordPairs), so that the file can be made without reading the postings back:
+// every page's keys in position order, and per slot its page entries and the stream points a
+// reader of the written postings would take at its stored entries.
+struct PairsRecord {
+    std::vector<int32_t> keyOfSlot;  // PairKey of every slot, for the writer's variant groups
+    std::vector<int32_t> keyOfCode;  // the key of code c + 1: keys numbered as pages reach them
+    // Per page with positions: the page and its position count (LEB128), then per position the
+    // code of its key, or 0 and the codes of two keys where the position's two slots have
+    // different keys: a 16-bit word below 0x8000, else two (the high part first, its top bit
+    // set), little-endian.
+    SpillFile pages;
+    std::vector<uint32_t> entries;   // page entries of every slot
+    std::vector<uint32_t> lastPage;  // page of every slot's last entry
+    // The point of every kStoredPointInterval-th entry of the slots of at least
+    // kStoredPointsFrom entries, by slot, then entry.
+    std::vector<std::pair<int32_t, StreamPoint>> points;
+};
+
 // Collects positions and writes one index pair "<stem>-idx.h" and "<stem>-idx.m".
 //
 // Each slot's stream is cut into 4096-byte blocks as soon as a block fills, so memory holds only
@@ -79,6 +100,13 @@ public:
     // position (from 0) under its own slot and, when in a variant group, under the first group's
     // slot; characters without a slot take none. Pages must come in ascending order.
     void AddText(uint32_t page, std::u32string_view text);
+
+    // Records what the pairs file of the index needs (PairsRecord) as the pages come; the page
+    // keys go to a spill file beside spillBeside. Pages must then come by AddText only.
+    void RecordPairs(const std::filesystem::path& spillBeside);
+    // The record, once the index is written (the points lie in the blocks as first written; null
+    // when none was kept).
+    std::unique_ptr<PairsRecord> TakePairsRecord() { return std::move(m_record); }
 
     // Encoded postings stream of a slot (in-memory writers only; for tests).
     std::string SlotStream(int32_t slot) const;
@@ -104,6 +132,9 @@ private:
         uint32_t firstBlock = 0xFFFFFFFF;
         uint32_t lastBlock = 0xFFFFFFFF;
         uint32_t pageCount = 0;    // AddText: the slot's positions on the page being added
+        uint32_t entries = 0;      // page entries started
+        uint32_t recorded = 0;     // recording: the slot's last entry kept
+        uint32_t keyCode = 0;      // recording: the code of the slot's key, 0 until known
         uint16_t countAt = 0;      // where the byte count of the last entry lies in the tail
         bool hasEntry = false;     // an entry was started
     };
@@ -136,6 +167,13 @@ private:
     void FlushFullBlocks(SlotPostings& s);
     void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
+    // Recording: AddText's count of the page's positions per slot with their keys noted, and a
+    // slot's new entry, which starts at headerStart.
+    void RecordPage(uint32_t page, uint32_t positions);
+    void RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart);
+    uint32_t NewKeyCode(SlotPostings& s);  // the code of the slot's key, first asked for
+    // Recording: the stream points of the recorded entries in the blocks as written.
+    void PlacePoints(const std::vector<uint32_t>& newNumber);
 
     std::vector<SlotPostings> m_slots;  // by slot
     std::unique_ptr<TailPool> m_tails = std::make_unique<TailPool>();
@@ -149,9 +187,22 @@ private:
     std::vector<uint32_t> m_pagePositions;
     std::string m_memory;                    // blocks of an in-memory writer
     std::filesystem::path m_postingsPath;    // blocks of a streaming writer
+    std::vector<VariantGroup> m_groups;
     std::ofstream m_postingsFile;
     uint64_t m_positionCount = 0;
     bool m_written = false;
+    // Recording (RecordPairs): the record, each key's code (0: none yet), the page's codes, and
+    // the entries whose points are kept, each with the stream's length after its header and
+    // after its last byte (0 while the entry may grow).
+    struct RecordedEntry {
+        int32_t slot;
+        uint32_t page;
+        uint64_t headerEnd, end;
+    };
+    std::unique_ptr<PairsRecord> m_record;
+    std::vector<uint32_t> m_codeOfKey;
+    std::string m_pageCodes;
+    std::vector<RecordedEntry> m_recordedEntries;
 };
 
 // One record of the catalogue "kolva.dir".

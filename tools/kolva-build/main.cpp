@@ -2,9 +2,6 @@
 // kolva-build --accelerate DIR: adds the pairs files to a collection made by any writer.
 #include <sys/stat.h>
 #include <unistd.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 #include <chrono>
 #include <cstdint>
@@ -159,6 +156,8 @@ int main(int argc, char** argv) {
         std::filesystem::permissions(work, std::filesystem::perms(0777 & ~mask));
         ProgressBar bar(!progressLines && isatty(STDERR_FILENO));
         size_t lastPermille = SIZE_MAX;
+        kolva::BuildOptions options;
+        options.pairsFiles = pairs;
         const kolva::BuildResult result = kolva::BuildCollection(collection, work, [&](const kolva::BuildProgress& p) {
             bar.Update(p);
             // A line each time another thousandth of the pages is done.
@@ -168,13 +167,7 @@ int main(int argc, char** argv) {
                 std::fflush(stderr);
                 lastPermille = permille;
             }
-        });
-        if (pairs) {
-#ifdef __GLIBC__
-            malloc_trim(0);  // the builder's freed memory given back before the pairs files
-#endif
-            kolva::AccelerateCollection(work);
-        }
+        }, options);
         Publish(work, outDir);
         bar.Finish(result);
         return 0;
