@@ -237,9 +237,9 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_points = m_pointSlots + uint64_t(kPointSlotEntrySize) * m_pointSlotCount;
     m_pointCount = (header.pointsSize - uint64_t(kPointSlotEntrySize) * m_pointSlotCount) /
                    kStoredPointSize;
-    m_pointsState.assign(m_pointSlotCount, 0);
-    m_checked.assign((uint64_t(m_pairCount) + m_apartCount + 7) / 8, 0);
-    m_rowChecked.assign((2 * uint64_t(m_keyCount) + 7) / 8, 0);
+    m_pointsState.Reset(m_pointSlotCount);
+    m_checked.Reset(size_t((uint64_t(m_pairCount) + m_apartCount + 7) / 8));
+    m_rowChecked.Reset(size_t((2 * uint64_t(m_keyCount) + 7) / 8));
     return true;
 }
 
@@ -251,9 +251,9 @@ void PairsFile::Close() {
     m_pointSlots = m_points = nullptr;
     m_pointSlotCount = 0;
     m_pointCount = 0;
-    m_pointsState.clear();
-    m_checked.clear();
-    m_rowChecked.clear();
+    m_pointsState.Reset(0);
+    m_checked.Reset(0);
+    m_rowChecked.Reset(0);
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
@@ -314,7 +314,7 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
         if (first > m_pointCount || count > m_pointCount - first || count == 0) return {};
         StoredPoints points{m_points + uint64_t(kStoredPointSize) * first, uint32_t(count),
                             kStoredPointInterval};
-        uint8_t& state = m_pointsState[mid];
+        uint8_t& state = m_pointsState.At(mid);
         if (state == 0) {
             const uint64_t seed = Checksum64(e, 12);
             bool sound = uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
@@ -329,7 +329,7 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
 }
 
 bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
-    uint8_t& checked = m_rowChecked[row / 8];
+    uint8_t& checked = m_rowChecked.At(row / 8);
     if (checked >> (row % 8) & 1) return true;
     const uint64_t sum = Checksum64(m_directory + uint64_t(kPairEntrySize) * first,
                                     size_t(kPairEntrySize) * (end - first));
@@ -376,7 +376,7 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         if (list.count == 0) return Lookup::kDamaged;
         // A list's checksum is checked the first time a search asks for it (the mapping is
         // read-only, so it stays as checked).
-        uint8_t& checked = m_checked[mid / 8];
+        uint8_t& checked = m_checked.At(mid / 8);
         if (!(checked >> (mid % 8) & 1)) {
             if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
                 return Lookup::kDamaged;

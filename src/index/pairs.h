@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "index/lazy_bytes.h"
 #include "index/pairs_format.h"
 #include "index/slot_guides.h"
 #include "platform/file.h"
@@ -111,9 +112,10 @@ private:
     const uint8_t* m_points = nullptr;      // its points
     uint32_t m_pointSlotCount = 0;
     uint64_t m_pointCount = 0;
-    mutable std::vector<uint8_t> m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
-    mutable std::vector<uint8_t> m_checked;  // per directory entry: its list's checksum matched
-    mutable std::vector<uint8_t> m_rowChecked;  // per directory row: its checksum matched
+    // Bits and states found as searches ask, in tables that take memory only where they are set.
+    mutable LazyBytes m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
+    mutable LazyBytes m_checked;      // per directory entry (a bit each): its list's checksum matched
+    mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
              m_aliasCount = 0;
 };
