@@ -157,25 +157,15 @@ bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint3
     return true;
 }
 
-bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_t>& pages) {
+bool BitmapListSound(const PageList& list, uint32_t pageLimit) {
     const uint64_t size = (uint64_t(pageLimit) + 7) / 8;
-    if (list.kind != kPairBitmap || list.size != size || pages.size() != (size + 7) / 8)
-        return false;
+    if (list.kind != kPairBitmap || list.size != size) return false;
+    const size_t words = size_t((size + 7) / 8);
     uint64_t count = 0;
-    for (size_t w = 0; w < pages.size(); ++w) {
-        uint64_t bits = 0;
-        std::memcpy(&bits, list.bytes + 8 * w, std::min<uint64_t>(8, size - 8 * w));
-        count += uint64_t(__builtin_popcountll(bits));
-        pages[w] &= bits;
-    }
+    for (size_t w = 0; w < words; ++w) count += uint64_t(__builtin_popcountll(BitmapWord(list, w)));
     // Every page the list holds lies below pageLimit, and it holds as many as it says.
     const uint32_t tail = pageLimit % 64;  // pages in the last word, when it is not full
-    if (tail != 0) {
-        const size_t w = pages.size() - 1;
-        uint64_t last = 0;
-        std::memcpy(&last, list.bytes + 8 * w, size - 8 * w);
-        if (last >> tail != 0) return false;
-    }
+    if (tail != 0 && BitmapWord(list, words - 1) >> tail != 0) return false;
     return count == list.count;
 }
 

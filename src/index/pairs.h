@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -45,14 +46,24 @@ struct PageList {
 // Decodes list into pages (ascending). False when the list does not read as its kind says.
 bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& pages);
 // Keeps the pages of candidates (ascending) that list, a list of page deltas, holds (bitmaps are
-// intersected by AndBitmapList). False when the list is not a list of page deltas or does not
+// read by BitmapWord and BitmapHolds). False when the list is not a list of page deltas or does not
 // read as one (candidates are then left in an unspecified order).
 bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates);
 
-// Keeps in pages (a bitmap over pageLimit pages, 64 a word, low bit first) the pages that list,
-// a bitmap list, holds. False when the list does not read as a bitmap of that many pages
-// (pages is then unspecified).
-bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_t>& pages);
+// Whether list reads as a bitmap of pageLimit pages: of that size, no page at or past pageLimit,
+// and as many pages as it says. A search reads a bitmap list in place, once it is found sound.
+bool BitmapListSound(const PageList& list, uint32_t pageLimit);
+// Pages 64 w .. 64 w + 63 of a sound bitmap list, low bit first (w below (pageLimit + 63) / 64).
+inline uint64_t BitmapWord(const PageList& list, size_t w) {
+    uint64_t bits = 0;
+    const size_t at = 8 * w;
+    std::memcpy(&bits, list.bytes + at, list.size - at < 8 ? list.size - at : 8);
+    return bits;
+}
+// Whether a sound bitmap list holds page (below its page limit).
+inline bool BitmapHolds(const PageList& list, uint32_t page) {
+    return list.bytes[page / 8] >> (page % 8) & 1;
+}
 
 // The pairs file of one index, mapped read-only.
 class PairsFile {
