@@ -7,6 +7,7 @@
 #include <set>
 
 #include "index/pairs.h"
+#include "platform/checksum.h"
 #include "platform/coding.h"
 #include "test_support.h"
 #include "writer/pairs_writer.h"
@@ -202,6 +203,40 @@ TEST(PairsFileTest, RefusedWhenStaleOrDamaged) {
     EXPECT_FALSE(file.Open(dir.path(), "Index"));
     test::WriteBytes(path, good + "x");
     EXPECT_FALSE(file.Open(dir.path(), "Index"));
+
+    // A bitmap is read in place once found, so what its entry says of it is checked with it:
+    // a page count one off (the row's checksum made to match) is refused, not trusted.
+    const size_t pairs = le32(80), rowStarts = kPairsHeaderSize + kSlotBits / 8 + 4 * keys;
+    const size_t rowChecksums = directoryStart - 8 * keys;
+    bool patched = false;
+    for (size_t row = 0; row < keys && !patched; ++row) {
+        const size_t first = le32(rowStarts + 4 * row), end = le32(rowStarts + 4 * (row + 1));
+        for (size_t e = first; e < end && e < pairs && !patched; ++e) {
+            const size_t at = directoryStart + 16 * e;
+            if (good[at + 2] != char(kPairBitmap)) continue;
+            std::string bad = good;
+            const uint32_t count = uint32_t(le32(at + 4)) + 1;
+            for (int i = 0; i < 4; ++i) bad[at + 4 + size_t(i)] = char(count >> (8 * i));
+            const uint32_t sum = uint32_t(Checksum64(bad.data() + directoryStart + 16 * first,
+                                                     16 * (end - first)));
+            for (int i = 0; i < 4; ++i) bad[rowChecksums + 4 * row + size_t(i)] = char(sum >> (8 * i));
+            // ... and the checksums over the row checksums: the tables', then the header's.
+            const auto put64 = [&](size_t at64, uint64_t v) {
+                for (int i = 0; i < 8; ++i) bad[at64 + size_t(i)] = char(v >> (8 * i));
+            };
+            put64(96, Checksum64(bad.data() + kPairsHeaderSize, directoryStart - kPairsHeaderSize));
+            put64(120, Checksum64(bad.data(), 120));
+            test::WriteBytes(path, bad);
+            ASSERT_TRUE(file.Open(dir.path(), "Index"));
+            PageList list;
+            EXPECT_EQ(file.Find(int32_t(row), int32_t(uint8_t(good[at]) | uint8_t(good[at + 1]) << 8),
+                                list, 1),
+                      PairsFile::Lookup::kDamaged);
+            file.Close();
+            patched = true;
+        }
+    }
+    EXPECT_TRUE(patched) << "the collection has no bitmap list";
 }
 
 TEST(PairsFileTest, FaultyStreamsAreMarkedAndLeftOut) {

@@ -48,19 +48,6 @@ void ShortestFirst(std::vector<PageList>& lists) {
                 lists.end());
 }
 
-// Checks every bitmap list (the pairs on many pages), which are then read in place: a phrase of
-// frequent characters never lists the pages of one of its pairs alone, nor copies a bitmap.
-// Sets bitmaps to how many there are; false when one does not read.
-bool CheckBitmaps(const std::vector<PageList>& lists, uint32_t limit, size_t& bitmaps) {
-    bitmaps = 0;
-    for (const PageList& list : lists) {
-        if (list.kind != kPairBitmap) continue;
-        ++bitmaps;
-        if (!BitmapListSound(list, limit)) return false;
-    }
-    return true;
-}
-
 // The pages every list holds, ascending, when all of them are bitmaps.
 void PagesOfBitmaps(const std::vector<PageList>& lists, uint32_t limit,
                     std::vector<uint32_t>& pages) {
@@ -113,8 +100,10 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
     if (lists.empty()) return false;
     ShortestFirst(lists);
     const uint32_t limit = file.PageLimit();
-    size_t bitmaps;
-    if (!CheckBitmaps(lists, limit, bitmaps)) return false;
+    // Bitmaps (the pairs on many pages, found sound by Find) are read in place: a phrase of
+    // frequent characters never lists the pages of one of its pairs alone, nor copies a bitmap.
+    const size_t bitmaps = size_t(std::count_if(
+        lists.begin(), lists.end(), [](const PageList& l) { return l.kind == kPairBitmap; }));
     pages.clear();
     if (bitmaps == lists.size()) {
         PagesOfBitmaps(lists, limit, pages);

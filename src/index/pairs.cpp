@@ -364,11 +364,12 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         list.bytes = m_lists + offset;
         list.size = uint32_t(listEnd - offset);
         if (list.count == 0) return Lookup::kDamaged;
-        // A list's checksum is checked the first time a search asks for it (the mapping is
-        // read-only, so it stays as checked).
+        // A list's checksum, and a bitmap's pages, are checked the first time a search asks for
+        // it (the mapping is read-only, so it stays as checked): a bitmap is then read in place.
         uint8_t& checked = m_checked.At(mid / 8);
         if (!(checked >> (mid % 8) & 1)) {
-            if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
+            if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12) ||
+                (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
                 return Lookup::kDamaged;
             checked = uint8_t(checked | 1 << (mid % 8));
         }

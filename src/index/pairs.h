@@ -91,7 +91,8 @@ public:
     // Whether the key of rank takes part in the pairs one apart.
     bool TakesPartApart(int32_t rank) const;
     // The list of the pair of ranks (a, b) at distance 1 (neighbours) or 2 (one apart): kAbsent
-    // when no page holds it, kDamaged when its directory entry or its bytes are not as written.
+    // when no page holds it, kDamaged when its directory entry or its bytes are not as written
+    // (a bitmap found is sound: BitmapListSound).
     Lookup Find(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
     // The stored points of slot's stream: none when the file has none for it or they do not read
     // as written (their checksum, pages ascending), which is checked the first time they are
