@@ -13,41 +13,26 @@ enum class PairLists {
     kDamaged,  // a directory entry or list does not read
 };
 
-// The lists of the pairs of terms of one segment side by side whose keys the file lists, and of
-// those one position apart (terms stand in word order). A pair one apart with a term between
-// them whose pairs with both are listed adds little the two do not narrow already, and would
-// cost a search its directory row and list: only the pairs one apart across a "?", or across a
-// term without both lists, are read.
+// The lists of every two terms of one segment one or two positions apart whose keys the file
+// lists (terms stand in word order).
 PairLists GatherPairLists(const PairsFile& file, const PhraseTerm* terms, size_t count,
                           std::vector<PageList>& lists) {
-    std::vector<int32_t> ranks(count);
-    for (size_t i = 0; i < count; ++i) ranks[i] = file.Rank(file.Key(terms[i].slot));
-    // Whether term i and the term right after it have a list of their own.
-    std::vector<bool> listed(count, false);
-    const auto add = [&](size_t i, size_t j, uint32_t distance) {
-        PageList list;
-        switch (file.Find(ranks[i], ranks[j], list, distance)) {
-            case PairsFile::Lookup::kAbsent: return PairLists::kNoPage;
-            case PairsFile::Lookup::kDamaged: return PairLists::kDamaged;
-            case PairsFile::Lookup::kFound: lists.push_back(list); break;
-        }
-        return PairLists::kFound;
-    };
     for (size_t i = 0; i + 1 < count; ++i) {
-        const PhraseTerm &a = terms[i], &b = terms[i + 1];
-        if (a.segment != b.segment || b.keyPos - a.keyPos != 1 || ranks[i] < 0 || ranks[i + 1] < 0)
-            continue;
-        if (const PairLists r = add(i, i + 1, 1); r != PairLists::kFound) return r;
-        listed[i] = true;
-    }
-    for (size_t i = 0; i + 1 < count; ++i) {
-        for (size_t j = i + 1; j < count && j <= i + 2; ++j) {
-            const PhraseTerm &a = terms[i], &b = terms[j];
-            if (a.segment != b.segment || b.keyPos - a.keyPos != 2 || ranks[i] < 0 ||
-                ranks[j] < 0 || !file.TakesPartApart(ranks[i]) || !file.TakesPartApart(ranks[j]))
+        const PhraseTerm& a = terms[i];
+        const int32_t ra = file.Rank(file.Key(a.slot));
+        for (size_t j = i + 1; ra >= 0 && j < count && j <= i + 2; ++j) {
+            const PhraseTerm& b = terms[j];
+            const uint32_t distance = b.keyPos - a.keyPos;
+            if (a.segment != b.segment || distance > 2) continue;
+            const int32_t rb = file.Rank(file.Key(b.slot));
+            if (rb < 0 || (distance == 2 && !(file.TakesPartApart(ra) && file.TakesPartApart(rb))))
                 continue;
-            if (j == i + 2 && listed[i] && listed[i + 1]) continue;
-            if (const PairLists r = add(i, j, 2); r != PairLists::kFound) return r;
+            PageList list;
+            switch (file.Find(ra, rb, list, distance)) {
+                case PairsFile::Lookup::kAbsent: return PairLists::kNoPage;
+                case PairsFile::Lookup::kDamaged: return PairLists::kDamaged;
+                case PairsFile::Lookup::kFound: lists.push_back(list); break;
+            }
         }
     }
     return PairLists::kFound;

@@ -17,12 +17,12 @@ struct PhraseTerm {
     uint32_t segment;  // the part of the word between two "*" it belongs to
 };
 
-// Sets pages (ascending) to the pages that hold every pair of listed keys it reads of two terms
-// of one segment at neighbouring positions or one apart (GatherPairLists in the source says
-// which): a superset of the pages on which the word has hits. A pair with no list empties pages.
-// False, pages unspecified, when the file cannot narrow the word: the stream of a term was not
-// clean when the file was made (passing pages over would then pass over faults the search would
-// meet), no pair of terms has listed keys, or a list is damaged.
+// Sets pages (ascending) to the pages that hold every pair of listed keys that two terms of one
+// segment form at neighbouring positions or one apart: a superset of the pages on which the word
+// has hits. A
+// pair with no list empties pages. False, pages unspecified, when the file cannot narrow the
+// word: the stream of a term was not clean when the file was made (passing pages over would then
+// pass over faults the search would meet), no pair of terms has listed keys, or a list is damaged.
 bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
                   std::vector<uint32_t>& pages);
 
