@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 
+#include "index/pair_narrowing.h"
 #include "index/pairs.h"
 #include "platform/checksum.h"
 #include "platform/coding.h"
@@ -360,6 +361,59 @@ TEST(PairsFileTest, StoredPointsOfLongStreams) {
     const uint32_t points = file.PointsOf(CharToSlot(U'一')).count +
                             file.PointsOf(CharToSlot(U'二')).count;
     EXPECT_TRUE(points == one.count || points == 667u / kStoredPointInterval + 1) << points;
+}
+
+// A long list of page deltas that searches ask for again is kept decoded: the same pages as
+// reading it, and phrases narrowed by it find what they found reading it in place.
+TEST(PairsFileTest, LongListsAskedForAgainAreKeptDecoded) {
+    // 12,000 pages: "一二" on every ninth (a list of deltas, shorter than a bitmap of all pages),
+    // "三四" on every other (a bitmap), "五六" on five.
+    std::vector<std::u32string> pages(12000);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i % 9 == 0) pages[i] += U"一二";
+        if (i % 2 == 0) pages[i] += U"三四";
+        if (i % 2400 == 7) pages[i] += U"五六";
+    }
+    test::TempDir dir;
+    test::WriteCollection(dir.path(), pages);
+    WritePairsFile(dir.path(), "Index");
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const auto find = [&](char32_t a, char32_t b) {
+        PageList list;
+        EXPECT_EQ(file.Find(file.Rank(CharToSlot(a)), file.Rank(CharToSlot(b)), list, 1),
+                  PairsFile::Lookup::kFound);
+        return list;
+    };
+    const PageList longList = find(U'一', U'二'), bitmap = find(U'三', U'四'),
+                   shortList = find(U'五', U'六');
+    ASSERT_EQ(longList.kind, kPairList);
+    ASSERT_GE(longList.count, kDecodedListsFrom);
+    ASSERT_EQ(bitmap.kind, kPairBitmap);
+    std::vector<uint32_t> read;
+    ASSERT_TRUE(DecodePageList(longList, file.PageLimit(), read));
+    EXPECT_EQ(file.DecodedPages(longList), nullptr);  // asked for once: read in place
+    const std::vector<uint32_t>* kept = file.DecodedPages(longList);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(*kept, read);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(file.DecodedPages(bitmap), nullptr);
+        EXPECT_EQ(file.DecodedPages(shortList), nullptr);
+    }
+
+    // "一二三四" narrowed the first time (lists read in place) and later (the long list kept).
+    std::vector<PhraseTerm> terms;
+    for (char32_t c : std::u32string(U"一二三四"))
+        terms.push_back({CharToSlot(c), uint32_t(terms.size()), 0});
+    std::vector<uint32_t> expected;
+    for (uint32_t p = 0; p < pages.size(); p += 18) expected.push_back(p);
+    file.Close();
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    for (int round = 0; round < 3; ++round) {
+        std::vector<uint32_t> narrowed;
+        ASSERT_TRUE(PagesByPairs(file, terms.data(), terms.size(), narrowed)) << round;
+        EXPECT_EQ(narrowed, expected) << round;
+    }
 }
 
 }  // namespace

@@ -61,13 +61,30 @@ void PagesOfBitmaps(const std::vector<PageList>& lists, uint32_t limit,
 }
 
 // The pages of every list of page deltas (shortest first) that every bitmap list holds too.
-bool IntersectPageLists(const std::vector<PageList>& lists, uint32_t limit,
-                        std::vector<uint32_t>& pages) {
+bool IntersectPageLists(const PairsFile& file, const std::vector<PageList>& lists,
+                        uint32_t limit, std::vector<uint32_t>& pages) {
     bool first = true;  // the shortest list that is not a bitmap gives the first pages
     for (const PageList& list : lists) {
         if (list.kind == kPairBitmap) continue;
-        if (!(first ? DecodePageList(list, limit, pages) : KeepListedPages(list, limit, pages)))
+        // A long list that searches keep asking for is kept decoded: its pages are looked up,
+        // not read again from the first.
+        if (const std::vector<uint32_t>* decoded = file.DecodedPages(list)) {
+            if (first) {
+                pages = *decoded;
+            } else {
+                size_t kept = 0;
+                auto from = decoded->begin();
+                for (uint32_t page : pages) {
+                    from = std::lower_bound(from, decoded->end(), page);
+                    if (from == decoded->end()) break;
+                    if (*from == page) pages[kept++] = page;
+                }
+                pages.resize(kept);
+            }
+        } else if (!(first ? DecodePageList(list, limit, pages)
+                           : KeepListedPages(list, limit, pages))) {
             return false;
+        }
         if (first) {
             size_t kept = 0;
             for (uint32_t page : pages) {
@@ -109,7 +126,7 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
         PagesOfBitmaps(lists, limit, pages);
         return true;
     }
-    return IntersectPageLists(lists, limit, pages);
+    return IntersectPageLists(file, lists, limit, pages);
 }
 
 }  // namespace kolva

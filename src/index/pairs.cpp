@@ -230,6 +230,7 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_pointsState.Reset(m_pointSlotCount);
     m_checked.Reset(size_t((uint64_t(m_pairCount) + m_apartCount + 7) / 8));
     m_rowChecked.Reset(size_t((2 * uint64_t(m_keyCount) + 7) / 8));
+    m_listUses.Reset(size_t(uint64_t(m_pairCount) + m_apartCount));
     return true;
 }
 
@@ -244,6 +245,9 @@ void PairsFile::Close() {
     m_pointsState.Reset(0);
     m_checked.Reset(0);
     m_rowChecked.Reset(0);
+    m_listUses.Reset(0);
+    m_decoded.clear();
+    m_decodedBytes = 0;
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
@@ -318,6 +322,35 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
     return {};
 }
 
+const std::vector<uint32_t>* PairsFile::DecodedPages(const PageList& list) const {
+    if (!IsOpen() || list.kind != kPairList || list.count < kDecodedListsFrom ||
+        list.entry >= m_listUses.size())
+        return nullptr;
+    ++m_decodeClock;
+    if (auto found = m_decoded.find(list.entry); found != m_decoded.end()) {
+        found->second.lastUse = m_decodeClock;
+        return &found->second.pages;
+    }
+    // A list asked for once is read in place: a process that searches once pays no copy.
+    uint8_t& uses = m_listUses.At(list.entry);
+    if (uses < 255) ++uses;
+    if (uses < 2) return nullptr;
+    DecodedList decoded;
+    if (!DecodePageList(list, m_pageLimit, decoded.pages)) return nullptr;
+    const size_t bytes = decoded.pages.size() * sizeof(uint32_t);
+    while (!m_decoded.empty() && m_decodedBytes + bytes > kDecodedListsMemory) {
+        auto oldest = m_decoded.begin();
+        for (auto it = m_decoded.begin(); it != m_decoded.end(); ++it)
+            if (it->second.lastUse < oldest->second.lastUse) oldest = it;
+        m_decodedBytes -= oldest->second.pages.size() * sizeof(uint32_t);
+        m_decoded.erase(oldest);
+    }
+    if (bytes > kDecodedListsMemory) return nullptr;
+    decoded.lastUse = m_decodeClock;
+    m_decodedBytes += bytes;
+    return &m_decoded.emplace(list.entry, std::move(decoded)).first->second.pages;
+}
+
 bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
     uint8_t& checked = m_rowChecked.At(row / 8);
     if (checked >> (row % 8) & 1) return true;
@@ -363,6 +396,7 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         list.count = LoadLE32(e + 4);
         list.bytes = m_lists + offset;
         list.size = uint32_t(listEnd - offset);
+        list.entry = mid;
         if (list.count == 0) return Lookup::kDamaged;
         // A list's checksum, and a bitmap's pages, are checked the first time a search asks for
         // it (the mapping is read-only, so it stays as checked): a bitmap is then read in place.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "index/lazy_bytes.h"
@@ -41,6 +42,7 @@ struct PageList {
     uint32_t count = 0;
     const uint8_t* bytes = nullptr;
     uint32_t size = 0;
+    uint32_t entry = UINT32_MAX;  // its directory entry (PairsFile::Find sets it)
 };
 
 // Decodes list into pages (ascending). False when the list does not read as its kind says.
@@ -98,6 +100,11 @@ public:
     // as written (their checksum, pages ascending), which is checked the first time they are
     // asked for.
     StoredPoints PointsOf(int32_t slot) const;
+    // The pages of a long list of page deltas that searches have asked for before, decoded and
+    // kept (least recently used first out, kDecodedListsMemory in all); null for a list asked for
+    // the first time, a short one, a bitmap, or one that does not read as a list. The pages stay
+    // until the next call.
+    const std::vector<uint32_t>* DecodedPages(const PageList& list) const;
     uint32_t PageLimit() const { return m_pageLimit; }
     uint32_t KeyCount() const { return m_keyCount; }
     uint32_t PairCount() const { return m_pairCount; }
@@ -128,6 +135,16 @@ private:
     mutable LazyBytes m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
     mutable LazyBytes m_checked;      // per directory entry (a bit each): its list's checksum matched
     mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
+    // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
+    // the pages of those asked for again, with the search that used them last.
+    struct DecodedList {
+        std::vector<uint32_t> pages;
+        uint64_t lastUse = 0;
+    };
+    mutable LazyBytes m_listUses;
+    mutable std::unordered_map<uint32_t, DecodedList> m_decoded;
+    mutable size_t m_decodedBytes = 0;
+    mutable uint64_t m_decodeClock = 0;
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
              m_aliasCount = 0;
 };
