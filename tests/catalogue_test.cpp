@@ -79,12 +79,16 @@ TEST_F(CatalogueTest, TraceReplacesItsFileWhole) {
 TEST_F(CatalogueTest, OddRecordsKeepTheirSlotButGetNoNode) {
     ASSERT_TRUE(Load({Entry(u"a", 1, 1, 1, 1), Entry(u"orphan", 3, 1, 1, 1),
                       Entry(u"zero", 0, 1, 1, 1), Entry(u"deep", 20, 1, 1, 1),
-                      Entry(u"b", 2, 1, 1, 1), Entry(u"c", 3, 1, 1, 1)}));
-    EXPECT_EQ(catalogue.NodeCount(), 7);
+                      Entry(u"b", 2, 1, 1, 1), Entry(u"c", 3, 1, 1, 1),
+                      Entry(u"d", 1, 1, 1, 1), Entry(u"e", 3, 1, 1, 1)}));
+    EXPECT_EQ(catalogue.NodeCount(), 9);
     for (int slot : {2, 3, 4}) EXPECT_EQ(catalogue.Node(slot), nullptr) << slot;
     EXPECT_EQ(catalogue.Record(2).Title(), u"orphan");
     EXPECT_EQ(catalogue.Node(6)->parent, catalogue.Node(5));
     EXPECT_EQ(catalogue.Node(6)->prevSibling, nullptr);
+    // A volume after a category without books goes to the last book before it.
+    EXPECT_EQ(catalogue.Node(8)->parent, catalogue.Node(5));
+    EXPECT_EQ(catalogue.Node(8)->prevSibling, catalogue.Node(6));
 }
 
 TEST_F(CatalogueTest, TableLimitsAndDamagedRecords) {

@@ -6,7 +6,9 @@
 #include <random>
 #include <set>
 
+#include "index/pair_narrowing.h"
 #include "index/pairs.h"
+#include "platform/checksum.h"
 #include "platform/coding.h"
 #include "test_support.h"
 #include "writer/pairs_writer.h"
@@ -202,6 +204,40 @@ TEST(PairsFileTest, RefusedWhenStaleOrDamaged) {
     EXPECT_FALSE(file.Open(dir.path(), "Index"));
     test::WriteBytes(path, good + "x");
     EXPECT_FALSE(file.Open(dir.path(), "Index"));
+
+    // A bitmap is read in place once found, so what its entry says of it is checked with it:
+    // a page count one off (the row's checksum made to match) is refused, not trusted.
+    const size_t pairs = le32(80), rowStarts = kPairsHeaderSize + kSlotBits / 8 + 4 * keys;
+    const size_t rowChecksums = directoryStart - 8 * keys;
+    bool patched = false;
+    for (size_t row = 0; row < keys && !patched; ++row) {
+        const size_t first = le32(rowStarts + 4 * row), end = le32(rowStarts + 4 * (row + 1));
+        for (size_t e = first; e < end && e < pairs && !patched; ++e) {
+            const size_t at = directoryStart + 16 * e;
+            if (good[at + 2] != char(kPairBitmap)) continue;
+            std::string bad = good;
+            const uint32_t count = uint32_t(le32(at + 4)) + 1;
+            for (int i = 0; i < 4; ++i) bad[at + 4 + size_t(i)] = char(count >> (8 * i));
+            const uint32_t sum = uint32_t(Checksum64(bad.data() + directoryStart + 16 * first,
+                                                     16 * (end - first)));
+            for (int i = 0; i < 4; ++i) bad[rowChecksums + 4 * row + size_t(i)] = char(sum >> (8 * i));
+            // ... and the checksums over the row checksums: the tables', then the header's.
+            const auto put64 = [&](size_t at64, uint64_t v) {
+                for (int i = 0; i < 8; ++i) bad[at64 + size_t(i)] = char(v >> (8 * i));
+            };
+            put64(96, Checksum64(bad.data() + kPairsHeaderSize, directoryStart - kPairsHeaderSize));
+            put64(120, Checksum64(bad.data(), 120));
+            test::WriteBytes(path, bad);
+            ASSERT_TRUE(file.Open(dir.path(), "Index"));
+            PageList list;
+            EXPECT_EQ(file.Find(int32_t(row), int32_t(uint8_t(good[at]) | uint8_t(good[at + 1]) << 8),
+                                list, 1),
+                      PairsFile::Lookup::kDamaged);
+            file.Close();
+            patched = true;
+        }
+    }
+    EXPECT_TRUE(patched) << "the collection has no bitmap list";
 }
 
 TEST(PairsFileTest, FaultyStreamsAreMarkedAndLeftOut) {
@@ -368,6 +404,59 @@ TEST(PairsFileTest, StoredPointsOfLongStreams) {
     const uint32_t points = file.PointsOf(CharToSlot(U'一')).count +
                             file.PointsOf(CharToSlot(U'二')).count;
     EXPECT_TRUE(points == one.count || points == 667u / kStoredPointInterval + 1) << points;
+}
+
+// A long list of page deltas that searches ask for again is kept decoded: the same pages as
+// reading it, and phrases narrowed by it find what they found reading it in place.
+TEST(PairsFileTest, LongListsAskedForAgainAreKeptDecoded) {
+    // 12,000 pages: "一二" on every ninth (a list of deltas, shorter than a bitmap of all pages),
+    // "三四" on every other (a bitmap), "五六" on five.
+    std::vector<std::u32string> pages(12000);
+    for (size_t i = 0; i < pages.size(); ++i) {
+        if (i % 9 == 0) pages[i] += U"一二";
+        if (i % 2 == 0) pages[i] += U"三四";
+        if (i % 2400 == 7) pages[i] += U"五六";
+    }
+    test::TempDir dir;
+    test::WriteCollection(dir.path(), pages);
+    WritePairsFile(dir.path(), "Index");
+    PairsFile file;
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    const auto find = [&](char32_t a, char32_t b) {
+        PageList list;
+        EXPECT_EQ(file.Find(file.Rank(CharToSlot(a)), file.Rank(CharToSlot(b)), list, 1),
+                  PairsFile::Lookup::kFound);
+        return list;
+    };
+    const PageList longList = find(U'一', U'二'), bitmap = find(U'三', U'四'),
+                   shortList = find(U'五', U'六');
+    ASSERT_EQ(longList.kind, kPairList);
+    ASSERT_GE(longList.count, kDecodedListsFrom);
+    ASSERT_EQ(bitmap.kind, kPairBitmap);
+    std::vector<uint32_t> read;
+    ASSERT_TRUE(DecodePageList(longList, file.PageLimit(), read));
+    EXPECT_EQ(file.DecodedPages(longList), nullptr);  // asked for once: read in place
+    const std::vector<uint32_t>* kept = file.DecodedPages(longList);
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(*kept, read);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(file.DecodedPages(bitmap), nullptr);
+        EXPECT_EQ(file.DecodedPages(shortList), nullptr);
+    }
+
+    // "一二三四" narrowed the first time (lists read in place) and later (the long list kept).
+    std::vector<PhraseTerm> terms;
+    for (char32_t c : std::u32string(U"一二三四"))
+        terms.push_back({CharToSlot(c), uint32_t(terms.size()), 0});
+    std::vector<uint32_t> expected;
+    for (uint32_t p = 0; p < pages.size(); p += 18) expected.push_back(p);
+    file.Close();
+    ASSERT_TRUE(file.Open(dir.path(), "Index"));
+    for (int round = 0; round < 3; ++round) {
+        std::vector<uint32_t> narrowed;
+        ASSERT_TRUE(PagesByPairs(file, terms.data(), terms.size(), narrowed)) << round;
+        EXPECT_EQ(narrowed, expected) << round;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "catalogue/catalogue.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "text/codeconverter.h"
@@ -52,13 +54,13 @@ ContentsNodeTag* FindNode(ContentsNodeTag* node, const CatalogueRecord& record) 
     return nullptr;
 }
 
-CCatalogue::CCatalogue() : m_NodeItem(1), m_pRootNode(std::make_unique<ContentsNodeTag>()) {
+CCatalogue::CCatalogue() : m_pRootNode(std::make_unique<ContentsNodeTag>()) {
     m_pRootNode->name = u"root";
 }
 
 const CatalogueRecord& CCatalogue::Record(int slot) const {
     static const CatalogueRecord kEmpty{};
-    return slot >= 0 && size_t(slot) < m_NodeItem.size() ? m_NodeItem[size_t(slot)] : kEmpty;
+    return slot >= 1 && slot < m_nNodeCount ? m_records[slot - 1] : kEmpty;
 }
 
 ContentsNodeTag* CCatalogue::Node(int slot) const {
@@ -66,17 +68,6 @@ ContentsNodeTag* CCatalogue::Node(int slot) const {
 }
 
 namespace {
-
-CatalogueRecord DecodeRecord(const uint8_t* p) {
-    CatalogueRecord r{};
-    for (size_t i = 0; i < 100; ++i) r.name[i] = char16_t(LoadLE16(p + 2 * i));
-    r.level = int32_t(LoadLE32(p + 200));
-    r.docID = int32_t(LoadLE32(p + 204));
-    r.docNo = int32_t(LoadLE32(p + 208));
-    r.firstPage = LoadLE16(p + 212);
-    r.padding = LoadLE16(p + 214);
-    return r;
-}
 
 void AppendTraceLine(std::string& trace, const CatalogueRecord& r) {
     trace += r.level == 2 ? "\t" : r.level == 3 ? "\t\t" : "";
@@ -94,39 +85,53 @@ void WriteTrace(const std::filesystem::path& tracePath, const std::string& trace
 
 }  // namespace
 
+static_assert(std::endian::native == std::endian::little,
+              "catalogue records are read in place as the host's numbers");
+static_assert(alignof(CatalogueRecord) <= 8 && kCatalogueRecordSize % alignof(CatalogueRecord) == 0,
+              "records in a mapped file lie on their alignment");
+
 bool CCatalogue::Load(const std::filesystem::path& file, const std::filesystem::path& tracePath) {
+    m_file.Close();
+    m_records = nullptr;
+    m_nNodeCount = 1;
+    m_pRootNode = std::make_unique<ContentsNodeTag>();
+    m_pRootNode->name = u"root";
+    m_nodeOfSlot.clear();
+    m_volumeSlots.clear();
     std::string trace;
-    ReadOnlyFile in;
-    uint64_t size = 0;
-    if (!in.Open(file)) {
-        WriteTrace(tracePath, trace);
-        return false;
-    }
-    if (!in.Size(size)) size = 0;  // a file that cannot be told holds no record
-    m_NodeItem.reserve(size_t(std::min<uint64_t>(size / kCatalogueRecordSize + 1, kCatalogueSlots)));
-    ContentsNodeTag* previousVolume = nullptr;
-    // Records are read 256 at a time. A trailing partial record is not a record; a read error
-    // ends the catalogue at the records read before it.
-    constexpr uint64_t kChunk = 256 * kCatalogueRecordSize;
-    std::vector<uint8_t> chunk(kChunk);
-    uint64_t chunkAt = 0, chunkSize = 0;
-    for (uint64_t at = 0; m_nNodeCount < kCatalogueSlots && at + kCatalogueRecordSize <= size;
-         at += kCatalogueRecordSize) {
-        if (at >= chunkAt + chunkSize) {
-            chunkAt = at;
-            chunkSize = std::min(kChunk, (size - at) / kCatalogueRecordSize * kCatalogueRecordSize);
-            if (!in.ReadAt(chunkAt, chunk.data(), size_t(chunkSize))) break;
+    {
+        ReadOnlyFile in;
+        if (!in.Open(file)) {
+            WriteTrace(tracePath, trace);
+            return false;
         }
-        const uint8_t* bytes = chunk.data() + (at - chunkAt);
-        const int slot = m_nNodeCount++;
-        m_NodeItem.push_back(DecodeRecord(bytes));
-        const CatalogueRecord& record = m_NodeItem.back();
-        AppendTraceLine(trace, record);
+    }
+    // A file too short for a record holds none (an empty file cannot be mapped); a trailing
+    // partial record is not a record; a file that cannot be mapped reads as one without records.
+    if (m_file.Open(file) && m_file.Size() >= kCatalogueRecordSize) {
+        m_records = reinterpret_cast<const CatalogueRecord*>(m_file.Data());
+        m_nNodeCount = int(std::min<uint64_t>(m_file.Size() / kCatalogueRecordSize + 1,
+                                              kCatalogueSlots));
+    } else {
+        m_file.Close();
+    }
+    m_nodeOfSlot.reserve(size_t(m_nNodeCount));
+    ContentsNodeTag* previousVolume = nullptr;
+    // A node's level is its depth (root 0, a record goes below a node one level up), and the
+    // records come in pre-order: the last node of a level that FindParentNode would find is the
+    // one added last at that level. So the parent is looked up, not searched for.
+    std::array<ContentsNodeTag*, kMaxCatalogueLevel + 1> lastOfLevel{};
+    lastOfLevel[0] = m_pRootNode.get();
+    const bool tracing = !tracePath.empty();
+    for (int slot = 1; slot < m_nNodeCount; ++slot) {
+        const CatalogueRecord& record = m_records[slot - 1];
+        if (tracing) AppendTraceLine(trace, record);
         if (record.level == 3) m_volumeSlots.push_back(slot);
         if (record.level < 1 || record.level > kMaxCatalogueLevel) continue;
-        ContentsNodeTag* parent = FindParentNode(m_pRootNode.get(), record);
+        ContentsNodeTag* parent = lastOfLevel[size_t(record.level) - 1];
         if (!parent) continue;  // no earlier entry of the level above: no place in the tree
         auto* node = new ContentsNodeTag(record, slot);
+        lastOfLevel[size_t(record.level)] = node;
         node->parent = parent;
         parent->children.push_back(node);
         m_nodeOfSlot.resize(size_t(slot) + 1, nullptr);

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+
 namespace kolva {
 
 constexpr int kCatalogueSlots = 10000;
@@ -73,7 +75,7 @@ class CCatalogue {
 public:
     CCatalogue();
 
-    // Reads the catalogue file. The trace file (if its path is not empty and it can be written)
+    // Reads the catalogue file (a catalogue read before is dropped). The trace file (if its path is not empty and it can be written)
     // is replaced, whole, by one line per record (empty when the catalogue cannot be opened). False when the catalogue cannot be opened: the table stays empty.
     // Records beyond slot 9,999 and a trailing partial record are ignored. A record whose level
     // is outside 1..19, or that has no parent node, keeps its slot but gets no tree node.
@@ -91,10 +93,10 @@ public:
     ContentsNodeTag* Root() const { return m_pRootNode.get(); }
 
 private:
-    // Slot 0 (unused) and the records read; the 10,000 slots of the table are as many as its
-    // records need, the rest empty without taking memory (a process that opens a collection
-    // does not pay for the slots it never fills).
-    std::vector<CatalogueRecord> m_NodeItem;
+    // The records, read in place in the mapped file (slot s is record s - 1; slot 0 and the
+    // slots after the last record are empty): opening a collection copies none of them.
+    ReadOnlyMapping m_file;
+    const CatalogueRecord* m_records = nullptr;
     int m_nNodeCount = 1;                       // first free slot
     std::unique_ptr<ContentsNodeTag> m_pRootNode;
     std::vector<ContentsNodeTag*> m_nodeOfSlot;  // slot -> node or null

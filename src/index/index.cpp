@@ -47,6 +47,8 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
     if (!m_header.Open(folder / (stem + "-idx.h")) || m_header.Size() < kHeaderTablesSize ||
         (m_header.Size() - kHeaderTablesSize) / 4 > UINT32_MAX)
         return false;
+    // The fingerprint reads the header whole, and the search reads its tables.
+    m_header.Populate();
     const uint8_t* header = m_header.Data();  // page-aligned, so the tables are 4-byte aligned
     m_pFirstBlock = reinterpret_cast<const int32_t*>(header);
     m_pLastPage = reinterpret_cast<const uint32_t*>(header + kLastPageTableOffset);

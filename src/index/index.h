@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "index/lazy_bytes.h"
 #include "index/pairs.h"
 #include "index/postings_format.h"
 #include "index/search_result.h"
@@ -152,7 +153,7 @@ private:
     uint64_t m_wordSearches = 0;
     // Per slot: what the search knows of its whole stream (word_matcher.h), kept when guides go.
     // Finding hits for composition learns the same (a cache that never changes a result).
-    mutable std::vector<uint8_t> m_slotChecks;
+    mutable LazyBytes m_slotChecks;
     bool m_useShortcuts = true;
     // Which pages hold two frequent characters side by side, when a fitting pairs file lies
     // beside the index: words pass over the pages that cannot hold them (a shortcut like those

@@ -148,10 +148,10 @@ void CIndex::AttachShortcuts(WordPlan& plan) {
 }
 
 void CIndex::AttachChecks(WordPlan& plan) const {
-    if (m_slotChecks.empty()) m_slotChecks.assign(size_t(kSlotCount), 0);
+    if (m_slotChecks.empty()) m_slotChecks.Reset(size_t(kSlotCount));
     for (uint32_t j = 0; j < plan.termCount; ++j) {
         Term& t = plan.terms[j];
-        t.check = &m_slotChecks[size_t(t.slot)];
+        t.check = &m_slotChecks.At(size_t(t.slot));
         // The pairs file's maker read every stream whole, with the checks a slot check makes.
         if (*t.check < kCheckAfter && m_pairs.SlotClean(t.slot)) *t.check = kSlotClean;
         // Where the maker stored skip points, every walk leaps over them, the hit finder's too.

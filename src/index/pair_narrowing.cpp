@@ -48,40 +48,51 @@ void ShortestFirst(std::vector<PageList>& lists) {
                 lists.end());
 }
 
-// ANDs every bitmap list (the pairs on many pages) into bits, a word at a time, so that a phrase
-// of frequent characters never lists the pages of one of its pairs alone. Sets bitmaps to how
-// many there were (bits is left empty for none); false when one does not read.
-bool AndBitmaps(const std::vector<PageList>& lists, uint32_t limit, std::vector<uint64_t>& bits,
-                size_t& bitmaps) {
-    bitmaps = 0;
-    for (const PageList& list : lists) {
-        if (list.kind != kPairBitmap) continue;
-        if (bitmaps++ == 0) bits.assign((uint64_t(limit) + 63) / 64, ~uint64_t(0));
-        if (!AndBitmapList(list, limit, bits)) return false;
+// The pages every list holds, ascending, when all of them are bitmaps.
+void PagesOfBitmaps(const std::vector<PageList>& lists, uint32_t limit,
+                    std::vector<uint32_t>& pages) {
+    const size_t words = (size_t(limit) + 63) / 64;
+    for (size_t w = 0; w < words; ++w) {
+        uint64_t bits = ~uint64_t(0);
+        for (size_t i = 0; i < lists.size() && bits != 0; ++i) bits &= BitmapWord(lists[i], w);
+        for (; bits != 0; bits &= bits - 1)
+            pages.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(bits))));
     }
-    return true;
 }
 
-// The pages whose bits are set, ascending.
-void PagesOfBitmap(const std::vector<uint64_t>& bits, std::vector<uint32_t>& pages) {
-    for (size_t w = 0; w < bits.size(); ++w)
-        for (uint64_t b = bits[w]; b != 0; b &= b - 1)
-            pages.push_back(uint32_t(w * 64 + size_t(__builtin_ctzll(b))));
-}
-
-// The pages of every list of page deltas (shortest first) that bits holds too (when useBits).
-bool IntersectPageLists(const std::vector<PageList>& lists, uint32_t limit,
-                        const std::vector<uint64_t>& bits, bool useBits,
-                        std::vector<uint32_t>& pages) {
+// The pages of every list of page deltas (shortest first) that every bitmap list holds too.
+bool IntersectPageLists(const PairsFile& file, const std::vector<PageList>& lists,
+                        uint32_t limit, std::vector<uint32_t>& pages) {
     bool first = true;  // the shortest list that is not a bitmap gives the first pages
     for (const PageList& list : lists) {
         if (list.kind == kPairBitmap) continue;
-        if (!(first ? DecodePageList(list, limit, pages) : KeepListedPages(list, limit, pages)))
+        // A long list that searches keep asking for is kept decoded: its pages are looked up,
+        // not read again from the first.
+        if (const std::vector<uint32_t>* decoded = file.DecodedPages(list)) {
+            if (first) {
+                pages = *decoded;
+            } else {
+                size_t kept = 0;
+                auto from = decoded->begin();
+                for (uint32_t page : pages) {
+                    from = std::lower_bound(from, decoded->end(), page);
+                    if (from == decoded->end()) break;
+                    if (*from == page) pages[kept++] = page;
+                }
+                pages.resize(kept);
+            }
+        } else if (!(first ? DecodePageList(list, limit, pages)
+                           : KeepListedPages(list, limit, pages))) {
             return false;
-        if (first && useBits) {
+        }
+        if (first) {
             size_t kept = 0;
-            for (uint32_t page : pages)
-                if (bits[page / 64] >> (page % 64) & 1) pages[kept++] = page;
+            for (uint32_t page : pages) {
+                bool held = true;
+                for (size_t i = 0; i < lists.size() && held; ++i)
+                    held = lists[i].kind != kPairBitmap || BitmapHolds(lists[i], page);
+                if (held) pages[kept++] = page;
+            }
             pages.resize(kept);
         }
         first = false;
@@ -106,15 +117,16 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
     if (lists.empty()) return false;
     ShortestFirst(lists);
     const uint32_t limit = file.PageLimit();
-    std::vector<uint64_t> bits;
-    size_t bitmaps;
-    if (!AndBitmaps(lists, limit, bits, bitmaps)) return false;
+    // Bitmaps (the pairs on many pages, found sound by Find) are read in place: a phrase of
+    // frequent characters never lists the pages of one of its pairs alone, nor copies a bitmap.
+    const size_t bitmaps = size_t(std::count_if(
+        lists.begin(), lists.end(), [](const PageList& l) { return l.kind == kPairBitmap; }));
     pages.clear();
     if (bitmaps == lists.size()) {
-        PagesOfBitmap(bits, pages);
+        PagesOfBitmaps(lists, limit, pages);
         return true;
     }
-    return IntersectPageLists(lists, limit, bits, bitmaps != 0, pages);
+    return IntersectPageLists(file, lists, limit, pages);
 }
 
 }  // namespace kolva

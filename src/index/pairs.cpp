@@ -157,25 +157,15 @@ bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint3
     return true;
 }
 
-bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_t>& pages) {
+bool BitmapListSound(const PageList& list, uint32_t pageLimit) {
     const uint64_t size = (uint64_t(pageLimit) + 7) / 8;
-    if (list.kind != kPairBitmap || list.size != size || pages.size() != (size + 7) / 8)
-        return false;
+    if (list.kind != kPairBitmap || list.size != size) return false;
+    const size_t words = size_t((size + 7) / 8);
     uint64_t count = 0;
-    for (size_t w = 0; w < pages.size(); ++w) {
-        uint64_t bits = 0;
-        std::memcpy(&bits, list.bytes + 8 * w, std::min<uint64_t>(8, size - 8 * w));
-        count += uint64_t(__builtin_popcountll(bits));
-        pages[w] &= bits;
-    }
+    for (size_t w = 0; w < words; ++w) count += uint64_t(__builtin_popcountll(BitmapWord(list, w)));
     // Every page the list holds lies below pageLimit, and it holds as many as it says.
     const uint32_t tail = pageLimit % 64;  // pages in the last word, when it is not full
-    if (tail != 0) {
-        const size_t w = pages.size() - 1;
-        uint64_t last = 0;
-        std::memcpy(&last, list.bytes + 8 * w, size - 8 * w);
-        if (last >> tail != 0) return false;
-    }
+    if (tail != 0 && BitmapWord(list, words - 1) >> tail != 0) return false;
     return count == list.count;
 }
 
@@ -237,9 +227,10 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_points = m_pointSlots + uint64_t(kPointSlotEntrySize) * m_pointSlotCount;
     m_pointCount = (header.pointsSize - uint64_t(kPointSlotEntrySize) * m_pointSlotCount) /
                    kStoredPointSize;
-    m_pointsState.assign(m_pointSlotCount, 0);
-    m_checked.assign((uint64_t(m_pairCount) + m_apartCount + 7) / 8, 0);
-    m_rowChecked.assign((2 * uint64_t(m_keyCount) + 7) / 8, 0);
+    m_pointsState.Reset(m_pointSlotCount);
+    m_checked.Reset(size_t((uint64_t(m_pairCount) + m_apartCount + 7) / 8));
+    m_rowChecked.Reset(size_t((2 * uint64_t(m_keyCount) + 7) / 8));
+    m_listUses.Reset(size_t(uint64_t(m_pairCount) + m_apartCount));
     return true;
 }
 
@@ -251,9 +242,12 @@ void PairsFile::Close() {
     m_pointSlots = m_points = nullptr;
     m_pointSlotCount = 0;
     m_pointCount = 0;
-    m_pointsState.clear();
-    m_checked.clear();
-    m_rowChecked.clear();
+    m_pointsState.Reset(0);
+    m_checked.Reset(0);
+    m_rowChecked.Reset(0);
+    m_listUses.Reset(0);
+    m_decoded.clear();
+    m_decodedBytes = 0;
     m_pageLimit = m_keyCount = m_pairCount = m_apartCount = m_aliasCount = 0;
 }
 
@@ -314,7 +308,7 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
         if (first > m_pointCount || count > m_pointCount - first || count == 0) return {};
         StoredPoints points{m_points + uint64_t(kStoredPointSize) * first, uint32_t(count),
                             kStoredPointInterval};
-        uint8_t& state = m_pointsState[mid];
+        uint8_t& state = m_pointsState.At(mid);
         if (state == 0) {
             const uint64_t seed = Checksum64(e, 12);
             bool sound = uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
@@ -328,8 +322,37 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
     return {};
 }
 
+const std::vector<uint32_t>* PairsFile::DecodedPages(const PageList& list) const {
+    if (!IsOpen() || list.kind != kPairList || list.count < kDecodedListsFrom ||
+        list.entry >= m_listUses.size())
+        return nullptr;
+    ++m_decodeClock;
+    if (auto found = m_decoded.find(list.entry); found != m_decoded.end()) {
+        found->second.lastUse = m_decodeClock;
+        return &found->second.pages;
+    }
+    // A list asked for once is read in place: a process that searches once pays no copy.
+    uint8_t& uses = m_listUses.At(list.entry);
+    if (uses < 255) ++uses;
+    if (uses < 2) return nullptr;
+    DecodedList decoded;
+    if (!DecodePageList(list, m_pageLimit, decoded.pages)) return nullptr;
+    const size_t bytes = decoded.pages.size() * sizeof(uint32_t);
+    while (!m_decoded.empty() && m_decodedBytes + bytes > kDecodedListsMemory) {
+        auto oldest = m_decoded.begin();
+        for (auto it = m_decoded.begin(); it != m_decoded.end(); ++it)
+            if (it->second.lastUse < oldest->second.lastUse) oldest = it;
+        m_decodedBytes -= oldest->second.pages.size() * sizeof(uint32_t);
+        m_decoded.erase(oldest);
+    }
+    if (bytes > kDecodedListsMemory) return nullptr;
+    decoded.lastUse = m_decodeClock;
+    m_decodedBytes += bytes;
+    return &m_decoded.emplace(list.entry, std::move(decoded)).first->second.pages;
+}
+
 bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
-    uint8_t& checked = m_rowChecked[row / 8];
+    uint8_t& checked = m_rowChecked.At(row / 8);
     if (checked >> (row % 8) & 1) return true;
     const uint64_t sum = Checksum64(m_directory + uint64_t(kPairEntrySize) * first,
                                     size_t(kPairEntrySize) * (end - first));
@@ -373,12 +396,14 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         list.count = LoadLE32(e + 4);
         list.bytes = m_lists + offset;
         list.size = uint32_t(listEnd - offset);
+        list.entry = mid;
         if (list.count == 0) return Lookup::kDamaged;
-        // A list's checksum is checked the first time a search asks for it (the mapping is
-        // read-only, so it stays as checked).
-        uint8_t& checked = m_checked[mid / 8];
+        // A list's checksum, and a bitmap's pages, are checked the first time a search asks for
+        // it (the mapping is read-only, so it stays as checked): a bitmap is then read in place.
+        uint8_t& checked = m_checked.At(mid / 8);
         if (!(checked >> (mid % 8) & 1)) {
-            if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12))
+            if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12) ||
+                (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
                 return Lookup::kDamaged;
             checked = uint8_t(checked | 1 << (mid % 8));
         }

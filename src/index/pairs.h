@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "index/lazy_bytes.h"
 #include "index/pairs_format.h"
 #include "index/slot_guides.h"
 #include "platform/file.h"
@@ -39,19 +42,30 @@ struct PageList {
     uint32_t count = 0;
     const uint8_t* bytes = nullptr;
     uint32_t size = 0;
+    uint32_t entry = UINT32_MAX;  // its directory entry (PairsFile::Find sets it)
 };
 
 // Decodes list into pages (ascending). False when the list does not read as its kind says.
 bool DecodePageList(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& pages);
 // Keeps the pages of candidates (ascending) that list, a list of page deltas, holds (bitmaps are
-// intersected by AndBitmapList). False when the list is not a list of page deltas or does not
+// read by BitmapWord and BitmapHolds). False when the list is not a list of page deltas or does not
 // read as one (candidates are then left in an unspecified order).
 bool KeepListedPages(const PageList& list, uint32_t pageLimit, std::vector<uint32_t>& candidates);
 
-// Keeps in pages (a bitmap over pageLimit pages, 64 a word, low bit first) the pages that list,
-// a bitmap list, holds. False when the list does not read as a bitmap of that many pages
-// (pages is then unspecified).
-bool AndBitmapList(const PageList& list, uint32_t pageLimit, std::vector<uint64_t>& pages);
+// Whether list reads as a bitmap of pageLimit pages: of that size, no page at or past pageLimit,
+// and as many pages as it says. A search reads a bitmap list in place, once it is found sound.
+bool BitmapListSound(const PageList& list, uint32_t pageLimit);
+// Pages 64 w .. 64 w + 63 of a sound bitmap list, low bit first (w below (pageLimit + 63) / 64).
+inline uint64_t BitmapWord(const PageList& list, size_t w) {
+    uint64_t bits = 0;
+    const size_t at = 8 * w;
+    std::memcpy(&bits, list.bytes + at, list.size - at < 8 ? list.size - at : 8);
+    return bits;
+}
+// Whether a sound bitmap list holds page (below its page limit).
+inline bool BitmapHolds(const PageList& list, uint32_t page) {
+    return list.bytes[page / 8] >> (page % 8) & 1;
+}
 
 // The pairs file of one index, mapped read-only.
 class PairsFile {
@@ -79,12 +93,18 @@ public:
     // Whether the key of rank takes part in the pairs one apart.
     bool TakesPartApart(int32_t rank) const;
     // The list of the pair of ranks (a, b) at distance 1 (neighbours) or 2 (one apart): kAbsent
-    // when no page holds it, kDamaged when its directory entry or its bytes are not as written.
+    // when no page holds it, kDamaged when its directory entry or its bytes are not as written
+    // (a bitmap found is sound: BitmapListSound).
     Lookup Find(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
     // The stored points of slot's stream: none when the file has none for it or they do not read
     // as written (their checksum, pages ascending), which is checked the first time they are
     // asked for.
     StoredPoints PointsOf(int32_t slot) const;
+    // The pages of a long list of page deltas that searches have asked for before, decoded and
+    // kept (least recently used first out, kDecodedListsMemory in all); null for a list asked for
+    // the first time, a short one, a bitmap, or one that does not read as a list. The pages stay
+    // until the next call.
+    const std::vector<uint32_t>* DecodedPages(const PageList& list) const;
     uint32_t PageLimit() const { return m_pageLimit; }
     uint32_t KeyCount() const { return m_keyCount; }
     uint32_t PairCount() const { return m_pairCount; }
@@ -111,9 +131,20 @@ private:
     const uint8_t* m_points = nullptr;      // its points
     uint32_t m_pointSlotCount = 0;
     uint64_t m_pointCount = 0;
-    mutable std::vector<uint8_t> m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
-    mutable std::vector<uint8_t> m_checked;  // per directory entry: its list's checksum matched
-    mutable std::vector<uint8_t> m_rowChecked;  // per directory row: its checksum matched
+    // Bits and states found as searches ask, in tables that take memory only where they are set.
+    mutable LazyBytes m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
+    mutable LazyBytes m_checked;      // per directory entry (a bit each): its list's checksum matched
+    mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
+    // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
+    // the pages of those asked for again, with the search that used them last.
+    struct DecodedList {
+        std::vector<uint32_t> pages;
+        uint64_t lastUse = 0;
+    };
+    mutable LazyBytes m_listUses;
+    mutable std::unordered_map<uint32_t, DecodedList> m_decoded;
+    mutable size_t m_decodedBytes = 0;
+    mutable uint64_t m_decodeClock = 0;
     uint32_t m_pageLimit = 0, m_keyCount = 0, m_pairCount = 0, m_apartCount = 0,
              m_aliasCount = 0;
 };

@@ -98,6 +98,10 @@ constexpr uint32_t kStoredPointInterval = 64;  // entries between two stored poi
 constexpr uint32_t kStoredPointsFrom = 512;    // entries a stream needs to have stored points
 constexpr uint32_t kStoredPointSize = 16;
 constexpr uint32_t kPointSlotEntrySize = 16;
+// The reader keeps lists of page deltas of at least this many pages decoded once searches have
+// asked for them twice, up to this much memory.
+constexpr uint32_t kDecodedListsFrom = 1024;
+constexpr size_t kDecodedListsMemory = size_t(2) << 20;
 // Postings blocks whose bytes enter the fingerprint: all of a small file, else this many spread
 // evenly over it (the first and the last among them).
 constexpr uint32_t kPostingsSamples = 256;

@@ -57,6 +57,9 @@ void ForEachPiece(std::string_view text, char sep, F&& f) {
 
 std::vector<VariantGroup> ParseVariantTable(std::string_view bytes, size_t limit) {
     std::vector<VariantGroup> groups;
+    // Room for every line at once: a table grown a group at a time would take (and clear) new
+    // memory at each doubling, which is what opening a collection pays most for.
+    groups.reserve(std::min<size_t>(size_t(std::count(bytes.begin(), bytes.end(), '\n')) + 1, limit));
     ForEachPiece(bytes, '\n', [&](std::string_view line) {
         if (groups.size() >= limit) return;
         VariantGroup group;
@@ -85,6 +88,10 @@ void CIndex::LoadVariantTable(const std::filesystem::path& folder) {
 void CIndex::IndexVariantGroups() {
     m_groupOfMember.clear();
     m_groupOfUnit.clear();
+    size_t members = 0;
+    for (const VariantGroup& group : m_variantGroups) members += group.size();
+    m_groupOfMember.reserve(members);
+    m_groupOfUnit.reserve(members);
     for (size_t g = 0; g < m_variantGroups.size(); ++g) {
         for (uint32_t member : m_variantGroups[g]) {
             m_groupOfMember.emplace_back(member, uint32_t(g));

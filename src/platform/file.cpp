@@ -115,6 +115,13 @@ void ReadOnlyMapping::ReleasePages() const {
     if (m_data) ::madvise(const_cast<uint8_t*>(m_data), static_cast<size_t>(m_size), MADV_DONTNEED);
 }
 
+void ReadOnlyMapping::Populate() const {
+#ifndef MADV_POPULATE_READ
+    constexpr int MADV_POPULATE_READ = 22;  // Linux 5.14; older systems answer EINVAL
+#endif
+    if (m_data) ::madvise(const_cast<uint8_t*>(m_data), static_cast<size_t>(m_size), MADV_POPULATE_READ);
+}
+
 void ReadOnlyMapping::Close() {
     if (m_data) ::munmap(const_cast<uint8_t*>(m_data), static_cast<size_t>(m_size));
     m_data = nullptr;
