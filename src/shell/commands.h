@@ -25,6 +25,9 @@ enum CommandId {
     ID_HISTORY_FORWARD = 32812,  // the page viewed after, having gone back (Alt+Right)
     ID_FILE_IMPORT = 32813,      // ファイル → 取り込み…: files made into a new collection
     ID_FILE_OPEN_COLLECTION = 32814,  // ファイル → 開く…: the reader started on another collection
+    ID_VIEW_ZOOM_IN = 32815,     // 表示 → 拡大, 縮小, 標準の大きさ: the reading view's zoom,
+    ID_VIEW_ZOOM_OUT = 32816,    // from wherever the focus is in the window
+    ID_VIEW_ZOOM_RESET = 32817,
     // Keys of the accelerator table only.
     ID_FILE_PRINT_STANDARD = 57607,
     ID_NEXT_PANE = 57680,

@@ -143,6 +143,16 @@ void CMainFrame::CreateActions() {
         AddCommand(ID_VIEW_STATUS_BAR, QStringLiteral("状態バー(&S)"), {}, {}, nullptr));
     viewMenu->addAction(
         AddCommand(ID_VIEW_SHOW_ALL, QStringLiteral("全表示(&p)"), {}, {}, &CMainFrame::OnShowAll));
+    // The view answers these keys itself when it has the focus (it keeps Ctrl keys from the
+    // window's shortcuts); elsewhere in the window they come here.
+    viewMenu->addSeparator();
+    viewMenu->addAction(AddCommand(ID_VIEW_ZOOM_IN, QStringLiteral("拡大(&I)"), {},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus)},
+                                   &CMainFrame::OnZoomIn));
+    viewMenu->addAction(AddCommand(ID_VIEW_ZOOM_OUT, QStringLiteral("縮小(&O)"), {},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_Minus)}, &CMainFrame::OnZoomOut));
+    viewMenu->addAction(AddCommand(ID_VIEW_ZOOM_RESET, QStringLiteral("標準の大きさ(&R)"), {},
+                                   {QKeySequence(Qt::CTRL | Qt::Key_0)}, &CMainFrame::OnZoomReset));
 
     QMenu* listMenu = menuBar()->addMenu(QStringLiteral("一覧"));
     listMenu->addAction(AddCommand(ID_PREV_PAGE, QStringLiteral("上の頁へ(&P)"),
@@ -392,6 +402,9 @@ void CMainFrame::OnAppAbout() {
 
 void CMainFrame::OnAppExit() { close(); }
 
+void CMainFrame::OnZoomIn() { m_pBookView->ZoomBy(+1); }
+void CMainFrame::OnZoomOut() { m_pBookView->ZoomBy(-1); }
+void CMainFrame::OnZoomReset() { m_pBookView->ResetZoom(); }
 void CMainFrame::OnViewToolBar() { m_wndToolBar->setVisible(Action(ID_VIEW_TOOLBAR)->isChecked()); }
 
 // Ctrl+P: the browser's own print, with its prompts, when the reading view is the active pane.

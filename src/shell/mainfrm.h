@@ -68,6 +68,9 @@ public:
     void OnAppAbout();
     void OnAppExit();
     void OnViewToolBar();
+    void OnZoomIn();
+    void OnZoomOut();
+    void OnZoomReset();
     void OnFilePrintStandard();
     void OnNextPane();
     void OnPrevPane();

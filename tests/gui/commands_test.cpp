@@ -235,6 +235,18 @@ private slots:
         init();
         QCOMPARE(m_frame->m_pBookView->zoomFactor(), zoom);
         m_frame->m_pBookView->ResetZoom();
+        // From the contents tree, the 表示 menu's keys zoom the view.
+        m_frame->show();
+        m_frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_frame.get()));
+        Form()->Tree()->setFocus();
+        QTest::keyClick(Form()->Tree(), Qt::Key_Equal, Qt::ControlModifier);
+        QVERIFY(m_frame->m_pBookView->zoomFactor() > 1.05);
+        QTest::keyClick(Form()->Tree(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(m_frame->m_pBookView->zoomFactor(), 1.0);
+        QTest::keyClick(Form()->Tree(), Qt::Key_Minus, Qt::ControlModifier);
+        QVERIFY(m_frame->m_pBookView->zoomFactor() < 0.95);
+        m_frame->m_pBookView->ResetZoom();
     }
 
     void hitsOfAResultPage() {
