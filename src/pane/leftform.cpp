@@ -71,8 +71,8 @@ CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
     setObjectName(QStringLiteral("CLeftForm"));
     connect(&m_session, &CReadingSession::positionChanged, this, &CLeftForm::currentPageChanged);
     connect(&m_session, &CReadingSession::changed, this, &CLeftForm::sessionChanged);
-    connect(&m_session, &CReadingSession::changed, this,
-            [this] { m_searchPanel->RangeLabel()->setText(m_session.RangeName()); });
+    connect(&m_session, &CReadingSession::rangeChanged, this,
+            [this](const QString& name) { m_searchPanel->RangeLabel()->setText(name); });
     LoadAppResources();
     CreateControls();
     OpenIndex(m_index, m_dataFolder, SearchTarget::kWholeText);

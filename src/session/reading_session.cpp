@@ -50,6 +50,7 @@ bool CReadingSession::SetListPage(int page) {
 void CReadingSession::SetRange(int node, QString name) {
     m_rangeNode = node;
     m_rangeName = std::move(name);
+    emit rangeChanged(m_rangeName);
     emit changed();
 }
 

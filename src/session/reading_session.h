@@ -89,7 +89,9 @@ public:
 signals:
     // The position moved (volume slot, page number).
     void positionChanged(int node, int page);
-    // Anything of the session changed: position, hits, rows or pages viewed.
+    // The range of the next search moved (its entry's path, as the search panel shows it).
+    void rangeChanged(const QString& name);
+    // Anything of the session changed: position, hits, rows, range or pages viewed.
     void changed();
 
 private:
