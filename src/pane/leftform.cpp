@@ -382,14 +382,11 @@ void CLeftForm::FollowResultPage(uint32_t pageIndex) {
 void CLeftForm::LayoutPane() {
     m_hiddenEdit->hide();
     m_pages->setCurrentIndex(m_tab->currentIndex() == 1 ? 1 : 0);
-    const int page = m_session.ListPage(), pageCount = m_session.ListPageCount();
-    const bool pageRow = pageCount > 0;
+    const bool pageRow = m_session.ListPageCount() > 0;
     for (QWidget* w : {static_cast<QWidget*>(m_prevButton), static_cast<QWidget*>(m_nextButton),
                        static_cast<QWidget*>(m_pageBox), static_cast<QWidget*>(m_pageCount)})
         w->setVisible(pageRow);
-    if (pageRow) {
-        if (page == 1) m_prevButton->setEnabled(false);
-        if (page == pageCount) m_nextButton->setEnabled(false);
+    if (pageRow) {  // the buttons are enabled with the list page (UpdatePageBox)
         const QFontMetrics metrics = m_pageCount->fontMetrics();
         m_pageBox->setFixedWidth(std::max(35, metrics.horizontalAdvance(QStringLiteral("00000")) + 10));
         m_pageCount->setMinimumWidth(metrics.horizontalAdvance(m_pageCount->text()) + 6);
