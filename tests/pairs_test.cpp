@@ -340,7 +340,7 @@ TEST(PairsFileTest, SpilledListsGiveTheSameFile) {
 
 // The file made from what the index writer recorded while the pages came is the file made from
 // the index files, whatever the keys listed, the order of the blocks and the memory for the
-// lists; a record made with another variant table than the one beside the index gives way to
+// lists and for putting the points by slot; a record made with another variant table than the one beside the index gives way to
 // the files.
 TEST(PairsFileTest, RecordedPagesGiveTheFileOfTheIndexFiles) {
     const std::vector<VariantGroup> groups = {{0x4E07, 0x842C}, {0x4E09, 0x20000}};
@@ -363,7 +363,7 @@ TEST(PairsFileTest, RecordedPagesGiveTheFileOfTheIndexFiles) {
         // More pages than a stream needs for stored points.
         const auto pages = RandomTexts(rng, 1500, c.letters);
         IndexWriter index(groups);
-        index.RecordPairs(dir / "Index-idx.m");
+        index.RecordPairs(dir / "Index-idx.m", size_t(c.memory));
         for (size_t i = 0; i < pages.size(); ++i) index.AddText(uint32_t(i), pages[i]);
         index.Write(dir.path(), "Index", c.order);
         const std::vector<VariantGroup> other = {{0x4E00, 0x4E8C}};
@@ -378,6 +378,22 @@ TEST(PairsFileTest, RecordedPagesGiveTheFileOfTheIndexFiles) {
         EXPECT_TRUE(file.Open(dir.path(), "Index"));
         EXPECT_GT(file.PointsOf(CharToSlot(U'一')).count, 1u);
     }
+}
+
+// A recording writer keeps its record true to the stream or refuses: it records from the first
+// page, takes whole texts only, and each page once (a page added again would grow an entry
+// whose byte count is already recorded).
+TEST(PairsFileTest, RecordingWriterRefusesWhatItCannotRecord) {
+    test::TempDir dir;
+    IndexWriter late;
+    late.AddText(0, U"一二");
+    EXPECT_THROW(late.RecordPairs(dir / "Index-idx.m"), WriterError);
+
+    IndexWriter index;
+    index.RecordPairs(dir / "Index-idx.m");
+    index.AddText(0, U"一二");
+    EXPECT_THROW(index.AddPosition(CharToSlot(U'一'), 1, 0), WriterError);
+    EXPECT_THROW(index.AddText(0, U"三一"), WriterError);  // 一 again on page 0, later
 }
 
 // The stored points of a long clean stream are the reader's state at every kStoredPointInterval-th

@@ -153,12 +153,14 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
     if (count == 0) return;
     // The first number of an entry is the position itself, the later ones are steps.
     uint32_t last = 0;
+    uint64_t recordFrom = 0;  // recording: where the entry's positions start, if kept
     if (s.hasEntry && page == s.lastPage) {
+        if (m_record)
+            throw WriterError("a writer that records for the pairs file takes a page once");
         if (positions[0] <= s.lastPosition) throw WriterError("positions must ascend within a page");
         last = s.lastPosition;
     } else {
         if (s.hasEntry && page < s.lastPage) throw WriterError("pages must ascend per character");
-        const uint64_t headerStart = s.length;
         FlushFullBlocks(s);  // leaves less than a block
         ReserveTail(s, kMaxPostingNumberBytes + kEntryCountBytes);
         char* const entry = s.tail + s.tailSize;
@@ -169,7 +171,7 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
         s.length += uint64_t(byteCount + kEntryCountBytes - entry);
         s.lastPage = page;
         s.hasEntry = true;
-        if (m_record && s.entries % kStoredPointInterval <= 1) RecordEntry(s, page, headerStart);
+        if (m_record && s.entries % kStoredPointInterval == 0) recordFrom = s.length;
         ++s.entries;
     }
     ReserveTail(s, kMaxPostingNumberBytes * count);
@@ -192,6 +194,8 @@ void IndexWriter::AddPositions(SlotPostings& s, uint32_t page, const uint32_t* p
     s.length += added;
     s.lastPosition = last;
     m_positionCount += count;
+    // A recording writer has the page's positions of the slot all at once: the entry is whole.
+    if (recordFrom != 0) RecordEntry(s, page, recordFrom, uint32_t(bytes));
 }
 
 void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
@@ -252,14 +256,16 @@ void IndexWriter::AddText(uint32_t page, std::u32string_view text) {
     }
 }
 
-void IndexWriter::RecordPairs(const std::filesystem::path& spillBeside) {
+void IndexWriter::RecordPairs(const std::filesystem::path& spillBeside, size_t pointMemory) {
     if (m_written || m_positionCount != 0)
         throw WriterError("a writer records for the pairs file from its first page");
     m_record = std::make_unique<PairsRecord>();
-    if (!m_record->pages.Create(spillBeside))
+    if (!m_record->pages.Create(spillBeside) || !m_recordedEntries.Create(spillBeside))
         throw WriterError("cannot make a spill file beside " + spillBeside.string());
+    m_record->points.beside = spillBeside;
     m_record->keyOfSlot = PairKeys(m_groups);
     m_codeOfKey.assign(kSlotCount, 0);
+    m_pointMemory = pointMemory != 0 ? pointMemory : size_t(16) << 20;
 }
 
 uint32_t IndexWriter::NewKeyCode(SlotPostings& s) {
@@ -332,14 +338,17 @@ void IndexWriter::RecordPage(uint32_t page, uint32_t positions) {
         throw WriterError("cannot write a spill file for the pairs file");
 }
 
-void IndexWriter::RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart) {
-    // The entry before ends where this one starts; an entry of the interval is kept.
-    if (s.entries % kStoredPointInterval == 1) {
-        m_recordedEntries[s.recorded].end = headerStart;
-    } else if (s.entries % kStoredPointInterval == 0) {
-        s.recorded = uint32_t(m_recordedEntries.size());
-        m_recordedEntries.push_back({int32_t(&s - m_slots.data()), page, s.length, 0});
-    }
+void IndexWriter::RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerEnd,
+                              uint32_t bytes) {
+    if (headerEnd >> 48 != 0) throw WriterError("a stream too long for the pairs file");
+    char record[kEntryRecordSize];
+    const uint32_t slot = uint32_t(&s - m_slots.data());
+    const uint64_t place = headerEnd | uint64_t(bytes) << 48;
+    std::memcpy(record, &slot, 4);
+    std::memcpy(record + 4, &page, 4);
+    std::memcpy(record + 8, &place, 8);
+    if (!m_recordedEntries.Append(record, sizeof record))
+        throw WriterError("cannot write a spill file for the pairs file");
 }
 
 void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
@@ -350,36 +359,88 @@ void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
         r.entries[slot] = m_slots[slot].entries;
         r.lastPage[slot] = m_slots[slot].hasEntry ? m_slots[slot].lastPage : 0;
     }
-    for (RecordedEntry& e : m_recordedEntries)
-        if (e.end == 0) e.end = m_slots[size_t(e.slot)].length;
-    std::stable_sort(
-        m_recordedEntries.begin(), m_recordedEntries.end(),
-        [](const RecordedEntry& a, const RecordedEntry& b) { return a.slot < b.slot; });
-    // A reader enters a block only for a byte of it: after an entry's header it stands in the
-    // block of the header's last byte, at the offset past it.
+    // The recorded entries of a slot with stored points: one every kStoredPointInterval.
+    const auto pointsOf = [&](size_t slot) -> uint64_t {
+        const uint32_t entries = m_slots[slot].entries;
+        return entries < kStoredPointsFrom ? 0 : (entries + kStoredPointInterval - 1) /
+                                                     kStoredPointInterval;
+    };
+    const uint64_t recorded = m_recordedEntries.Size();
+    if (recorded % kEntryRecordSize != 0)
+        throw WriterError("the spill file of the pairs file does not read back");
+    struct Entry {
+        uint32_t page;
+        uint64_t place;  // the stream's length after the header, the byte count on top
+    };
+    const size_t groupLimit = std::max<size_t>(m_pointMemory / sizeof(Entry), 1);
+    // A slot's next place in the group's entries, and the end of its places.
+    std::vector<uint64_t> next(kSlotCount), placesEnd(kSlotCount);
+    std::vector<Entry> group;
+    std::vector<char> buffer(size_t(1) << 20);  // a multiple of kEntryRecordSize
+    std::vector<StreamPoint> points;
     std::vector<uint32_t> chain;
-    for (size_t i = 0; i < m_recordedEntries.size();) {
-        const int32_t slot = m_recordedEntries[i].slot;
-        size_t j = i;
-        while (j < m_recordedEntries.size() && m_recordedEntries[j].slot == slot) ++j;
-        const SlotPostings& s = m_slots[size_t(slot)];
-        if (s.entries >= kStoredPointsFrom) {
-            chain.clear();
-            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chain.push_back(b);
-            for (size_t k = i; k < j; ++k) {
-                const RecordedEntry& e = m_recordedEntries[k];
-                const uint64_t index = (e.headerEnd - 1) / kBlockSize;
-                if (index >= chain.size() || e.end - e.headerEnd > 0xFFFF)
+    // The slots in groups whose entries fit the memory given (a slot alone when it needs more),
+    // each group's entries put by slot from one read of the spill file.
+    for (size_t first = 0; first < m_slots.size();) {
+        uint64_t total = 0;
+        size_t end = first;
+        for (; end < m_slots.size(); ++end) {
+            const uint64_t n = pointsOf(end);
+            if (total != 0 && total + n > groupLimit) break;
+            next[end] = total;
+            total += n;
+            placesEnd[end] = total;
+        }
+        if (total == 0) {
+            first = end;
+            continue;
+        }
+        group.resize(size_t(total));
+        for (uint64_t at = 0; at < recorded;) {
+            const size_t n = size_t(std::min<uint64_t>(buffer.size(), recorded - at));
+            if (!m_recordedEntries.ReadAt(at, buffer.data(), n))
+                throw WriterError("the spill file of the pairs file does not read back");
+            at += n;
+            for (size_t k = 0; k < n; k += kEntryRecordSize) {
+                uint32_t slot;
+                Entry e;
+                std::memcpy(&slot, buffer.data() + k, 4);
+                std::memcpy(&e.page, buffer.data() + k + 4, 4);
+                std::memcpy(&e.place, buffer.data() + k + 8, 8);
+                if (slot < first || slot >= end || pointsOf(slot) == 0) continue;
+                if (next[slot] == placesEnd[slot])
                     throw WriterError("the recorded entries do not lie in the written stream");
-                r.points.emplace_back(
-                    slot, StreamPoint{e.page, newNumber[chain[index]], uint32_t(index + 1),
-                                      uint16_t(e.headerEnd - index * kBlockSize),
-                                      uint16_t(e.end - e.headerEnd)});
+                group[size_t(next[slot]++)] = e;
             }
         }
-        i = j;
+        uint64_t from = 0;
+        for (size_t slot = first; slot < end; ++slot) {
+            const uint64_t n = pointsOf(slot);
+            if (n == 0) continue;
+            if (next[slot] != placesEnd[slot])
+                throw WriterError("the recorded entries do not lie in the written stream");
+            const SlotPostings& s = m_slots[slot];
+            chain.clear();
+            for (uint32_t b = s.firstBlock; b != kNoBlock; b = m_next[b]) chain.push_back(b);
+            points.clear();
+            // A reader enters a block only for a byte of it: after an entry's header it stands
+            // in the block of the header's last byte, at the offset past it.
+            for (uint64_t k = from; k < from + n; ++k) {
+                const Entry& e = group[size_t(k)];
+                const uint64_t headerEnd = e.place & ((uint64_t(1) << 48) - 1);
+                const uint64_t index = (headerEnd - 1) / kBlockSize;
+                if (headerEnd == 0 || index >= chain.size())
+                    throw WriterError("the recorded entries do not lie in the written stream");
+                points.push_back(StreamPoint{e.page, newNumber[chain[index]], uint32_t(index + 1),
+                                             uint16_t(headerEnd - index * kBlockSize),
+                                             uint16_t(e.place >> 48)});
+            }
+            r.points.Add(int32_t(slot), points);
+            from += n;
+        }
+        first = end;
     }
-    std::vector<RecordedEntry>().swap(m_recordedEntries);
+    m_recordedEntries.Close();
     std::vector<uint32_t>().swap(m_codeOfKey);
 }
 

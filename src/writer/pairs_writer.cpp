@@ -34,6 +34,27 @@
 
 namespace kolva {
 
+void SpilledPoints::Add(int32_t slot, const std::vector<StreamPoint>& points) {
+    std::string bytes;
+    bytes.reserve(points.size() * kStoredPointSize);
+    for (const StreamPoint& p : points) {
+        PutLE32(bytes, p.page);
+        PutLE32(bytes, p.block);
+        PutLE32(bytes, p.blocksSeen);
+        PutLE16(bytes, p.offset);
+        PutLE16(bytes, p.remaining);
+    }
+    if ((!file.IsOpen() && !file.Create(beside)) || !file.Append(bytes.data(), bytes.size()))
+        throw WriterError("cannot write a spill file beside " + beside.string());
+    slots.push_back({slot, file.Size() - bytes.size(), uint32_t(points.size())});
+}
+
+void SpilledPoints::Read(size_t i, std::string& bytes) {
+    bytes.resize(size_t(slots[i].count) * kStoredPointSize);
+    if (!file.ReadAt(slots[i].offset, bytes.data(), bytes.size()))
+        throw WriterError("the spill file does not read back");
+}
+
 namespace {
 
 constexpr uint16_t kNoRank = 0xFFFF;
@@ -515,40 +536,6 @@ struct Keys {
     std::vector<int32_t> listed;         // the keys on the most page entries, ascending
     std::vector<uint16_t> rankOfKey;     // a key's place among them, kNoRank when not listed
     std::vector<bool> takesPartApart;    // per rank: the key takes part in the pairs one apart
-};
-
-// The stored points of the readable streams of at least kStoredPointsFrom entries, by slot, as
-// the file holds them (kStoredPointSize bytes each), kept in a spill file beside the pairs file
-// until the streams found clean are known.
-struct SpilledPoints {
-    struct OfSlot {
-        int32_t slot;
-        uint64_t offset;  // in the spill file
-        uint32_t count;
-    };
-    std::filesystem::path beside;
-    SpillFile file;
-    std::vector<OfSlot> slots;
-
-    void Add(int32_t slot, const std::vector<StreamPoint>& points) {
-        std::string bytes;
-        for (const StreamPoint& p : points) {
-            PutLE32(bytes, p.page);
-            PutLE32(bytes, p.block);
-            PutLE32(bytes, p.blocksSeen);
-            PutLE16(bytes, p.offset);
-            PutLE16(bytes, p.remaining);
-        }
-        if ((!file.IsOpen() && !file.Create(beside)) || !file.Append(bytes.data(), bytes.size()))
-            throw WriterError("cannot write a spill file beside " + beside.string());
-        slots.push_back({slot, file.Size() - bytes.size(), uint32_t(points.size())});
-    }
-    // The points of slots[i].
-    void Read(size_t i, std::string& bytes) {
-        bytes.resize(size_t(slots[i].count) * kStoredPointSize);
-        if (!file.ReadAt(slots[i].offset, bytes.data(), bytes.size()))
-            throw WriterError("the spill file does not read back");
-    }
 };
 
 // Pass 1: the page entries of every stream counted under its slot's key, positions passed over.
@@ -1040,16 +1027,6 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
         uint64_t& ofKey = keys.entriesOfKey[size_t(keys.keyOfSlot[size_t(s)])];
         ofKey = std::max<uint64_t>(ofKey, entries);
     }
-    SpilledPoints stored;
-    stored.beside = path;
-    std::vector<StreamPoint> points;
-    for (size_t i = 0; i < record.points.size();) {
-        const int32_t s = record.points[i].first;
-        points.clear();
-        for (; i < record.points.size() && record.points[i].first == s; ++i)
-            points.push_back(record.points[i].second);
-        stored.Add(s, points);
-    }
     ChooseKeys(maxKeys, apartKeys, keys);
 
     if (listMemory == 0) {
@@ -1060,7 +1037,7 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
     PairCollector pairs(uint32_t(keys.listed.size()), keys.takesPartApart, path,
                         size_t(std::min<uint64_t>(listMemory, uint64_t(1) << 30)));
     const uint32_t pageLimit = CollectRecordedPairs(record, keys, pairs);
-    return WriteFile(path, fp, keys, stored, clean, pairs, pageLimit);
+    return WriteFile(path, fp, keys, record.points, clean, pairs, pageLimit);
 }
 
 namespace {

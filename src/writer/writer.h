@@ -63,6 +63,24 @@ enum class BlockOrder {
     kReversed,     // sequential, then the whole block order reversed
 };
 
+// The stored points of streams, by slot, as the pairs file holds them (kStoredPointSize bytes
+// each), kept in a spill file beside the pairs file until the file is written.
+struct SpilledPoints {
+    struct OfSlot {
+        int32_t slot;
+        uint64_t offset;  // in the spill file
+        uint32_t count;
+    };
+    std::filesystem::path beside;
+    SpillFile file;
+    std::vector<OfSlot> slots;
+
+    // Appends the points of a slot.
+    void Add(int32_t slot, const std::vector<StreamPoint>& points);
+    // The points of slots[i].
+    void Read(size_t i, std::string& bytes);
+};
+
 // What an index writer records for the pairs file of its index while the pages come
 // (IndexWriter::RecordPairs), so that the file can be made without reading the postings back:
 // every page's keys in position order, and per slot its page entries and the stream points a
@@ -78,8 +96,8 @@ struct PairsRecord {
     std::vector<uint32_t> entries;   // page entries of every slot
     std::vector<uint32_t> lastPage;  // page of every slot's last entry
     // The point of every kStoredPointInterval-th entry of the slots of at least
-    // kStoredPointsFrom entries, by slot, then entry.
-    std::vector<std::pair<int32_t, StreamPoint>> points;
+    // kStoredPointsFrom entries, by slot in ascending order, then entry.
+    SpilledPoints points;
 };
 
 // Collects positions and writes one index pair "<stem>-idx.h" and "<stem>-idx.m".
@@ -102,8 +120,10 @@ public:
     void AddText(uint32_t page, std::u32string_view text);
 
     // Records what the pairs file of the index needs (PairsRecord) as the pages come; the page
-    // keys go to a spill file beside spillBeside. Pages must then come by AddText only.
-    void RecordPairs(const std::filesystem::path& spillBeside);
+    // keys and the entries that may get stored points go to spill files beside spillBeside.
+    // Pages must then come by AddText only, each once. The points are put by slot in groups
+    // that take about pointMemory bytes (0: 16 MB), however many there are.
+    void RecordPairs(const std::filesystem::path& spillBeside, size_t pointMemory = 0);
     // The record, once the index is written (the points lie in the blocks as first written; null
     // when none was kept).
     std::unique_ptr<PairsRecord> TakePairsRecord() { return std::move(m_record); }
@@ -133,7 +153,6 @@ private:
         uint32_t lastBlock = 0xFFFFFFFF;
         uint32_t pageCount = 0;    // AddText: the slot's positions on the page being added
         uint32_t entries = 0;      // page entries started
-        uint32_t recorded = 0;     // recording: the slot's last entry kept
         uint32_t keyCode = 0;      // recording: the code of the slot's key, 0 until known
         uint16_t countAt = 0;      // where the byte count of the last entry lies in the tail
         bool hasEntry = false;     // an entry was started
@@ -168,9 +187,9 @@ private:
     void EmitBlock(SlotPostings& s, const char* bytes);
     int32_t GroupSlot(uint32_t codePoint) const;
     // Recording: AddText's count of the page's positions per slot with their keys noted, and a
-    // slot's new entry, which starts at headerStart.
+    // slot's whole entry of the page, its bytes after the header from headerEnd in the stream.
     void RecordPage(uint32_t page, uint32_t positions);
-    void RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerStart);
+    void RecordEntry(SlotPostings& s, uint32_t page, uint64_t headerEnd, uint32_t bytes);
     uint32_t NewKeyCode(SlotPostings& s);  // the code of the slot's key, first asked for
     // Recording: the stream points of the recorded entries in the blocks as written.
     void PlacePoints(const std::vector<uint32_t>& newNumber);
@@ -192,17 +211,15 @@ private:
     uint64_t m_positionCount = 0;
     bool m_written = false;
     // Recording (RecordPairs): the record, each key's code (0: none yet), the page's codes, and
-    // the entries whose points are kept, each with the stream's length after its header and
-    // after its last byte (0 while the entry may grow).
-    struct RecordedEntry {
-        int32_t slot;
-        uint32_t page;
-        uint64_t headerEnd, end;
-    };
+    // every kStoredPointInterval-th entry of every slot as it came (kEntryRecordSize bytes each:
+    // slot, page, and the stream's length after the entry's header with the entry's byte count
+    // in the top 16 bits), the points of the long streams among them.
+    static constexpr size_t kEntryRecordSize = 16;
     std::unique_ptr<PairsRecord> m_record;
     std::vector<uint32_t> m_codeOfKey;
     std::string m_pageCodes;
-    std::vector<RecordedEntry> m_recordedEntries;
+    SpillFile m_recordedEntries;
+    size_t m_pointMemory = 0;
 };
 
 // One record of the catalogue "kolva.dir".
