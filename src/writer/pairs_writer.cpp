@@ -46,12 +46,12 @@ void SpilledPoints::Add(int32_t slot, const std::vector<StreamPoint>& points) {
     }
     if ((!file.IsOpen() && !file.Create(beside)) || !file.Append(bytes.data(), bytes.size()))
         throw WriterError("cannot write a spill file beside " + beside.string());
-    slots.push_back({slot, file.Size() - bytes.size(), uint32_t(points.size())});
+    ofSlots.push_back({slot, file.Size() - bytes.size(), uint32_t(points.size())});
 }
 
 void SpilledPoints::Read(size_t i, std::string& bytes) {
-    bytes.resize(size_t(slots[i].count) * kStoredPointSize);
-    if (!file.ReadAt(slots[i].offset, bytes.data(), bytes.size()))
+    bytes.resize(size_t(ofSlots[i].count) * kStoredPointSize);
+    if (!file.ReadAt(ofSlots[i].offset, bytes.data(), bytes.size()))
         throw WriterError("the spill file does not read back");
 }
 
@@ -889,8 +889,8 @@ uint64_t WritePoints(SpilledPoints& stored, const std::vector<uint8_t>& clean,
     std::string entries, bytes;
     uint32_t first = 0;
     pointSlots = 0;
-    for (size_t i = 0; i < stored.slots.size(); ++i) {
-        const SpilledPoints::OfSlot& of = stored.slots[i];
+    for (size_t i = 0; i < stored.ofSlots.size(); ++i) {
+        const SpilledPoints::OfSlot& of = stored.ofSlots[i];
         if (!isClean(of.slot)) continue;
         stored.Read(i, bytes);
         const size_t at = entries.size();
@@ -904,8 +904,8 @@ uint64_t WritePoints(SpilledPoints& stored, const std::vector<uint8_t>& clean,
     }
     uint64_t size = entries.size();
     if (!out.Append(entries)) throw WriterError("cannot write " + path.string());
-    for (size_t i = 0; i < stored.slots.size(); ++i) {
-        if (!isClean(stored.slots[i].slot)) continue;
+    for (size_t i = 0; i < stored.ofSlots.size(); ++i) {
+        if (!isClean(stored.ofSlots[i].slot)) continue;
         stored.Read(i, bytes);
         if (!out.Append(bytes)) throw WriterError("cannot write " + path.string());
         size += bytes.size();

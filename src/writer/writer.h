@@ -73,11 +73,11 @@ struct SpilledPoints {
     };
     std::filesystem::path beside;
     SpillFile file;
-    std::vector<OfSlot> slots;
+    std::vector<OfSlot> ofSlots;
 
     // Appends the points of a slot.
     void Add(int32_t slot, const std::vector<StreamPoint>& points);
-    // The points of slots[i].
+    // The points of ofSlots[i].
     void Read(size_t i, std::string& bytes);
 };
 
