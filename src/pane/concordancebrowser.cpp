@@ -13,11 +13,9 @@ constexpr const char* kFirstFile = "concordance1.html";
 constexpr const char* kSecondFile = "concordance2.html";
 }  // namespace
 
-CConcordanceBrowser::CConcordanceBrowser(const CIndex& index, CBookView* view,
-                                         std::filesystem::path scratchFolder, ShowHit showHit,
-                                         QObject* parent)
+CConcordanceBrowser::CConcordanceBrowser(CBookView* view, std::filesystem::path scratchFolder,
+                                         ShowHit showHit, QObject* parent)
     : QObject(parent),
-      m_index(index),
       m_pBookView(view),
       m_scratchFolder(std::move(scratchFolder)),
       m_showHit(std::move(showHit)) {}
@@ -27,13 +25,13 @@ CConcordanceBrowser::~CConcordanceBrowser() {
     for (const char* name : {kFirstFile, kSecondFile}) std::filesystem::remove(m_scratchFolder / name, ec);
 }
 
-void CConcordanceBrowser::Open(std::vector<SearchNodeTag> rows, ConcordanceQuery query,
-                               QString totals, QString options) {
+void CConcordanceBrowser::Open(const CIndex& index, std::vector<SearchNodeTag> rows,
+                               ConcordanceQuery query, QString totals, QString options) {
     m_rows = std::move(rows);
     std::vector<uint32_t> pages;
     pages.reserve(m_rows.size());
     for (const SearchNodeTag& row : m_rows) pages.push_back(row.pageIndex);
-    m_concordance = std::make_unique<CConcordance>(m_index, std::move(pages), std::move(query));
+    m_concordance = std::make_unique<CConcordance>(index, std::move(pages), std::move(query));
     m_totals = std::move(totals);
     m_options = std::move(options);
     m_books = HitsPerBook(m_rows);

@@ -25,13 +25,14 @@ public:
     // Shows a line's hit: page index of its row, its anchor, and the query it was found with.
     using ShowHit = std::function<void(uint32_t pageIndex, int anchor, const ConcordanceQuery&)>;
 
-    CConcordanceBrowser(const CIndex& index, CBookView* view, std::filesystem::path scratchFolder,
-                        ShowHit showHit, QObject* parent = nullptr);
+    CConcordanceBrowser(CBookView* view, std::filesystem::path scratchFolder, ShowHit showHit,
+                        QObject* parent = nullptr);
     ~CConcordanceBrowser() override;
 
-    // Takes the rows of a search and shows the first page of its concordance in page order.
-    void Open(std::vector<SearchNodeTag> rows, ConcordanceQuery query, QString totals,
-              QString options);
+    // Takes the rows of a search and shows the first page of its concordance in page order; the
+    // lines are read through index (the index of the text searched), which must outlive them.
+    void Open(const CIndex& index, std::vector<SearchNodeTag> rows, ConcordanceQuery query,
+              QString totals, QString options);
     // Forgets the search (a new one has run); the page's links then do nothing.
     void Close();
     bool IsOpen() const { return m_concordance != nullptr; }
@@ -50,7 +51,6 @@ private:
     // The line of a row and anchor among those shown, or null.
     const ConcordanceLine* FindShown(uint32_t row, int anchor) const;
 
-    const CIndex& m_index;
     CBookView* m_pBookView;
     std::filesystem::path m_scratchFolder;
     ShowHit m_showHit;

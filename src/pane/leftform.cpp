@@ -637,28 +637,29 @@ bool CLeftForm::ShowConcordance() {
     if (m_session.Rows().empty()) return false;
     if (!m_concordance) {
         m_concordance = new CConcordanceBrowser(
-            m_index, m_pBookView, m_strTempResult1.parent_path(),
+            m_pBookView, m_strTempResult1.parent_path(),
             [this](uint32_t page, int anchor, const ConcordanceQuery& query) {
                 ShowResultHit(page, anchor, query);
             },
             this);
     }
     static const char16_t* const kTargets[] = {u"全文", u"正文", u"注釈"};
-    const bool variants = m_session.LastQuery().variants;
+    const ConcordanceQuery query = LastConcordanceQuery();
     const QString options =
         QStringLiteral("検索対象：%1　異体字：%2")
-            .arg(QString::fromStdU16String(kTargets[m_nTargetCode >= 0 && m_nTargetCode < 3 ? m_nTargetCode : 0]))
-            .arg(variants ? QStringLiteral("含む") : QStringLiteral("含まない"));
-    m_concordance->Open(m_session.Rows(), LastConcordanceQuery(), m_searchPanel->Totals()->text(),
-                        options);
+            .arg(QString::fromStdU16String(kTargets[query.target >= 0 && query.target < 3 ? query.target : 0]))
+            .arg(query.variant ? QStringLiteral("含む") : QStringLiteral("含まない"));
+    m_concordance->Open(KeptIndexOfTarget(query.target), m_session.Rows(), query,
+                        m_searchPanel->Totals()->text(), options);
     return true;
 }
 
 void CLeftForm::ShowResultHit(uint32_t pageIndex, int anchor, const ConcordanceQuery& query) {
     const std::filesystem::path target = NextResultPageFile();
     std::string html;
-    const int anchors =
-        m_index.ComposePage(int(pageIndex), html, query.keywords, query.target, query.variant);
+    const int anchors = IndexOfTarget(query.target)
+                            .ComposePage(int(pageIndex), html, query.keywords, query.target,
+                                         query.variant);
     if (!WriteFileNoFollow(target, html)) return;
     ShowResultFile(target, anchors, anchor);
     m_bUseResult1 = !m_bUseResult1;
@@ -681,11 +682,28 @@ void CLeftForm::OnResultItemChanged() {
     ShowResultHit(uint32_t(page), 0, LastConcordanceQuery());
 }
 
-// The last search's words and options, as its result pages are marked: in the text of the index
-// opened (the target radios reopen it at once).
+// The last search's words and options, as its result pages are marked: in the text it searched.
 ConcordanceQuery CLeftForm::LastConcordanceQuery() const {
     const CReadingSession::Query& query = m_session.LastQuery();
-    return {query.keywords.toStdU16String(), m_nTargetCode, query.variants, kDefaultContext};
+    return {query.keywords.toStdU16String(), TargetCodeOf(query.target), query.variants,
+            kDefaultContext};
+}
+
+const CIndex& CLeftForm::IndexOfTarget(int targetCode) {
+    return targetCode == m_nTargetCode ? m_index : KeptIndexOfTarget(targetCode);
+}
+
+const CIndex& CLeftForm::KeptIndexOfTarget(int targetCode) {
+    if (targetCode < 0 || targetCode > 2) targetCode = kTargetWholeText;
+    std::unique_ptr<CIndex>& index = m_otherIndexes[targetCode];
+    if (!index) {
+        index = std::make_unique<CIndex>([this](std::u16string_view text) {
+            ShowMessageBox(this, QString::fromStdU16String(std::u16string(text)));
+        });
+        for (SearchTarget t : {SearchTarget::kWholeText, SearchTarget::kMainText, SearchTarget::kNotes})
+            if (TargetCodeOf(t) == targetCode) OpenIndex(*index, m_dataFolder, t);
+    }
+    return *index;
 }
 
 }  // namespace kolva

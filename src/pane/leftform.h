@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <filesystem>
+#include <memory>
 
 #include "catalogue/catalogue.h"
 #include "concordance/concordance.h"
@@ -121,6 +122,15 @@ public:
     const CIndex& Index() const { return m_index; }
     // The composition target of the index opened (TargetCodeOf the target radio picked).
     int CompositionTarget() const { return m_nTargetCode; }
+    // The index of a composition target's text: the open one when it is that target's, else
+    // the one kept for it. The rows of a search, its concordance and the pages gone back to are
+    // marked in the text they were found in, though the target radios have reopened the open
+    // index for the next search since.
+    const CIndex& IndexOfTarget(int targetCode);
+    // An index of the target's text opened beside the open one on first need and kept while the
+    // pane lives: what reads pages later (the concordance) holds this one, which no radio
+    // reopens.
+    const CIndex& KeptIndexOfTarget(int targetCode);
     // The files the reading view is shown: a volume's page as stored, the result page shown last
     // and the one the next result page goes to (two, taken in turn, so that the view always
     // loads a file it has not loaded).
@@ -180,6 +190,7 @@ private:
 
 
     CIndex m_index;                          // the collection's index and page store
+    std::unique_ptr<CIndex> m_otherIndexes[3];  // KeptIndexOfTarget, by composition target
     std::filesystem::path m_dataFolder;      // folder of the data files
     std::filesystem::path m_strTempPage;     // "windows.html"
     std::filesystem::path m_strTempResult1;  // "windows1.html"

@@ -2,8 +2,10 @@
 // by the program (no page scripts): a line shows its page at its hit and F3 goes on from there,
 // the orders re-sort the lines, a copy link puts the line with its citation on the clipboard.
 #include <QClipboard>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTreeWidget>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
 
@@ -13,6 +15,7 @@
 #include "pane/concordancebrowser.h"
 #include "pane/keywordbox.h"
 #include "pane/leftform.h"
+#include "pane/resultlist.h"
 #include "platform/scratch.h"
 #include "view/bookview.h"
 #include "view/concordancescheme.h"
@@ -153,6 +156,39 @@ private slots:
         QCOMPARE(test::ReadBytes(Form()->ResultPageFile()), html);
         Form()->StepHit(+1);
         QCOMPARE(m_view->GetLocationURL(), file + QStringLiteral("#%1").arg(line.anchor + 1, 4, 10, QLatin1Char('0')));
+    }
+
+    // The target radios reopen the index for the next search, but the rows of the last one are
+    // still marked in the text it searched, and so are the lines of its concordance, also when a
+    // radio is clicked while the concordance is open. Main text and notes differ here: the last
+    // page's 月 is a note, and 月 twice in the main text of page 2 is none.
+    void rowsAndConcordanceKeepTheTextSearched() {
+        auto click = [&](const char* name) { qobject_cast<QRadioButton*>(Form()->Control(name))->click(); };
+        click("mainTextRadio");
+        Search(QStringLiteral("月"));
+        const std::vector<SearchNodeTag> rows = Form()->Session().Rows();
+        QCOMPARE(rows.size(), size_t(6));
+        size_t hits = 0;
+        for (const SearchNodeTag& row : rows) hits += row.hits;
+        ShowConcordancePage([&] { QVERIFY(Form()->ShowConcordance()); });
+        QCOMPARE(Form()->Concordance()->ShownLines().size(), hits);
+
+        click("notesRadio");
+        QCOMPARE(Form()->CompositionTarget(), 2);
+        ShowConcordancePage([&] { Form()->Concordance()->Show(ConcordanceOrder::kPage, 0, -1); });
+        QCOMPARE(Form()->Concordance()->ShownLines().size(), hits);
+        ShowConcordancePage([&] { QVERIFY(Form()->ShowConcordance()); });
+        QCOMPARE(Form()->Concordance()->ShownLines().size(), hits);
+        QVERIFY(test::ReadBytes(Form()->Concordance()->ShownFile()).find("検索対象：正文") != std::string::npos);
+        for (int i = 0; i < int(rows.size()); ++i) {
+            Form()->ResultList()->clearSelection();
+            Form()->ResultList()->topLevelItem(i)->setSelected(true);
+            const uint32_t page = Form()->ResultList()->topLevelItem(i)->data(0, Qt::UserRole).toUInt();
+            const auto row = std::find_if(rows.begin(), rows.end(), [&](const SearchNodeTag& r) { return r.pageIndex == page; });
+            QVERIFY(row != rows.end());
+            QCOMPARE(Form()->Session().HitCount(), int(row->hits));
+        }
+        click("fullTextRadio");
     }
 
     void ordersAndCopyAreLinksTheProgramAnswers() {
