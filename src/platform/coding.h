@@ -10,12 +10,16 @@
 
 namespace kolva {
 
+// (One append a number: writers put millions of them, and a push_back a byte costs a check of
+// the room each.)
 inline void PutLE16(std::string& out, uint16_t v) {
-    out.push_back(char(v & 0xFF));
-    out.push_back(char(v >> 8));
+    const char bytes[2] = {char(v & 0xFF), char(v >> 8)};
+    out.append(bytes, 2);
 }
 inline void PutLE32(std::string& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i) & 0xFF));
+    const char bytes[4] = {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF),
+                           char(v >> 24)};
+    out.append(bytes, 4);
 }
 inline void PutLE64(std::string& out, uint64_t v) {
     PutLE32(out, uint32_t(v));
