@@ -60,6 +60,8 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
     m_nBlockCount = static_cast<uint32_t>(
         std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
     if (!m_fileList.Open(folder, baseName)) return false;
+    // Optional too: without it, every block is read through the mapping.
+    m_blocks.Open(folder / (stem + "-idx.m"), m_nBlockCount);
     // Optional: without a pairs file that fits, the search reads as it always did.
     PairsFingerprint fp;
     ReadOnlyFile postings;
@@ -103,6 +105,7 @@ void CIndex::Close() {
     m_nNextBlockCount = 0;
     m_nBlockCount = 0;
     m_pPostings = nullptr;
+    m_blocks.Close();
     m_postings.Close();
     m_fileList.Close();
 }
