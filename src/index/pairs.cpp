@@ -201,6 +201,7 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     Close();
     PairsHeader header;
     if (!m_file.Open(folder / (stem + kPairsSuffix))) return false;
+    m_reader.Open(folder / (stem + kPairsSuffix));  // without it, nothing is copied
     const uint8_t* data = m_file.Data();
     if (!ReadPairsHeader(data, m_file.Size(), header) || !(expected == header.fingerprint)) {
         Close();
@@ -236,6 +237,11 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
 
 void PairsFile::Close() {
     m_file.Close();
+    m_reader.Close();
+    m_listCopies.clear();
+    m_pointsCopies.clear();
+    m_copyChunks.clear();
+    m_copyChunkUsed = m_copiesBytes = 0;
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
@@ -310,12 +316,21 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
                             kStoredPointInterval};
         uint8_t& state = m_pointsState.At(mid);
         if (state == 0) {
+            bool failed;
+            const uint8_t* copy =
+                CopyOf(points.bytes, uint64_t(kStoredPointSize) * count, failed);
+            if (copy) points.bytes = copy;
             const uint64_t seed = Checksum64(e, 12);
-            bool sound = uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
-                                             seed)) == LoadLE32(e + 12);
+            bool sound = !failed && uint32_t(Checksum64(points.bytes,
+                                                        size_t(kStoredPointSize) * count,
+                                                        seed)) == LoadLE32(e + 12);
             for (uint32_t i = 1; sound && i < count; ++i)
                 sound = points.At(i - 1).page < points.At(i).page;
             state = sound ? 1 : 2;
+            if (sound && copy) m_pointsCopies.emplace(mid, copy);
+        } else if (state == 1) {
+            if (auto c = m_pointsCopies.find(mid); c != m_pointsCopies.end())
+                points.bytes = c->second;
         }
         return state == 1 ? points : StoredPoints{};
     }
@@ -361,6 +376,29 @@ bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
     return true;
 }
 
+const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed) const {
+    // Copies share chunks of this size. A large list or points array is read in place: a fault
+    // maps 16 pages of the file at once, while a copy takes a fresh page of memory for every 4 KB.
+    constexpr size_t kChunk = size_t(256) << 10;
+    constexpr uint64_t kLargest = 8192;
+    failed = false;
+    if (!m_reader.IsOpen() || size == 0 || size > kLargest) return nullptr;
+    if (m_copyChunks.empty() || m_copyChunkUsed + size > kChunk) {
+        if (m_copiesBytes + kChunk > kCopiesMemory) return nullptr;
+        // Left uninitialised: its pages are taken as copies are read into them.
+        m_copyChunks.emplace_back(new uint8_t[kChunk]);
+        m_copiesBytes += kChunk;
+        m_copyChunkUsed = 0;
+    }
+    uint8_t* out = m_copyChunks.back().get() + m_copyChunkUsed;
+    if (!m_reader.ReadAt(uint64_t(at - m_file.Data()), out, size_t(size))) {
+        failed = true;
+        return nullptr;
+    }
+    m_copyChunkUsed += (size_t(size) + 7) & ~size_t(7);
+    return out;
+}
+
 PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
                                   uint32_t distance) const {
     if (!IsOpen() || rankA < 0 || rankB < 0 || uint32_t(rankA) >= m_keyCount ||
@@ -402,10 +440,17 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         // it (the mapping is read-only, so it stays as checked): a bitmap is then read in place.
         uint8_t& checked = m_checked.At(mid / 8);
         if (!(checked >> (mid % 8) & 1)) {
+            bool failed;
+            const uint8_t* copy = CopyOf(list.bytes, list.size, failed);
+            if (failed) return Lookup::kDamaged;
+            if (copy) list.bytes = copy;
             if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12) ||
                 (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
                 return Lookup::kDamaged;
             checked = uint8_t(checked | 1 << (mid % 8));
+            if (copy) m_listCopies.emplace(mid, copy);
+        } else if (!m_listCopies.empty()) {
+            if (auto c = m_listCopies.find(mid); c != m_listCopies.end()) list.bytes = c->second;
         }
         return Lookup::kFound;
     }
