@@ -2,26 +2,60 @@
 
 #include <sys/mman.h>
 
-#include <cstring>
-
 #include "index/postings_format.h"
 
 namespace kolva {
 
-static_assert(kBlockSize == 4096, "a cache slot holds one postings block");
+static_assert(kBlockSize == 4096, "a block is read into one 4 KB piece");
+
+ReadMemory::~ReadMemory() {
+    if (m_small) ::munmap(m_small, kSmallBytes);
+    if (m_large) ::munmap(m_large, kLargeBytes);
+}
+
+uint8_t* ReadMemory::Take(size_t size) {
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14; older systems answer EINVAL
+#endif
+    size = (size + 7) & ~size_t(7);
+    if (size > kLargeBytes) return nullptr;
+    if (m_smallUsed + size <= kSmallBytes) {
+        if (!m_small) {
+            void* memory = ::mmap(nullptr, kSmallBytes, PROT_READ | PROT_WRITE,
+                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (memory == MAP_FAILED) return nullptr;
+            m_small = static_cast<uint8_t*>(memory);
+            // Making its pages at once costs less than a fault for each.
+            ::madvise(m_small, kSmallBytes, MADV_POPULATE_WRITE);
+        }
+        uint8_t* out = m_small + m_smallUsed;
+        m_smallUsed += size;
+        return out;
+    }
+    if (m_largeUsed + size > kLargeBytes) return nullptr;
+    if (!m_large) {
+        // Twice the size is reserved and all but the 2 MB on a 2 MB boundary given back.
+        void* reserved = ::mmap(nullptr, 2 * kLargeBytes, PROT_READ | PROT_WRITE,
+                                MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (reserved == MAP_FAILED) return nullptr;
+        auto* start = static_cast<uint8_t*>(reserved);
+        const size_t before =
+            (kLargeBytes - reinterpret_cast<uintptr_t>(start) % kLargeBytes) % kLargeBytes;
+        if (before > 0) ::munmap(start, before);
+        if (kLargeBytes - before > 0) ::munmap(start + before + kLargeBytes, kLargeBytes - before);
+        m_large = start + before;
+        ::madvise(m_large, kLargeBytes, MADV_HUGEPAGE);
+    }
+    uint8_t* out = m_large + m_largeUsed;
+    m_largeUsed += size;
+    return out;
+}
 
 namespace {
-
-constexpr size_t kMemoryBytes = size_t(BlockCache::kMaxBlocks) * kBlockSize;
 
 uint32_t HashOf(uint32_t block) { return block * 0x9E3779B1u; }
 
 }  // namespace
-
-BlockCache::~BlockCache() {
-    Close();
-    if (m_memory) ::munmap(m_memory, kMemoryBytes);
-}
 
 bool BlockCache::Open(const std::filesystem::path& path, uint32_t blockCount) {
     Close();
@@ -39,13 +73,14 @@ void BlockCache::Close() {
 }
 
 void BlockCache::BeginSearch() {
+    // (The walk to a key passes over entries freed before it, so the order does not matter.)
     for (uint32_t i = 0; i < m_used; ++i) {
         uint32_t h = HashOf(m_blockOf[i]) & (kTableSize - 1);
         while (m_keys[h] != m_blockOf[i] + 1) h = (h + 1) & (kTableSize - 1);
         m_keys[h] = 0;
     }
-    // (The walk to a key passes over entries freed before it, so the order does not matter.)
     m_used = 0;
+    m_memory.Reset();
 }
 
 const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
@@ -53,35 +88,22 @@ const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
     if (!m_file.IsOpen() || block >= m_blockCount || bytes > kBlockSize) return nullptr;
     uint32_t h = HashOf(block) & (kTableSize - 1);
     for (; m_keys[h] != 0; h = (h + 1) & (kTableSize - 1))
-        if (m_keys[h] == block + 1) return Slot(m_slots[h]);
+        if (m_keys[h] == block + 1) return m_bytesOf[m_slots[h]];
     uint8_t& seen = m_seen.At(block / 8);
     const uint8_t bit = uint8_t(1u << (block % 8));
     if (seen & bit) return nullptr;
     seen |= bit;
-    if (m_used == kMaxBlocks) return nullptr;
-    if (m_used == m_ready) {
-        if (!m_memory) {
-            void* memory = ::mmap(nullptr, kMemoryBytes, PROT_READ | PROT_WRITE,
-                                  MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-            if (memory == MAP_FAILED) return nullptr;
-            m_memory = static_cast<uint8_t*>(memory);
-        }
-#ifndef MADV_POPULATE_WRITE
-        constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14; older systems answer EINVAL
-#endif
-        // Making a chunk's pages at once costs less than a fault for each.
-        ::madvise(Slot(m_ready), size_t(kChunkBlocks) * kBlockSize, MADV_POPULATE_WRITE);
-        m_ready += kChunkBlocks;
-    }
-    uint8_t* slot = Slot(m_used);
-    if (!m_file.ReadAt(uint64_t(block) * kBlockSize, slot, bytes)) {
+    uint8_t* out = m_used < kMaxBlocks ? m_memory.Take(kBlockSize) : nullptr;
+    if (out == nullptr) return nullptr;
+    if (!m_file.ReadAt(uint64_t(block) * kBlockSize, out, bytes)) {
         failed = true;
         return nullptr;
     }
     m_keys[h] = block + 1;
     m_slots[h] = uint16_t(m_used);
-    m_blockOf[m_used++] = block;
-    return slot;
+    m_blockOf[m_used] = block;
+    m_bytesOf[m_used++] = out;
+    return out;
 }
 
 }  // namespace kolva

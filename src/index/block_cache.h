@@ -1,12 +1,12 @@
-// Postings blocks read with pread for the search, instead of through the mapping.
+// Memory that the search reads file bytes into with pread, and the postings blocks it reads so.
 //
 // The first touch of a mapped page costs a page fault, several times what reading the same 4 KB
 // from the system's file cache with pread costs, and the blocks of one stream lie far apart in
 // the file, so that a search entering blocks no earlier search entered would fault once for each.
 // The search therefore reads a block it enters for the first time into memory of its own, kept
-// until the next search begins; a block that an earlier search already entered is read through
-// the mapping (it will have been faulted in by then, or costs one fault, once). The memory is
-// bounded (kMaxBlocks): past it, blocks are read through the mapping as well.
+// until the next word's walk begins; a block that an earlier search already entered is read
+// through the mapping (it will have been faulted in by then, or costs one fault, once). The
+// memory is bounded: past it, blocks are read through the mapping as well.
 #pragma once
 
 #include <cstddef>
@@ -18,12 +18,40 @@
 
 namespace kolva {
 
+// Memory handed out in pieces: the first 64 KB in pages of their own, the next 2 MB in one
+// region on a 2 MB boundary that the system may make a single huge page. A fresh 4 KB page costs
+// a fault when first written; a huge page costs one fault for the whole region, about as much as
+// a dozen small ones, so it is taken only by searches that read more than the first 64 KB.
+class ReadMemory {
+  public:
+    static constexpr size_t kSmallBytes = size_t(64) << 10;
+    static constexpr size_t kLargeBytes = size_t(2) << 20;
+
+    ReadMemory() = default;
+    ~ReadMemory();
+    ReadMemory(const ReadMemory&) = delete;
+    ReadMemory& operator=(const ReadMemory&) = delete;
+
+    // size bytes (8-byte aligned, at most kLargeBytes; a multiple of 4096 stays 4096-aligned),
+    // left as they are; null when no room is left.
+    uint8_t* Take(size_t size);
+    // Everything taken is let go (its memory is kept for what is taken next).
+    void Reset() { m_smallUsed = m_largeUsed = 0; }
+
+  private:
+    uint8_t* m_small = nullptr;  // mapped at the first Take
+    uint8_t* m_large = nullptr;  // mapped when the small part is full
+    size_t m_smallUsed = 0, m_largeUsed = 0;
+};
+
 class BlockCache {
   public:
-    static constexpr uint32_t kMaxBlocks = 512;  // 2 MB of blocks at most
+    // Blocks one word's walk may hold at most (ReadMemory's room in 4 KB pieces).
+    static constexpr uint32_t kMaxBlocks =
+        uint32_t((ReadMemory::kSmallBytes + ReadMemory::kLargeBytes) / 4096);
 
     BlockCache() = default;
-    ~BlockCache();
+    ~BlockCache() = default;
     BlockCache(const BlockCache&) = delete;
     BlockCache& operator=(const BlockCache&) = delete;
 
@@ -33,8 +61,8 @@ class BlockCache {
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
-    // A new search begins: the blocks held for the last one are let go (no reader of that
-    // search may be used after this).
+    // A new walk begins: the blocks held for the last one are let go (no reader of that walk
+    // may be used after this).
     void BeginSearch();
 
     // The first bytes (up to 4096) of block (below blockCount). Null when the block is to be
@@ -43,20 +71,18 @@ class BlockCache {
     const uint8_t* Find(uint32_t block, uint32_t bytes, bool& failed);
 
   private:
-    static constexpr uint32_t kTableSize = 2 * kMaxBlocks;  // a power of two
-    static constexpr uint32_t kChunkBlocks = 16;           // memory made ready at a time
-
-    uint8_t* Slot(uint32_t i) const { return m_memory + size_t(i) * 4096; }
+    static constexpr uint32_t kTableSize = 2048;  // a power of two, above 2 kMaxBlocks
+    static_assert(kTableSize >= 2 * kMaxBlocks && (kTableSize & (kTableSize - 1)) == 0);
 
     ReadOnlyFile m_file;
     uint32_t m_blockCount = 0;
-    uint8_t* m_memory = nullptr;  // kMaxBlocks blocks, reserved at the first read
-    uint32_t m_ready = 0;         // slots whose memory has been made ready
-    uint32_t m_used = 0;          // slots holding a block of this search
-    // Open addressing: block + 1 (0 = free) and its slot.
+    ReadMemory m_memory;
+    uint32_t m_used = 0;  // blocks held for this walk
+    // Open addressing: block + 1 (0 = free) and the index of its bytes in m_bytesOf.
     uint32_t m_keys[kTableSize] = {};
     uint16_t m_slots[kTableSize] = {};
-    uint32_t m_blockOf[kMaxBlocks] = {};  // the block of each used slot, to free its key
+    uint32_t m_blockOf[kMaxBlocks] = {};         // the block held at each index, to free its key
+    const uint8_t* m_bytesOf[kMaxBlocks] = {};  // and its bytes
     // One bit per block: entered by a search before (read through the mapping from then on).
     LazyBytes m_seen;
 };

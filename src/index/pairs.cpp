@@ -240,8 +240,8 @@ void PairsFile::Close() {
     m_reader.Close();
     m_listCopies.clear();
     m_pointsCopies.clear();
-    m_copyChunks.clear();
-    m_copyChunkUsed = m_copiesBytes = 0;
+    m_rowCopies.clear();
+    m_copies.Reset();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
@@ -366,36 +366,41 @@ const std::vector<uint32_t>* PairsFile::DecodedPages(const PageList& list) const
     return &m_decoded.emplace(list.entry, std::move(decoded)).first->second.pages;
 }
 
-bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
+bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end,
+                           const uint8_t*& entries) const {
+    const uint8_t* const inPlace = m_directory + uint64_t(kPairEntrySize) * first;
+    entries = inPlace;
     uint8_t& checked = m_rowChecked.At(row / 8);
-    if (checked >> (row % 8) & 1) return true;
-    const uint64_t sum = Checksum64(m_directory + uint64_t(kPairEntrySize) * first,
-                                    size_t(kPairEntrySize) * (end - first));
+    if (checked >> (row % 8) & 1) {
+        if (!m_rowCopies.empty())
+            if (auto c = m_rowCopies.find(row); c != m_rowCopies.end()) entries = c->second;
+        return true;
+    }
+    // The copy takes the entry after the row too, where its list's end is read.
+    const uint64_t total = uint64_t(m_pairCount) + m_apartCount;
+    const uint64_t copied = uint64_t(end) - first + (end < total ? 1 : 0);
+    bool failed;
+    const uint8_t* copy = CopyOf(inPlace, uint64_t(kPairEntrySize) * copied, failed);
+    if (failed) return false;
+    if (copy) entries = copy;
+    const uint64_t sum = Checksum64(entries, size_t(kPairEntrySize) * (end - first));
     if (uint32_t(sum) != LoadLE32(m_rowChecksums + 4 * uint64_t(row))) return false;
     checked = uint8_t(checked | 1 << (row % 8));
+    if (copy) m_rowCopies.emplace(row, copy);
     return true;
 }
 
 const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed) const {
-    // Copies share chunks of this size. A large list or points array is read in place: a fault
-    // maps 16 pages of the file at once, while a copy takes a fresh page of memory for every 4 KB.
-    constexpr size_t kChunk = size_t(256) << 10;
-    constexpr uint64_t kLargest = 8192;
+    // A larger part is read in place: a fault maps 16 pages of the file at once.
+    constexpr uint64_t kLargest = uint64_t(64) << 10;
     failed = false;
     if (!m_reader.IsOpen() || size == 0 || size > kLargest) return nullptr;
-    if (m_copyChunks.empty() || m_copyChunkUsed + size > kChunk) {
-        if (m_copiesBytes + kChunk > kCopiesMemory) return nullptr;
-        // Left uninitialised: its pages are taken as copies are read into them.
-        m_copyChunks.emplace_back(new uint8_t[kChunk]);
-        m_copiesBytes += kChunk;
-        m_copyChunkUsed = 0;
-    }
-    uint8_t* out = m_copyChunks.back().get() + m_copyChunkUsed;
+    uint8_t* out = m_copies.Take(size_t(size));
+    if (out == nullptr) return nullptr;
     if (!m_reader.ReadAt(uint64_t(at - m_file.Data()), out, size_t(size))) {
         failed = true;
         return nullptr;
     }
-    m_copyChunkUsed += (size_t(size) + 7) & ~size_t(7);
     return out;
 }
 
@@ -411,11 +416,14 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
     uint32_t low = LoadLE32(rowStarts + 4 * uint64_t(rankA));
     uint32_t high = LoadLE32(rowStarts + 4 * (uint64_t(rankA) + 1));
     if (low < first || low > high || high > end) return Lookup::kDamaged;
-    if (!RowChecked(distance == 1 ? uint32_t(rankA) : m_keyCount + uint32_t(rankA), low, high))
+    const uint8_t* entries;  // of the row, from entry `rowFirst` on
+    const uint32_t rowFirst = low;
+    if (!RowChecked(distance == 1 ? uint32_t(rankA) : m_keyCount + uint32_t(rankA), low, high,
+                    entries))
         return Lookup::kDamaged;
     while (low < high) {
         const uint32_t mid = low + (high - low) / 2;
-        const uint8_t* e = m_directory + uint64_t(kPairEntrySize) * mid;
+        const uint8_t* e = entries + uint64_t(kPairEntrySize) * (mid - rowFirst);
         const int32_t second = LoadLE16(e);
         if (second < rankB) {
             low = mid + 1;

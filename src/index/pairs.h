@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "index/block_cache.h"
 #include "index/lazy_bytes.h"
 #include "index/pairs_format.h"
 #include "index/slot_guides.h"
@@ -68,9 +68,6 @@ inline bool BitmapHolds(const PageList& list, uint32_t page) {
     return list.bytes[page / 8] >> (page % 8) & 1;
 }
 
-// Memory the pairs file may keep for copies of its lists and points (PairsFile::CopyOf).
-constexpr size_t kCopiesMemory = size_t(2) << 20;
-
 // The pairs file of one index, mapped read-only.
 class PairsFile {
 public:
@@ -116,12 +113,14 @@ public:
 
 private:
     // Whether directory row (0..K-1 neighbours, K..2K-1 one apart), entries [first, end),
-    // matches its checksum; checked once, then remembered.
-    bool RowChecked(uint32_t row, uint32_t first, uint32_t end) const;
+    // matches its checksum; checked once, then remembered. Sets entries to where the row's
+    // entries are read (its copy, or the mapping), with the entry after it where there is one.
+    bool RowChecked(uint32_t row, uint32_t first, uint32_t end, const uint8_t*& entries) const;
     // A copy of size bytes of the mapped file from at on, read with pread into memory kept while
-    // the file is open (kCopiesMemory in all): a list or points read for the first time costs a
-    // read from the system's file cache then, not a page fault. Null when there is no room left
-    // (the mapping is read instead); with failed set when the bytes could not be read.
+    // the file is open (ReadMemory's room): a row, list or points array read for the first time
+    // costs a read from the system's file cache then, not page faults. Null for a large one or
+    // when there is no room left (the mapping is read instead); with failed set when the bytes
+    // could not be read.
     const uint8_t* CopyOf(const uint8_t* at, uint64_t size, bool& failed) const;
 
     ReadOnlyMapping m_file;
@@ -145,11 +144,11 @@ private:
     mutable LazyBytes m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
     mutable LazyBytes m_checked;      // per directory entry (a bit each): its list's checksum matched
     mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
-    // Copies made by CopyOf, of lists (by directory entry) and of points (by slot entry).
-    mutable std::unordered_map<uint32_t, const uint8_t*> m_listCopies, m_pointsCopies;
-    mutable std::vector<std::unique_ptr<uint8_t[]>> m_copyChunks;
-    mutable size_t m_copyChunkUsed = 0;  // bytes of the last chunk in use
-    mutable size_t m_copiesBytes = 0;    // bytes of all chunks
+    // Copies made by CopyOf, of lists (by directory entry), of points (by slot entry) and of
+    // directory rows (by row).
+    mutable std::unordered_map<uint32_t, const uint8_t*> m_listCopies, m_pointsCopies,
+        m_rowCopies;
+    mutable ReadMemory m_copies;
     // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
     // the pages of those asked for again, with the search that used them last.
     struct DecodedList {
