@@ -17,42 +17,49 @@ std::string Blocks(uint32_t blocks) {
     return bytes;
 }
 
-TEST(BlockCache, HoldsABlockForOneWalkThenLeavesItToTheMapping) {
+TEST(BlockCache, KeepsBlocksAcrossWalksAndMakesRoomFromEarlierWalksOnly) {
     test::TempDir dir;
     const uint32_t count = BlockCache::kMaxBlocks + 8;
     const std::string bytes = Blocks(count);
     test::WriteBytes(dir / "p", bytes);
     BlockCache cache;
     ASSERT_TRUE(cache.Open(dir / "p", count + 1));
+    auto same = [&](const uint8_t* got, uint32_t block, size_t n = 4096) {
+        return got != nullptr && std::memcmp(got, bytes.data() + size_t(block) * 4096, n) == 0;
+    };
     bool failed = true;
     const uint8_t* first = cache.Find(3, 4096, failed);
-    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(same(first, 3));
     EXPECT_FALSE(failed);
-    EXPECT_EQ(0, std::memcmp(first, bytes.data() + 3 * 4096, 4096));
     EXPECT_EQ(cache.Find(3, 4096, failed), first);  // entered again in the same walk
     // The partial last block is read up to the file's end.
-    const uint8_t* last = cache.Find(count, 100, failed);
-    ASSERT_NE(last, nullptr);
-    EXPECT_EQ(0, std::memcmp(last, bytes.data() + size_t(count) * 4096, 100));
+    EXPECT_TRUE(same(cache.Find(count, 100, failed), count, 100));
     // Outside the file, or more than a block: not this cache's to read.
     EXPECT_EQ(cache.Find(count + 1, 4096, failed), nullptr);
     EXPECT_EQ(cache.Find(4, 4097, failed), nullptr);
-
     cache.BeginSearch();
-    EXPECT_EQ(cache.Find(3, 4096, failed), nullptr);  // entered before: through the mapping
-    EXPECT_FALSE(failed);
-    // The bound: blocks past it are read through the mapping, those held stay right.
+    EXPECT_EQ(cache.Find(3, 4096, failed), first);  // kept for a later walk
+
+    // A walk entering more blocks than there is room for: the two blocks of earlier walks make
+    // way, then the rest is read through the mapping.
+    cache.BeginSearch();
     std::vector<const uint8_t*> held;
     for (uint32_t b = 4; b < count; ++b) held.push_back(cache.Find(b, 4096, failed));
     for (uint32_t b = 4; b < count; ++b) {
-        const uint8_t* got = held[b - 4];
-        if (b - 4 < BlockCache::kMaxBlocks) {
-            ASSERT_NE(got, nullptr) << b;
-            EXPECT_EQ(0, std::memcmp(got, bytes.data() + size_t(b) * 4096, 4096)) << b;
-        } else {
-            EXPECT_EQ(got, nullptr) << b;
-        }
+        if (b - 4 < BlockCache::kMaxBlocks)
+            EXPECT_TRUE(same(held[b - 4], b)) << b;
+        else
+            EXPECT_EQ(held[b - 4], nullptr) << b;
+        EXPECT_EQ(cache.Find(b, 4096, failed), held[b - 4]) << b;  // every one still found
     }
+    // A block that made way is read through the mapping from then on.
+    EXPECT_EQ(cache.Find(3, 4096, failed), nullptr);
+    EXPECT_FALSE(failed);
+    // The blocks held read the same in the next walk.
+    cache.BeginSearch();
+    EXPECT_EQ(cache.Find(3, 4096, failed), nullptr);
+    for (uint32_t b = 4; b < 4 + BlockCache::kMaxBlocks; b += 7)
+        EXPECT_TRUE(same(cache.Find(b, 4096, failed), b)) << b;
 }
 
 TEST(BlockCache, AFailedReadIsReported) {

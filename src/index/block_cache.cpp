@@ -2,6 +2,9 @@
 
 #include <sys/mman.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "index/postings_format.h"
 
 namespace kolva {
@@ -66,44 +69,78 @@ bool BlockCache::Open(const std::filesystem::path& path, uint32_t blockCount) {
 }
 
 void BlockCache::Close() {
-    BeginSearch();
     m_file.Close();
     m_blockCount = 0;
     m_seen = {};
+    std::fill(std::begin(m_keys), std::end(m_keys), 0u);
+    std::fill(m_blockOf, m_blockOf + m_slotCount, kNone);
+    ++m_walk;
 }
 
-void BlockCache::BeginSearch() {
-    // (The walk to a key passes over entries freed before it, so the order does not matter.)
-    for (uint32_t i = 0; i < m_used; ++i) {
-        uint32_t h = HashOf(m_blockOf[i]) & (kTableSize - 1);
-        while (m_keys[h] != m_blockOf[i] + 1) h = (h + 1) & (kTableSize - 1);
-        m_keys[h] = 0;
+uint32_t BlockCache::Probe(uint32_t block) const {
+    uint32_t h = HashOf(block) & (kTableSize - 1);
+    while (m_keys[h] != 0 && m_keys[h] != block + 1) h = (h + 1) & (kTableSize - 1);
+    return h;
+}
+
+void BlockCache::Erase(uint32_t h) {
+    uint32_t hole = h;
+    for (uint32_t j = (h + 1) & (kTableSize - 1); m_keys[j] != 0; j = (j + 1) & (kTableSize - 1)) {
+        // An entry stays where it is when its home lies after the hole, up to where it stands.
+        const uint32_t home = HashOf(m_keys[j] - 1) & (kTableSize - 1);
+        const bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
+        if (stays) continue;
+        m_keys[hole] = m_keys[j];
+        m_slots[hole] = m_slots[j];
+        hole = j;
     }
-    m_used = 0;
-    m_memory.Reset();
+    m_keys[hole] = 0;
+}
+
+uint32_t BlockCache::FreeSlot() {
+    if (m_slotCount < kMaxBlocks) {
+        uint8_t* bytes = m_memory.Take(kBlockSize);
+        if (bytes) {
+            m_bytesOf[m_slotCount] = bytes;
+            m_blockOf[m_slotCount] = kNone;
+            return m_slotCount++;
+        }
+    }
+    for (uint32_t n = 0; n < m_slotCount; ++n) {
+        const uint32_t slot = m_hand;
+        m_hand = m_hand + 1 == m_slotCount ? 0 : m_hand + 1;
+        if (m_walkOf[slot] == m_walk) continue;  // a cursor of this walk may stand on it
+        if (m_blockOf[slot] != kNone) Erase(Probe(m_blockOf[slot]));
+        m_blockOf[slot] = kNone;
+        return slot;
+    }
+    return kNone;
 }
 
 const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
     failed = false;
     if (!m_file.IsOpen() || block >= m_blockCount || bytes > kBlockSize) return nullptr;
-    uint32_t h = HashOf(block) & (kTableSize - 1);
-    for (; m_keys[h] != 0; h = (h + 1) & (kTableSize - 1))
-        if (m_keys[h] == block + 1) return m_bytesOf[m_slots[h]];
+    uint32_t h = Probe(block);
+    if (m_keys[h] != 0) {
+        m_walkOf[m_slots[h]] = m_walk;
+        return m_bytesOf[m_slots[h]];
+    }
     uint8_t& seen = m_seen.At(block / 8);
     const uint8_t bit = uint8_t(1u << (block % 8));
     if (seen & bit) return nullptr;
     seen |= bit;
-    uint8_t* out = m_used < kMaxBlocks ? m_memory.Take(kBlockSize) : nullptr;
-    if (out == nullptr) return nullptr;
-    if (!m_file.ReadAt(uint64_t(block) * kBlockSize, out, bytes)) {
+    const uint32_t slot = FreeSlot();
+    if (slot == kNone) return nullptr;
+    if (!m_file.ReadAt(uint64_t(block) * kBlockSize, m_bytesOf[slot], bytes)) {
         failed = true;
         return nullptr;
     }
+    h = Probe(block);  // an entry removed for the slot may have moved the free one
     m_keys[h] = block + 1;
-    m_slots[h] = uint16_t(m_used);
-    m_blockOf[m_used] = block;
-    m_bytesOf[m_used++] = out;
-    return out;
+    m_slots[h] = uint16_t(slot);
+    m_blockOf[slot] = block;
+    m_walkOf[slot] = m_walk;
+    return m_bytesOf[slot];
 }
 
 }  // namespace kolva

@@ -3,10 +3,11 @@
 // The first touch of a mapped page costs a page fault, several times what reading the same 4 KB
 // from the system's file cache with pread costs, and the blocks of one stream lie far apart in
 // the file, so that a search entering blocks no earlier search entered would fault once for each.
-// The search therefore reads a block it enters for the first time into memory of its own, kept
-// until the next word's walk begins; a block that an earlier search already entered is read
-// through the mapping (it will have been faulted in by then, or costs one fault, once). The
-// memory is bounded: past it, blocks are read through the mapping as well.
+// The search therefore reads a block it enters for the first time into memory of its own and
+// keeps it there for later searches, as long as room lasts; when room runs out, a block no
+// cursor of the current walk stands on makes way. A block entered again after it made way is
+// read through the mapping from then on (its one fault then buys it for good). The memory is
+// bounded: past it, blocks are read through the mapping as well.
 #pragma once
 
 #include <cstddef>
@@ -61,28 +62,42 @@ class BlockCache {
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
-    // A new walk begins: the blocks held for the last one are let go (no reader of that walk
-    // may be used after this).
-    void BeginSearch();
+    // A new walk begins: blocks the last one entered may make way from now on (no reader of
+    // that walk may be used after this).
+    void BeginSearch() { ++m_walk; }
 
     // The first bytes (up to 4096) of block (below blockCount). Null when the block is to be
     // read through the mapping; with failed set when it could not be read at all. The bytes
-    // stay where they are until BeginSearch or Close.
+    // stay where they are until the walk ends (BeginSearch) or Close.
     const uint8_t* Find(uint32_t block, uint32_t bytes, bool& failed);
 
   private:
     static constexpr uint32_t kTableSize = 2048;  // a power of two, above 2 kMaxBlocks
     static_assert(kTableSize >= 2 * kMaxBlocks && (kTableSize & (kTableSize - 1)) == 0);
 
+    static constexpr uint32_t kNone = UINT32_MAX;  // a slot that holds no block
+
+    // The table entry of block, or of the free entry where it would go.
+    uint32_t Probe(uint32_t block) const;
+    // Frees table entry h, moving later entries of its run back so that none is cut off.
+    void Erase(uint32_t h);
+    // A slot for a new block: a fresh one while room lasts, else one that the current walk has
+    // not entered (its block removed); kNone when there is none.
+    uint32_t FreeSlot();
+
     ReadOnlyFile m_file;
     uint32_t m_blockCount = 0;
     ReadMemory m_memory;
-    uint32_t m_used = 0;  // blocks held for this walk
-    // Open addressing: block + 1 (0 = free) and the index of its bytes in m_bytesOf.
+    uint64_t m_walk = 1;   // the current walk
+    uint32_t m_slotCount = 0;  // slots taken from m_memory
+    uint32_t m_hand = 0;       // where the search for a slot to reuse goes on
+    // Open addressing: block + 1 (0 = free) and its slot.
     uint32_t m_keys[kTableSize] = {};
     uint16_t m_slots[kTableSize] = {};
-    uint32_t m_blockOf[kMaxBlocks] = {};         // the block held at each index, to free its key
-    const uint8_t* m_bytesOf[kMaxBlocks] = {};  // and its bytes
+    // Per slot: its block (kNone for none), its bytes and the last walk that entered it.
+    uint32_t m_blockOf[kMaxBlocks] = {};
+    uint8_t* m_bytesOf[kMaxBlocks] = {};
+    uint64_t m_walkOf[kMaxBlocks] = {};
     // One bit per block: entered by a search before (read through the mapping from then on).
     LazyBytes m_seen;
 };
