@@ -106,6 +106,7 @@ uint32_t BlockCache::FreeSlot() {
             return m_slotCount++;
         }
     }
+    if (m_fullWalk == m_walk) return kNone;
     for (uint32_t n = 0; n < m_slotCount; ++n) {
         const uint32_t slot = m_hand;
         m_hand = m_hand + 1 == m_slotCount ? 0 : m_hand + 1;
@@ -114,6 +115,7 @@ uint32_t BlockCache::FreeSlot() {
         m_blockOf[slot] = kNone;
         return slot;
     }
+    m_fullWalk = m_walk;  // every slot is this walk's: none frees up before it ends
     return kNone;
 }
 

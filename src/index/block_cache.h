@@ -91,6 +91,7 @@ class BlockCache {
     uint64_t m_walk = 1;   // the current walk
     uint32_t m_slotCount = 0;  // slots taken from m_memory
     uint32_t m_hand = 0;       // where the search for a slot to reuse goes on
+    uint64_t m_fullWalk = 0;   // a walk that holds every slot
     // Open addressing: block + 1 (0 = free) and its slot.
     uint32_t m_keys[kTableSize] = {};
     uint16_t m_slots[kTableSize] = {};
