@@ -22,8 +22,9 @@ TEST(BlockCache, KeepsBlocksAcrossWalksAndMakesRoomFromEarlierWalksOnly) {
     const uint32_t count = BlockCache::kMaxBlocks + 8;
     const std::string bytes = Blocks(count);
     test::WriteBytes(dir / "p", bytes);
+    ReadMemory memory;
     BlockCache cache;
-    ASSERT_TRUE(cache.Open(dir / "p", count + 1));
+    ASSERT_TRUE(cache.Open(dir / "p", count + 1, memory));
     auto same = [&](const uint8_t* got, uint32_t block, size_t n = 4096) {
         return got != nullptr && std::memcmp(got, bytes.data() + size_t(block) * 4096, n) == 0;
     };
@@ -65,8 +66,9 @@ TEST(BlockCache, KeepsBlocksAcrossWalksAndMakesRoomFromEarlierWalksOnly) {
 TEST(BlockCache, AFailedReadIsReported) {
     test::TempDir dir;
     test::WriteBytes(dir / "p", Blocks(4));
+    ReadMemory memory;
     BlockCache cache;
-    ASSERT_TRUE(cache.Open(dir / "p", 5));
+    ASSERT_TRUE(cache.Open(dir / "p", 5, memory));
     // The file cut short after it was opened (as the mapping saw it).
     ASSERT_EQ(::truncate((dir / "p").c_str(), 4096), 0);
     bool failed = false;
@@ -74,7 +76,7 @@ TEST(BlockCache, AFailedReadIsReported) {
     EXPECT_TRUE(failed);
     EXPECT_NE(cache.Find(0, 4096, failed), nullptr);
     EXPECT_FALSE(failed);
-    EXPECT_FALSE(BlockCache().Open(dir / "missing", 1));
+    EXPECT_FALSE(BlockCache().Open(dir / "missing", 1, memory));
 }
 
 }  // namespace

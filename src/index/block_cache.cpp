@@ -28,8 +28,14 @@ uint8_t* ReadMemory::Take(size_t size) {
                                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
             if (memory == MAP_FAILED) return nullptr;
             m_small = static_cast<uint8_t*>(memory);
-            // Making its pages at once costs less than a fault for each.
-            ::madvise(m_small, kSmallBytes, MADV_POPULATE_WRITE);
+        }
+        // Making four pages at once costs less than a fault for each, and a search that reads
+        // a block or two pays for no more.
+        constexpr size_t kStep = size_t(16) << 10;
+        if (m_smallUsed + size > m_smallReady) {
+            const size_t ready = std::min(kSmallBytes, (m_smallUsed + size + kStep - 1) / kStep * kStep);
+            ::madvise(m_small + m_smallReady, ready - m_smallReady, MADV_POPULATE_WRITE);
+            m_smallReady = ready;
         }
         uint8_t* out = m_small + m_smallUsed;
         m_smallUsed += size;
@@ -60,8 +66,10 @@ uint32_t HashOf(uint32_t block) { return block * 0x9E3779B1u; }
 
 }  // namespace
 
-bool BlockCache::Open(const std::filesystem::path& path, uint32_t blockCount) {
+bool BlockCache::Open(const std::filesystem::path& path, uint32_t blockCount,
+                      ReadMemory& memory) {
     Close();
+    m_memory = &memory;
     if (!m_file.Open(path)) return false;
     m_blockCount = blockCount;
     m_seen.Reset((size_t(blockCount) + 7) / 8);
@@ -73,7 +81,9 @@ void BlockCache::Close() {
     m_blockCount = 0;
     m_seen = {};
     std::fill(std::begin(m_keys), std::end(m_keys), 0u);
-    std::fill(m_blockOf, m_blockOf + m_slotCount, kNone);
+    m_slotCount = 0;  // the memory is its owner's to let go
+    m_hand = 0;
+    m_memory = nullptr;
     ++m_walk;
 }
 
@@ -99,7 +109,7 @@ void BlockCache::Erase(uint32_t h) {
 
 uint32_t BlockCache::FreeSlot() {
     if (m_slotCount < kMaxBlocks) {
-        uint8_t* bytes = m_memory.Take(kBlockSize);
+        uint8_t* bytes = m_memory ? m_memory->Take(kBlockSize) : nullptr;
         if (bytes) {
             m_bytesOf[m_slotCount] = bytes;
             m_blockOf[m_slotCount] = kNone;

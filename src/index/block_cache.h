@@ -38,16 +38,20 @@ class ReadMemory {
     uint8_t* Take(size_t size);
     // Everything taken is let go (its memory is kept for what is taken next).
     void Reset() { m_smallUsed = m_largeUsed = 0; }
+    // Bytes taken so far (with what alignment added).
+    size_t Used() const { return m_smallUsed + m_largeUsed; }
 
   private:
     uint8_t* m_small = nullptr;  // mapped at the first Take
     uint8_t* m_large = nullptr;  // mapped when the small part is full
     size_t m_smallUsed = 0, m_largeUsed = 0;
+    size_t m_smallReady = 0;  // bytes of the small part whose pages are made
 };
 
 class BlockCache {
   public:
-    // Blocks one word's walk may hold at most (ReadMemory's room in 4 KB pieces).
+    // Blocks the cache may hold at most (ReadMemory's room in 4 KB pieces; less when others
+    // take from the same memory).
     static constexpr uint32_t kMaxBlocks =
         uint32_t((ReadMemory::kSmallBytes + ReadMemory::kLargeBytes) / 4096);
 
@@ -56,9 +60,10 @@ class BlockCache {
     BlockCache(const BlockCache&) = delete;
     BlockCache& operator=(const BlockCache&) = delete;
 
-    // Reads blocks of the postings file at path, of which blockCount start inside it; false
-    // (and no blocks read this way) when it cannot be opened.
-    bool Open(const std::filesystem::path& path, uint32_t blockCount);
+    // Reads blocks of the postings file at path, of which blockCount start inside it, into
+    // pieces taken from memory (which the owner lets go only after Close); false (and no blocks
+    // read this way) when it cannot be opened.
+    bool Open(const std::filesystem::path& path, uint32_t blockCount, ReadMemory& memory);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
@@ -87,7 +92,7 @@ class BlockCache {
 
     ReadOnlyFile m_file;
     uint32_t m_blockCount = 0;
-    ReadMemory m_memory;
+    ReadMemory* m_memory = nullptr;
     uint64_t m_walk = 1;   // the current walk
     uint32_t m_slotCount = 0;  // slots taken from m_memory
     uint32_t m_hand = 0;       // where the search for a slot to reuse goes on

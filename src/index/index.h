@@ -140,6 +140,9 @@ private:
     const uint8_t* m_pPostings = nullptr;       // view of the postings file; null when closed
     uint32_t m_nNextBlockCount = 0;             // N
     uint32_t m_nBlockCount = 0;                 // blocks that start inside the postings file
+    // Memory that blocks and parts of the pairs file are read into with pread, one for both
+    // (before them: it outlives their use of it).
+    ReadMemory m_readMemory;
     // Postings blocks a search enters for the first time, read with pread (block_cache.h).
     BlockCache m_blocks;
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order

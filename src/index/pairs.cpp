@@ -241,7 +241,6 @@ void PairsFile::Close() {
     m_listCopies.clear();
     m_pointsCopies.clear();
     m_rowCopies.clear();
-    m_copies.Reset();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
@@ -394,8 +393,8 @@ const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed)
     // A larger part is read in place: a fault maps 16 pages of the file at once.
     constexpr uint64_t kLargest = uint64_t(64) << 10;
     failed = false;
-    if (!m_reader.IsOpen() || size == 0 || size > kLargest) return nullptr;
-    uint8_t* out = m_copies.Take(size_t(size));
+    if (!m_copies || !m_reader.IsOpen() || size == 0 || size > kLargest) return nullptr;
+    uint8_t* out = m_copies->Take(size_t(size));
     if (out == nullptr) return nullptr;
     if (!m_reader.ReadAt(uint64_t(at - m_file.Data()), out, size_t(size))) {
         failed = true;

@@ -82,6 +82,9 @@ public:
               const PairsFingerprint& expected);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
+    // Rows, lists and points read for the first time are copied into memory from now on (which
+    // the owner lets go only after Close); without it they are read in place.
+    void CopyInto(ReadMemory* memory) { m_copies = memory; }
 
     // Whether slot's whole postings stream read without a fault when the file was made.
     bool SlotClean(int32_t slot) const;
@@ -117,7 +120,7 @@ private:
     // entries are read (its copy, or the mapping), with the entry after it where there is one.
     bool RowChecked(uint32_t row, uint32_t first, uint32_t end, const uint8_t*& entries) const;
     // A copy of size bytes of the mapped file from at on, read with pread into memory kept while
-    // the file is open (ReadMemory's room): a row, list or points array read for the first time
+    // the file is open (CopyInto's memory): a row, list or points array read for the first time
     // costs a read from the system's file cache then, not page faults. Null for a large one or
     // when there is no room left (the mapping is read instead); with failed set when the bytes
     // could not be read.
@@ -148,7 +151,7 @@ private:
     // directory rows (by row).
     mutable std::unordered_map<uint32_t, const uint8_t*> m_listCopies, m_pointsCopies,
         m_rowCopies;
-    mutable ReadMemory m_copies;
+    ReadMemory* m_copies = nullptr;
     // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
     // the pages of those asked for again, with the search that used them last.
     struct DecodedList {
