@@ -74,6 +74,9 @@ TEST(BlockCache, AFailedReadIsReported) {
     bool failed = false;
     EXPECT_EQ(cache.Find(2, 4096, failed), nullptr);
     EXPECT_TRUE(failed);
+    cache.BeginSearch();
+    EXPECT_EQ(cache.Find(2, 4096, failed), nullptr);  // and again, never through the mapping
+    EXPECT_TRUE(failed);
     EXPECT_NE(cache.Find(0, 4096, failed), nullptr);
     EXPECT_FALSE(failed);
     EXPECT_FALSE(BlockCache().Open(dir / "missing", 1, memory));

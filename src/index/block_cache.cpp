@@ -72,14 +72,14 @@ bool BlockCache::Open(const std::filesystem::path& path, uint32_t blockCount,
     m_memory = &memory;
     if (!m_file.Open(path)) return false;
     m_blockCount = blockCount;
-    m_seen.Reset((size_t(blockCount) + 7) / 8);
+    m_state.Reset(blockCount);
     return true;
 }
 
 void BlockCache::Close() {
     m_file.Close();
     m_blockCount = 0;
-    m_seen = {};
+    m_state = {};
     std::fill(std::begin(m_keys), std::end(m_keys), 0u);
     m_slotCount = 0;  // the memory is its owner's to let go
     m_hand = 0;
@@ -121,7 +121,10 @@ uint32_t BlockCache::FreeSlot() {
         const uint32_t slot = m_hand;
         m_hand = m_hand + 1 == m_slotCount ? 0 : m_hand + 1;
         if (m_walkOf[slot] == m_walk) continue;  // a cursor of this walk may stand on it
-        if (m_blockOf[slot] != kNone) Erase(Probe(m_blockOf[slot]));
+        if (m_blockOf[slot] != kNone) {
+            Erase(Probe(m_blockOf[slot]));
+            m_state.At(m_blockOf[slot]) = kThroughMapping;
+        }
         m_blockOf[slot] = kNone;
         return slot;
     }
@@ -132,22 +135,29 @@ uint32_t BlockCache::FreeSlot() {
 const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
     failed = false;
     if (!m_file.IsOpen() || block >= m_blockCount || bytes > kBlockSize) return nullptr;
-    uint32_t h = Probe(block);
-    if (m_keys[h] != 0) {
-        m_walkOf[m_slots[h]] = m_walk;
-        return m_bytesOf[m_slots[h]];
-    }
-    uint8_t& seen = m_seen.At(block / 8);
-    const uint8_t bit = uint8_t(1u << (block % 8));
-    if (seen & bit) return nullptr;
-    seen |= bit;
-    const uint32_t slot = FreeSlot();
-    if (slot == kNone) return nullptr;
-    if (!m_file.ReadAt(uint64_t(block) * kBlockSize, m_bytesOf[slot], bytes)) {
+    const uint8_t state = m_state.Get(block);
+    if (state == kThroughMapping) return nullptr;
+    if (state == kUnreadable) {
         failed = true;
         return nullptr;
     }
-    h = Probe(block);  // an entry removed for the slot may have moved the free one
+    if (state == kHeld) {
+        const uint32_t h = Probe(block);
+        m_walkOf[m_slots[h]] = m_walk;
+        return m_bytesOf[m_slots[h]];
+    }
+    const uint32_t slot = FreeSlot();
+    if (slot == kNone) {
+        m_state.At(block) = kThroughMapping;
+        return nullptr;
+    }
+    if (!m_file.ReadAt(uint64_t(block) * kBlockSize, m_bytesOf[slot], bytes)) {
+        m_state.At(block) = kUnreadable;
+        failed = true;
+        return nullptr;
+    }
+    m_state.At(block) = kHeld;
+    const uint32_t h = Probe(block);
     m_keys[h] = block + 1;
     m_slots[h] = uint16_t(slot);
     m_blockOf[slot] = block;

@@ -104,8 +104,10 @@ class BlockCache {
     uint32_t m_blockOf[kMaxBlocks] = {};
     uint8_t* m_bytesOf[kMaxBlocks] = {};
     uint64_t m_walkOf[kMaxBlocks] = {};
-    // One bit per block: entered by a search before (read through the mapping from then on).
-    LazyBytes m_seen;
+    // Per block: never entered, held here, read through the mapping (it made way, or there was
+    // no room for it) or unreadable (a read failed: the file is not what was mapped).
+    static constexpr uint8_t kHeld = 1, kThroughMapping = 2, kUnreadable = 3;
+    LazyBytes m_state;
 };
 
 }  // namespace kolva

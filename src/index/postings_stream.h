@@ -106,6 +106,7 @@ class StreamReader {
 
     // Takes up reading at a skip point of the slot, the point of entry `entry`.
     void Resume(StreamCursor& t, const StreamPoint& p, uint32_t entry) const {
+        const bool sameBlock = t.bytes != nullptr && t.block == p.block && t.limit != 0;
         t.entry = entry;
         t.page = p.page;
         t.block = p.block;
@@ -113,8 +114,9 @@ class StreamReader {
         t.limit = BlockLimit(p.block);
         t.blocksSeen = p.blocksSeen;
         t.remaining = p.remaining;
-        // A block that cannot be read leaves nothing readable: the next read fails.
-        if (!Place(t)) t.limit = 0;
+        // (A leap within the cursor's block keeps its bytes.) A block that cannot be read
+        // leaves nothing readable: the next read fails.
+        if (!sameBlock && !Place(t)) t.limit = 0;
     }
     // Whether point can be taken up in this file: its block starts inside it, its offset lies in
     // the block, and no more blocks were entered than the file has (a stored point is checked
