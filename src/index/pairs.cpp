@@ -238,9 +238,9 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
 void PairsFile::Close() {
     m_file.Close();
     m_reader.Close();
-    m_listCopies.clear();
-    m_pointsCopies.clear();
-    m_rowCopies.clear();
+    m_listCopies.Clear();
+    m_pointsCopies.Clear();
+    m_rowCopies.Clear();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
@@ -326,10 +326,9 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
             for (uint32_t i = 1; sound && i < count; ++i)
                 sound = points.At(i - 1).page < points.At(i).page;
             state = sound ? 1 : 2;
-            if (sound && copy) m_pointsCopies.emplace(mid, copy);
+            if (sound && copy) m_pointsCopies.Insert(mid, copy);
         } else if (state == 1) {
-            if (auto c = m_pointsCopies.find(mid); c != m_pointsCopies.end())
-                points.bytes = c->second;
+            if (const uint8_t* copy = m_pointsCopies.Find(mid)) points.bytes = copy;
         }
         return state == 1 ? points : StoredPoints{};
     }
@@ -371,8 +370,7 @@ bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end,
     entries = inPlace;
     uint8_t& checked = m_rowChecked.At(row / 8);
     if (checked >> (row % 8) & 1) {
-        if (!m_rowCopies.empty())
-            if (auto c = m_rowCopies.find(row); c != m_rowCopies.end()) entries = c->second;
+        if (const uint8_t* copy = m_rowCopies.Find(row)) entries = copy;
         return true;
     }
     // The copy takes the entry after the row too, where its list's end is read.
@@ -385,8 +383,26 @@ bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end,
     const uint64_t sum = Checksum64(entries, size_t(kPairEntrySize) * (end - first));
     if (uint32_t(sum) != LoadLE32(m_rowChecksums + 4 * uint64_t(row))) return false;
     checked = uint8_t(checked | 1 << (row % 8));
-    if (copy) m_rowCopies.emplace(row, copy);
+    if (copy) m_rowCopies.Insert(row, copy);
     return true;
+}
+
+void PointerTable::Insert(uint32_t key, const uint8_t* value) {
+    if (2 * (m_count + 1) > m_keys.size()) {
+        // Twice the room (64 places at first), every key placed again.
+        std::vector<uint64_t> keys(std::max<size_t>(64, 2 * m_keys.size()), 0);
+        std::vector<const uint8_t*> values(keys.size(), nullptr);
+        keys.swap(m_keys);
+        values.swap(m_values);
+        m_count = 0;
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] != 0) Insert(uint32_t(keys[i] - 1), values[i]);
+    }
+    size_t h = Home(key);
+    while (m_keys[h] != 0 && m_keys[h] != uint64_t(key) + 1) h = (h + 1) & (m_keys.size() - 1);
+    if (m_keys[h] == 0) ++m_count;
+    m_keys[h] = uint64_t(key) + 1;
+    m_values[h] = value;
 }
 
 const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed) const {
@@ -455,9 +471,9 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
                 (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
                 return Lookup::kDamaged;
             checked = uint8_t(checked | 1 << (mid % 8));
-            if (copy) m_listCopies.emplace(mid, copy);
-        } else if (!m_listCopies.empty()) {
-            if (auto c = m_listCopies.find(mid); c != m_listCopies.end()) list.bytes = c->second;
+            if (copy) m_listCopies.Insert(mid, copy);
+        } else if (const uint8_t* copy = m_listCopies.Find(mid)) {
+            list.bytes = copy;
         }
         return Lookup::kFound;
     }

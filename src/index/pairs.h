@@ -68,6 +68,33 @@ inline bool BitmapHolds(const PageList& list, uint32_t page) {
     return list.bytes[page / 8] >> (page % 8) & 1;
 }
 
+// Pointers by a 32-bit key in one flat table (open addressing, at most half full): looked up at
+// every list, row and points asked for, so a probe reads one place of a small array.
+class PointerTable {
+  public:
+    const uint8_t* Find(uint32_t key) const {
+        if (m_count == 0) return nullptr;
+        for (size_t h = Home(key);; h = (h + 1) & (m_keys.size() - 1)) {
+            if (m_keys[h] == 0) return nullptr;
+            if (m_keys[h] == uint64_t(key) + 1) return m_values[h];
+        }
+    }
+    void Insert(uint32_t key, const uint8_t* value);
+    void Clear() {
+        m_keys.clear();
+        m_values.clear();
+        m_count = 0;
+    }
+
+  private:
+    size_t Home(uint32_t key) const {
+        return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32) & (m_keys.size() - 1);
+    }
+    std::vector<uint64_t> m_keys;  // key + 1, 0 for a free place
+    std::vector<const uint8_t*> m_values;
+    size_t m_count = 0;
+};
+
 // The pairs file of one index, mapped read-only.
 class PairsFile {
 public:
@@ -149,8 +176,7 @@ private:
     mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
     // Copies made by CopyOf, of lists (by directory entry), of points (by slot entry) and of
     // directory rows (by row).
-    mutable std::unordered_map<uint32_t, const uint8_t*> m_listCopies, m_pointsCopies,
-        m_rowCopies;
+    mutable PointerTable m_listCopies, m_pointsCopies, m_rowCopies;
     ReadMemory* m_copies = nullptr;
     // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
     // the pages of those asked for again, with the search that used them last.
