@@ -18,6 +18,7 @@ set(KOLVA_CORE_FILES
   src/pagestore/page_text.cpp
   src/pagestore/hitmark.cpp
   src/index/index.cpp
+  src/index/block_cache.cpp
   src/index/slot_guides.cpp
   src/index/word_matcher.cpp
   src/index/index_search.cpp

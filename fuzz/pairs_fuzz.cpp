@@ -121,7 +121,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::filesystem::path& folder = fuzz::WorkFolder();
     fuzz::WriteFile(folder / "Index-idx.pairs", file);
 
+    ReadMemory copies;  // (declared first: it outlives the file's use of it)
     PairsFile pairs;
+    pairs.CopyInto(&copies);
     const bool opened = pairs.Open(folder, "Index");
     // The sound file opens; a changed one may only when its checksums were made right.
     fuzz::Check(opened || file != SoundFile());

@@ -71,7 +71,8 @@ struct TwoBlocks {
 
     StreamCursor Place(const std::string& entry, uint32_t offset) {
         std::copy(entry.begin(), entry.end(), postings.begin() + offset);
-        return StreamCursor{0, offset, kBlockSize, 1, 0, 0, uint32_t(entry.size()), 0};
+        return StreamCursor{0, offset, kBlockSize, 1, 0, 0, uint32_t(entry.size()), 0,
+                            postings.data()};
     }
 };
 

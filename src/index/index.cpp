@@ -60,6 +60,8 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
     m_nBlockCount = static_cast<uint32_t>(
         std::min<uint64_t>((m_postings.Size() + kBlockSize - 1) / kBlockSize, UINT32_MAX));
     if (!m_fileList.Open(folder, baseName)) return false;
+    // Optional too: without it, every block is read through the mapping.
+    m_blocks.Open(folder / (stem + "-idx.m"), m_nBlockCount, m_readMemory);
     // Optional: without a pairs file that fits, the search reads as it always did.
     PairsFingerprint fp;
     ReadOnlyFile postings;
@@ -68,6 +70,7 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
         FingerprintOf(header, m_header.Size(), postings, nullptr, fp)) {
         fp.tableSize = m_variantTableSize;
         fp.tableChecksum = m_variantTableChecksum;
+        m_pairs.CopyInto(&m_readMemory);
         m_pairs.Open(folder, stem, fp);
     }
     return true;
@@ -103,6 +106,8 @@ void CIndex::Close() {
     m_nNextBlockCount = 0;
     m_nBlockCount = 0;
     m_pPostings = nullptr;
+    m_blocks.Close();
+    m_readMemory.Reset();  // the pairs file and the blocks are closed
     m_postings.Close();
     m_fileList.Close();
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "index/block_cache.h"
 #include "index/lazy_bytes.h"
 #include "index/pairs.h"
 #include "index/postings_format.h"
@@ -139,6 +140,11 @@ private:
     const uint8_t* m_pPostings = nullptr;       // view of the postings file; null when closed
     uint32_t m_nNextBlockCount = 0;             // N
     uint32_t m_nBlockCount = 0;                 // blocks that start inside the postings file
+    // Memory that blocks and parts of the pairs file are read into with pread, one for both
+    // (before them: it outlives their use of it).
+    ReadMemory m_readMemory;
+    // Postings blocks a search enters for the first time, read with pread (block_cache.h).
+    BlockCache m_blocks;
     std::vector<VariantGroup> m_variantGroups;  // variant groups in file order
     uint64_t m_variantTableSize = kNoFile;      // of yitizi.txt as loaded (for the pairs file)
     uint64_t m_variantTableChecksum = 0;

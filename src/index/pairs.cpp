@@ -201,6 +201,7 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     Close();
     PairsHeader header;
     if (!m_file.Open(folder / (stem + kPairsSuffix))) return false;
+    m_reader.Open(folder / (stem + kPairsSuffix));  // without it, nothing is copied
     const uint8_t* data = m_file.Data();
     if (!ReadPairsHeader(data, m_file.Size(), header) || !(expected == header.fingerprint)) {
         Close();
@@ -236,6 +237,10 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
 
 void PairsFile::Close() {
     m_file.Close();
+    m_reader.Close();
+    m_listCopies.Clear();
+    m_pointsCopies.Clear();
+    m_rowCopies.Clear();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
     m_listsSize = 0;
@@ -310,12 +315,20 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
                             kStoredPointInterval};
         uint8_t& state = m_pointsState.At(mid);
         if (state == 0) {
+            bool failed;
+            const uint8_t* copy =
+                CopyOf(points.bytes, uint64_t(kStoredPointSize) * count, failed);
+            if (copy) points.bytes = copy;
             const uint64_t seed = Checksum64(e, 12);
-            bool sound = uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
-                                             seed)) == LoadLE32(e + 12);
+            bool sound = !failed && uint32_t(Checksum64(points.bytes,
+                                                        size_t(kStoredPointSize) * count,
+                                                        seed)) == LoadLE32(e + 12);
             for (uint32_t i = 1; sound && i < count; ++i)
                 sound = points.At(i - 1).page < points.At(i).page;
             state = sound ? 1 : 2;
+            if (sound && copy) m_pointsCopies.Insert(mid, copy);
+        } else if (state == 1) {
+            if (const uint8_t* copy = m_pointsCopies.Find(mid)) points.bytes = copy;
         }
         return state == 1 ? points : StoredPoints{};
     }
@@ -351,14 +364,59 @@ const std::vector<uint32_t>* PairsFile::DecodedPages(const PageList& list) const
     return &m_decoded.emplace(list.entry, std::move(decoded)).first->second.pages;
 }
 
-bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end) const {
+bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end,
+                           const uint8_t*& entries) const {
+    const uint8_t* const inPlace = m_directory + uint64_t(kPairEntrySize) * first;
+    entries = inPlace;
     uint8_t& checked = m_rowChecked.At(row / 8);
-    if (checked >> (row % 8) & 1) return true;
-    const uint64_t sum = Checksum64(m_directory + uint64_t(kPairEntrySize) * first,
-                                    size_t(kPairEntrySize) * (end - first));
+    if (checked >> (row % 8) & 1) {
+        if (const uint8_t* copy = m_rowCopies.Find(row)) entries = copy;
+        return true;
+    }
+    // The copy takes the entry after the row too, where its list's end is read.
+    const uint64_t total = uint64_t(m_pairCount) + m_apartCount;
+    const uint64_t copied = uint64_t(end) - first + (end < total ? 1 : 0);
+    bool failed;
+    const uint8_t* copy = CopyOf(inPlace, uint64_t(kPairEntrySize) * copied, failed);
+    if (failed) return false;
+    if (copy) entries = copy;
+    const uint64_t sum = Checksum64(entries, size_t(kPairEntrySize) * (end - first));
     if (uint32_t(sum) != LoadLE32(m_rowChecksums + 4 * uint64_t(row))) return false;
     checked = uint8_t(checked | 1 << (row % 8));
+    if (copy) m_rowCopies.Insert(row, copy);
     return true;
+}
+
+void PointerTable::Insert(uint32_t key, const uint8_t* value) {
+    if (2 * (m_count + 1) > m_keys.size()) {
+        // Twice the room (64 places at first), every key placed again.
+        std::vector<uint64_t> keys(std::max<size_t>(64, 2 * m_keys.size()), 0);
+        std::vector<const uint8_t*> values(keys.size(), nullptr);
+        keys.swap(m_keys);
+        values.swap(m_values);
+        m_count = 0;
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (keys[i] != 0) Insert(uint32_t(keys[i] - 1), values[i]);
+    }
+    size_t h = Home(key);
+    while (m_keys[h] != 0 && m_keys[h] != uint64_t(key) + 1) h = (h + 1) & (m_keys.size() - 1);
+    if (m_keys[h] == 0) ++m_count;
+    m_keys[h] = uint64_t(key) + 1;
+    m_values[h] = value;
+}
+
+const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed) const {
+    // A larger part is read in place: a fault maps 16 pages of the file at once.
+    constexpr uint64_t kLargest = uint64_t(64) << 10;
+    failed = false;
+    if (!m_copies || !m_reader.IsOpen() || size == 0 || size > kLargest) return nullptr;
+    uint8_t* out = m_copies->Take(size_t(size));
+    if (out == nullptr) return nullptr;
+    if (!m_reader.ReadAt(uint64_t(at - m_file.Data()), out, size_t(size))) {
+        failed = true;
+        return nullptr;
+    }
+    return out;
 }
 
 PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
@@ -373,11 +431,14 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
     uint32_t low = LoadLE32(rowStarts + 4 * uint64_t(rankA));
     uint32_t high = LoadLE32(rowStarts + 4 * (uint64_t(rankA) + 1));
     if (low < first || low > high || high > end) return Lookup::kDamaged;
-    if (!RowChecked(distance == 1 ? uint32_t(rankA) : m_keyCount + uint32_t(rankA), low, high))
+    const uint8_t* entries;  // of the row, from entry `rowFirst` on
+    const uint32_t rowFirst = low;
+    if (!RowChecked(distance == 1 ? uint32_t(rankA) : m_keyCount + uint32_t(rankA), low, high,
+                    entries))
         return Lookup::kDamaged;
     while (low < high) {
         const uint32_t mid = low + (high - low) / 2;
-        const uint8_t* e = m_directory + uint64_t(kPairEntrySize) * mid;
+        const uint8_t* e = entries + uint64_t(kPairEntrySize) * (mid - rowFirst);
         const int32_t second = LoadLE16(e);
         if (second < rankB) {
             low = mid + 1;
@@ -402,10 +463,17 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         // it (the mapping is read-only, so it stays as checked): a bitmap is then read in place.
         uint8_t& checked = m_checked.At(mid / 8);
         if (!(checked >> (mid % 8) & 1)) {
+            bool failed;
+            const uint8_t* copy = CopyOf(list.bytes, list.size, failed);
+            if (failed) return Lookup::kDamaged;
+            if (copy) list.bytes = copy;
             if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12) ||
                 (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
                 return Lookup::kDamaged;
             checked = uint8_t(checked | 1 << (mid % 8));
+            if (copy) m_listCopies.Insert(mid, copy);
+        } else if (const uint8_t* copy = m_listCopies.Find(mid)) {
+            list.bytes = copy;
         }
         return Lookup::kFound;
     }

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "index/block_cache.h"
 #include "index/lazy_bytes.h"
 #include "index/pairs_format.h"
 #include "index/slot_guides.h"
@@ -67,6 +68,33 @@ inline bool BitmapHolds(const PageList& list, uint32_t page) {
     return list.bytes[page / 8] >> (page % 8) & 1;
 }
 
+// Pointers by a 32-bit key in one flat table (open addressing, at most half full): looked up at
+// every list, row and points asked for, so a probe reads one place of a small array.
+class PointerTable {
+  public:
+    const uint8_t* Find(uint32_t key) const {
+        if (m_count == 0) return nullptr;
+        for (size_t h = Home(key);; h = (h + 1) & (m_keys.size() - 1)) {
+            if (m_keys[h] == 0) return nullptr;
+            if (m_keys[h] == uint64_t(key) + 1) return m_values[h];
+        }
+    }
+    void Insert(uint32_t key, const uint8_t* value);
+    void Clear() {
+        m_keys.clear();
+        m_values.clear();
+        m_count = 0;
+    }
+
+  private:
+    size_t Home(uint32_t key) const {
+        return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32) & (m_keys.size() - 1);
+    }
+    std::vector<uint64_t> m_keys;  // key + 1, 0 for a free place
+    std::vector<const uint8_t*> m_values;
+    size_t m_count = 0;
+};
+
 // The pairs file of one index, mapped read-only.
 class PairsFile {
 public:
@@ -81,6 +109,9 @@ public:
               const PairsFingerprint& expected);
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
+    // Rows, lists and points read for the first time are copied into memory from now on (which
+    // the owner lets go only after Close); without it they are read in place.
+    void CopyInto(ReadMemory* memory) { m_copies = memory; }
 
     // Whether slot's whole postings stream read without a fault when the file was made.
     bool SlotClean(int32_t slot) const;
@@ -112,10 +143,18 @@ public:
 
 private:
     // Whether directory row (0..K-1 neighbours, K..2K-1 one apart), entries [first, end),
-    // matches its checksum; checked once, then remembered.
-    bool RowChecked(uint32_t row, uint32_t first, uint32_t end) const;
+    // matches its checksum; checked once, then remembered. Sets entries to where the row's
+    // entries are read (its copy, or the mapping), with the entry after it where there is one.
+    bool RowChecked(uint32_t row, uint32_t first, uint32_t end, const uint8_t*& entries) const;
+    // A copy of size bytes of the mapped file from at on, read with pread into memory kept while
+    // the file is open (CopyInto's memory): a row, list or points array read for the first time
+    // costs a read from the system's file cache then, not page faults. Null for a large one or
+    // when there is no room left (the mapping is read instead); with failed set when the bytes
+    // could not be read.
+    const uint8_t* CopyOf(const uint8_t* at, uint64_t size, bool& failed) const;
 
     ReadOnlyMapping m_file;
+    ReadOnlyFile m_reader;  // the same file, for CopyOf
     const uint8_t* m_clean = nullptr;
     const uint8_t* m_keys = nullptr;
     const uint8_t* m_rowStarts = nullptr;
@@ -135,6 +174,10 @@ private:
     mutable LazyBytes m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
     mutable LazyBytes m_checked;      // per directory entry (a bit each): its list's checksum matched
     mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
+    // Copies made by CopyOf, of lists (by directory entry), of points (by slot entry) and of
+    // directory rows (by row).
+    mutable PointerTable m_listCopies, m_pointsCopies, m_rowCopies;
+    ReadMemory* m_copies = nullptr;
     // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
     // the pages of those asked for again, with the search that used them last.
     struct DecodedList {

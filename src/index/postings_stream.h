@@ -17,6 +17,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "index/block_cache.h"
 #include "index/postings_format.h"
 
 namespace kolva {
@@ -31,6 +32,7 @@ struct StreamCursor {
     uint32_t lastPage;    // the slot's last page
     uint32_t remaining;   // position bytes of the current entry not yet read
     uint32_t entry;       // entries read before the current one
+    const uint8_t* bytes; // the current block's bytes, valid up to limit
 };
 
 // A place in a slot's postings stream where a search can take up reading: the reader's state
@@ -42,16 +44,18 @@ struct StreamPoint {
     uint16_t remaining;  // the entry's byte count
 };
 
-// Reads streams in place from the mapped postings file; the cursors hold where each stands.
+// Reads streams in place from the mapped postings file, or (with a block cache) the blocks the
+// cache reads for it; the cursors hold where each stands.
 class StreamReader {
   public:
     StreamReader(const uint8_t* postings, uint64_t size, const uint32_t* next, uint32_t nextCount,
-                 uint32_t blockCount)
+                 uint32_t blockCount, BlockCache* cache = nullptr)
         : m_postings(postings),
           m_size(size),
           m_next(next),
           m_nextCount(nextCount),
-          m_blockCount(blockCount) {}
+          m_blockCount(blockCount),
+          m_cache(cache) {}
 
     // Starts at the slot's first block and reads the first page entry.
     bool Start(StreamCursor& t, uint32_t firstBlock) const {
@@ -102,6 +106,7 @@ class StreamReader {
 
     // Takes up reading at a skip point of the slot, the point of entry `entry`.
     void Resume(StreamCursor& t, const StreamPoint& p, uint32_t entry) const {
+        const bool sameBlock = t.bytes != nullptr && t.block == p.block && t.limit != 0;
         t.entry = entry;
         t.page = p.page;
         t.block = p.block;
@@ -109,6 +114,9 @@ class StreamReader {
         t.limit = BlockLimit(p.block);
         t.blocksSeen = p.blocksSeen;
         t.remaining = p.remaining;
+        // (A leap within the cursor's block keeps its bytes.) A block that cannot be read
+        // leaves nothing readable: the next read fails.
+        if (!sameBlock && !Place(t)) t.limit = 0;
     }
     // Whether point can be taken up in this file: its block starts inside it, its offset lies in
     // the block, and no more blocks were entered than the file has (a stored point is checked
@@ -123,9 +131,7 @@ class StreamReader {
     }
 
     // The bytes of the cursor's current block; valid up to t.limit.
-    const uint8_t* BlockBytes(const StreamCursor& t) const {
-        return m_postings + uint64_t(t.block) * kBlockSize;
-    }
+    static const uint8_t* BlockBytes(const StreamCursor& t) { return t.bytes; }
 
   private:
     bool Enter(StreamCursor& t, uint32_t block) const {
@@ -133,7 +139,16 @@ class StreamReader {
         t.block = block;
         t.offset = 0;
         t.limit = BlockLimit(block);
-        return true;
+        return Place(t);
+    }
+    // Points the cursor at its block's bytes; false when the cache could not read them.
+    bool Place(StreamCursor& t) const {
+        t.bytes = m_postings + uint64_t(t.block) * kBlockSize;
+        if (m_cache == nullptr) return true;
+        bool failed;
+        const uint8_t* read = m_cache->Find(t.block, t.limit, failed);
+        if (read) t.bytes = read;
+        return !failed;
     }
     // Bytes of a block that starts inside the file.
     uint32_t BlockLimit(uint32_t block) const {
@@ -147,7 +162,7 @@ class StreamReader {
     bool ReadBytes(StreamCursor& t, uint8_t* out, uint32_t n) const {
         for (uint32_t k = 0; k < n; ++k) {
             if (t.offset == t.limit && !Follow(t)) return false;
-            out[k] = m_postings[uint64_t(t.block) * kBlockSize + t.offset++];
+            out[k] = t.bytes[t.offset++];
         }
         return true;
     }
@@ -181,6 +196,7 @@ class StreamReader {
     const uint32_t* m_next;
     uint32_t m_nextCount;
     uint32_t m_blockCount;
+    BlockCache* m_cache;  // null: every block is read through the mapping
 };
 
 #ifdef __SSE2__
