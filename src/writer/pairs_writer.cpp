@@ -211,6 +211,7 @@ public:
         m_bufferBytes = uint32_t(std::clamp<size_t>(memoryBytes / 2 / std::max<size_t>(ranges, 1),
                                                     kLeastBuffer, kMostBuffer));
         m_entryLimit = std::max<size_t>(memoryBytes / 2 / sizeof(uint32_t), 64);
+        m_loadLimit = m_entryLimit * sizeof(uint32_t);
         m_buffers.Allocate(ranges * size_t(m_bufferBytes));
     }
 
@@ -236,6 +237,12 @@ public:
     // cell order (directory order). Once only: the entries are given up as they are read.
     template <typename F>
     void ForEachList(F&& f) {
+        // The ranges' buffers go to the spill file and give their memory to the pages of a
+        // range read back: a range with more entries than that is read once for each group of
+        // its cells, so twice the room is half the reads.
+        for (size_t r = 0; r < m_ranges.size(); ++r) Flush(r, m_buffers.get() + r * m_bufferBytes);
+        m_buffers.Reset();
+        m_entryLimit *= 2;
         std::vector<uint32_t> counts(kRangeCells), start(kRangeCells + 1), pages;
         std::string list;
         for (size_t r = 0; r < m_ranges.size(); ++r) {
@@ -330,7 +337,7 @@ private:
     // Reads range r's entries from the spill file into memory for ReadRange when they are
     // few enough, else leaves them to be read there chunk by chunk each time.
     void LoadRange(size_t r) {
-        m_loaded = m_chunks[r].bytes <= m_entryLimit * sizeof(uint32_t);
+        m_loaded = m_chunks[r].bytes <= m_loadLimit;
         if (!m_loaded) return;
         m_chunk.resize(size_t(m_chunks[r].bytes));
         size_t at = 0;
@@ -372,8 +379,10 @@ private:
                 decode(m_chunk.data(), m_chunk.data() + bytes);
             }
         }
-        const uint8_t* buffer = m_buffers.get() + r * m_bufferBytes;
-        decode(buffer, buffer + m_ranges[r].used);
+        if (m_ranges[r].used != 0) {  // not yet in the spill file (before ForEachList)
+            const uint8_t* buffer = m_buffers.get() + r * m_bufferBytes;
+            decode(buffer, buffer + m_ranges[r].used);
+        }
     }
 
     // Calls f with the list of cell from its pages (ascending, repeats left out) and the
@@ -415,6 +424,7 @@ private:
     LargePageArray<uint8_t> m_buffers;  // m_bufferBytes for each range
     uint32_t m_bufferBytes = 0;
     size_t m_entryLimit = 0;  // pages of a range held at once
+    size_t m_loadLimit = 0;   // bytes of a range's entries read into memory at once
     std::vector<uint8_t> m_chunk;  // a chunk of the spill file, or a whole range (m_loaded)
     bool m_loaded = false;
     std::filesystem::path m_spillBeside;
