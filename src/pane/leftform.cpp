@@ -61,9 +61,7 @@ QString FromU16(std::u16string_view text) {
 CLeftForm::CLeftForm(const std::filesystem::path& dataFolder,
                      const std::filesystem::path& scratchFolder, QWidget* parent)
     : QWidget(parent),
-      m_index([this](std::u16string_view text) {
-          ShowMessageBox(this, QString::fromStdU16String(std::u16string(text)));
-      }),
+      m_index([this](std::u16string_view text) { ShowIndexMessage(text); }),
       m_dataFolder(dataFolder),
       m_strTempPage(scratchFolder / "windows.html"),
       m_strTempResult1(scratchFolder / "windows1.html"),
@@ -689,6 +687,10 @@ ConcordanceQuery CLeftForm::LastConcordanceQuery() const {
             kDefaultContext};
 }
 
+void CLeftForm::ShowIndexMessage(std::u16string_view text) {
+    ShowMessageBox(this, QString::fromStdU16String(std::u16string(text)));
+}
+
 const CIndex& CLeftForm::IndexOfTarget(int targetCode) {
     return targetCode == m_nTargetCode ? m_index : KeptIndexOfTarget(targetCode);
 }
@@ -697,9 +699,8 @@ const CIndex& CLeftForm::KeptIndexOfTarget(int targetCode) {
     if (targetCode < 0 || targetCode > 2) targetCode = kTargetWholeText;
     std::unique_ptr<CIndex>& index = m_otherIndexes[targetCode];
     if (!index) {
-        index = std::make_unique<CIndex>([this](std::u16string_view text) {
-            ShowMessageBox(this, QString::fromStdU16String(std::u16string(text)));
-        });
+        index = std::make_unique<CIndex>(
+            [this](std::u16string_view text) { ShowIndexMessage(text); });
         for (SearchTarget t : {SearchTarget::kWholeText, SearchTarget::kMainText, SearchTarget::kNotes})
             if (TargetCodeOf(t) == targetCode) OpenIndex(*index, m_dataFolder, t);
     }

@@ -185,6 +185,8 @@ private:
     void RememberSearch(const QString& keywords);
     void FillRecentMenu();
     ConcordanceQuery LastConcordanceQuery() const;
+    // What an index says when it cannot be opened, in a message box over the pane.
+    void ShowIndexMessage(std::u16string_view text);
     // A result page of pageIndex is shown: the reading position moves to its volume and page.
     void FollowResultPage(uint32_t pageIndex);
 
