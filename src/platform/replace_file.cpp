@@ -12,7 +12,9 @@ namespace kolva {
 
 namespace {
 
-constexpr size_t kBufferBytes = size_t(1) << 20;
+// Written out a buffer at a time, its memory taken once at its full size (grown from nothing it
+// would be taken again, and mapped anew, at each doubling).
+constexpr size_t kBufferBytes = size_t(256) << 10;
 
 bool WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
     size_t done = 0;
@@ -50,6 +52,7 @@ bool FileReplacement::Open(const std::filesystem::path& path, unsigned mode) {
     umask(mask);
     m_ok = fchmod(m_fd, mode_t(mode) & ~mask) == 0;
     m_end = m_written = 0;
+    m_buffer.reserve(kBufferBytes);
     return m_ok;
 }
 

@@ -10,7 +10,9 @@ namespace kolva {
 
 namespace {
 
-constexpr size_t kBufferBytes = size_t(1) << 20;
+// Written out a buffer at a time. The buffer's memory is taken once, at its full size: grown
+// from nothing it would be taken again at each doubling, and each time the system maps it anew.
+constexpr size_t kBufferBytes = size_t(256) << 10;
 
 }  // namespace
 
@@ -32,6 +34,7 @@ bool SpillFile::Create(const std::filesystem::path& beside) {
     }
     m_end = m_written = 0;
     m_ok = m_fd >= 0;
+    if (m_ok) m_buffer.reserve(kBufferBytes);
     return m_ok;
 }
 
