@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <latch>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "index/index.h"
 #include "pagestore/filelist.h"
 #include "platform/file.h"
+#include "platform/two_threads.h"
 #include "text/utf8.h"
 #include "writer/pairs_writer.h"
 #include "writer/writer.h"
@@ -317,12 +319,8 @@ uint32_t StorePages(const CollectionSource& source, PageStoreWriter& store, Inde
     return pageIndex;
 }
 
-// The indexes, the catalogue and the variant table, once every page is stored.
-void WriteTables(const CollectionSource& source, const std::filesystem::path& folder,
-                 IndexWriter& whole, IndexWriter& main, IndexWriter& notes) {
-    whole.Write(folder, IndexFileStem("Index", kModeWholeText));
-    notes.Write(folder, IndexFileStem("Index", kModeNotes));
-    main.Write(folder, IndexFileStem("Index", kModeMainText));
+// The catalogue and the variant table, once every page is stored.
+void WriteCatalogueAndTable(const CollectionSource& source, const std::filesystem::path& folder) {
     WriteCatalogue(folder / "kolva.dir", CatalogueEntries(source));
     std::ofstream table(folder / "yitizi.txt", std::ios::binary | std::ios::trunc);
     table.write(source.variantTable.data(), std::streamsize(source.variantTable.size()));
@@ -342,53 +340,73 @@ const std::vector<std::string>& CollectionFileNames() {
 
 namespace {
 
-// The pages stored and indexed, the ten files written; with records, the index writers record
-// for the pairs files (whole text, main text, notes).
-BuildResult BuildFiles(const CollectionSource& source, const std::filesystem::path& folder,
-                       const std::function<void(const BuildProgress&)>& progress,
-                       const BuildOptions& options, std::unique_ptr<PairsRecord> (*records)[3]) {
-    const std::vector<VariantGroup> groups = ParseVariantTable(source.variantTable);
-    PageStoreWriter store(folder);
-    IndexWriter whole(groups, folder / "Index-idx.m");
-    IndexWriter notes(groups, folder / (IndexFileStem("Index", kModeNotes) + "-idx.m"));
-    IndexWriter main(groups, folder / (IndexFileStem("Index", kModeMainText) + "-idx.m"));
-    if (records) {
-        whole.RecordPairs(folder / "Index-idx.m");
-        main.RecordPairs(folder / "Index-idx.m");
-        notes.RecordPairs(folder / "Index-idx.m");
-    }
-    IndexFeed feed(whole, main, notes, options.indexThreads);
-    uint32_t pages = 0;
-    try {
-        pages = StorePages(source, store, feed, progress);
-    } catch (...) {
-        // The pages before this fault are indexed first: a fault of theirs comes earlier.
-        feed.Finish(source);
-        throw;
-    }
-    feed.Finish(source);
-    store.Finish();
-    WriteTables(source, folder, whole, main, notes);
-    if (records) {
-        (*records)[0] = whole.TakePairsRecord();
-        (*records)[1] = main.TakePairsRecord();
-        (*records)[2] = notes.TakePairsRecord();
-    }
-    return BuildResult{pages, whole.PositionCount()};
-}
+// The indexes, in the order in which the pages are handed to them.
+const int kIndexModes[3] = {kModeWholeText, kModeMainText, kModeNotes};
 
 }  // namespace
 
 BuildResult BuildCollection(const CollectionSource& source, const std::filesystem::path& folder,
                             const std::function<void(const BuildProgress&)>& progress,
                             const BuildOptions& options) {
-    if (!options.pairsFiles) return BuildFiles(source, folder, progress, options, nullptr);
+    const std::vector<VariantGroup> groups = ParseVariantTable(source.variantTable);
+    PageStoreWriter store(folder);
+    std::unique_ptr<IndexWriter> writers[3];
+    for (int i = 0; i < 3; ++i) {
+        const std::string stem = IndexFileStem("Index", kIndexModes[i]);
+        writers[i] = std::make_unique<IndexWriter>(groups, folder / (stem + "-idx.m"));
+        if (options.pairsFiles) writers[i]->RecordPairs(folder / "Index-idx.m");
+    }
+    uint32_t pages = 0;
+    {
+        IndexFeed feed(*writers[0], *writers[1], *writers[2], options.indexThreads);
+        try {
+            pages = StorePages(source, store, feed, progress);
+        } catch (...) {
+            // The pages before this fault are indexed first: a fault of theirs comes earlier.
+            feed.Finish(source);
+            throw;
+        }
+        feed.Finish(source);
+    }
+    store.Finish();
+    const BuildResult result{pages, writers[0]->PositionCount()};
+    if (!options.pairsFiles) {
+        for (int i : {0, 2, 1}) writers[i]->Write(folder, IndexFileStem("Index", kIndexModes[i]));
+        WriteCatalogueAndTable(source, folder);
+        return result;
+    }
+    // The indexes are written, then their pairs files made from their writers' records, the
+    // six jobs in turn on two threads: one index is written while another's pairs are made.
+    // A writer is let go, and its memory given back, once its index is written. The pairs
+    // files read the variant table, written first.
+    WriteCatalogueAndTable(source, folder);
     std::unique_ptr<PairsRecord> records[3];
-    const BuildResult result = BuildFiles(source, folder, progress, options, &records);
+    std::latch written[3] = {std::latch(1), std::latch(1), std::latch(1)};
+    RunOnTwoThreads(6, [&](size_t job) {
+        const size_t i = job % 3;
+        const std::string stem = IndexFileStem("Index", kIndexModes[i]);
+        if (job < 3) {
+            try {
+                writers[i]->Write(folder, stem);
+                records[i] = writers[i]->TakePairsRecord();
+                writers[i].reset();
+                if (!records[i]) throw WriterError("no record for the pairs file of " + stem);
+            } catch (...) {
+                written[i].count_down();
+                throw;
+            }
+            written[i].count_down();
 #ifdef __GLIBC__
-    malloc_trim(0);  // the index writers' freed memory given back before the pairs files
+            malloc_trim(0);
 #endif
-    WriteRecordedPairsFiles(folder, records);
+            return;
+        }
+        // The index's job came first: it is done, or running on the other thread.
+        written[i].wait();
+        if (!records[i]) return;  // the index was not written: its error is raised
+        WriteRecordedPairsFile(folder, stem, *records[i]);
+        records[i].reset();
+    });
     return result;
 }
 

@@ -26,7 +26,14 @@ inline void PutLE64(std::string& out, uint64_t v) {
     PutLE32(out, uint32_t(v >> 32));
 }
 
-// Stores v in the eight bytes at out; out must hold them.
+// Stores v in the two, four or eight bytes at out; out must hold them.
+inline void EncodeLE16(uint8_t* out, uint16_t v) {
+    out[0] = uint8_t(v);
+    out[1] = uint8_t(v >> 8);
+}
+inline void EncodeLE32(uint8_t* out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out[i] = uint8_t(v >> (8 * i));
+}
 inline void EncodeLE64(uint8_t* out, uint64_t v) {
     for (int i = 0; i < 8; ++i) out[i] = uint8_t(v >> (8 * i));
 }

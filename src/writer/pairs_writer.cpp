@@ -13,11 +13,10 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <thread>
+#include <span>
 #include <type_traits>
 #include <vector>
 
@@ -30,6 +29,7 @@
 #include "platform/file.h"
 #include "platform/replace_file.h"
 #include "platform/spill_file.h"
+#include "platform/two_threads.h"
 #include "writer/writer.h"
 
 namespace kolva {
@@ -223,8 +223,11 @@ public:
         if (pa != kNoRank && pb != kNoRank) Add(m_nearCells + uint32_t(pa) * m_width + pb, page);
     }
 
-    // After the last page (nothing is left to do: the entries wait in the ranges).
-    void HandOver() {}
+    // After the last page: the cells of the entries still in the buffers are marked (HasPages).
+    void HandOver() {
+        for (size_t r = 0; r < m_ranges.size(); ++r)
+            MarkCells(r, m_buffers.get() + r * m_bufferBytes, m_ranges[r].used);
+    }
 
     // Whether the pair of ranks has a page, at distance 1 or 2.
     bool HasPages(uint32_t distance, uint16_t a, uint16_t b) const {
@@ -233,8 +236,9 @@ public:
         return pa != kNoRank && pb != kNoRank && Has(m_nearCells + uint32_t(pa) * m_width + pb);
     }
 
-    // Calls f(second rank, bytes, pages listed) with the list of every pair that has a page, in
-    // cell order (directory order). Once only: the entries are given up as they are read.
+    // Calls f(second rank, bytes, pages listed, pages) with the list of every pair that has a
+    // page, in cell order (directory order); pages is the list's pages ascending, a page noted
+    // twice given twice. Once only: the entries are given up as they are read.
     template <typename F>
     void ForEachList(F&& f) {
         // The ranges' buffers go to the spill file and give their memory to the pages of a
@@ -244,36 +248,64 @@ public:
         m_buffers.Reset();
         m_entryLimit *= 2;
         std::vector<uint32_t> counts(kRangeCells), start(kRangeCells + 1), pages;
+        std::vector<std::pair<uint32_t, uint32_t>> groups;  // cells from, to
         std::string list;
+        // Puts a group's pages (cells from .. to) by cell, in the order read, so that a cell's
+        // pages ascend; then lists its cells.
+        const auto listGroup = [&](size_t r, uint32_t from, uint32_t to, auto&& read) {
+            start[from] = 0;
+            for (uint32_t o = from; o < to; ++o) start[o + 1] = start[o] + counts[o];
+            pages.resize(start[to]);
+            read([&](uint32_t offset, uint32_t page) { pages[start[offset]++] = page; });
+            // start[o] is now where cell o's pages end.
+            for (uint32_t o = from; o < to; ++o)
+                if (counts[o] != 0)
+                    EmitList(uint32_t(r) * kRangeCells + o, pages.data() + (start[o] - counts[o]),
+                             counts[o], list, f);
+        };
         for (size_t r = 0; r < m_ranges.size(); ++r) {
             if (m_chunks[r].bytes + m_ranges[r].used == 0) continue;
             LoadRange(r);
             std::fill(counts.begin(), counts.end(), 0);
             ReadRange(r, [&](uint32_t offset, uint32_t) { ++counts[offset]; });
-            // The range's cells in groups whose pages fit the limit (all of them unless the
-            // range is very full), each group's pages put by cell in the order noted, so that
-            // a cell's pages ascend; a cell's pages are never cut.
+            // The range's cells in groups whose pages fit the limit: all of them in one unless
+            // the range is very full. A cell's pages are never cut.
+            groups.clear();
             for (uint32_t from = 0, to; from < kRangeCells; from = to) {
                 uint64_t sum = counts[from];
                 for (to = from + 1; to < kRangeCells && sum + counts[to] <= m_entryLimit; ++to)
                     sum += counts[to];
-                if (sum == 0) continue;
-                start[from] = 0;
-                for (uint32_t o = from; o < to; ++o) start[o + 1] = start[o] + counts[o];
-                pages.resize(size_t(sum));
-                if (from == 0 && to == kRangeCells)
-                    ReadRange(
-                        r, [&](uint32_t offset, uint32_t page) { pages[start[offset]++] = page; });
-                else
-                    ReadRange(r, [&](uint32_t offset, uint32_t page) {
-                        if (offset >= from && offset < to) pages[start[offset]++] = page;
-                    });
-                // start[o] is now where cell o's pages end.
-                for (uint32_t o = from; o < to; ++o)
-                    if (counts[o] != 0)
-                        EmitList(uint32_t(r) * kRangeCells + o,
-                                 pages.data() + (start[o] - counts[o]), counts[o], list, f);
+                if (sum != 0) groups.emplace_back(from, to);
             }
+            if (groups.size() == 1) {
+                listGroup(r, groups[0].first, groups[0].second,
+                          [&](auto&& put) { ReadRange(r, put); });
+                continue;
+            }
+            // Several groups: the range is read once more, each entry going to its group's own
+            // chunks of the spill file, and each group is then read alone.
+            std::vector<uint16_t> groupOf(kRangeCells, 0);
+            for (size_t g = 0; g < groups.size(); ++g)
+                for (uint32_t o = groups[g].first; o < groups[g].second; ++o)
+                    groupOf[o] = uint16_t(g);
+            const uint32_t bufferBytes = uint32_t(std::clamp<size_t>(
+                m_loadLimit / groups.size(), kLeastBuffer, kMostBuffer));
+            std::vector<uint8_t> buffers(groups.size() * size_t(bufferBytes));
+            std::vector<Range> state(groups.size());
+            std::vector<Chunks> chunks(groups.size());
+            ReadRange(r, [&](uint32_t offset, uint32_t page) {
+                const size_t g = groupOf[offset];
+                uint8_t* const buffer = buffers.data() + g * bufferBytes;
+                if (state[g].used + kMaxEntryBytes > bufferBytes)
+                    SpillBuffer(state[g], buffer, chunks[g]);
+                PutEntry(state[g], buffer, offset, page);
+            });
+            for (size_t g = 0; g < groups.size(); ++g)
+                SpillBuffer(state[g], buffers.data() + g * bufferBytes, chunks[g]);
+            buffers = {};
+            for (size_t g = 0; g < groups.size(); ++g)
+                listGroup(r, groups[g].first, groups[g].second,
+                          [&](auto&& put) { ReadChunks(chunks[g], put); });
         }
         m_buffers.Reset();
         m_spill.Close();
@@ -298,16 +330,19 @@ private:
     bool Has(uint32_t cell) const { return m_hasPages[cell / 64] >> (cell % 64) & 1; }
 
     void Add(uint32_t cell, uint32_t page) {
-        m_hasPages[cell / 64] |= uint64_t(1) << (cell % 64);
         const size_t r = cell >> kRangeBits;
         Range& range = m_ranges[r];
         uint8_t* const buffer = m_buffers.get() + r * m_bufferBytes;
         if (range.used + kMaxEntryBytes > m_bufferBytes) Flush(r, buffer);
-        // An entry is a 16-bit word: the cell's offset in the range and the step from the
-        // range's last page, or kLongStep and the step in 32 bits after it.
+        PutEntry(range, buffer, cell & (kRangeCells - 1), page);
+    }
+
+    // Appends an entry to the buffer of range (which has room for kMaxEntryBytes more): a
+    // 16-bit word, the cell's offset in the range and the step from the range's last page, or
+    // kLongStep and the step in 32 bits after it.
+    static void PutEntry(Range& range, uint8_t* buffer, uint32_t offset, uint32_t page) {
         const uint32_t step = page - range.lastPage;
         range.lastPage = page;
-        const uint32_t offset = cell & (kRangeCells - 1);
         uint8_t* out = buffer + range.used;
         if (step < kLongStep) {
             const uint16_t word = uint16_t(step << kRangeBits | offset);
@@ -321,14 +356,34 @@ private:
         }
     }
 
-    // Puts range r's buffer in the spill file.
+    // Marks the cells of the entries in range r's buffer as having pages: here the range's
+    // bits lie together, where each entry as it comes would touch one anywhere in the bitmap.
+    void MarkCells(size_t r, const uint8_t* buffer, uint32_t used) {
+        uint64_t* const bits = m_hasPages.data() + r * (kRangeCells / 64);
+        for (uint32_t at = 0; at + 2 <= used;) {
+            uint16_t word;
+            std::memcpy(&word, buffer + at, 2);
+            const uint32_t offset = word & (kRangeCells - 1);
+            bits[offset / 64] |= uint64_t(1) << (offset % 64);
+            at += word >> kRangeBits == kLongStep ? 6 : 2;
+        }
+    }
+
+    // Puts range r's buffer in the spill file, its cells marked.
     void Flush(size_t r, const uint8_t* buffer) {
-        Range& range = m_ranges[r];
+        if (m_ranges[r].used == 0) return;
+        MarkCells(r, buffer, m_ranges[r].used);
+        SpillBuffer(m_ranges[r], buffer, m_chunks[r]);
+    }
+
+    // Puts the buffer of range (its entries, or a group's of them) in the spill file as the
+    // next of its chunks; the step of the next entry stays counted from the last page.
+    void SpillBuffer(Range& range, const uint8_t* buffer, Chunks& chunks) {
         if (range.used == 0) return;
         if (!m_spill.IsOpen() && !m_spill.Create(m_spillBeside))
             throw WriterError("cannot make a spill file beside " + m_spillBeside.string());
-        m_chunks[r].at.emplace_back(m_spill.Size(), range.used);
-        m_chunks[r].bytes += range.used;
+        chunks.at.emplace_back(m_spill.Size(), range.used);
+        chunks.bytes += range.used;
         if (!m_spill.Append(buffer, range.used))
             throw WriterError("cannot write a spill file beside " + m_spillBeside.string());
         range.used = 0;
@@ -353,35 +408,49 @@ private:
     template <typename F>
     void ReadRange(size_t r, F&& f) {
         uint32_t page = 0;
-        const auto decode = [&](const uint8_t* at, const uint8_t* end) {
-            while (at < end) {
-                if (end - at < 2) throw WriterError("the spill file does not read back");
-                uint16_t word;
-                std::memcpy(&word, at, 2);
-                at += 2;
-                uint32_t step = word >> kRangeBits;
-                if (step == kLongStep) {
-                    if (end - at < 4) throw WriterError("the spill file does not read back");
-                    std::memcpy(&step, at, 4);
-                    at += 4;
-                }
-                page += step;
-                f(uint32_t(word & (kRangeCells - 1)), page);
-            }
-        };
-        if (m_loaded) {
-            decode(m_chunk.data(), m_chunk.data() + m_chunk.size());
-        } else {
-            for (const auto& [offset, bytes] : m_chunks[r].at) {
-                m_chunk.resize(bytes);
-                if (!m_spill.ReadAt(offset, m_chunk.data(), bytes))
-                    throw WriterError("the spill file does not read back");
-                decode(m_chunk.data(), m_chunk.data() + bytes);
-            }
-        }
+        if (m_loaded)
+            Decode(m_chunk.data(), m_chunk.data() + m_chunk.size(), page, f);
+        else
+            ReadChunks(m_chunks[r], f, page);
         if (m_ranges[r].used != 0) {  // not yet in the spill file (before ForEachList)
             const uint8_t* buffer = m_buffers.get() + r * m_bufferBytes;
-            decode(buffer, buffer + m_ranges[r].used);
+            Decode(buffer, buffer + m_ranges[r].used, page, f);
+        }
+    }
+
+    // Calls f(cell offset, page) for every entry of chunks in the order noted, reading them
+    // from the spill file one at a time; page is the last page before them.
+    template <typename F>
+    void ReadChunks(const Chunks& chunks, F&& f, uint32_t& page) {
+        for (const auto& [offset, bytes] : chunks.at) {
+            m_chunk.resize(bytes);
+            if (!m_spill.ReadAt(offset, m_chunk.data(), bytes))
+                throw WriterError("the spill file does not read back");
+            Decode(m_chunk.data(), m_chunk.data() + bytes, page, f);
+        }
+    }
+    template <typename F>
+    void ReadChunks(const Chunks& chunks, F&& f) {
+        uint32_t page = 0;
+        ReadChunks(chunks, f, page);
+    }
+
+    // Calls f(cell offset, page) for the entries at .. end, after the last page page.
+    template <typename F>
+    static void Decode(const uint8_t* at, const uint8_t* end, uint32_t& page, F&& f) {
+        while (at < end) {
+            if (end - at < 2) throw WriterError("the spill file does not read back");
+            uint16_t word;
+            std::memcpy(&word, at, 2);
+            at += 2;
+            uint32_t step = word >> kRangeBits;
+            if (step == kLongStep) {
+                if (end - at < 4) throw WriterError("the spill file does not read back");
+                std::memcpy(&step, at, 4);
+                at += 4;
+            }
+            page += step;
+            f(uint32_t(word & (kRangeCells - 1)), page);
         }
     }
 
@@ -404,7 +473,8 @@ private:
             for (; delta >= 0x80; delta >>= 7) *out++ = char(uint8_t(delta | 0x80));
             *out++ = char(delta);
         }
-        f(SecondRank(cell), std::string_view(begin, size_t(out - begin)), listed);
+        f(SecondRank(cell), std::string_view(begin, size_t(out - begin)), listed,
+          std::span<const uint32_t>(pages, count));
     }
 
     uint16_t SecondRank(uint32_t cell) const {
@@ -678,7 +748,7 @@ uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Key
 // Reads a spill file from its start, a buffer at a time.
 class SpillReader {
 public:
-    explicit SpillReader(SpillFile& file) : m_file(&file), m_buffer(size_t(1) << 20) {}
+    explicit SpillReader(SpillFile& file) : m_file(&file), m_buffer(size_t(256) << 10) {}
 
     bool AtEnd() { return m_used == m_filled && m_at == m_file->Size(); }
     uint8_t Byte() {
@@ -846,32 +916,29 @@ std::string FirstTables(const Keys& k, const std::vector<uint8_t>& clean,
 uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
                     const std::filesystem::path& path, std::string& directory) {
     const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
-    std::string bitmap;
-    std::vector<uint32_t> pages;
+    std::vector<uint8_t> bitmap;
     uint64_t offset = 0;
-    c.ForEachList([&](uint16_t second, std::string_view deltas, uint32_t count) {
+    c.ForEachList([&](uint16_t second, std::string_view deltas, uint32_t count,
+                      std::span<const uint32_t> pages) {
         uint8_t kind = kPairList;
         std::string_view list = deltas;
         if (bitmapBytes < deltas.size()) {
-            // The pages read back through the search's own decoder.
-            const PageList asRead{kPairList, count, reinterpret_cast<const uint8_t*>(deltas.data()),
-                                  uint32_t(deltas.size())};
-            if (!DecodePageList(asRead, pageLimit, pages))
+            if (pages.back() >= pageLimit)  // they ascend
                 throw WriterError("a pair's pages do not lie below the page limit");
-            bitmap.assign(bitmapBytes, '\0');
-            for (uint32_t page : pages)
-                bitmap[page / 8] = char(uint8_t(bitmap[page / 8]) | uint8_t(1 << (page % 8)));
+            bitmap.assign(bitmapBytes, 0);
+            for (uint32_t page : pages) bitmap[page / 8] |= uint8_t(1 << (page % 8));
             kind = kPairBitmap;
-            list = bitmap;
+            list = std::string_view(reinterpret_cast<const char*>(bitmap.data()), bitmap.size());
         }
         if (offset + list.size() > UINT32_MAX) throw WriterError("pairs file too large");
         if (!out.Append(list)) throw WriterError("cannot write " + path.string());
-        PutLE16(directory, second);
-        directory.push_back(char(kind));
-        directory.push_back('\0');
-        PutLE32(directory, count);
-        PutLE32(directory, uint32_t(offset));
-        PutLE32(directory, uint32_t(Checksum64(list.data(), list.size())));
+        uint8_t entry[kPairEntrySize] = {};
+        EncodeLE16(entry, second);
+        entry[2] = kind;
+        EncodeLE32(entry + 4, count);
+        EncodeLE32(entry + 8, uint32_t(offset));
+        EncodeLE32(entry + 12, uint32_t(Checksum64(list.data(), list.size())));
+        directory.append(reinterpret_cast<const char*>(entry), sizeof entry);
         offset += list.size();
     });
     return offset;
@@ -1050,52 +1117,15 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
     return WriteFile(path, fp, keys, record.points, clean, pairs, pageLimit);
 }
 
-namespace {
-
-// Writes the pairs files of the three indexes with write(index stem, mode's place) on two
-// threads, each taking the next file when done with one (the whole text and the main text
-// first, the small notes last). Returns the bytes written.
-template <typename Write>
-uint64_t WriteThreeFiles(const std::string& baseName, Write&& write) {
+uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
+    // On two threads, each taking the next file when done with one: the whole text and the
+    // main text first, the small notes last.
     const int modes[] = {kModeWholeText, kModeMainText, kModeNotes};
     PairsStats stats[3];
-    std::exception_ptr errors[3];
-    const auto run = [&](int i) {
-        try {
-            stats[i] = write(IndexFileStem(baseName, modes[i]), i);
-        } catch (...) {
-            errors[i] = std::current_exception();
-        }
-    };
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        for (int i; (i = next.fetch_add(1)) < 3;) run(i);
-    };
-    std::thread other(work);
-    work();
-    other.join();
-    for (const std::exception_ptr& e : errors)
-        if (e) std::rethrow_exception(e);
+    RunOnTwoThreads(3, [&](size_t i) {
+        stats[i] = WritePairsFile(folder, IndexFileStem(baseName, modes[i]));
+    });
     return stats[0].bytes + stats[1].bytes + stats[2].bytes;
-}
-
-}  // namespace
-
-uint64_t AccelerateCollection(const std::filesystem::path& folder, const std::string& baseName) {
-    return WriteThreeFiles(baseName, [&](const std::string& stem, int) {
-        return WritePairsFile(folder, stem);
-    });
-}
-
-uint64_t WriteRecordedPairsFiles(const std::filesystem::path& folder,
-                                 std::unique_ptr<PairsRecord> (&records)[3],
-                                 const std::string& baseName) {
-    return WriteThreeFiles(baseName, [&](const std::string& stem, int i) {
-        if (!records[i]) throw WriterError("no record for the pairs file of " + stem);
-        const PairsStats stats = WriteRecordedPairsFile(folder, stem, *records[i]);
-        records[i].reset();
-        return stats;
-    });
 }
 
 }  // namespace kolva

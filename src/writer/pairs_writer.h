@@ -44,10 +44,5 @@ PairsStats WriteRecordedPairsFile(const std::filesystem::path& folder, const std
 // Returns the bytes written.
 uint64_t AccelerateCollection(const std::filesystem::path& folder,
                               const std::string& baseName = "Index");
-// The same from the records of the three indexes' writers, in the order whole text, main text,
-// notes (WriteRecordedPairsFile); the records are used up.
-uint64_t WriteRecordedPairsFiles(const std::filesystem::path& folder,
-                                 std::unique_ptr<PairsRecord> (&records)[3],
-                                 const std::string& baseName = "Index");
 
 }  // namespace kolva
