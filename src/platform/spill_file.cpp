@@ -12,7 +12,7 @@ namespace {
 
 // Written out a buffer at a time. The buffer's memory is taken once, at its full size: grown
 // from nothing it would be taken again at each doubling, and each time the system maps it anew.
-constexpr size_t kBufferBytes = size_t(256) << 10;
+constexpr size_t kBufferBytes = size_t(64) << 10;
 
 }  // namespace
 

@@ -372,11 +372,13 @@ void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
         uint32_t page;
         uint64_t place;  // the stream's length after the header, the byte count on top
     };
-    const size_t groupLimit = std::max<size_t>(m_pointMemory / sizeof(Entry), 1);
-    // A slot's next place in the group's entries, and the end of its places.
-    std::vector<uint64_t> next(kSlotCount), placesEnd(kSlotCount);
+    const size_t groupLimit =
+        std::clamp<size_t>(m_pointMemory / sizeof(Entry), 1, size_t(UINT32_MAX) / 2);
+    // A slot's next place in the group's entries, and the end of its places (a group's places
+    // number less than 2^32 unless a single slot has more, which no page count allows).
+    std::vector<uint32_t> next(kSlotCount), placesEnd(kSlotCount);
     std::vector<Entry> group;
-    std::vector<char> buffer(size_t(1) << 20);  // a multiple of kEntryRecordSize
+    std::vector<char> buffer(size_t(256) << 10);  // a multiple of kEntryRecordSize
     std::vector<StreamPoint> points;
     std::vector<uint32_t> chain;
     // The slots in groups whose entries fit the memory given (a slot alone when it needs more),
@@ -387,9 +389,9 @@ void IndexWriter::PlacePoints(const std::vector<uint32_t>& newNumber) {
         for (; end < m_slots.size(); ++end) {
             const uint64_t n = pointsOf(end);
             if (total != 0 && total + n > groupLimit) break;
-            next[end] = total;
+            next[end] = uint32_t(total);
             total += n;
-            placesEnd[end] = total;
+            placesEnd[end] = uint32_t(total);
         }
         if (total == 0) {
             first = end;

@@ -248,6 +248,7 @@ public:
         m_buffers.Reset();
         m_entryLimit *= 2;
         std::vector<uint32_t> counts(kRangeCells), start(kRangeCells + 1), pages;
+        pages.reserve(m_entryLimit);  // taken as used, never moved by growing
         std::vector<std::pair<uint32_t, uint32_t>> groups;  // cells from, to
         std::string list;
         // Puts a group's pages (cells from .. to) by cell, in the order read, so that a cell's
@@ -748,7 +749,7 @@ uint32_t CollectPairs(const StreamReader& reader, const IndexFiles& f, const Key
 // Reads a spill file from its start, a buffer at a time.
 class SpillReader {
 public:
-    explicit SpillReader(SpillFile& file) : m_file(&file), m_buffer(size_t(256) << 10) {}
+    explicit SpillReader(SpillFile& file) : m_file(&file), m_buffer(size_t(64) << 10) {}
 
     bool AtEnd() { return m_used == m_filled && m_at == m_file->Size(); }
     uint8_t Byte() {
@@ -911,10 +912,69 @@ std::string FirstTables(const Keys& k, const std::vector<uint8_t>& clean,
     return tables;
 }
 
+// The directory, written into its place in the file a few rows at a time as the lists come, the
+// checksum of each row (the low half of the checksum of its entries) taken as it ends: held
+// whole it would take 16 bytes a pair of fresh memory.
+class DirectoryWriter {
+public:
+    // rowStarts as RowStarts gives them; the directory lies at offset at of out.
+    DirectoryWriter(FileReplacement& out, const std::filesystem::path& path, uint64_t at,
+                    const std::vector<uint32_t>& rowStarts)
+        : m_out(out), m_path(path), m_at(at) {
+        const size_t rows = rowStarts.size() / 2 - 1;  // per distance
+        for (size_t part = 0; part < 2; ++part)
+            for (size_t r = 0; r < rows; ++r) m_rowEnds.push_back(rowStarts[part * (rows + 1) + r + 1]);
+        m_bytes.reserve(kFlushBytes + kPairEntrySize * size_t(rows));
+    }
+
+    void Add(const uint8_t (&entry)[kPairEntrySize]) {
+        EndRows();
+        m_bytes.append(reinterpret_cast<const char*>(entry), kPairEntrySize);
+        ++m_count;
+    }
+
+    // After the last entry: writes what is left and returns the row checksums, rows in order.
+    std::vector<uint32_t> Finish() {
+        EndRows();
+        if (m_sums.size() != m_rowEnds.size())
+            throw WriterError("the pairs' directory does not fill its rows");
+        Write();
+        return std::move(m_sums);
+    }
+
+private:
+    static constexpr size_t kFlushBytes = size_t(256) << 10;
+
+    // Ends the rows that end before the next entry (empty rows included).
+    void EndRows() {
+        while (m_sums.size() < m_rowEnds.size() && m_rowEnds[m_sums.size()] == m_count) {
+            const size_t from = size_t(m_rowFrom - m_written) * kPairEntrySize;
+            m_sums.push_back(uint32_t(Checksum64(m_bytes.data() + from, m_bytes.size() - from)));
+            m_rowFrom = m_count;
+            if (m_bytes.size() >= kFlushBytes) Write();
+        }
+    }
+    void Write() {
+        if (!m_out.WriteAt(m_at + uint64_t(m_written) * kPairEntrySize, m_bytes))
+            throw WriterError("cannot write " + m_path.string());
+        m_written = m_count;
+        m_bytes.clear();
+    }
+
+    FileReplacement& m_out;
+    const std::filesystem::path& m_path;
+    uint64_t m_at;
+    std::vector<uint32_t> m_rowEnds, m_sums;
+    std::string m_bytes;     // the entries from m_written on
+    uint32_t m_count = 0;    // entries added
+    uint32_t m_written = 0;  // entries written to the file
+    uint32_t m_rowFrom = 0;  // the first entry of the row being filled
+};
+
 // Writes the list of every pair to out, in directory order, each as page deltas or as a bitmap,
 // whichever is shorter, and its directory entry to directory. Returns the size of the lists.
 uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
-                    const std::filesystem::path& path, std::string& directory) {
+                    const std::filesystem::path& path, DirectoryWriter& directory) {
     const uint32_t bitmapBytes = uint32_t((uint64_t(pageLimit) + 7) / 8);
     std::vector<uint8_t> bitmap;
     uint64_t offset = 0;
@@ -938,23 +998,10 @@ uint64_t WriteLists(PairCollector& c, uint32_t pageLimit, FileReplacement& out,
         EncodeLE32(entry + 4, count);
         EncodeLE32(entry + 8, uint32_t(offset));
         EncodeLE32(entry + 12, uint32_t(Checksum64(list.data(), list.size())));
-        directory.append(reinterpret_cast<const char*>(entry), sizeof entry);
+        directory.Add(entry);
         offset += list.size();
     });
     return offset;
-}
-
-// The row checksums: the low half of the checksum of each row's directory entries.
-void PutRowChecksums(const std::vector<uint32_t>& rowStarts, const std::string& directory,
-                     std::string& tables) {
-    const size_t rows = rowStarts.size() / 2 - 1;  // per distance
-    for (size_t part = 0; part < 2; ++part)
-        for (size_t r = 0; r < rows; ++r) {
-            const uint32_t from = rowStarts[part * (rows + 1) + r];
-            const uint32_t to = rowStarts[part * (rows + 1) + r + 1];
-            PutLE32(tables, uint32_t(Checksum64(directory.data() + size_t(from) * kPairEntrySize,
-                                                size_t(to - from) * kPairEntrySize)));
-        }
 }
 
 // Writes the points area to out: the entries of the clean streams that have stored points, then
@@ -1011,16 +1058,15 @@ PairsStats WriteFile(const std::filesystem::path& path, const PairsFingerprint& 
 
     FileReplacement out;
     if (!out.Open(path) || !out.Skip(listsAt)) throw WriterError("cannot write " + path.string());
-    std::string directory;
-    directory.reserve(size_t(entries * kPairEntrySize));
+    DirectoryWriter directory(out, path, kPairsHeaderSize + tables.size() + 2 * uint64_t(keyCount) * 4,
+                              rowStarts);
     header.listsSize = WriteLists(c, pageLimit, out, path, directory);
+    for (uint32_t sum : directory.Finish()) PutLE32(tables, sum);
     header.pointsSize = WritePoints(stored, clean, out, path, header.pointSlots);
-    PutRowChecksums(rowStarts, directory, tables);
     header.tablesChecksum = Checksum64(tables.data(), tables.size());
     header.fileSize = listsAt + header.listsSize + header.pointsSize;
-    if (!out.WriteAt(0, EncodePairsHeader(header)) ||
-        !out.WriteAt(kPairsHeaderSize, tables) ||
-        !out.WriteAt(kPairsHeaderSize + tables.size(), directory) || !out.Commit())
+    if (!out.WriteAt(0, EncodePairsHeader(header)) || !out.WriteAt(kPairsHeaderSize, tables) ||
+        !out.Commit())
         throw WriterError("cannot write " + path.string());
 
     PairsStats stats;
