@@ -10,6 +10,7 @@ set(KOLVA_CORE_FILES
   src/platform/spill_file.cpp
   src/platform/state_folder.cpp
   src/platform/checksum.cpp
+  src/platform/allocator.cpp
   src/text/utf16.cpp
   src/text/codeconverter.cpp
   src/text/utf8.cpp

@@ -5,10 +5,12 @@
 
 #include <QLoggingCategory>
 
+#include "platform/allocator.h"
 #include "shell/book.h"
 #include "view/concordancescheme.h"
 
 int main(int argc, char** argv) {
+    kolva::KeepHeapForSearches();  // before the first search allocates
     // --help and --version answer without a window (and without a display).
     {
         QStringList arguments;

@@ -15,6 +15,7 @@
 #include "catalogue/query.h"
 #include "catalogue/results.h"
 #include "index/index.h"
+#include "platform/allocator.h"
 #include "text/codeconverter.h"
 #include "text/utf8.h"
 
@@ -509,6 +510,7 @@ int Run(Options o) {  // a copy: the catalogue settles the default range
 }  // namespace
 
 int main(int argc, char** argv) {
+    kolva::KeepHeapForSearches();  // before the first search allocates
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::cout << kUsage;
         return 0;
