@@ -47,7 +47,7 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
     if (!m_header.Open(folder / (stem + "-idx.h")) || m_header.Size() < kHeaderTablesSize ||
         (m_header.Size() - kHeaderTablesSize) / 4 > UINT32_MAX)
         return false;
-    // The fingerprint reads the header whole, and the search reads its tables.
+    // The search reads its tables: mapped in one call rather than a fault at a time.
     m_header.Populate();
     const uint8_t* header = m_header.Data();  // page-aligned, so the tables are 4-byte aligned
     m_pFirstBlock = reinterpret_cast<const int32_t*>(header);
@@ -64,10 +64,10 @@ bool CIndex::OpenFiles(const std::filesystem::path& folder, const std::string& b
     m_blocks.Open(folder / (stem + "-idx.m"), m_nBlockCount, m_readMemory);
     // Optional: without a pairs file that fits, the search reads as it always did.
     PairsFingerprint fp;
-    ReadOnlyFile postings;
+    ReadOnlyFile headerFile, postings;
     if (std::filesystem::is_regular_file(folder / (stem + kPairsSuffix)) &&
-        postings.Open(folder / (stem + "-idx.m")) &&
-        FingerprintOf(header, m_header.Size(), postings, nullptr, fp)) {
+        headerFile.Open(folder / (stem + "-idx.h")) && postings.Open(folder / (stem + "-idx.m")) &&
+        FingerprintOf(headerFile, postings, nullptr, fp) && fp.headerSize == m_header.Size()) {
         fp.tableSize = m_variantTableSize;
         fp.tableChecksum = m_variantTableChecksum;
         m_pairs.CopyInto(&m_readMemory);

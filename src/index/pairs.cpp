@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "index/slots.h"
 #include "platform/coding.h"
@@ -60,11 +61,21 @@ bool PostingsSamplesChecksum(const ReadOnlyFile& postings, uint64_t& sum) {
     return true;
 }
 
-bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFile& postings,
+bool FingerprintOf(const ReadOnlyFile& header, const ReadOnlyFile& postings,
                    const std::string* table, PairsFingerprint& out) {
     PairsFingerprint fp;
-    fp.headerSize = headerSize;
-    fp.headerChecksum = Checksum64(header, headerSize);
+    if (!header.Size(fp.headerSize)) return false;
+    // Read a piece at a time: through a mapping, the first touch of each of its pages costs
+    // more than reading it (the real collection's 1.5 MB header: 1.3 ms against 0.75 ms).
+    constexpr size_t kPiece = size_t(64) << 10;  // a multiple of 32
+    const std::unique_ptr<uint8_t[]> piece(new uint8_t[kPiece]);
+    Checksum64Pieces sum(fp.headerSize);
+    for (uint64_t at = 0; at < fp.headerSize; at += kPiece) {
+        const size_t n = size_t(std::min<uint64_t>(kPiece, fp.headerSize - at));
+        if (!header.ReadAt(at, piece.get(), n)) return false;
+        sum.Add(piece.get(), n);
+    }
+    fp.headerChecksum = sum.Sum();
     if (!postings.Size(fp.postingsSize) || !PostingsSamplesChecksum(postings, fp.postingsChecksum))
         return false;
     if (table) {
@@ -77,13 +88,12 @@ bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFil
 
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out) {
-    ReadOnlyMapping header;
-    ReadOnlyFile postings;
+    ReadOnlyFile header, postings;
     if (!header.Open(folder / (stem + "-idx.h")) || !postings.Open(folder / (stem + "-idx.m")))
         return false;
     std::string table;
     const bool hasTable = ReadWholeFile(folder / "yitizi.txt", table);
-    return FingerprintOf(header.Data(), header.Size(), postings, hasTable ? &table : nullptr, out);
+    return FingerprintOf(header, postings, hasTable ? &table : nullptr, out);
 }
 
 int32_t PairKey(int32_t slot, const std::vector<VariantGroup>& groups) {

@@ -21,9 +21,9 @@ namespace kolva {
 // samples of the postings file, the whole variant table. False when an index file is missing.
 bool ComputePairsFingerprint(const std::filesystem::path& folder, const std::string& stem,
                              PairsFingerprint& out);
-// The same from files already open: the index header (mapped, whole), the postings file, and the
-// variant table's bytes (null when there is none). False when the postings cannot be read.
-bool FingerprintOf(const uint8_t* header, uint64_t headerSize, const ReadOnlyFile& postings,
+// The same from files already open: the index header, the postings file, and the variant
+// table's bytes (null when there is none). False when they cannot be read.
+bool FingerprintOf(const ReadOnlyFile& header, const ReadOnlyFile& postings,
                    const std::string* table, PairsFingerprint& out);
 // Checksum of the postings samples: every block of a file of at most kPostingsSamples blocks,
 // else kPostingsSamples blocks spread evenly from the first to the last.

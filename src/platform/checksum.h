@@ -12,4 +12,22 @@ namespace kolva {
 // multiply-rotate rounds over 32-byte stripes, the tail byte by byte.
 uint64_t Checksum64(const void* data, size_t size, uint64_t seed = 0);
 
+// Checksum64 of size bytes given in pieces, in order: every piece but the last a multiple of
+// 32 bytes long (a file read a buffer at a time).
+class Checksum64Pieces {
+public:
+    explicit Checksum64Pieces(uint64_t size, uint64_t seed = 0);
+    void Add(const void* data, size_t size);
+    // Once all size bytes are given.
+    uint64_t Sum() const;
+
+private:
+    uint64_t m_h;
+    uint64_t m_v[4];
+    uint64_t m_stripeBytes;  // of the 32-byte stripes still to come
+    bool m_long;             // size reaches a stripe
+    uint8_t m_tail[32] = {};
+    size_t m_tailSize = 0;
+};
+
 }  // namespace kolva
