@@ -82,9 +82,7 @@ void BlockCache::Close() {
     m_state = {};
     std::fill(std::begin(m_keys), std::end(m_keys), 0u);
     m_slotCount = 0;  // the memory is its owner's to let go
-    m_hand = 0;
     m_memory = nullptr;
-    ++m_walk;
 }
 
 uint32_t BlockCache::Probe(uint32_t block) const {
@@ -93,43 +91,12 @@ uint32_t BlockCache::Probe(uint32_t block) const {
     return h;
 }
 
-void BlockCache::Erase(uint32_t h) {
-    uint32_t hole = h;
-    for (uint32_t j = (h + 1) & (kTableSize - 1); m_keys[j] != 0; j = (j + 1) & (kTableSize - 1)) {
-        // An entry stays where it is when its home lies after the hole, up to where it stands.
-        const uint32_t home = HashOf(m_keys[j] - 1) & (kTableSize - 1);
-        const bool stays = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
-        if (stays) continue;
-        m_keys[hole] = m_keys[j];
-        m_slots[hole] = m_slots[j];
-        hole = j;
-    }
-    m_keys[hole] = 0;
-}
-
 uint32_t BlockCache::FreeSlot() {
-    if (m_slotCount < kMaxBlocks) {
-        uint8_t* bytes = m_memory ? m_memory->Take(kBlockSize) : nullptr;
-        if (bytes) {
-            m_bytesOf[m_slotCount] = bytes;
-            m_blockOf[m_slotCount] = kNone;
-            return m_slotCount++;
-        }
-    }
-    if (m_fullWalk == m_walk) return kNone;
-    for (uint32_t n = 0; n < m_slotCount; ++n) {
-        const uint32_t slot = m_hand;
-        m_hand = m_hand + 1 == m_slotCount ? 0 : m_hand + 1;
-        if (m_walkOf[slot] == m_walk) continue;  // a cursor of this walk may stand on it
-        if (m_blockOf[slot] != kNone) {
-            Erase(Probe(m_blockOf[slot]));
-            m_state.At(m_blockOf[slot]) = kThroughMapping;
-        }
-        m_blockOf[slot] = kNone;
-        return slot;
-    }
-    m_fullWalk = m_walk;  // every slot is this walk's: none frees up before it ends
-    return kNone;
+    if (m_slotCount == kMaxBlocks) return kNone;
+    uint8_t* bytes = m_memory ? m_memory->Take(kBlockSize) : nullptr;
+    if (!bytes) return kNone;
+    m_bytesOf[m_slotCount] = bytes;
+    return m_slotCount++;
 }
 
 const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
@@ -141,11 +108,7 @@ const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
         failed = true;
         return nullptr;
     }
-    if (state == kHeld) {
-        const uint32_t h = Probe(block);
-        m_walkOf[m_slots[h]] = m_walk;
-        return m_bytesOf[m_slots[h]];
-    }
+    if (state == kHeld) return m_bytesOf[m_slots[Probe(block)]];
     const uint32_t slot = FreeSlot();
     if (slot == kNone) {
         m_state.At(block) = kThroughMapping;
@@ -160,8 +123,6 @@ const uint8_t* BlockCache::Find(uint32_t block, uint32_t bytes, bool& failed) {
     const uint32_t h = Probe(block);
     m_keys[h] = block + 1;
     m_slots[h] = uint16_t(slot);
-    m_blockOf[slot] = block;
-    m_walkOf[slot] = m_walk;
     return m_bytesOf[slot];
 }
 

@@ -4,10 +4,11 @@
 // from the system's file cache with pread costs, and the blocks of one stream lie far apart in
 // the file, so that a search entering blocks no earlier search entered would fault once for each.
 // The search therefore reads a block it enters for the first time into memory of its own and
-// keeps it there for later searches, as long as room lasts; when room runs out, a block no
-// cursor of the current walk stands on makes way. A block entered again after it made way is
-// read through the mapping from then on (its one fault then buys it for good). The memory is
-// bounded: past it, blocks are read through the mapping as well.
+// keeps it there until the index is closed, as long as room lasts; once room runs out, a block
+// entered for the first time is read through the mapping (its one fault then buys it for good).
+// No block makes way for another: one that did would pay that fault too when entered again,
+// after the read that brought it in (a list of varied searches run three times over paid in its
+// second round what the first had saved).
 #pragma once
 
 #include <cstddef>
@@ -67,13 +68,9 @@ class BlockCache {
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
 
-    // A new walk begins: blocks the last one entered may make way from now on (no reader of
-    // that walk may be used after this).
-    void BeginSearch() { ++m_walk; }
-
     // The first bytes (up to 4096) of block (below blockCount). Null when the block is to be
     // read through the mapping; with failed set when it could not be read at all. The bytes
-    // stay where they are until the walk ends (BeginSearch) or Close.
+    // stay where they are until Close.
     const uint8_t* Find(uint32_t block, uint32_t bytes, bool& failed);
 
   private:
@@ -84,28 +81,19 @@ class BlockCache {
 
     // The table entry of block, or of the free entry where it would go.
     uint32_t Probe(uint32_t block) const;
-    // Frees table entry h, moving later entries of its run back so that none is cut off.
-    void Erase(uint32_t h);
-    // A slot for a new block: a fresh one while room lasts, else one that the current walk has
-    // not entered (its block removed); kNone when there is none.
+    // A fresh slot for a new block while room lasts; kNone after.
     uint32_t FreeSlot();
 
     ReadOnlyFile m_file;
     uint32_t m_blockCount = 0;
     ReadMemory* m_memory = nullptr;
-    uint64_t m_walk = 1;   // the current walk
     uint32_t m_slotCount = 0;  // slots taken from m_memory
-    uint32_t m_hand = 0;       // where the search for a slot to reuse goes on
-    uint64_t m_fullWalk = 0;   // a walk that holds every slot
     // Open addressing: block + 1 (0 = free) and its slot.
     uint32_t m_keys[kTableSize] = {};
     uint16_t m_slots[kTableSize] = {};
-    // Per slot: its block (kNone for none), its bytes and the last walk that entered it.
-    uint32_t m_blockOf[kMaxBlocks] = {};
-    uint8_t* m_bytesOf[kMaxBlocks] = {};
-    uint64_t m_walkOf[kMaxBlocks] = {};
-    // Per block: never entered, held here, read through the mapping (it made way, or there was
-    // no room for it) or unreadable (a read failed: the file is not what was mapped).
+    uint8_t* m_bytesOf[kMaxBlocks] = {};  // per slot
+    // Per block: never entered, held here, read through the mapping (there was no room for it)
+    // or unreadable (a read failed: the file is not what was mapped).
     static constexpr uint8_t kHeld = 1, kThroughMapping = 2, kUnreadable = 3;
     LazyBytes m_state;
 };

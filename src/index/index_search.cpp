@@ -196,8 +196,6 @@ int CIndex::SearchWord(std::u16string_view word, CombineMode mode, bool variants
         AttachShortcuts(plan);
         ordered = RarestFirst(plan, moveOrder.data());
     }
-    // Blocks the last word's walk entered may make way for this one's.
-    m_blocks.BeginSearch();
     const StreamReader reader(m_pPostings, m_postings.Size(), m_pNextBlock,
                               m_nNextBlockCount, m_nBlockCount, &m_blocks);
     std::vector<uint32_t> pages, counts;
