@@ -371,7 +371,8 @@ BuildResult BuildCollection(const CollectionSource& source, const std::filesyste
     store.Finish();
     const BuildResult result{pages, writers[0]->PositionCount()};
     if (!options.pairsFiles) {
-        for (int i : {0, 2, 1}) writers[i]->Write(folder, IndexFileStem("Index", kIndexModes[i]));
+        for (int i = 0; i < 3; ++i)
+            writers[i]->Write(folder, IndexFileStem("Index", kIndexModes[i]));
         WriteCatalogueAndTable(source, folder);
         return result;
     }
