@@ -10,6 +10,9 @@
 //   kolva_fts5_peer query DB TABLE QUERYFILE REPEAT
 //       Runs every line of QUERYFILE (an FTS5 MATCH expression) REPEAT times in one process and
 //       prints "pages<TAB>median microseconds" per line. A run steps through every matching rowid.
+//   kolva_fts5_peer mixed DB TABLE QUERYFILE REPEAT
+//       The same, but the whole file runs REPEAT times over instead, so that the other queries
+//       come between a query's runs (the mixed list, as bench/compare runs kolva-search too).
 //   kolva_fts5_peer list DB TABLE QUERYFILE
 //       Prints "pages<TAB>instances<TAB>page:instances ..." per line (page order), the instances
 //       of all phrases of the expression on each page, for the agreement check.
@@ -122,8 +125,17 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
+// How Query runs the queries of its file.
+enum class Runs {
+    kList,     // once each, listing the pages and instances
+    kInARow,   // each REPEAT times in a row
+    kMixed,    // the whole file REPEAT times over, so that the other queries come between a
+               // query's runs (what a session of varied searches sees of the caches)
+};
+
 int Query(const std::string& dbPath, const std::string& table, const std::string& queryFile,
-          int repeat, bool list) {
+          int repeat, Runs runs) {
+    const bool list = runs == Runs::kList;
     sqlite3* db = OpenDb(dbPath, SQLITE_OPEN_READONLY);
     // Reads go through a mapping of the whole file, as the index reads its postings.
     Exec(db, "PRAGMA mmap_size=68719476736; PRAGMA cache_size=-65536");
@@ -133,37 +145,47 @@ int Query(const std::string& dbPath, const std::string& table, const std::string
                                  : "SELECT rowid FROM " + table + " WHERE " + table + " MATCH ?1";
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) Fail(db, "prepare");
+    const std::vector<std::string> queries = ReadLines(queryFile);
+    std::vector<std::vector<double>> times(queries.size());
+    std::vector<long> pages(queries.size(), 0);
     std::string out;
-    for (const std::string& q : ReadLines(queryFile)) {
-        std::vector<double> times;
-        long pages = 0, instances = 0;
-        std::string pairs;
-        for (int r = 0; r < (list ? 1 : repeat); ++r) {
-            pages = 0;
-            const auto start = Clock::now();
-            sqlite3_bind_text(st, 1, q.data(), int(q.size()), SQLITE_STATIC);
-            int rc;
-            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-                ++pages;
-                if (list) {
-                    const long n = sqlite3_column_int(st, 1);
-                    instances += n;
-                    pairs += (pairs.empty() ? "" : " ") + std::to_string(sqlite3_column_int64(st, 0)) +
-                             ":" + std::to_string(n);
+    const int rounds = runs == Runs::kMixed ? repeat : 1;
+    const int inARow = runs == Runs::kInARow ? repeat : 1;
+    for (int round = 0; round < rounds; ++round) {
+        for (size_t k = 0; k < queries.size(); ++k) {
+            const std::string& q = queries[k];
+            long instances = 0;
+            std::string pairs;
+            for (int r = 0; r < inARow; ++r) {
+                pages[k] = 0;
+                const auto start = Clock::now();
+                sqlite3_bind_text(st, 1, q.data(), int(q.size()), SQLITE_STATIC);
+                int rc;
+                while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+                    ++pages[k];
+                    if (list) {
+                        const long n = sqlite3_column_int(st, 1);
+                        instances += n;
+                        pairs += (pairs.empty() ? "" : " ") +
+                                 std::to_string(sqlite3_column_int64(st, 0)) + ":" +
+                                 std::to_string(n);
+                    }
                 }
+                if (rc != SQLITE_DONE) Fail(db, "query " + q);
+                sqlite3_reset(st);
+                times[k].push_back(
+                    std::chrono::duration<double, std::micro>(Clock::now() - start).count());
             }
-            if (rc != SQLITE_DONE) Fail(db, "query " + q);
-            sqlite3_reset(st);
-            times.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+            if (list)
+                out += std::to_string(pages[k]) + '\t' + std::to_string(instances) + '\t' +
+                       pairs + '\n';
         }
-        if (list) {
-            out += std::to_string(pages) + '\t' + std::to_string(instances) + '\t' + pairs + '\n';
-        } else {
-            std::sort(times.begin(), times.end());
-            char buf[64];
-            std::snprintf(buf, sizeof buf, "%ld\t%.1f\n", pages, times[times.size() / 2]);
-            out += buf;
-        }
+    }
+    for (size_t k = 0; k < queries.size() && !list; ++k) {
+        std::sort(times[k].begin(), times[k].end());
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%ld\t%.1f\n", pages[k], times[k][times[k].size() / 2]);
+        out += buf;
     }
     sqlite3_finalize(st);
     sqlite3_close(db);
@@ -177,10 +199,12 @@ int main(int argc, char** argv) {
     try {
         const std::vector<std::string> a(argv + 1, argv + argc);
         if (a.size() == 4 && a[0] == "build") return Build(a[1], a[2], a[3]);
-        if (a.size() == 5 && a[0] == "query") return Query(a[1], a[2], a[3], std::max(1, std::stoi(a[4])), false);
-        if (a.size() == 4 && a[0] == "list") return Query(a[1], a[2], a[3], 1, true);
+        if (a.size() == 5 && (a[0] == "query" || a[0] == "mixed"))
+            return Query(a[1], a[2], a[3], std::max(1, std::stoi(a[4])),
+                         a[0] == "query" ? Runs::kInARow : Runs::kMixed);
+        if (a.size() == 4 && a[0] == "list") return Query(a[1], a[2], a[3], 1, Runs::kList);
         std::cerr << "Usage: kolva_fts5_peer build DB char|trigram TEXTDIR\n"
-                     "       kolva_fts5_peer query DB TABLE QUERYFILE REPEAT\n"
+                     "       kolva_fts5_peer query|mixed DB TABLE QUERYFILE REPEAT\n"
                      "       kolva_fts5_peer list DB TABLE QUERYFILE\n";
         return 2;
     } catch (const std::exception& e) {
