@@ -475,5 +475,55 @@ TEST(PairsFileTest, LongListsAskedForAgainAreKeptDecoded) {
     }
 }
 
+// Once few pages are left, a long list of page deltas is passed over instead of read: the pages
+// it would drop stay (the walk finds the word is not on them), and its bytes are never read, so
+// damage in them leaves the narrowing as it was; damage in a list it reads still stops it.
+TEST(PairsFileTest, PassesOverLongListsOnceFewPagesAreLeft) {
+    std::vector<std::u32string> pages(12000);
+    for (size_t i = 0; i < pages.size(); i += 9) pages[i] = U"七八";  // 1,334 pages
+    pages[7] = U"五六七八";
+    pages[2407] = U"五六七、六一八";  // every pair of the phrase but 七八
+    test::TempDir dir;
+    test::WriteCollection(dir.path(), pages);
+    WritePairsFile(dir.path(), "Index");
+    std::vector<PhraseTerm> terms;
+    for (char32_t c : std::u32string(U"五六七八"))
+        terms.push_back({CharToSlot(c), uint32_t(terms.size()), 0});
+    const std::string path = (dir / "Index-idx.pairs").string();
+    const std::string good = test::ReadBytes(path);
+    // The bytes of a list as the file holds them: found where they stand in the file.
+    const auto listAt = [&](char32_t a, char32_t b) {
+        PairsFile file;
+        EXPECT_TRUE(file.Open(dir.path(), "Index"));
+        PageList list;
+        EXPECT_EQ(file.Locate(file.Rank(CharToSlot(a)), file.Rank(CharToSlot(b)), list, 1),
+                  PairsFile::Lookup::kFound);
+        EXPECT_EQ(list.kind, kPairList);
+        const size_t at =
+            good.find(std::string(reinterpret_cast<const char*>(list.bytes), list.size));
+        EXPECT_NE(at, std::string::npos);
+        return std::make_pair(at, size_t(list.count));
+    };
+    const auto [longAt, longCount] = listAt(U'七', U'八');
+    const auto [shortAt, shortCount] = listAt(U'五', U'六');
+    ASSERT_EQ(longCount, 1335u);
+    ASSERT_EQ(shortCount, 2u);
+    const auto narrow = [&](size_t damagedAt, std::vector<uint32_t>& narrowed) {
+        std::string bytes = good;
+        if (damagedAt != std::string::npos) bytes[damagedAt] = char(bytes[damagedAt] ^ 0x40);
+        test::WriteBytes(path, bytes);
+        PairsFile file;
+        EXPECT_TRUE(file.Open(dir.path(), "Index"));
+        return PagesByPairs(file, terms.data(), terms.size(), narrowed);
+    };
+    std::vector<uint32_t> narrowed;
+    ASSERT_TRUE(narrow(std::string::npos, narrowed));
+    EXPECT_EQ(narrowed, (std::vector<uint32_t>{7, 2407}));
+    narrowed.clear();
+    ASSERT_TRUE(narrow(longAt + 100, narrowed));
+    EXPECT_EQ(narrowed, (std::vector<uint32_t>{7, 2407}));
+    EXPECT_FALSE(narrow(shortAt + 1, narrowed));
+}
+
 }  // namespace
 }  // namespace kolva

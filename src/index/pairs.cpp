@@ -431,6 +431,12 @@ const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed)
 
 PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
                                   uint32_t distance) const {
+    const Lookup found = Locate(rankA, rankB, list, distance);
+    return found == Lookup::kFound && !Ready(list) ? Lookup::kDamaged : found;
+}
+
+PairsFile::Lookup PairsFile::Locate(int32_t rankA, int32_t rankB, PageList& list,
+                                    uint32_t distance) const {
     if (!IsOpen() || rankA < 0 || rankB < 0 || uint32_t(rankA) >= m_keyCount ||
         uint32_t(rankB) >= m_keyCount || distance < 1 || distance > 2)
         return Lookup::kDamaged;
@@ -468,26 +474,31 @@ PairsFile::Lookup PairsFile::Find(int32_t rankA, int32_t rankB, PageList& list,
         list.bytes = m_lists + offset;
         list.size = uint32_t(listEnd - offset);
         list.entry = mid;
-        if (list.count == 0) return Lookup::kDamaged;
-        // A list's checksum, and a bitmap's pages, are checked the first time a search asks for
-        // it (the mapping is read-only, so it stays as checked): a bitmap is then read in place.
-        uint8_t& checked = m_checked.At(mid / 8);
-        if (!(checked >> (mid % 8) & 1)) {
-            bool failed;
-            const uint8_t* copy = CopyOf(list.bytes, list.size, failed);
-            if (failed) return Lookup::kDamaged;
-            if (copy) list.bytes = copy;
-            if (uint32_t(Checksum64(list.bytes, list.size)) != LoadLE32(e + 12) ||
-                (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
-                return Lookup::kDamaged;
-            checked = uint8_t(checked | 1 << (mid % 8));
-            if (copy) m_listCopies.Insert(mid, copy);
-        } else if (const uint8_t* copy = m_listCopies.Find(mid)) {
-            list.bytes = copy;
-        }
-        return Lookup::kFound;
+        list.checksum = LoadLE32(e + 12);
+        return list.count == 0 ? Lookup::kDamaged : Lookup::kFound;
     }
     return Lookup::kAbsent;
+}
+
+bool PairsFile::Ready(PageList& list) const {
+    if (!IsOpen() || list.entry >= uint64_t(m_pairCount) + m_apartCount) return false;
+    // A list's checksum, and a bitmap's pages, are checked the first time a search asks for it
+    // (the mapping is read-only, so it stays as checked): a bitmap is then read in place.
+    uint8_t& checked = m_checked.At(list.entry / 8);
+    if (!(checked >> (list.entry % 8) & 1)) {
+        bool failed;
+        const uint8_t* copy = CopyOf(list.bytes, list.size, failed);
+        if (failed) return false;
+        if (copy) list.bytes = copy;
+        if (uint32_t(Checksum64(list.bytes, list.size)) != list.checksum ||
+            (list.kind == kPairBitmap && !BitmapListSound(list, m_pageLimit)))
+            return false;
+        checked = uint8_t(checked | 1 << (list.entry % 8));
+        if (copy) m_listCopies.Insert(list.entry, copy);
+    } else if (const uint8_t* copy = m_listCopies.Find(list.entry)) {
+        list.bytes = copy;
+    }
+    return true;
 }
 
 }  // namespace kolva

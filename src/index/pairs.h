@@ -44,6 +44,7 @@ struct PageList {
     const uint8_t* bytes = nullptr;
     uint32_t size = 0;
     uint32_t entry = UINT32_MAX;  // its directory entry (PairsFile::Find sets it)
+    uint32_t checksum = 0;        // low half of the checksum of its bytes, as the entry gives it
 };
 
 // Decodes list into pages (ascending). False when the list does not read as its kind says.
@@ -127,6 +128,13 @@ public:
     // when no page holds it, kDamaged when its directory entry or its bytes are not as written
     // (a bitmap found is sound: BitmapListSound).
     Lookup Find(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
+    // Find without reading the list: its kind, page count and place from the directory (whose
+    // row is checked), its bytes not yet checked. A search that may pass a long list over asks
+    // Ready only for the lists it reads.
+    Lookup Locate(int32_t rankA, int32_t rankB, PageList& list, uint32_t distance = 1) const;
+    // Checks a list Locate found the first time it is asked for (its checksum, a bitmap's pages)
+    // and points it at the copy read into memory; false when it is not as written.
+    bool Ready(PageList& list) const;
     // The stored points of slot's stream: none when the file has none for it or they do not read
     // as written (their checksum, pages ascending), which is checked the first time they are
     // asked for.
