@@ -408,7 +408,12 @@ TEST(PairsFileTest, StoredPointsOfLongStreams) {
     ASSERT_TRUE(file.Open(dir.path(), "Index"));
     const StoredPoints one = file.PointsOf(CharToSlot(U'一'));
     ASSERT_EQ(one.count, (2000 + kStoredPointInterval - 1) / kStoredPointInterval);
-    for (uint32_t i = 0; i < one.count; ++i) EXPECT_EQ(one.At(i).page, i * kStoredPointInterval);
+    ASSERT_NE(one.pages, nullptr);  // the pages kept apart for the leaps' searches
+    for (uint32_t i = 0; i < one.count; ++i) {
+        EXPECT_EQ(one.At(i).page, i * kStoredPointInterval);
+        EXPECT_EQ(one.PageAt(i), i * kStoredPointInterval);
+    }
+    EXPECT_EQ(file.PointsOf(CharToSlot(U'一')).pages, one.pages);  // found once, then kept
     EXPECT_EQ(file.PointsOf(CharToSlot(U'二')).count, 667u / kStoredPointInterval + 1);
     EXPECT_EQ(file.PointsOf(CharToSlot(U'三')).count, 0u);
 

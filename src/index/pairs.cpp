@@ -238,7 +238,6 @@ bool PairsFile::Open(const std::filesystem::path& folder, const std::string& ste
     m_points = m_pointSlots + uint64_t(kPointSlotEntrySize) * m_pointSlotCount;
     m_pointCount = (header.pointsSize - uint64_t(kPointSlotEntrySize) * m_pointSlotCount) /
                    kStoredPointSize;
-    m_pointsState.Reset(m_pointSlotCount);
     m_checked.Reset(size_t((uint64_t(m_pairCount) + m_apartCount + 7) / 8));
     m_rowChecked.Reset(size_t((2 * uint64_t(m_keyCount) + 7) / 8));
     m_listUses.Reset(size_t(uint64_t(m_pairCount) + m_apartCount));
@@ -249,7 +248,9 @@ void PairsFile::Close() {
     m_file.Close();
     m_reader.Close();
     m_listCopies.Clear();
-    m_pointsCopies.Clear();
+    m_pointsOfSlot.Clear();
+    m_pointsFound.clear();
+    m_pointPages.clear();
     m_rowCopies.Clear();
     m_clean = m_keys = m_rowStarts = m_apartRowStarts = m_aliases = m_apartKeys = nullptr;
     m_keyEntries = m_rowChecksums = m_directory = m_lists = nullptr;
@@ -257,7 +258,6 @@ void PairsFile::Close() {
     m_pointSlots = m_points = nullptr;
     m_pointSlotCount = 0;
     m_pointCount = 0;
-    m_pointsState.Reset(0);
     m_checked.Reset(0);
     m_rowChecked.Reset(0);
     m_listUses.Reset(0);
@@ -306,6 +306,13 @@ int32_t PairsFile::Rank(int32_t key) const {
 
 StoredPoints PairsFile::PointsOf(int32_t slot) const {
     if (!IsOpen() || slot < 0) return {};
+    if (const StoredPoints* kept = m_pointsOfSlot.Find(uint32_t(slot))) return *kept;
+    m_pointsFound.push_back(ReadPointsOf(slot));
+    m_pointsOfSlot.Insert(uint32_t(slot), &m_pointsFound.back());
+    return m_pointsFound.back();
+}
+
+StoredPoints PairsFile::ReadPointsOf(int32_t slot) const {
     uint32_t low = 0, high = m_pointSlotCount;
     while (low < high) {
         const uint32_t mid = low + (high - low) / 2;
@@ -323,24 +330,24 @@ StoredPoints PairsFile::PointsOf(int32_t slot) const {
         if (first > m_pointCount || count > m_pointCount - first || count == 0) return {};
         StoredPoints points{m_points + uint64_t(kStoredPointSize) * first, uint32_t(count),
                             kStoredPointInterval};
-        uint8_t& state = m_pointsState.At(mid);
-        if (state == 0) {
-            bool failed;
-            const uint8_t* copy =
-                CopyOf(points.bytes, uint64_t(kStoredPointSize) * count, failed);
-            if (copy) points.bytes = copy;
-            const uint64_t seed = Checksum64(e, 12);
-            bool sound = !failed && uint32_t(Checksum64(points.bytes,
-                                                        size_t(kStoredPointSize) * count,
-                                                        seed)) == LoadLE32(e + 12);
-            for (uint32_t i = 1; sound && i < count; ++i)
-                sound = points.At(i - 1).page < points.At(i).page;
-            state = sound ? 1 : 2;
-            if (sound && copy) m_pointsCopies.Insert(mid, copy);
-        } else if (state == 1) {
-            if (const uint8_t* copy = m_pointsCopies.Find(mid)) points.bytes = copy;
+        bool failed;
+        const uint8_t* copy = CopyOf(points.bytes, uint64_t(kStoredPointSize) * count, failed);
+        if (copy) points.bytes = copy;
+        const uint64_t seed = Checksum64(e, 12);
+        if (failed || uint32_t(Checksum64(points.bytes, size_t(kStoredPointSize) * count,
+                                          seed)) != LoadLE32(e + 12))
+            return {};
+        // A leap searches the pages of the points, four bytes apart here instead of sixteen.
+        std::vector<uint32_t>& pages = m_pointPages.emplace_back(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            pages[i] = points.At(i).page;
+            if (i > 0 && pages[i - 1] >= pages[i]) {
+                m_pointPages.pop_back();
+                return {};
+            }
         }
-        return state == 1 ? points : StoredPoints{};
+        points.pages = pages.data();
+        return points;
     }
     return {};
 }
@@ -395,24 +402,6 @@ bool PairsFile::RowChecked(uint32_t row, uint32_t first, uint32_t end,
     checked = uint8_t(checked | 1 << (row % 8));
     if (copy) m_rowCopies.Insert(row, copy);
     return true;
-}
-
-void PointerTable::Insert(uint32_t key, const uint8_t* value) {
-    if (2 * (m_count + 1) > m_keys.size()) {
-        // Twice the room (64 places at first), every key placed again.
-        std::vector<uint64_t> keys(std::max<size_t>(64, 2 * m_keys.size()), 0);
-        std::vector<const uint8_t*> values(keys.size(), nullptr);
-        keys.swap(m_keys);
-        values.swap(m_values);
-        m_count = 0;
-        for (size_t i = 0; i < keys.size(); ++i)
-            if (keys[i] != 0) Insert(uint32_t(keys[i] - 1), values[i]);
-    }
-    size_t h = Home(key);
-    while (m_keys[h] != 0 && m_keys[h] != uint64_t(key) + 1) h = (h + 1) & (m_keys.size() - 1);
-    if (m_keys[h] == 0) ++m_count;
-    m_keys[h] = uint64_t(key) + 1;
-    m_values[h] = value;
 }
 
 const uint8_t* PairsFile::CopyOf(const uint8_t* at, uint64_t size, bool& failed) const {

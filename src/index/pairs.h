@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <unordered_map>
@@ -71,16 +72,33 @@ inline bool BitmapHolds(const PageList& list, uint32_t page) {
 
 // Pointers by a 32-bit key in one flat table (open addressing, at most half full): looked up at
 // every list, row and points asked for, so a probe reads one place of a small array.
+template <typename T>
 class PointerTable {
   public:
-    const uint8_t* Find(uint32_t key) const {
+    const T* Find(uint32_t key) const {
         if (m_count == 0) return nullptr;
         for (size_t h = Home(key);; h = (h + 1) & (m_keys.size() - 1)) {
             if (m_keys[h] == 0) return nullptr;
             if (m_keys[h] == uint64_t(key) + 1) return m_values[h];
         }
     }
-    void Insert(uint32_t key, const uint8_t* value);
+    void Insert(uint32_t key, const T* value) {
+        if (2 * (m_count + 1) > m_keys.size()) {
+            // Twice the room (64 places at first), every key placed again.
+            std::vector<uint64_t> keys(std::max<size_t>(64, 2 * m_keys.size()), 0);
+            std::vector<const T*> values(keys.size(), nullptr);
+            keys.swap(m_keys);
+            values.swap(m_values);
+            m_count = 0;
+            for (size_t i = 0; i < keys.size(); ++i)
+                if (keys[i] != 0) Insert(uint32_t(keys[i] - 1), values[i]);
+        }
+        size_t h = Home(key);
+        while (m_keys[h] != 0 && m_keys[h] != uint64_t(key) + 1) h = (h + 1) & (m_keys.size() - 1);
+        if (m_keys[h] == 0) ++m_count;
+        m_keys[h] = uint64_t(key) + 1;
+        m_values[h] = value;
+    }
     void Clear() {
         m_keys.clear();
         m_values.clear();
@@ -92,7 +110,7 @@ class PointerTable {
         return size_t((uint64_t(key) * 0x9E3779B97F4A7C15ull) >> 32) & (m_keys.size() - 1);
     }
     std::vector<uint64_t> m_keys;  // key + 1, 0 for a free place
-    std::vector<const uint8_t*> m_values;
+    std::vector<const T*> m_values;
     size_t m_count = 0;
 };
 
@@ -160,6 +178,8 @@ private:
     // when there is no room left (the mapping is read instead); with failed set when the bytes
     // could not be read.
     const uint8_t* CopyOf(const uint8_t* at, uint64_t size, bool& failed) const;
+    // PointsOf's lookup in the file, the first time a slot is asked for.
+    StoredPoints ReadPointsOf(int32_t slot) const;
 
     ReadOnlyMapping m_file;
     ReadOnlyFile m_reader;  // the same file, for CopyOf
@@ -178,13 +198,16 @@ private:
     const uint8_t* m_points = nullptr;      // its points
     uint32_t m_pointSlotCount = 0;
     uint64_t m_pointCount = 0;
-    // Bits and states found as searches ask, in tables that take memory only where they are set.
-    mutable LazyBytes m_pointsState;  // per slot entry: 0 unchecked, 1 sound, 2 not
+    // Bits found as searches ask, in tables that take memory only where they are set.
     mutable LazyBytes m_checked;      // per directory entry (a bit each): its list's checksum matched
     mutable LazyBytes m_rowChecked;   // per directory row (a bit each): its checksum matched
-    // Copies made by CopyOf, of lists (by directory entry), of points (by slot entry) and of
-    // directory rows (by row).
-    mutable PointerTable m_listCopies, m_pointsCopies, m_rowCopies;
+    // Copies made by CopyOf, of lists (by directory entry) and of directory rows (by row).
+    mutable PointerTable<uint8_t> m_listCopies, m_rowCopies;
+    // What PointsOf found for each slot asked for (none for a slot without sound points), with
+    // the page of every point kept apart, where a leap looks it up.
+    mutable PointerTable<StoredPoints> m_pointsOfSlot;
+    mutable std::deque<StoredPoints> m_pointsFound;
+    mutable std::deque<std::vector<uint32_t>> m_pointPages;
     ReadMemory* m_copies = nullptr;
     // Long lists of page deltas decoded (DecodedPages): how often each entry was asked for, and
     // the pages of those asked for again, with the search that used them last.

@@ -26,9 +26,15 @@ struct StoredPoints {
     const uint8_t* bytes = nullptr;
     uint32_t count = 0;
     uint32_t interval = 0;
+    // The page of every point, ascending, where the reader keeps them apart (null: read them
+    // from the points): a leap's search then reads a quarter of the memory.
+    const uint32_t* pages = nullptr;
     StreamPoint At(uint32_t i) const {
         const uint8_t* p = bytes + 16 * uint64_t(i);
         return {LoadLE32(p), LoadLE32(p + 4), LoadLE32(p + 8), LoadLE16(p + 12), LoadLE16(p + 14)};
+    }
+    uint32_t PageAt(uint32_t i) const {
+        return pages ? pages[i] : LoadLE32(bytes + 16 * uint64_t(i));
     }
 };
 
@@ -95,17 +101,17 @@ inline void LeapTowards(const StreamReader& reader, StreamCursor& t, const SlotG
 inline void LeapByStored(const StreamReader& reader, StreamCursor& t, const StoredPoints& stored,
                          uint32_t target) {
     const size_t next = t.entry / stored.interval + 1;  // the first point past the cursor
-    if (next >= stored.count || stored.At(uint32_t(next)).page >= target) return;
+    if (next >= stored.count || stored.PageAt(uint32_t(next)) >= target) return;
     // The last point before target: galloping from next, as most leaps are short.
     size_t low = next, step = 1;
-    while (low + step < stored.count && stored.At(uint32_t(low + step)).page < target) {
+    while (low + step < stored.count && stored.PageAt(uint32_t(low + step)) < target) {
         low += step;
         step *= 2;
     }
     size_t high = std::min<size_t>(low + step, stored.count);
     while (high - low > 1) {
         const size_t mid = low + (high - low) / 2;
-        (stored.At(uint32_t(mid)).page < target ? low : high) = mid;
+        (stored.PageAt(uint32_t(mid)) < target ? low : high) = mid;
     }
     const uint64_t entry = uint64_t(low) * stored.interval;
     const StreamPoint p = stored.At(uint32_t(low));
