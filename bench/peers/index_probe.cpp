@@ -23,6 +23,7 @@
 #include "text/codeconverter.h"
 #include "index/index.h"
 #include "index/postings_format.h"
+#include "platform/allocator.h"
 #include "platform/coding.h"
 #include "platform/file.h"
 #include "text/utf8.h"
@@ -207,6 +208,7 @@ int main(int argc, char** argv) {
         std::cerr << "Usage: kolva_index_probe DATA QUERYFILE CHARS\n";
         return 2;
     }
+    KeepHeapForSearches();  // as the programs that search keep their heap
     try {
         return Run(argv[1], argv[2], argv[3]);
     } catch (const std::exception& e) {
