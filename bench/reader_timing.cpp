@@ -1,8 +1,8 @@
 // Times the reader's waits a person notices: start-up until the main window is shown, Enter
 // until the result list is shown (searching the whole collection where it has several
-// categories; the first search of the session against the same search again), choosing a result row until its composed page is shown, and the concordance's
-// first 500 lines. Runs on the sample collection beside the program (or the folder given)
-// under any Qt platform:
+// categories; the first search of the session against the same search again), choosing a
+// result row until its composed page is shown, and the concordance's first 500 lines. Runs on
+// the sample collection beside the program (or the folder given) under any Qt platform:
 //   QT_QPA_PLATFORM=offscreen build/bin/kolva_reader_timing [DATAFOLDER] [KEYWORD]
 #include <QApplication>
 #include <QElapsedTimer>

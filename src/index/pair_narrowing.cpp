@@ -128,12 +128,14 @@ bool PagesByPairs(const PairsFile& file, const PhraseTerm* terms, size_t count,
     const uint32_t limit = file.PageLimit();
     // Bitmaps (the pairs on many pages, found sound by Ready) are read in place: a phrase of
     // frequent characters never lists the pages of one of its pairs alone, nor copies a bitmap.
-    const size_t bitmaps = size_t(std::count_if(
-        lists.begin(), lists.end(), [](const PageList& l) { return l.kind == kPairBitmap; }));
     // Every bitmap is read (a page's bit costs less than walking to the page); a bitmap found
     // damaged leaves the word to be walked without the file.
-    for (PageList& list : lists)
-        if (list.kind == kPairBitmap && !file.Ready(list)) return false;
+    size_t bitmaps = 0;
+    for (PageList& list : lists) {
+        if (list.kind != kPairBitmap) continue;
+        if (!file.Ready(list)) return false;
+        ++bitmaps;
+    }
     pages.clear();
     if (bitmaps == lists.size()) {
         PagesOfBitmaps(lists, limit, pages);
